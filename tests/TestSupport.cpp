@@ -1,0 +1,93 @@
+#include "TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+
+namespace TestSupport {
+
+QString fakeToolPath()
+{
+    return QStringLiteral(VELTRA_FAKE_TOOL);
+}
+
+QString buildProgramFolder()
+{
+    return QStringLiteral(VELTRA_BIN_DIR);
+}
+
+ProgramFolder::ProgramFolder(const QString& tool)
+{
+    QDir(m_dir.path()).mkpath(QStringLiteral("data"));
+    QFile::link(tool, toolPath());
+}
+
+QString ProgramFolder::linkAs(const QString& name, const QString& target) const
+{
+    const QString link = m_dir.path() + QLatin1Char('/') + name;
+    QFile::link(target, link);
+    return link;
+}
+
+MsgBoxRecorder::MsgBoxRecorder() : m_previous(MsgBox::presenter())
+{
+    MsgBox::setPresenter([this](const MsgBox::Shown& s) { m_shown.append(s); });
+}
+
+MsgBoxRecorder::~MsgBoxRecorder()
+{
+    MsgBox::setPresenter(m_previous);
+}
+
+ScopedEnv::ScopedEnv(const char* name, const QByteArray& value)
+    : m_name(name), m_old(qgetenv(name)), m_had(qEnvironmentVariableIsSet(name))
+{
+    qputenv(name, value);
+}
+
+ScopedEnv::~ScopedEnv()
+{
+    if (m_had)
+        qputenv(m_name, m_old);
+    else
+        qunsetenv(m_name);
+}
+
+bool makeTone(const QString& path, double seconds, int rate, int channels)
+{
+    QProcess p;
+    p.start(QStringLiteral("ffmpeg"),
+            {QStringLiteral("-nostdin"), QStringLiteral("-loglevel"), QStringLiteral("error"), QStringLiteral("-y"),
+             QStringLiteral("-f"), QStringLiteral("lavfi"), QStringLiteral("-i"),
+             QStringLiteral("sine=frequency=440:sample_rate=%1:duration=%2").arg(rate).arg(seconds),
+             QStringLiteral("-ac"), QString::number(channels), QStringLiteral("-c:a"), QStringLiteral("pcm_s16le"),
+             path});
+    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0 &&
+           QFile::exists(path);
+}
+
+QString probe(const QString& path, const QString& entry)
+{
+    QProcess p;
+    const QString section = entry == QLatin1String("duration") ? QStringLiteral("format") : QStringLiteral("stream");
+    p.start(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),
+                                        QStringLiteral("a:0"), QStringLiteral("-show_entries"),
+                                        section + QLatin1Char('=') + entry, QStringLiteral("-of"),
+                                        QStringLiteral("default=noprint_wrappers=1:nokey=1"), path});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return {};
+    return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+QList<QByteArray> readArgs(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    QList<QByteArray> args = f.readAll().split('\0');
+    if (!args.isEmpty() && args.last().isEmpty())
+        args.removeLast();
+    return args;
+}
+
+} // namespace TestSupport

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "ui/MsgBox.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QTemporaryDir>
+
+namespace TestSupport {
+
+// The stand-in tool built with the tests.
+QString fakeToolPath();
+// The build's program folder (the real executable, its data/conv.exe).
+QString buildProgramFolder();
+
+// A temporary program folder whose data/conv.exe is a link to the given program (the fake tool unless
+// told otherwise). The process started through it is named "conv.exe".
+class ProgramFolder
+{
+public:
+    explicit ProgramFolder(const QString& tool = fakeToolPath());
+    QString path() const { return m_dir.path(); }
+    QString toolPath() const { return m_dir.path() + QStringLiteral("/data/conv.exe"); }
+    QString file(const QString& name) const { return m_dir.path() + QLatin1Char('/') + name; }
+    // Another link to the fake tool under a name that is not the tool's.
+    QString linkAs(const QString& name, const QString& target = fakeToolPath()) const;
+
+private:
+    QTemporaryDir m_dir;
+};
+
+// Records every message box instead of showing it; restores the previous presenter when it goes.
+class MsgBoxRecorder
+{
+public:
+    MsgBoxRecorder();
+    ~MsgBoxRecorder();
+    const QList<MsgBox::Shown>& shown() const { return m_shown; }
+
+private:
+    QList<MsgBox::Shown> m_shown;
+    MsgBox::Presenter m_previous;
+};
+
+// Sets an environment variable for the lifetime of the object.
+class ScopedEnv
+{
+public:
+    ScopedEnv(const char* name, const QByteArray& value);
+    ~ScopedEnv();
+
+private:
+    const char* m_name;
+    QByteArray m_old;
+    bool m_had;
+};
+
+// A sine tone written as a 16-bit PCM WAV by the system's ffmpeg; true on success.
+bool makeTone(const QString& path, double seconds, int rate = 44100, int channels = 2);
+
+// One stream property of a media file as ffprobe reports it ("codec_name", "sample_rate", "channels",
+// "duration"); empty when ffprobe cannot read the file.
+QString probe(const QString& path, const QString& entry);
+
+// Reads a NUL-separated argument file written by the fake tool's argsto operation.
+QList<QByteArray> readArgs(const QString& path);
+
+} // namespace TestSupport

@@ -1,0 +1,222 @@
+#include "TestSupport.h"
+#include "convert/ChildReaper.h"
+#include "convert/CommandLineSplit.h"
+#include "convert/DOSOutputs.h"
+
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+using namespace TestSupport;
+
+namespace {
+
+// Runs one command line and keeps every piece and event, in order.
+struct ToolRun
+{
+    DOSOutputs dos;
+    QStringList pieces;
+    QStringList events;
+    QString result;
+
+    ToolRun()
+    {
+        QObject::connect(&dos, &DOSOutputs::ReceiveOutputs, [this](const QString& p) {
+            pieces.append(p);
+            events.append(QStringLiteral("piece"));
+        });
+        QObject::connect(&dos, &DOSOutputs::CommandOver, [this] { events.append(QStringLiteral("over")); });
+    }
+
+    void exec(const QString& line) { result = dos.ExecuteCommand(line.toUtf8()); }
+    QString all() const { return pieces.join(QString()); }
+};
+
+QString q(const QString& path)
+{
+    return QString::fromUtf8(CommandLineSplit::quote(path.toUtf8()));
+}
+
+TEST(ConsoleRunner, OutputArrivesInOrderInPiecesOfAtMost1024Bytes)
+{
+    ProgramFolder folder;
+    ToolRun run;
+    run.exec(q(folder.toolPath()) + " out:first\\n bytes:5000 err:\\r[stderr]\\n sleep:50 out:last");
+
+    ASSERT_FALSE(run.pieces.isEmpty());
+    for (const QString& p : run.pieces)
+        EXPECT_LE(p.toUtf8().size(), DOSOutputs::kReadSize);
+    QString pattern(5000, QLatin1Char(' '));
+    for (int i = 0; i < 5000; ++i)
+        pattern[i] = QLatin1Char(char('a' + i % 26));
+    const QString expected = "first\n" + pattern + "\r[stderr]\nlast";
+    EXPECT_EQ(run.all(), expected);
+    EXPECT_EQ(run.result, expected);
+    EXPECT_EQ(run.dos.Outputs(), expected);
+    EXPECT_EQ(run.events.count(QStringLiteral("over")), 1);
+    EXPECT_EQ(run.events.last(), QStringLiteral("over"));
+    EXPECT_TRUE(run.dos.lastExit().succeeded());
+}
+
+TEST(ConsoleRunner, MarkerAcrossAReadBoundaryArrivesSplit)
+{
+    ProgramFolder folder;
+    ToolRun run;
+    // One write of 1020 + 30 bytes: the first read takes 1024 and ends inside the marker.
+    run.exec(q(folder.toolPath()) + " \"out:" + QString(1020, QLatin1Char('x')) + "Duration: 00:00:05.00, x\"");
+    ASSERT_GE(run.pieces.size(), 2);
+    EXPECT_TRUE(run.pieces[0].endsWith(QStringLiteral("Dura")));
+    EXPECT_TRUE(run.pieces[1].startsWith(QStringLiteral("tion: 00:00:05.00")));
+}
+
+TEST(ConsoleRunner, ToolThatWritesNothingStillEndsWithCommandOver)
+{
+    ProgramFolder folder;
+    ToolRun run;
+    run.exec(q(folder.toolPath()) + " sleep:300");
+    EXPECT_TRUE(run.pieces.isEmpty());
+    EXPECT_EQ(run.events, QStringList{QStringLiteral("over")});
+    EXPECT_TRUE(run.dos.lastExit().succeeded());
+}
+
+TEST(ConsoleRunner, UnstartableCommandsShowTheirMessageAndRaiseNoEvent)
+{
+    MsgBoxRecorder boxes;
+    ProgramFolder folder;
+    ToolRun run;
+    run.exec(QStringLiteral("/nonexistent/data/conv.exe -i \"x.wav\""));
+    run.exec(q(folder.path())); // a folder is no program
+    run.exec(QStringLiteral("   "));
+    run.dos.setCommandLine(QByteArray());
+    run.exec(QString());
+
+    ASSERT_EQ(boxes.shown().size(), 4);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(boxes.shown()[i].text, QStringLiteral("File or command not found"));
+    EXPECT_EQ(boxes.shown()[3].text, QStringLiteral("Command Line empty"));
+    for (const MsgBox::Shown& s : boxes.shown()) {
+        EXPECT_EQ(s.icon, MsgBox::Icon::Critical);
+        EXPECT_EQ(s.title, QStringLiteral("Veltra WMA Converter"));
+    }
+    EXPECT_TRUE(run.events.isEmpty());
+    EXPECT_TRUE(run.result.isEmpty());
+}
+
+TEST(ConsoleRunner, ArgumentToExecuteCommandIsRunAndKept)
+{
+    ProgramFolder folder;
+    ToolRun run;
+    run.dos.setCommandLine("stored-but-replaced");
+    const QString line = q(folder.toolPath()) + " out:kept";
+    run.exec(line);
+    EXPECT_EQ(run.all(), QStringLiteral("kept"));
+    EXPECT_EQ(run.dos.CommandLine(), line.toUtf8());
+    run.pieces.clear();
+    run.dos.ExecuteCommand(); // the stored line runs again
+    EXPECT_EQ(run.all(), QStringLiteral("kept"));
+}
+
+TEST(ConsoleRunner, ArgumentsReachTheToolExactlyWithoutAShell)
+{
+    ProgramFolder folder;
+    const QString argsFile = folder.file("args.bin");
+    const QList<QByteArray> awkward = {"with space",      R"(say "hi")", R"(back\slash\)", "$(touch pwned)",
+                                       "`touch pwned2`", "-leading",   "a;b|c&d>e",     QByteArray("\xff\xfe\xe9", 3),
+                                       ""};
+    QByteArray line = CommandLineSplit::quote(folder.toolPath().toUtf8());
+    for (const QByteArray& a : awkward)
+        line += ' ' + CommandLineSplit::quote(a);
+    line += " argsto:" + CommandLineSplit::quote(argsFile.toUtf8()).mid(1).chopped(1);
+
+    DOSOutputs dos;
+    dos.ExecuteCommand(line);
+    QList<QByteArray> expected = awkward;
+    expected.append("argsto:" + argsFile.toUtf8());
+    EXPECT_EQ(readArgs(argsFile), expected);
+    EXPECT_FALSE(QFile::exists(QStringLiteral("pwned")));
+    EXPECT_FALSE(QFile::exists(QStringLiteral("pwned2")));
+}
+
+TEST(ConsoleRunner, ReportsExitStatusAndDeathBySignal)
+{
+    ProgramFolder folder;
+    DOSOutputs dos;
+    dos.ExecuteCommand(q(folder.toolPath()).toUtf8() + " exit:0");
+    EXPECT_EQ(dos.lastExit().kind, DOSOutputs::ExitInfo::Kind::Exited);
+    EXPECT_EQ(dos.lastExit().code, 0);
+    dos.ExecuteCommand(q(folder.toolPath()).toUtf8() + " out:oops exit:1");
+    EXPECT_EQ(dos.lastExit().kind, DOSOutputs::ExitInfo::Kind::Exited);
+    EXPECT_EQ(dos.lastExit().code, 1);
+    EXPECT_FALSE(dos.lastExit().succeeded());
+    dos.ExecuteCommand(q(folder.toolPath()).toUtf8() + " kill:11");
+    EXPECT_EQ(dos.lastExit().kind, DOSOutputs::ExitInfo::Kind::Signaled);
+    EXPECT_EQ(dos.lastExit().code, 11);
+}
+
+TEST(ConsoleRunner, ProgramNotNamedLikeTheToolEndsWhenThePipeIsEmptyAndIsReapedLater)
+{
+    ProgramFolder folder;
+    const QString other = folder.linkAs(QStringLiteral("other-tool"));
+    const QString marker = folder.file("finished");
+    ToolRun run;
+    run.exec(q(other) + " sleep:1500 touch " + q(marker));
+    EXPECT_EQ(run.events, QStringList{QStringLiteral("over")});
+    EXPECT_FALSE(QFile::exists(marker)) << "the run waited for the child";
+    EXPECT_EQ(run.dos.lastExit().kind, DOSOutputs::ExitInfo::Kind::Unknown);
+    EXPECT_GE(ChildReaper::pendingCount(), 1);
+    EXPECT_TRUE(QTest::qWaitFor([] { return ChildReaper::pendingCount() == 0; }, 10000));
+    EXPECT_TRUE(QFile::exists(marker));
+}
+
+TEST(ConsoleRunner, WindowEventsRunWhileARunWaits)
+{
+    ProgramFolder folder;
+    ToolRun run;
+    bool fired = false;
+    QTimer::singleShot(30, [&] {
+        fired = true;
+        run.events.append(QStringLiteral("timer"));
+    });
+    run.exec(q(folder.toolPath()) + " sleep:400");
+    EXPECT_TRUE(fired);
+    EXPECT_EQ(run.events, (QStringList{QStringLiteral("timer"), QStringLiteral("over")}));
+}
+
+TEST(ConsoleRunner, CommandOverHandlerMayStartTheNextRun)
+{
+    ProgramFolder folder;
+    DOSOutputs dos;
+    QStringList seen;
+    int overs = 0;
+    QObject::connect(&dos, &DOSOutputs::ReceiveOutputs, [&](const QString& p) { seen.append(p); });
+    QObject::connect(&dos, &DOSOutputs::CommandOver, [&] {
+        if (++overs == 1)
+            dos.ExecuteCommand(q(folder.toolPath()).toUtf8() + " out:second");
+    });
+    const QString result = dos.ExecuteCommand(q(folder.toolPath()).toUtf8() + " out:first");
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("first"), QStringLiteral("second")}));
+    EXPECT_EQ(overs, 2);
+    EXPECT_EQ(result, QStringLiteral("second")) << "the outer run returns what the last inner run read";
+}
+
+TEST(ConsoleRunner, RealToolConvertsAWavIntoAnMp3AndReportsProgressMarkers)
+{
+    const QString tool = buildProgramFolder() + QStringLiteral("/data/conv.exe");
+    ASSERT_TRUE(QFile::exists(tool));
+    QTemporaryDir work;
+    const QString wav = work.filePath(QStringLiteral("tone.wav"));
+    const QString mp3 = work.filePath(QStringLiteral("tone.mp3"));
+    ASSERT_TRUE(makeTone(wav, 3));
+    ToolRun run;
+    run.exec(q(tool) + " -i " + q(wav) + " -y -vn -ab 192k -ar 44100 -ac 2 " + q(mp3));
+    EXPECT_TRUE(run.dos.lastExit().succeeded()) << run.all().toStdString();
+    EXPECT_TRUE(run.all().contains(QStringLiteral("Duration: ")));
+    EXPECT_TRUE(run.all().contains(QStringLiteral("time=")));
+    EXPECT_EQ(probe(mp3, QStringLiteral("codec_name")), QStringLiteral("mp3"));
+    EXPECT_EQ(probe(mp3, QStringLiteral("sample_rate")), QStringLiteral("44100"));
+}
+
+} // namespace

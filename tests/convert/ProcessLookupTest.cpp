@@ -1,0 +1,63 @@
+#include "TestSupport.h"
+#include "convert/ProcessLookup.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+void fakeProcess(const QTemporaryDir& root, const QString& pid, const QByteArray& stat)
+{
+    QDir(root.path()).mkpath(pid);
+    QFile f(root.path() + QLatin1Char('/') + pid + QStringLiteral("/stat"));
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(stat);
+}
+
+TEST(ProcessLookup, ReadsNameAndStateEvenWithParenthesesAndSpacesInTheName)
+{
+    QByteArray name;
+    char state = 0;
+    ASSERT_TRUE(ProcessLookup::parseStat("4242 (my (odd) tool) S 1 2 3", &name, &state));
+    EXPECT_EQ(name, "my (odd) tool");
+    EXPECT_EQ(state, 'S');
+    EXPECT_FALSE(ProcessLookup::parseStat("garbage", &name, &state));
+    EXPECT_FALSE(ProcessLookup::parseStat("12 (cut", &name, &state));
+}
+
+TEST(ProcessLookup, MatchesWholeNamesCaseInsensitivelyAndSkipsEndedProcesses)
+{
+    QTemporaryDir proc;
+    fakeProcess(proc, "10", "10 (CONV.EXE) S 1");
+    fakeProcess(proc, "11", "11 (conv.exe.bak) S 1");
+    fakeProcess(proc, "12", "12 (myconv.exe) R 1");
+    fakeProcess(proc, "13", "13 (zombie.exe) Z 1");
+    fakeProcess(proc, "self", "99 (ghost.exe) S 1"); // not a process number
+    EXPECT_TRUE(ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe"), proc.path()));
+    EXPECT_TRUE(ProcessLookup::IsProcessRunning(QStringLiteral("Conv.Exe"), proc.path()));
+    EXPECT_FALSE(ProcessLookup::IsProcessRunning(QStringLiteral("conv"), proc.path()));
+    EXPECT_FALSE(ProcessLookup::IsProcessRunning(QStringLiteral("zombie.exe"), proc.path()));
+    EXPECT_FALSE(ProcessLookup::IsProcessRunning(QStringLiteral("ghost.exe"), proc.path()));
+    EXPECT_FALSE(ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe"), proc.path() + "/missing"));
+}
+
+TEST(ProcessLookup, SeesRealToolProcessesUntilTheLastHasEnded)
+{
+    TestSupport::ProgramFolder folder;
+    QProcess first;
+    QProcess second;
+    first.start(folder.toolPath(), {QStringLiteral("sleep:300")});
+    second.start(folder.toolPath(), {QStringLiteral("sleep:900")});
+    ASSERT_TRUE(first.waitForStarted() && second.waitForStarted());
+    EXPECT_TRUE(ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe")));
+    ASSERT_TRUE(first.waitForFinished());
+    EXPECT_TRUE(ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe")));
+    ASSERT_TRUE(second.waitForFinished());
+    EXPECT_FALSE(ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe")));
+}
+
+} // namespace

@@ -1,0 +1,156 @@
+// A stand-in for the conversion tool. It runs the operations named in the environment variable
+// FAKE_TOOL_OPS (separated by ";") and then those given as "op:value" arguments; other arguments are
+// taken as the tool's own, and "{out}" in an operation stands for the last of them (the output file).
+//
+//   out:TEXT     write TEXT to standard output (\n, \r, \\ understood)
+//   err:TEXT     the same on standard error
+//   bytes:N      write N bytes of a repeating a..z pattern in one write
+//   sleep:MS     sleep
+//   argsto:PATH  write every argument, each followed by a NUL byte, to PATH
+//   touch        write a small file at {out}
+//   touchif:TEXT touch only when an argument contains TEXT
+//   failif:TEXT  exit with status 1 at once when an argument contains TEXT
+//   exit:N       exit with status N
+//   kill:SIG     end by signal SIG
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+std::vector<std::string> g_plain;
+
+std::string unescape(const std::string& s)
+{
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '\\' && i + 1 < s.size()) {
+            const char n = s[++i];
+            out += n == 'n' ? '\n' : n == 'r' ? '\r' : n;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+std::string expand(std::string s)
+{
+    const std::string key = "{out}";
+    const std::string out = g_plain.empty() ? std::string() : g_plain.back();
+    for (size_t p; (p = s.find(key)) != std::string::npos;)
+        s.replace(p, key.size(), out);
+    return s;
+}
+
+void writeAll(int fd, const std::string& s)
+{
+    size_t done = 0;
+    while (done < s.size()) {
+        const ssize_t n = ::write(fd, s.data() + done, s.size() - done);
+        if (n <= 0)
+            return;
+        done += static_cast<size_t>(n);
+    }
+}
+
+bool anyArgContains(const std::string& text)
+{
+    for (const std::string& a : g_plain) {
+        if (a.find(text) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+void touch()
+{
+    if (g_plain.empty())
+        return;
+    if (FILE* f = std::fopen(g_plain.back().c_str(), "wb")) {
+        std::fputs("converted\n", f);
+        std::fclose(f);
+    }
+}
+
+void run(const std::string& op, int argc, char** argv)
+{
+    const size_t colon = op.find(':');
+    const std::string name = op.substr(0, colon);
+    const std::string value = colon == std::string::npos ? std::string() : expand(op.substr(colon + 1));
+    if (name == "out") {
+        writeAll(1, unescape(value));
+    } else if (name == "err") {
+        writeAll(2, unescape(value));
+    } else if (name == "bytes") {
+        std::string s(std::stoul(value), ' ');
+        for (size_t i = 0; i < s.size(); ++i)
+            s[i] = static_cast<char>('a' + i % 26);
+        writeAll(1, s);
+    } else if (name == "sleep") {
+        std::this_thread::sleep_for(std::chrono::milliseconds(std::stol(value)));
+    } else if (name == "argsto") {
+        if (FILE* f = std::fopen(value.c_str(), "wb")) {
+            for (int i = 1; i < argc; ++i)
+                std::fwrite(argv[i], 1, std::strlen(argv[i]) + 1, f);
+            std::fclose(f);
+        }
+    } else if (name == "touch") {
+        touch();
+    } else if (name == "touchif") {
+        if (anyArgContains(value))
+            touch();
+    } else if (name == "failif") {
+        if (anyArgContains(value))
+            std::exit(1);
+    } else if (name == "exit") {
+        std::exit(std::atoi(value.c_str()));
+    } else if (name == "kill") {
+        std::signal(std::atoi(value.c_str()), SIG_DFL);
+        std::raise(std::atoi(value.c_str()));
+    }
+}
+
+bool isOp(const char* arg)
+{
+    static const char* const names[] = {"out:",   "err:",  "bytes:", "sleep:",   "argsto:", "touch",
+                                        "touchif:", "failif:", "exit:",  "kill:"};
+    for (const char* n : names) {
+        if (std::strncmp(arg, n, std::strlen(n)) == 0)
+            return true;
+    }
+    return false;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<std::string> ops;
+    for (int i = 1; i < argc; ++i) {
+        if (isOp(argv[i]))
+            ops.emplace_back(argv[i]);
+        else
+            g_plain.emplace_back(argv[i]);
+    }
+    if (const char* env = std::getenv("FAKE_TOOL_OPS")) {
+        std::vector<std::string> fromEnv;
+        std::string all = env;
+        for (size_t start = 0; start <= all.size();) {
+            const size_t end = all.find(';', start);
+            const std::string piece = all.substr(start, end == std::string::npos ? std::string::npos : end - start);
+            if (!piece.empty())
+                fromEnv.push_back(piece);
+            if (end == std::string::npos)
+                break;
+            start = end + 1;
+        }
+        ops.insert(ops.begin(), fromEnv.begin(), fromEnv.end());
+    }
+    for (const std::string& op : ops)
+        run(op, argc, argv);
+    return 0;
+}
