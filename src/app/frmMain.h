@@ -1,11 +1,22 @@
 #pragma once
 
+#include "convert/BatchOutcome.h"
+#include "settings/OptionSettings.h"
+
 #include <QString>
 #include <QWidget>
 
 class DOSOutputs;
+class FileQueue;
+class HotArea;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QTimer;
+class QTreeView;
 
-// The main window.
+// The main window: the file list, the output settings and the batch conversion. Controls keep the
+// names the rest of the program and the tests know them by.
 class frmMain : public QWidget
 {
     Q_OBJECT
@@ -14,9 +25,63 @@ public:
     ~frmMain() override;
 
     QString programFolder() const { return m_programFolder; }
-    DOSOutputs* objDOS() const { return m_objDOS; }
+    QString defaultOutputFolder() const;
+    OptionSettings& options() { return m_options; }
+
+    // The start command (a click on the start button or on imgStart).
+    void imgConvert_Click();
+    void ConvertNext();
+
+    bool isConverting() const { return m_converting; }
+    const BatchOutcome& lastBatch() const { return m_outcome; }
+
+    // The queue and its view.
+    FileQueue* lstFile = nullptr;
+    QTreeView* LV = nullptr;
+    QLabel* picText = nullptr;
+    QLabel* lblText = nullptr;
+
+    // Output settings.
+    QComboBox* cmbOF = nullptr;
+    QComboBox* cmbBR = nullptr;
+    QComboBox* cmbR = nullptr;
+    QComboBox* cmbChannel = nullptr;
+    QLineEdit* txtPath = nullptr;
+
+    // Buttons and hot areas; imgToolbar is indexed 0 to 6, 5 unused.
+    HotArea* imgConvert = nullptr;
+    HotArea* imgStart = nullptr;
+    HotArea* imgAdd = nullptr;
+    HotArea* imgRemove = nullptr;
+    HotArea* imgBrowse = nullptr;
+    HotArea* imgToolbar[7] = {};
+    HotArea* imgMenu[3] = {};
+    QLabel* lblFeed = nullptr;
+    QLabel* imgPB = nullptr;
+    QLabel* lblPB = nullptr;
+    QLabel* picDrag = nullptr;
+
+    QTimer* Timer1 = nullptr;
+    DOSOutputs* objDOS = nullptr;
+    qint32 lTotalSeconds = 0;
+
+signals:
+    // Raised when a batch has run its end steps.
+    void batchFinished();
 
 private:
+    void createControls();
+    void setConversionLocked(bool locked);
+    void Timer1_Timer();
+    void objDOS_ReceiveOutputs(const QString& CommandOutputs);
+    void objDOS_CommandOver();
+    void finishBatch();
+    void placardUpdate();
+
     QString m_programFolder;
-    DOSOutputs* m_objDOS = nullptr;
+    OptionSettings m_options;
+    bool m_converting = false;
+    QString m_currentInput;
+    QString m_currentOutput;
+    BatchOutcome m_outcome;
 };

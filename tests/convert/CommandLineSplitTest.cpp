@@ -51,7 +51,7 @@ TEST(QuoteArgument, SplitGivesEveryQuotedArgumentBackExactly)
                           R"(\"already\")",
                           "-leading-dash",
                           "$(id) `id` ; & | > <",
-                          QByteArray("caf\xe9 \xff\xfe bytes", 15),
+                          QByteArray("caf\xe9 \xff\xfe bytes"),
                           "tab\there"};
     QByteArray line = "prog";
     for (const QByteArray& a : awkward)

@@ -1,0 +1,37 @@
+#pragma once
+
+#include "DOSOutputs.h"
+
+#include <QList>
+#include <QString>
+
+// Keeps count of what one batch really converted. A file counts as converted only when the tool ended
+// with status 0 and left a non-empty output file; everything else is a failure, kept with the last
+// line the tool printed for it.
+class BatchOutcome
+{
+public:
+    struct Failure
+    {
+        QString input;
+        QString lastLine;
+    };
+
+    void reset();
+    // Returns true when the file counts as converted.
+    bool record(const QString& input, const QString& output, const DOSOutputs::ExitInfo& exit, const QString& toolOutput);
+
+    int converted() const { return m_converted; }
+    const QList<Failure>& failures() const { return m_failures; }
+
+    // The progress label at the end: "Done." when every file converted, else how many failed.
+    QString label() const;
+    // The message naming each failed file; empty when none failed.
+    QString failureMessage() const;
+
+    static QString LastLine(const QString& toolOutput);
+
+private:
+    int m_converted = 0;
+    QList<Failure> m_failures;
+};

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "settings/OptionSettings.h"
+
+#include <QByteArray>
+#include <QString>
+
+// Builds the conversion tool's command line for one input file from the settings of the moment.
+namespace CommandBuilder {
+
+struct Request
+{
+    QString programFolder; // holds data/conv.exe
+    QString inputPath;
+    QString outputFolder;  // the output folder text as the user left it
+    int formatIndex = 1;   // 0 MP3, 1 WMA, 2 OGG, 3 WAV, 4 FLAC, 5 AC3, 6 AAC, 7 AMR
+    QString bitrate;       // kilobits per second, as shown
+    QString sampleRate;    // hertz, as shown
+    int channelIndex = 1;  // 0 Mono, 1 Stereo
+    OptionSettings options;
+};
+
+// The extension of a format position, "" outside 0 to 7.
+QString Extension(int formatIndex);
+
+// Where the output of this request goes: the output folder (with one trailing "/"), the input's base
+// name and the format's extension; "" for a format position outside 0 to 7.
+QString OutputPath(const Request& r);
+
+// The whole command line, or an empty one for a format position outside 0 to 7. Paths are quoted so
+// that the runner's split gives them back exactly, whatever they hold.
+QByteArray BuildCommandLine(const Request& r);
+
+} // namespace CommandBuilder

@@ -1,0 +1,75 @@
+#include "FileQueue.h"
+
+FileQueue::FileQueue(QObject* parent) : QAbstractTableModel(parent) {}
+
+QString FileQueue::FormatCell(const QString& path)
+{
+    return path.trimmed().right(3).toUpper();
+}
+
+void FileQueue::append(const QString& path)
+{
+    const int row = count();
+    beginInsertRows(QModelIndex(), row, row);
+    m_paths.append(path);
+    endInsertRows();
+}
+
+void FileQueue::appendMany(const QList<QString>& paths)
+{
+    if (paths.isEmpty())
+        return;
+    const int row = count();
+    beginInsertRows(QModelIndex(), row, row + int(paths.size()) - 1);
+    m_paths.append(paths);
+    endInsertRows();
+}
+
+void FileQueue::removeAt(int index)
+{
+    if (index < 0 || index >= count())
+        return;
+    beginRemoveRows(QModelIndex(), index, index);
+    m_paths.removeAt(index);
+    endRemoveRows();
+}
+
+void FileQueue::clear()
+{
+    if (m_paths.isEmpty())
+        return;
+    beginResetModel();
+    m_paths.clear();
+    endResetModel();
+}
+
+int FileQueue::rowCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : count();
+}
+
+int FileQueue::columnCount(const QModelIndex& parent) const
+{
+    return parent.isValid() ? 0 : 2;
+}
+
+QVariant FileQueue::data(const QModelIndex& index, int role) const
+{
+    if (!index.isValid() || index.row() >= count() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+        return {};
+    const QString& path = m_paths[index.row()];
+    if (index.column() == 0 || role == Qt::ToolTipRole)
+        return path;
+    return FormatCell(path);
+}
+
+QVariant FileQueue::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    if (section == 0)
+        return QStringLiteral("FileName");
+    if (section == 1)
+        return QStringLiteral("Format");
+    return {};
+}

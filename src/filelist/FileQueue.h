@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QList>
+#include <QString>
+
+// The conversion queue: one full input path per row, row 0 converted next. The list view shows this
+// same model, so the queue and what the user sees can never disagree. Columns: "FileName" (the path)
+// and "Format" (the last three characters of the trimmed path, upper-cased).
+class FileQueue : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    explicit FileQueue(QObject* parent = nullptr);
+
+    static QString FormatCell(const QString& path);
+
+    int count() const { return int(m_paths.size()); }
+    bool isEmpty() const { return m_paths.isEmpty(); }
+    QString at(int index) const { return m_paths.value(index); }
+    const QList<QString>& paths() const { return m_paths; }
+
+    // The append step: a new last entry; there is no duplicate or type check.
+    void append(const QString& path);
+    void appendMany(const QList<QString>& paths);
+    void removeAt(int index);
+    void clear();
+
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
+
+private:
+    QList<QString> m_paths;
+};
