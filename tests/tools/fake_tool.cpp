@@ -7,6 +7,7 @@
 //   bytes:N      write N bytes of a repeating a..z pattern in one write
 //   sleep:MS     sleep
 //   argsto:PATH  write every argument, each followed by a NUL byte, to PATH
+//   logto:PATH   append the tool's own arguments, separated by a unit separator, as one line to PATH
 //   touch        write a small file at {out}
 //   touchif:TEXT touch only when an argument contains TEXT
 //   failif:TEXT  exit with status 1 at once when an argument contains TEXT
@@ -99,6 +100,13 @@ void run(const std::string& op, int argc, char** argv)
                 std::fwrite(argv[i], 1, std::strlen(argv[i]) + 1, f);
             std::fclose(f);
         }
+    } else if (name == "logto") {
+        if (FILE* f = std::fopen(value.c_str(), "ab")) {
+            for (size_t i = 0; i < g_plain.size(); ++i)
+                std::fprintf(f, "%s%s", i ? "\x1f" : "", g_plain[i].c_str());
+            std::fputc('\n', f);
+            std::fclose(f);
+        }
     } else if (name == "touch") {
         touch();
     } else if (name == "touchif") {
@@ -118,7 +126,7 @@ void run(const std::string& op, int argc, char** argv)
 bool isOp(const char* arg)
 {
     static const char* const names[] = {"out:",   "err:",  "bytes:", "sleep:",   "argsto:", "touch",
-                                        "touchif:", "failif:", "exit:",  "kill:"};
+                                        "touchif:", "failif:", "exit:",  "kill:", "logto:"};
     for (const char* n : names) {
         if (std::strncmp(arg, n, std::strlen(n)) == 0)
             return true;

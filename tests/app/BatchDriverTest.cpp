@@ -1,0 +1,214 @@
+#include "TestSupport.h"
+#include "app/frmMain.h"
+#include "convert/DOSOutputs.h"
+#include "filelist/FileQueue.h"
+#include "ui/HotArea.h"
+#include "ui/Sound.h"
+
+#include <QDesktopServices>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+using namespace TestSupport;
+
+// Catches the folder the program would open, so no file manager starts during tests.
+class OpenedUrls : public QObject
+{
+    Q_OBJECT
+public:
+    OpenedUrls() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open"); }
+    ~OpenedUrls() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls.append(url); }
+};
+
+namespace {
+
+class BatchDriver : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        Sound::setPlayer([this](const QString& p) { sounds.append(p); });
+        window = std::make_unique<frmMain>(folder.path());
+        window->txtPath->setText(folder.file("out"));
+    }
+    void TearDown() override
+    {
+        window.reset();
+        Sound::setPlayer({});
+    }
+
+    // Starts the batch and waits for its end; false when it never ended.
+    bool runBatch(int timeoutMs = 60000)
+    {
+        QSignalSpy finished(window.get(), &frmMain::batchFinished);
+        window->imgConvert_Click();
+        return finished.wait(timeoutMs);
+    }
+
+    QStringList loggedInputs() const
+    {
+        QFile f(folder.file("log.txt"));
+        QStringList inputs;
+        if (!f.open(QIODevice::ReadOnly))
+            return inputs;
+        for (const QByteArray& line : f.readAll().split('\n')) {
+            const QList<QByteArray> args = line.split('\x1f');
+            if (args.size() > 1)
+                inputs.append(QString::fromUtf8(args[1]));
+        }
+        return inputs;
+    }
+
+    ProgramFolder folder;
+    MsgBoxRecorder boxes;
+    OpenedUrls opened;
+    QStringList sounds;
+    std::unique_ptr<frmMain> window;
+};
+
+TEST_F(BatchDriver, StartWithAnEmptyListAsksForAFileAndLocksNothing)
+{
+    window->imgConvert_Click();
+    ASSERT_EQ(boxes.shown().size(), 1);
+    EXPECT_EQ(boxes.shown()[0].text, QStringLiteral("Please add a file"));
+    EXPECT_EQ(boxes.shown()[0].title, QStringLiteral("Add"));
+    EXPECT_EQ(boxes.shown()[0].icon, MsgBox::Icon::Exclamation);
+    EXPECT_TRUE(window->imgConvert->isEnabled());
+    EXPECT_TRUE(window->imgToolbar[0]->isEnabled());
+    EXPECT_FALSE(window->Timer1->isActive());
+}
+
+TEST_F(BatchDriver, OneFileConvertsWithProgressThenTheWindowUnlocks)
+{
+    ScopedEnv ops("FAKE_TOOL_OPS", "out:  Duration: 00:00:10.00, start\\n;sleep:30;"
+                                   "out:size= 1kB time=00:00:05.00 bitrate\\r;sleep:30;touch");
+    QStringList captions;
+    QObject::connect(window->objDOS, &DOSOutputs::ReceiveOutputs, [&] { captions.append(window->lblPB->text()); });
+    window->lstFile->append(folder.file("song.one.wav"));
+
+    QSignalSpy finished(window.get(), &frmMain::batchFinished);
+    window->imgConvert_Click();
+    for (HotArea* a : {window->imgToolbar[0], window->imgToolbar[6], window->imgToolbar[4], window->imgMenu[1],
+                       window->imgConvert})
+        EXPECT_FALSE(a->isEnabled());
+    EXPECT_FALSE(window->lblFeed->isEnabled());
+    EXPECT_EQ(window->lblPB->text(), QStringLiteral("0%")) << "the label keeps its text until the first report";
+    ASSERT_TRUE(finished.wait(30000));
+
+    EXPECT_TRUE(captions.contains(QStringLiteral("50%")));
+    EXPECT_EQ(window->lstFile->count(), 0);
+    EXPECT_TRUE(QFile::exists(folder.file("out/song.wma")));
+    EXPECT_EQ(window->lblPB->text(), QStringLiteral("Done."));
+    EXPECT_EQ(window->imgPB->width(), 0);
+    EXPECT_EQ(window->lTotalSeconds, 0);
+    EXPECT_EQ(opened.urls, QList<QUrl>{QUrl::fromLocalFile(folder.file("out"))});
+    EXPECT_EQ(sounds, QStringList{folder.file("sound.wav")});
+    EXPECT_TRUE(window->imgConvert->isEnabled());
+    EXPECT_TRUE(window->imgToolbar[6]->isEnabled());
+    EXPECT_TRUE(window->lblFeed->isEnabled());
+    EXPECT_FALSE(window->picDrag->isHidden());
+    EXPECT_TRUE(boxes.shown().isEmpty());
+}
+
+TEST_F(BatchDriver, SeveralFilesRunInOrderAndTheSamePathTwiceConvertsTwice)
+{
+    ScopedEnv ops("FAKE_TOOL_OPS", "logto:" + folder.file("log.txt").toUtf8() + ";touch");
+    window->options().SoundReminder = 1;
+    const QStringList inputs = {folder.file("a.wav"), folder.file("b.flac"), folder.file("a.wav")};
+    for (const QString& in : inputs)
+        window->lstFile->append(in);
+    ASSERT_TRUE(runBatch());
+    EXPECT_EQ(loggedInputs(), inputs);
+    EXPECT_EQ(window->lastBatch().converted(), 3);
+    EXPECT_TRUE(sounds.isEmpty()) << "the reminder is off";
+    EXPECT_EQ(window->lblPB->text(), QStringLiteral("Done."));
+}
+
+TEST_F(BatchDriver, FilesAddedWhileABatchRunsJoinIt)
+{
+    ScopedEnv ops("FAKE_TOOL_OPS", "logto:" + folder.file("log.txt").toUtf8() + ";sleep:100;touch");
+    window->lstFile->append(folder.file("first.wav"));
+    QTimer::singleShot(150, [&] { window->lstFile->append(folder.file("late.wav")); });
+    ASSERT_TRUE(runBatch());
+    EXPECT_EQ(loggedInputs(), (QStringList{folder.file("first.wav"), folder.file("late.wav")}));
+    EXPECT_EQ(window->lstFile->count(), 0);
+}
+
+TEST_F(BatchDriver, FailedConversionsAreReportedAndPutBackNeverCountedDone)
+{
+    // b fails with a status, d writes nothing; a, c and e convert.
+    ScopedEnv ops("FAKE_TOOL_OPS", "out:working\\n;failif:/b.;touchif:/a.;touchif:/e.;touchif:/c.;"
+                                   "out:Something broke\\r\\n");
+    for (const char* name : {"a.wav", "b.wav", "c.wav", "d.wav", "e.wav"})
+        window->lstFile->append(folder.file(name));
+    ASSERT_TRUE(runBatch());
+
+    EXPECT_EQ(window->lastBatch().converted(), 3);
+    EXPECT_EQ(window->lstFile->paths(), (QList<QString>{folder.file("b.wav"), folder.file("d.wav")}));
+    EXPECT_EQ(window->lblPB->text(), QStringLiteral("2 failed."));
+    ASSERT_EQ(boxes.shown().size(), 1);
+    const MsgBox::Shown& box = boxes.shown()[0];
+    EXPECT_EQ(box.icon, MsgBox::Icon::Warning);
+    EXPECT_TRUE(box.text.contains(folder.file("b.wav") + "\n    working"));
+    EXPECT_TRUE(box.text.contains(folder.file("d.wav") + "\n    Something broke"));
+    EXPECT_FALSE(box.text.contains(folder.file("a.wav")));
+}
+
+TEST_F(BatchDriver, ToolKilledBySignalIsAFailure)
+{
+    ScopedEnv ops("FAKE_TOOL_OPS", "touch;kill:9");
+    window->lstFile->append(folder.file("x.wav"));
+    ASSERT_TRUE(runBatch());
+    ASSERT_EQ(window->lastBatch().failures().size(), 1);
+    EXPECT_EQ(window->lastBatch().failures()[0].lastLine, QStringLiteral("The conversion tool was ended by signal 9."));
+    EXPECT_EQ(window->lstFile->count(), 1);
+}
+
+TEST_F(BatchDriver, MissingToolStopsTheBatchWithTheFileAtTheHead)
+{
+    QFile::remove(folder.toolPath());
+    window->lstFile->append(folder.file("x.wav"));
+    window->lstFile->append(folder.file("y.wav"));
+    QSignalSpy finished(window.get(), &frmMain::batchFinished);
+    window->imgConvert_Click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !boxes.shown().isEmpty(); }, 10000));
+    EXPECT_FALSE(finished.wait(300));
+    ASSERT_EQ(boxes.shown().size(), 1);
+    EXPECT_EQ(boxes.shown()[0].text, QStringLiteral("File or command not found"));
+    EXPECT_EQ(window->lstFile->at(0), folder.file("x.wav"));
+    EXPECT_EQ(window->lstFile->count(), 2);
+    EXPECT_FALSE(window->imgConvert->isEnabled());
+    EXPECT_TRUE(opened.urls.isEmpty());
+}
+
+TEST_F(BatchDriver, ThousandFilesRunWithoutTheCallDepthGrowing)
+{
+    ScopedEnv ops("FAKE_TOOL_OPS", "touch");
+    window->options().SoundReminder = 1;
+    for (int i = 0; i < 1000; ++i)
+        window->lstFile->append(folder.file(QStringLiteral("f%1.wav").arg(i)));
+    quintptr deepest = ~quintptr(0);
+    quintptr shallowest = 0;
+    QObject::connect(window->objDOS, &DOSOutputs::CommandOver, [&] {
+        const auto sp = reinterpret_cast<quintptr>(__builtin_frame_address(0));
+        deepest = std::min(deepest, sp);
+        shallowest = std::max(shallowest, sp);
+    });
+    ASSERT_TRUE(runBatch(300000));
+    EXPECT_EQ(window->lastBatch().converted(), 1000);
+    EXPECT_LT(shallowest - deepest, 4096u) << "the stack grew by " << (shallowest - deepest) << " bytes";
+}
+
+} // namespace
+
+#include "BatchDriverTest.moc"
