@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -37,6 +38,18 @@ MsgBoxRecorder::MsgBoxRecorder() : m_previous(MsgBox::presenter())
 MsgBoxRecorder::~MsgBoxRecorder()
 {
     MsgBox::setPresenter(m_previous);
+}
+
+OpenedUrls::OpenedUrls()
+{
+    for (const char* scheme : {"file", "http", "https"})
+        QDesktopServices::setUrlHandler(QString::fromLatin1(scheme), this, "open");
+}
+
+OpenedUrls::~OpenedUrls()
+{
+    for (const char* scheme : {"file", "http", "https"})
+        QDesktopServices::unsetUrlHandler(QString::fromLatin1(scheme));
 }
 
 ScopedEnv::ScopedEnv(const char* name, const QByteArray& value)

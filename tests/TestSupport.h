@@ -4,8 +4,10 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QObject>
 #include <QString>
 #include <QTemporaryDir>
+#include <QUrl>
 
 namespace TestSupport {
 
@@ -41,6 +43,19 @@ public:
 private:
     QList<MsgBox::Shown> m_shown;
     MsgBox::Presenter m_previous;
+};
+
+// Catches every address the program would open (folders, help, web pages) for as long as it lives, so
+// no file manager or browser starts during tests.
+class OpenedUrls : public QObject
+{
+    Q_OBJECT
+public:
+    OpenedUrls();
+    ~OpenedUrls() override;
+    QList<QUrl> urls;
+public slots:
+    void open(const QUrl& url) { urls.append(url); }
 };
 
 // Sets an environment variable for the lifetime of the object.

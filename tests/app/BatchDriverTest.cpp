@@ -18,18 +18,6 @@
 
 using namespace TestSupport;
 
-// Catches the folder the program would open, so no file manager starts during tests.
-class OpenedUrls : public QObject
-{
-    Q_OBJECT
-public:
-    OpenedUrls() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open"); }
-    ~OpenedUrls() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
-    QList<QUrl> urls;
-public slots:
-    void open(const QUrl& url) { urls.append(url); }
-};
-
 namespace {
 
 class BatchDriver : public ::testing::Test
@@ -210,5 +198,3 @@ TEST_F(BatchDriver, ThousandFilesRunWithoutTheCallDepthGrowing)
 }
 
 } // namespace
-
-#include "BatchDriverTest.moc"

@@ -22,7 +22,6 @@ class RealBatch : public ::testing::Test
 protected:
     void SetUp() override
     {
-        QDesktopServices::setUrlHandler(QStringLiteral("file"), &sink, "deleteLater");
         Sound::setPlayer([](const QString&) {});
         window = std::make_unique<frmMain>(folder.path());
         window->txtPath->setText(folder.file("out"));
@@ -31,7 +30,6 @@ protected:
     {
         window.reset();
         Sound::setPlayer({});
-        QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
     }
     bool runBatch()
     {
@@ -40,7 +38,7 @@ protected:
         return finished.wait(120000);
     }
 
-    QObject sink;
+    OpenedUrls opened;
     ProgramFolder folder{QStandardPaths::findExecutable(QStringLiteral("ffmpeg"))};
     MsgBoxRecorder boxes;
     std::unique_ptr<frmMain> window;
