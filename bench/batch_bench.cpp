@@ -10,10 +10,10 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
-#include <QEventLoop>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <cstdio>
@@ -78,8 +78,7 @@ int main(int argc, char** argv)
 
     std::printf("%d files, 30 s WAV to MP3 192k\n", files);
     std::printf("plain loop of FFmpeg command lines: %.2f s\n", plain);
-    std::printf("through the batch driver:           %.2f s (%d converted)\n", driver,
-                window.lastBatch().converted());
+    std::printf("through the batch driver:           %.2f s (%d converted)\n", driver, window.lastBatch().converted());
     std::printf("driver overhead: %.1f ms per file (including the one-time 100 ms start delay)\n",
                 (driver - plain) * 1000 / files);
     return 0;

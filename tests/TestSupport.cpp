@@ -83,10 +83,10 @@ QString probe(const QString& path, const QString& entry)
 {
     QProcess p;
     const QString section = entry == QLatin1String("duration") ? QStringLiteral("format") : QStringLiteral("stream");
-    p.start(QStringLiteral("ffprobe"), {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"),
-                                        QStringLiteral("a:0"), QStringLiteral("-show_entries"),
-                                        section + QLatin1Char('=') + entry, QStringLiteral("-of"),
-                                        QStringLiteral("default=noprint_wrappers=1:nokey=1"), path});
+    p.start(QStringLiteral("ffprobe"),
+            {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-select_streams"), QStringLiteral("a:0"),
+             QStringLiteral("-show_entries"), section + QLatin1Char('=') + entry, QStringLiteral("-of"),
+             QStringLiteral("default=noprint_wrappers=1:nokey=1"), path});
     if (!p.waitForFinished(60000) || p.exitCode() != 0)
         return {};
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();

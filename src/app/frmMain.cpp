@@ -4,6 +4,8 @@
 #include "convert/DOSOutputs.h"
 #include "convert/ProgressParser.h"
 #include "filelist/FileQueue.h"
+#include "skin/SkinArt.h"
+#include "ui/FolderDialog.h"
 #include "ui/HotArea.h"
 #include "ui/MsgBox.h"
 #include "ui/Sound.h"
@@ -15,6 +17,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
+#include <QScreen>
 #include <QTimer>
 #include <QTreeView>
 #include <QUrl>
@@ -46,15 +50,69 @@ QComboBox* selector(QWidget* parent, const char* name, const QRect& r, const QSt
     c->setToolTip(tip);
     return c;
 }
+
+QLabel* textLabel(QWidget* parent, const char* name, const QString& text, const QRect& r)
+{
+    auto* l = new QLabel(text, parent);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setGeometry(r);
+    return l;
+}
+
+// The look of the plain controls that sit on the skin.
+const char* kStyle = R"(
+QComboBox, QLineEdit {
+    background: #11171f; color: #e6edf3; border: 1px solid #344356; border-radius: 3px;
+    padding: 1px 22px 1px 6px; selection-background-color: #23b3a0;
+}
+QLineEdit { padding: 1px 4px; }
+QComboBox:focus, QLineEdit:focus { border-color: #23b3a0; }
+QComboBox::drop-down { width: 20px; border: none; }
+QComboBox::down-arrow { image: none; }
+QComboBox QAbstractItemView {
+    background: #1e2835; color: #e6edf3; border: 1px solid #344356;
+    selection-background-color: #23b3a0; selection-color: #ffffff; outline: none;
+}
+QTreeView {
+    background: #11171f; alternate-background-color: #151d27; color: #dce4ec;
+    border: none; selection-background-color: #1f6f66; selection-color: #ffffff; outline: none;
+}
+QTreeView::item { height: 20px; }
+QHeaderView::section {
+    background: #243142; color: #b0c0d0; border: none; border-right: 1px solid #344356;
+    padding: 3px 6px;
+}
+QScrollBar:vertical { background: #11171f; width: 10px; margin: 0; }
+QScrollBar::handle:vertical { background: #344356; border-radius: 4px; min-height: 24px; margin: 2px; }
+QScrollBar::add-line, QScrollBar::sub-line { height: 0; width: 0; }
+QScrollBar:horizontal { background: #11171f; height: 10px; margin: 0; }
+QScrollBar::handle:horizontal { background: #344356; border-radius: 4px; min-width: 24px; margin: 2px; }
+QToolTip { background: #243142; color: #e6edf3; border: 1px solid #23b3a0; padding: 3px; }
+#picText { background: transparent; }
+#lblText { color: #5f7388; }
+#lblPB { color: #ffffff; background: transparent; }
+#lblWeb { color: #000000; }
+#lblFeed { color: #1f6f66; }
+)";
+
+// Fonts are set in code, not in the style sheet, so the geometry pass can scale them.
+QFont designFont(double points, bool bold = false)
+{
+    QFont f(SkinArt::FontFamily());
+    f.setPointSizeF(points);
+    f.setBold(bold);
+    return f;
+}
 } // namespace
 
-frmMain::frmMain(const QString& programFolder, QWidget* parent) : QWidget(parent), m_programFolder(programFolder)
+frmMain::frmMain(const QString& programFolder, QWidget* parent) : SkinnedWindow(parent), m_programFolder(programFolder)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Veltra WMA Converter"));
-    setFixedSize(700, 500);
-
+    setSkin(SkinArt::MainSkin());
+    createLooks();
     createControls();
+    applyStyle();
 
     objDOS = new DOSOutputs(this);
     connect(objDOS, &DOSOutputs::ReceiveOutputs, this, &frmMain::objDOS_ReceiveOutputs);
@@ -64,6 +122,10 @@ frmMain::frmMain(const QString& programFolder, QWidget* parent) : QWidget(parent
     Timer1->setInterval(100);
     Timer1->setSingleShot(true);
     connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
+
+    connect(this, &SkinnedWindow::backgroundMoved, this, &frmMain::Form_MouseMove);
+    if (const QScreen* s = screen())
+        move(s->availableGeometry().center() - rect().center());
 }
 
 frmMain::~frmMain() = default;
@@ -73,29 +135,57 @@ QString frmMain::defaultOutputFolder() const
     return m_programFolder + QStringLiteral("/output");
 }
 
+void frmMain::createLooks()
+{
+    using SkinArt::Look;
+    for (int i = 0; i < 3; ++i)
+        imgMenuData[i] = SkinArt::MenuEntry(i, Look::Light);
+    for (int i : {0, 1, 2, 3, 4, 6})
+        imgButtonData[i] = SkinArt::ToolbarButton(i, Look::Light);
+    imgConvertData = SkinArt::ConvertButton(Look::Light);
+    imgBrowseLight = SkinArt::BrowseButton(Look::Light);
+    imgBrowseDark = SkinArt::BrowseButton(Look::Dark);
+    imgHelpLight = SkinArt::HelpButton(Look::Light);
+    imgMinLight = SkinArt::MinButton(Look::Light);
+    imgExitLight = SkinArt::CloseButton(Look::Light);
+    imgButton = SkinArt::DropButton(Look::Normal);
+    imgButtonLight = SkinArt::DropButton(Look::Light);
+}
+
 void frmMain::createControls()
 {
+    const QCursor hand(SkinArt::HandCursor(), 6, 0);
     struct Spot
     {
         int index;
         QRect rect;
-        const char* caption;
     };
-    const Spot toolbar[] = {{0, {16, 55, 86, 53}, "Add File(s)"}, {6, {103, 55, 86, 53}, "Add Folder"},
-                            {1, {190, 55, 86, 53}, "Remove"},      {2, {277, 55, 86, 53}, "Options"},
-                            {3, {364, 55, 86, 53}, "Help"},        {4, {451, 55, 86, 53}, "Exit"}};
+    const Spot toolbar[] = {{0, {16, 55, 86, 53}},  {6, {103, 55, 86, 53}}, {1, {190, 55, 86, 53}},
+                            {2, {277, 55, 86, 53}}, {3, {364, 55, 86, 53}}, {4, {451, 55, 86, 53}}};
     for (const Spot& s : toolbar) {
-        imgToolbar[s.index] = hotArea(this, "imgToolbar", s.rect);
-        imgToolbar[s.index]->setProperty("index", s.index);
-        imgToolbar[s.index]->setText(QString::fromLatin1(s.caption));
-        imgToolbar[s.index]->setAlignment(Qt::AlignCenter);
+        HotArea* a = hotArea(this, "imgToolbar", s.rect);
+        a->setProperty("index", s.index);
+        connect(a, &HotArea::mouseMoved, this, [this, i = s.index] { imgToolbar_MouseMove(i); });
+        connect(a, &HotArea::pressed, this, &frmMain::imgToolbar_MouseDown);
+        imgToolbar[s.index] = a;
     }
-    const Spot menu[] = {{0, {18, 31, 40, 15}, "File"}, {1, {60, 31, 59, 15}, "Options"}, {2, {122, 31, 51, 15}, "About"}};
+    const Spot menu[] = {{0, {18, 31, 40, 15}}, {1, {60, 31, 59, 15}}, {2, {122, 31, 51, 15}}};
     for (const Spot& s : menu) {
-        imgMenu[s.index] = hotArea(this, "imgMenu", s.rect);
-        imgMenu[s.index]->setProperty("index", s.index);
-        imgMenu[s.index]->setText(QString::fromLatin1(s.caption));
+        HotArea* a = hotArea(this, "imgMenu", s.rect);
+        a->setProperty("index", s.index);
+        connect(a, &HotArea::mouseMoved, this, [this, i = s.index] { imgMenu_MouseMove(i); });
+        imgMenu[s.index] = a;
     }
+    imgHelp = hotArea(this, "imgHelp", {635, 8, 15, 15}, QStringLiteral("Help & Tutorial"));
+    imgMin = hotArea(this, "imgMin", {652, 9, 14, 14}, QStringLiteral("Minimize Window"));
+    imgExit = hotArea(this, "imgExit", {672, 10, 15, 15});
+    connect(imgHelp, &HotArea::mouseMoved, this, [this] { ShowLook(imgHelp, imgHelpLight); });
+    connect(imgMin, &HotArea::mouseMoved, this, [this] { ShowLook(imgMin, imgMinLight); });
+    connect(imgExit, &HotArea::mouseMoved, this, [this] { ShowLook(imgExit, imgExitLight); });
+    connect(imgMin, &HotArea::clicked, this, &frmMain::imgMin_Click);
+    connect(imgExit, &HotArea::clicked, this, &QWidget::close);
+    for (HotArea* a : {imgHelp, imgMin, imgExit})
+        a->setCursor(hand);
 
     lstFile = new FileQueue(this);
     LV = new QTreeView(this);
@@ -105,17 +195,20 @@ void frmMain::createControls()
     LV->setRootIsDecorated(false);
     LV->setUniformRowHeights(true);
     LV->setItemsExpandable(false);
+    LV->setAlternatingRowColors(true);
+    LV->setTextElideMode(Qt::ElideMiddle);
     LV->header()->setStretchLastSection(false);
+    LV->header()->setSectionsMovable(false);
     LV->header()->resizeSection(0, 361);
     LV->header()->resizeSection(1, 94);
 
     picText = new QLabel(this);
     picText->setObjectName(QStringLiteral("picText"));
     picText->setGeometry(164, 264, 163, 21);
-    lblText = new QLabel(QStringLiteral("Drag & Drop Files Here"), picText);
-    lblText->setObjectName(QStringLiteral("lblText"));
-    lblText->setGeometry(12, 4, 139, 14);
+    lblText = textLabel(picText, "lblText", QStringLiteral("Drag & Drop Files Here"), {0, 0, 163, 21});
     lblText->setAlignment(Qt::AlignCenter);
+    // The placard passes the pointer and drops through to the list beneath it.
+    picText->setAttribute(Qt::WA_TransparentForMouseEvents);
     connect(lstFile, &QAbstractItemModel::rowsInserted, this, &frmMain::placardUpdate);
     connect(lstFile, &QAbstractItemModel::rowsRemoved, this, &frmMain::placardUpdate);
     connect(lstFile, &QAbstractItemModel::modelReset, this, &frmMain::placardUpdate);
@@ -134,12 +227,31 @@ void frmMain::createControls()
     setTabOrder(cmbR, cmbChannel);
     setTabOrder(cmbChannel, txtPath);
 
+    const struct
+    {
+        HotArea** button;
+        const char* name;
+        int top;
+        QComboBox* list;
+    } drops[] = {{&picButtonOF, "picButtonOF", 160, cmbOF},
+                 {&picButtonBR, "picButtonBR", 202, cmbBR},
+                 {&picButtonR, "picButtonR", 246, cmbR},
+                 {&picButtonChannel, "picButtonChannel", 288, cmbChannel}};
+    for (const auto& d : drops) {
+        HotArea* b = hotArea(this, d.name, {657, d.top, 19, 19}, d.list->toolTip());
+        b->setPixmap(imgButton);
+        connect(b, &HotArea::mouseMoved, this, [this, b] { ShowLook(b, imgButtonLight); });
+        connect(b, &HotArea::clicked, d.list, &QComboBox::showPopup);
+        *d.button = b;
+    }
+
     imgBrowse = hotArea(this, "imgBrowse", {635, 331, 42, 22}, QStringLiteral("Select an Output Folder"));
-    imgBrowse->setText(QStringLiteral("..."));
-    imgBrowse->setAlignment(Qt::AlignCenter);
+    connect(imgBrowse, &HotArea::mouseMoved, this, [this] { ShowLook(imgBrowse, imgBrowseLight); });
+    connect(imgBrowse, &HotArea::pressed, this, [this] { ShowLook(imgBrowse, imgBrowseDark); });
+    connect(imgBrowse, &HotArea::clicked, this, &frmMain::imgBrowse_Click);
     imgConvert = hotArea(this, "imgConvert", {489, 371, 187, 91});
-    imgConvert->setText(QStringLiteral("Start"));
-    imgConvert->setAlignment(Qt::AlignCenter);
+    connect(imgConvert, &HotArea::mouseMoved, this, [this] { ShowLook(imgConvert, imgConvertData); });
+    connect(imgConvert, &HotArea::pressed, this, [this] { ClearLook(imgConvert); });
     // Image buttons below the visible face: reachable by the program, not by the pointer.
     imgAdd = hotArea(this, "imgAdd", {10, 549, 32, 32}, QStringLiteral("Add a new file to file list"));
     imgRemove = hotArea(this, "imgRemove", {50, 549, 32, 32}, QStringLiteral("Remove a file from file list"));
@@ -147,27 +259,131 @@ void frmMain::createControls()
     connect(imgConvert, &HotArea::clicked, this, &frmMain::imgConvert_Click);
     connect(imgStart, &HotArea::clicked, this, &frmMain::imgConvert_Click);
 
-    lblFeed = new QLabel(QStringLiteral("Feedback"), this);
-    lblFeed->setObjectName(QStringLiteral("lblFeed"));
-    lblFeed->setGeometry(628, 477, 46, 13);
+    lblFeed = textLabel(this, "lblFeed", QStringLiteral("Feedback"), {628, 477, 46, 13});
     lblFeed->setToolTip(QStringLiteral("Send us your suggestion or question"));
+    lblWeb = textLabel(this, "lblWeb", QStringLiteral("Veltra WMA Converter"), {18, 478, 164, 13});
+    lblVersion = textLabel(
+        this, "lblVersion",
+        QStringLiteral("Ver %1.%2.%3").arg(VELTRA_VERSION_MAJOR).arg(VELTRA_VERSION_MINOR).arg(VELTRA_VERSION_PATCH),
+        {176, 10, 80, 14});
+    QPalette version = lblVersion->palette();
+    version.setColor(QPalette::WindowText, QColor(199, 227, 214));
+    lblVersion->setPalette(version);
+    for (QLabel* l : {lblFeed, lblWeb, lblVersion}) {
+        l->setMouseTracking(true);
+        l->installEventFilter(this);
+    }
+    lblFeed->setCursor(hand);
+    lblWeb->setCursor(hand);
 
     imgPB = new QLabel(this);
     imgPB->setObjectName(QStringLiteral("imgPB"));
     imgPB->setGeometry(113, 447, 0, 13);
-    imgPB->setAutoFillBackground(true);
-    QPalette bar = imgPB->palette();
-    bar.setColor(QPalette::Window, QColor(46, 160, 96));
-    imgPB->setPalette(bar);
-    lblPB = new QLabel(QStringLiteral("0%"), this);
-    lblPB->setObjectName(QStringLiteral("lblPB"));
-    lblPB->setGeometry(214, 447, 157, 13);
+    imgPB->setPixmap(SkinArt::ProgressStrip());
+    imgPB->setScaledContents(true);
+    lblPB = textLabel(this, "lblPB", QStringLiteral("0%"), {214, 447, 157, 13});
     lblPB->setAlignment(Qt::AlignCenter);
+    lblPB->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     picDrag = new QLabel(this);
     picDrag->setObjectName(QStringLiteral("picDrag"));
     picDrag->setGeometry(728, 422, 143, 146);
     picDrag->setToolTip(QStringLiteral("Drag media files onto this DropZone"));
+}
+
+void frmMain::applyStyle()
+{
+    setFont(designFont(8));
+    setStyleSheet(QString::fromLatin1(kStyle));
+    lblText->setFont(designFont(9));
+    lblPB->setFont(designFont(7, true));
+    for (QLabel* l : {lblWeb, lblVersion})
+        l->setFont(designFont(7));
+    QFont feed = designFont(7);
+    feed.setUnderline(true);
+    lblFeed->setFont(feed);
+    QFont header = LV->header()->font();
+    header.setBold(true);
+    LV->header()->setFont(header);
+    // The palette colour of the version label wins over the sheet's default text colour.
+    lblVersion->setStyleSheet(QStringLiteral("color: rgb(199, 227, 214);"));
+}
+
+bool frmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    if (event->type() == QEvent::MouseMove && (watched == lblFeed || watched == lblWeb || watched == lblVersion)) {
+        auto* me = static_cast<QMouseEvent*>(event);
+        if (watched == lblFeed) {
+            QFont f = lblFeed->font();
+            f.setBold(true);
+            lblFeed->setFont(f);
+        } else if (watched == lblVersion) {
+            // The version label drags like the title bar around it, without resetting anything.
+            BackgroundDrag(me->globalPosition().toPoint(), me->buttons());
+        }
+        // Handled here: a move over a label is not a move over the bare background.
+        return true;
+    } else if (event->type() == QEvent::MouseButtonPress && watched == lblVersion) {
+        auto* me = static_cast<QMouseEvent*>(event);
+        if (me->button() == Qt::LeftButton)
+            BeginDrag(me->globalPosition().toPoint());
+        return true;
+    } else if (event->type() == QEvent::MouseButtonRelease && watched == lblVersion) {
+        EndDrag();
+        return true;
+    }
+    return SkinnedWindow::eventFilter(watched, event);
+}
+
+void frmMain::imgMenu_MouseMove(int index)
+{
+    for (HotArea* a : imgMenu)
+        ClearLook(a);
+    if (index >= 0 && index < 3)
+        ShowLook(imgMenu[index], imgMenuData[index]);
+}
+
+void frmMain::imgToolbar_MouseMove(int index)
+{
+    imgToolbar_MouseDown();
+    if (index >= 0 && index < 7 && imgToolbar[index])
+        ShowLook(imgToolbar[index], imgButtonData[index]);
+}
+
+void frmMain::imgToolbar_MouseDown()
+{
+    for (HotArea* a : imgToolbar)
+        ClearLook(a);
+}
+
+void frmMain::Form_MouseMove()
+{
+    QFont f = lblFeed->font();
+    f.setBold(false);
+    lblFeed->setFont(f);
+    ClearLook(imgHelp);
+    ClearLook(imgExit);
+    for (HotArea* b : {picButtonChannel, picButtonR, picButtonOF, picButtonBR})
+        ShowLook(b, imgButton);
+    ClearLook(imgBrowse);
+    ClearLook(imgMin);
+    for (HotArea* a : imgToolbar)
+        ClearLook(a);
+    for (HotArea* a : imgMenu)
+        ClearLook(a);
+    ClearLook(imgConvert);
+}
+
+void frmMain::imgBrowse_Click()
+{
+    const auto folder = FolderDialog::choose(this, QStringLiteral("Please select a folder:"));
+    txtPath->setText(folder && !folder->isEmpty() ? *folder : defaultOutputFolder());
+}
+
+void frmMain::imgMin_Click()
+{
+    showMinimized();
+    ClearLook(imgMin);
 }
 
 void frmMain::placardUpdate()

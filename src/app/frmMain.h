@@ -3,8 +3,10 @@
 #include "convert/BatchOutcome.h"
 #include "settings/OptionSettings.h"
 
+#include "ui/SkinnedWindow.h"
+
+#include <QPixmap>
 #include <QString>
-#include <QWidget>
 
 class DOSOutputs;
 class FileQueue;
@@ -15,9 +17,10 @@ class QLineEdit;
 class QTimer;
 class QTreeView;
 
-// The main window: the file list, the output settings and the batch conversion. Controls keep the
-// names the rest of the program and the tests know them by.
-class frmMain : public QWidget
+// The main window: the file list, the output settings and the batch conversion, on a painted skin
+// whose buttons light up under the pointer. Controls keep the names the rest of the program and the
+// tests know them by.
+class frmMain : public SkinnedWindow
 {
     Q_OBJECT
 public:
@@ -56,10 +59,39 @@ public:
     HotArea* imgBrowse = nullptr;
     HotArea* imgToolbar[7] = {};
     HotArea* imgMenu[3] = {};
+    HotArea* imgHelp = nullptr;
+    HotArea* imgMin = nullptr;
+    HotArea* imgExit = nullptr;
+    HotArea* picButtonOF = nullptr;
+    HotArea* picButtonBR = nullptr;
+    HotArea* picButtonR = nullptr;
+    HotArea* picButtonChannel = nullptr;
     QLabel* lblFeed = nullptr;
+    QLabel* lblWeb = nullptr;
+    QLabel* lblVersion = nullptr;
     QLabel* imgPB = nullptr;
     QLabel* lblPB = nullptr;
     QLabel* picDrag = nullptr;
+
+    // The hover pictures, held in memory for the whole run.
+    QPixmap imgMenuData[3];
+    QPixmap imgButtonData[7];
+    QPixmap imgConvertData;
+    QPixmap imgBrowseLight;
+    QPixmap imgBrowseDark;
+    QPixmap imgHelpLight;
+    QPixmap imgMinLight;
+    QPixmap imgExitLight;
+    QPixmap imgButton;
+    QPixmap imgButtonLight;
+
+    // Pointer feedback.
+    void imgMenu_MouseMove(int index);
+    void imgToolbar_MouseMove(int index);
+    void imgToolbar_MouseDown();
+    void Form_MouseMove();
+    void imgBrowse_Click();
+    void imgMin_Click();
 
     QTimer* Timer1 = nullptr;
     DOSOutputs* objDOS = nullptr;
@@ -69,8 +101,13 @@ signals:
     // Raised when a batch has run its end steps.
     void batchFinished();
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void createControls();
+    void createLooks();
+    void applyStyle();
     void setConversionLocked(bool locked);
     void Timer1_Timer();
     void objDOS_ReceiveOutputs(const QString& CommandOutputs);

@@ -45,11 +45,11 @@ QString BatchOutcome::failureMessage() const
     if (m_failures.isEmpty())
         return {};
     const int total = m_converted + int(m_failures.size());
-    QString text = m_failures.size() == 1 ? QStringLiteral("1 of %1 files could not be converted and is back in the list:")
-                                                .arg(total)
-                                          : QStringLiteral("%1 of %2 files could not be converted and are back in the list:")
-                                                .arg(m_failures.size())
-                                                .arg(total);
+    QString text = m_failures.size() == 1
+                       ? QStringLiteral("1 of %1 files could not be converted and is back in the list:").arg(total)
+                       : QStringLiteral("%1 of %2 files could not be converted and are back in the list:")
+                             .arg(m_failures.size())
+                             .arg(total);
     for (const Failure& f : m_failures)
         text += QStringLiteral("\n\n") + f.input + QStringLiteral("\n    ") + f.lastLine;
     return text;

@@ -19,7 +19,8 @@ public:
 
     void reset();
     // Returns true when the file counts as converted.
-    bool record(const QString& input, const QString& output, const DOSOutputs::ExitInfo& exit, const QString& toolOutput);
+    bool record(const QString& input, const QString& output, const DOSOutputs::ExitInfo& exit,
+                const QString& toolOutput);
 
     int converted() const { return m_converted; }
     const QList<Failure>& failures() const { return m_failures; }

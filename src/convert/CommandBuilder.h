@@ -12,11 +12,11 @@ struct Request
 {
     QString programFolder; // holds data/conv.exe
     QString inputPath;
-    QString outputFolder;  // the output folder text as the user left it
-    int formatIndex = 1;   // 0 MP3, 1 WMA, 2 OGG, 3 WAV, 4 FLAC, 5 AC3, 6 AAC, 7 AMR
-    QString bitrate;       // kilobits per second, as shown
-    QString sampleRate;    // hertz, as shown
-    int channelIndex = 1;  // 0 Mono, 1 Stereo
+    QString outputFolder; // the output folder text as the user left it
+    int formatIndex = 1;  // 0 MP3, 1 WMA, 2 OGG, 3 WAV, 4 FLAC, 5 AC3, 6 AAC, 7 AMR
+    QString bitrate;      // kilobits per second, as shown
+    QString sampleRate;   // hertz, as shown
+    int channelIndex = 1; // 0 Mono, 1 Stereo
     OptionSettings options;
 };
 

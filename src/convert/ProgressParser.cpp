@@ -65,8 +65,8 @@ std::optional<qint32> ElapsedSeconds(const QString& piece)
     for (const QString& value : valuesAfter(piece, kTime)) {
         if (value.startsWith(QLatin1String("N/A")))
             continue;
-        const double seconds = value.contains(QLatin1Char(':')) ? clockSeconds(value).value_or(0)
-                                                                : NumberRules::LeadingNumber(value);
+        const double seconds =
+            value.contains(QLatin1Char(':')) ? clockSeconds(value).value_or(0) : NumberRules::LeadingNumber(value);
         return static_cast<qint32>(NumberRules::ToInt32(seconds).value_or(0));
     }
     return std::nullopt;

@@ -86,8 +86,8 @@ TEST_F(BatchDriver, OneFileConvertsWithProgressThenTheWindowUnlocks)
 
     QSignalSpy finished(window.get(), &frmMain::batchFinished);
     window->imgConvert_Click();
-    for (HotArea* a : {window->imgToolbar[0], window->imgToolbar[6], window->imgToolbar[4], window->imgMenu[1],
-                       window->imgConvert})
+    for (HotArea* a :
+         {window->imgToolbar[0], window->imgToolbar[6], window->imgToolbar[4], window->imgMenu[1], window->imgConvert})
         EXPECT_FALSE(a->isEnabled());
     EXPECT_FALSE(window->lblFeed->isEnabled());
     EXPECT_EQ(window->lblPB->text(), QStringLiteral("0%")) << "the label keeps its text until the first report";

@@ -38,14 +38,18 @@ TEST_P(EveryFormat, LineMatchesItsTemplateCharacterForCharacter)
 INSTANTIATE_TEST_SUITE_P(
     Templates, EveryFormat,
     ::testing::Values(
-        TemplateCase{0, R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn -ab 192k -ar 44100 -ac 2 "/out/live.mp3")"},
-        TemplateCase{1, R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn -acodec wmav1 -ab 192k -ar 44100 -ac 2 "/out/live.wma")"},
+        TemplateCase{0,
+                     R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn -ab 192k -ar 44100 -ac 2 "/out/live.mp3")"},
+        TemplateCase{
+            1,
+            R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn -acodec wmav1 -ab 192k -ar 44100 -ac 2 "/out/live.wma")"},
         TemplateCase{2, R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn -ac 2 "/out/live.ogg")"},
         TemplateCase{3, R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn -acodec pcm_s16le "/out/live.wav")"},
         TemplateCase{4, R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn "/out/live.flac")"},
         TemplateCase{5, R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn "/out/live.ac3")"},
         TemplateCase{6, R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn "/out/live.aac")"},
-        TemplateCase{7, R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn -ar 8000 -ab 7.4k -ac 1 "/out/live.amr")"}),
+        TemplateCase{7,
+                     R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn -ar 8000 -ab 7.4k -ac 1 "/out/live.amr")"}),
     [](const ::testing::TestParamInfo<TemplateCase>& info) { return "Format" + std::to_string(info.param.format); });
 
 TEST(CommandBuilder, CutterArgumentsFollowTheInputExactlyAsStored)
@@ -54,7 +58,8 @@ TEST(CommandBuilder, CutterArgumentsFollowTheInputExactlyAsStored)
     r.options.MusicCutter = 1;
     r.options.CutFrom = 30;
     r.options.CutDuration = 60;
-    EXPECT_EQ(BuildCommandLine(r), R"(/app/data/conv.exe -i "/music/live.set.wav" -ss 30 -t 60 -y -vn -ac 2 "/out/live.ogg")");
+    EXPECT_EQ(BuildCommandLine(r),
+              R"(/app/data/conv.exe -i "/music/live.set.wav" -ss 30 -t 60 -y -vn -ac 2 "/out/live.ogg")");
     r.options.CutFrom = 0;
     r.options.CutDuration = 0;
     EXPECT_TRUE(BuildCommandLine(r).contains(R"(" -ss 0 -t 0 -y -vn )"));

@@ -1,7 +1,7 @@
+#include "convert/DOSOutputs.h"
 #include "TestSupport.h"
 #include "convert/ChildReaper.h"
 #include "convert/CommandLineSplit.h"
-#include "convert/DOSOutputs.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -123,8 +123,14 @@ TEST(ConsoleRunner, ArgumentsReachTheToolExactlyWithoutAShell)
 {
     ProgramFolder folder;
     const QString argsFile = folder.file("args.bin");
-    const QList<QByteArray> awkward = {"with space",      R"(say "hi")", R"(back\slash\)", "$(touch pwned)",
-                                       "`touch pwned2`", "-leading",   "a;b|c&d>e",     QByteArray("\xff\xfe\xe9", 3),
+    const QList<QByteArray> awkward = {"with space",
+                                       R"(say "hi")",
+                                       R"(back\slash\)",
+                                       "$(touch pwned)",
+                                       "`touch pwned2`",
+                                       "-leading",
+                                       "a;b|c&d>e",
+                                       QByteArray("\xff\xfe\xe9", 3),
                                        ""};
     QByteArray line = CommandLineSplit::quote(folder.toolPath().toUtf8());
     for (const QByteArray& a : awkward)

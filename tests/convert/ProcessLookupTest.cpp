@@ -1,5 +1,5 @@
-#include "TestSupport.h"
 #include "convert/ProcessLookup.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>

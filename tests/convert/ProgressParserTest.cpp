@@ -93,8 +93,9 @@ TEST(ProgressParser, NothingIsShownWhileTheLengthIsUnknown)
     EXPECT_EQ(total, 0);
 }
 
-// Real FFmpeg 5.1 output (a 30-second WAV to MP3, read at six times real speed), fed in pieces cut at every size from 1 to 64 characters: a marker cut in two
-// is missed, never misread, and every report that is shown is one the tool really wrote.
+// Real FFmpeg 5.1 output (a 30-second WAV to MP3, read at six times real speed), fed in pieces cut at every size from 1
+// to 64 characters: a marker cut in two is missed, never misread, and every report that is shown is one the tool really
+// wrote.
 TEST(ProgressParser, RecordedToolOutputInArbitraryPiecesNeverMisreads)
 {
     QFile f(QStringLiteral(VELTRA_TEST_DATA "/ffmpeg51-wav-to-mp3.txt"));

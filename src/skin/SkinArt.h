@@ -1,0 +1,35 @@
+#pragma once
+
+#include <QColor>
+#include <QPixmap>
+
+// Every picture the skinned windows wear, painted from code at start-up and then held in memory:
+// nothing is read from disk while the program runs, and the pictures are the same on every machine
+// that has the DejaVu fonts.
+namespace SkinArt {
+
+enum class Look { Normal, Light, Dark };
+
+// The colour that the window shape cuts away.
+inline const QColor kKey(255, 0, 255);
+
+QPixmap MainSkin();     // 700 x 500
+QPixmap OptionsSkin();  // 330 x 180
+QPixmap FeedbackSkin(); // 330 x 180
+
+// Hover and pressed pictures, each the size of the hot area it lights.
+QPixmap ToolbarButton(int index, Look look);             // 86 x 53; index 0 to 4 and 6
+QPixmap MenuEntry(int index, Look look);                 // "File", "Options", "About"
+QPixmap ConvertButton(Look look);                        // 187 x 91
+QPixmap BrowseButton(Look look);                         // 42 x 22
+QPixmap HelpButton(Look look);                           // 15 x 15
+QPixmap MinButton(Look look);                            // 14 x 14
+QPixmap CloseButton(Look look);                          // 15 x 15
+QPixmap DropButton(Look look);                           // 19 x 19
+QPixmap DialogButton(const QString& caption, Look look); // 58 x 18: OK, Back, Send
+QPixmap ProgressStrip();                                 // 1 x 15, stretched over the bar
+QPixmap HandCursor();                                    // 32 x 32, hot spot (6, 0)
+
+QString FontFamily();
+
+} // namespace SkinArt

@@ -1,0 +1,208 @@
+#include "TestSupport.h"
+#include "app/frmMain.h"
+#include "skin/SkinArt.h"
+#include "ui/FolderDialog.h"
+#include "ui/HotArea.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <QTreeView>
+#include <gtest/gtest.h>
+
+using namespace TestSupport;
+
+namespace {
+
+class MainWindowChrome : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        window = std::make_unique<frmMain>(folder.path());
+        window->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    }
+
+    // A pointer move as the window system reports it: hit-tested, without a held button.
+    void moveTo(const QPoint& pos) { QTest::mouseMove(window->windowHandle(), pos); }
+
+    static bool lit(const HotArea* a) { return !a->pixmap().isNull(); }
+    int litToolbarButtons() const
+    {
+        int n = 0;
+        for (HotArea* a : window->imgToolbar)
+            n += a && lit(a);
+        return n;
+    }
+
+    QTemporaryDir folder;
+    std::unique_ptr<frmMain> window;
+};
+
+TEST_F(MainWindowChrome, MovingAlongTheToolbarLightsExactlyOneButton)
+{
+    for (int index : {0, 6, 1, 2, 3, 4}) {
+        moveTo(window->imgToolbar[index]->geometry().center());
+        EXPECT_EQ(litToolbarButtons(), 1) << "over button " << index;
+        EXPECT_TRUE(lit(window->imgToolbar[index])) << index;
+        EXPECT_EQ(window->imgToolbar[index]->pixmap().toImage(), window->imgButtonData[index].toImage());
+    }
+}
+
+TEST_F(MainWindowChrome, MenuBarLightsOnlyTheEntryUnderThePointer)
+{
+    moveTo(window->imgMenu[0]->geometry().center());
+    moveTo(window->imgMenu[1]->geometry().center());
+    EXPECT_FALSE(lit(window->imgMenu[0]));
+    EXPECT_TRUE(lit(window->imgMenu[1]));
+    EXPECT_FALSE(lit(window->imgMenu[2]));
+}
+
+TEST_F(MainWindowChrome, PressClearsTheToolbarAndTheBrowseButtonGoesDark)
+{
+    const QPoint onAdd = window->imgToolbar[0]->geometry().center();
+    moveTo(onAdd);
+    QTest::mousePress(window->windowHandle(), Qt::LeftButton, {}, onAdd);
+    EXPECT_EQ(litToolbarButtons(), 0);
+    QTest::mouseRelease(window->windowHandle(), Qt::LeftButton, {}, onAdd);
+    moveTo(onAdd + QPoint(1, 0));
+    EXPECT_EQ(litToolbarButtons(), 1) << "the next move lights it again";
+
+    FolderDialog::setAnswerer([&](const QString&) -> std::optional<QString> {
+        EXPECT_EQ(window->imgBrowse->pixmap().toImage(), window->imgBrowseDark.toImage());
+        return std::nullopt;
+    });
+    const QPoint onBrowse = window->imgBrowse->geometry().center();
+    moveTo(onBrowse);
+    EXPECT_EQ(window->imgBrowse->pixmap().toImage(), window->imgBrowseLight.toImage());
+    QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, onBrowse);
+    FolderDialog::setAnswerer({});
+}
+
+TEST_F(MainWindowChrome, SingleButtonsStayLitUntilTheBackgroundMove)
+{
+    moveTo(window->imgHelp->geometry().center());
+    moveTo(window->imgConvert->geometry().center());
+    moveTo(window->picButtonBR->geometry().center());
+    QFont bold = window->lblFeed->font();
+    moveTo(window->lblFeed->geometry().center());
+    EXPECT_TRUE(window->lblFeed->font().bold());
+    EXPECT_TRUE(lit(window->imgHelp));
+    EXPECT_TRUE(lit(window->imgConvert));
+    EXPECT_EQ(window->picButtonBR->pixmap().toImage(), window->imgButtonLight.toImage());
+
+    moveTo(QPoint(300, 455)); // bare skin beside the progress bar
+    EXPECT_FALSE(lit(window->imgHelp));
+    EXPECT_FALSE(lit(window->imgConvert));
+    EXPECT_EQ(window->picButtonBR->pixmap().toImage(), window->imgButton.toImage());
+    EXPECT_FALSE(window->lblFeed->font().bold());
+    EXPECT_EQ(litToolbarButtons(), 0);
+}
+
+TEST_F(MainWindowChrome, MaskCutsTheCornersAndCoversTheFace)
+{
+    const QRegion mask = window->mask();
+    EXPECT_FALSE(mask.contains(QPoint(0, 0)));
+    EXPECT_FALSE(mask.contains(QPoint(699, 499)));
+    EXPECT_TRUE(mask.contains(QPoint(350, 250)));
+    EXPECT_TRUE(mask.contains(QPoint(20, 2)));
+    EXPECT_EQ(window->size(), QSize(700, 500));
+    const QImage skin = window->skin().toImage();
+    EXPECT_EQ(skin.pixelColor(0, 0), SkinArt::kKey);
+    EXPECT_NE(skin.pixelColor(350, 250), SkinArt::kKey);
+}
+
+TEST_F(MainWindowChrome, GeometryPassAt120DpiKeepsPixelsAndScalesFonts)
+{
+    std::map<QWidget*, std::pair<QRect, double>> before;
+    for (QWidget* w : window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
+        before[w] = {w->geometry(), w->font().pointSizeF()};
+    window->GeometryPass(12, 12);
+    EXPECT_EQ(window->size(), QSize(700, 500));
+    for (const auto& [w, was] : before) {
+        EXPECT_EQ(w->geometry(), was.first) << w->objectName().toStdString();
+        EXPECT_NEAR(w->font().pointSizeF(), was.second * 0.8, 0.01) << w->objectName().toStdString();
+    }
+    EXPECT_NEAR(window->txtPath->font().pointSizeF(), before[window->txtPath].second * 0.8, 0.01)
+        << "the folder box is scaled once, like every other control";
+}
+
+TEST_F(MainWindowChrome, EachDropDownButtonOpensItsOwnList)
+{
+    const std::pair<HotArea*, QComboBox*> pairs[] = {{window->picButtonOF, window->cmbOF},
+                                                     {window->picButtonBR, window->cmbBR},
+                                                     {window->picButtonR, window->cmbR},
+                                                     {window->picButtonChannel, window->cmbChannel}};
+    for (const auto& [button, list] : pairs) {
+        QTest::mouseClick(button, Qt::LeftButton);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return list->view()->isVisible(); }, 2000))
+            << list->objectName().toStdString();
+        for (const auto& other : pairs) {
+            if (other.second != list) {
+                EXPECT_FALSE(other.second->view()->isVisible());
+            }
+        }
+        list->hidePopup();
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !list->view()->isVisible(); }, 2000));
+    }
+}
+
+TEST_F(MainWindowChrome, SelectorsStartWithTheirItemsDefaultsAndTips)
+{
+    EXPECT_EQ(window->cmbOF->currentText(), QStringLiteral("WMA"));
+    EXPECT_EQ(window->cmbBR->currentText(), QStringLiteral("192"));
+    EXPECT_EQ(window->cmbR->currentText(), QStringLiteral("44100"));
+    EXPECT_EQ(window->cmbChannel->currentText(), QStringLiteral("Stereo"));
+    EXPECT_EQ(window->cmbOF->count(), 8);
+    EXPECT_EQ(window->cmbBR->count(), 12);
+    EXPECT_EQ(window->cmbR->itemText(6), QStringLiteral("12050"));
+    EXPECT_EQ(window->picButtonChannel->toolTip(), QStringLiteral("MP3 Audio Channel(Stereo or Mono)"));
+    EXPECT_EQ(window->txtPath->text(), folder.path() + QStringLiteral("/output"));
+    EXPECT_EQ(window->imgHelp->cursor().hotSpot(), QPoint(6, 0));
+    EXPECT_EQ(window->imgToolbar[0]->cursor().shape(), Qt::ArrowCursor);
+}
+
+TEST_F(MainWindowChrome, BrowseSetsTheChosenFolderAndCancelResetsToTheDefault)
+{
+    FolderDialog::setAnswerer([](const QString& title) -> std::optional<QString> {
+        EXPECT_EQ(title, QStringLiteral("Please select a folder:"));
+        return QStringLiteral("/srv/music out");
+    });
+    window->imgBrowse_Click();
+    EXPECT_EQ(window->txtPath->text(), QStringLiteral("/srv/music out"));
+    FolderDialog::setAnswerer([](const QString&) { return std::optional<QString>(); });
+    window->imgBrowse_Click();
+    EXPECT_EQ(window->txtPath->text(), folder.path() + QStringLiteral("/output"));
+    FolderDialog::setAnswerer({});
+}
+
+TEST_F(MainWindowChrome, DraggingTheBackgroundOrTheVersionLabelMovesTheWindow)
+{
+    // Events with explicit screen positions: the window moves under the pointer while it is dragged.
+    const QPoint start = window->pos();
+    const QPointF grab(300, 18); // the painted title bar
+    const QPointF grabGlobal(500, 500);
+    QMouseEvent press(QEvent::MouseButtonPress, grab, grabGlobal, Qt::LeftButton, Qt::LeftButton, {});
+    QApplication::sendEvent(window.get(), &press);
+    QMouseEvent drag(QEvent::MouseMove, grab, grabGlobal + QPointF(40, 25), Qt::NoButton, Qt::LeftButton, {});
+    QApplication::sendEvent(window.get(), &drag);
+    EXPECT_EQ(window->pos(), start + QPoint(40, 25));
+    QMouseEvent release(QEvent::MouseButtonRelease, grab, drag.globalPosition(), Qt::LeftButton, Qt::NoButton, {});
+    QApplication::sendEvent(window.get(), &release);
+    EXPECT_EQ(window->pos(), start + QPoint(40, 25));
+
+    moveTo(window->imgHelp->geometry().center());
+    const QPointF label = window->lblVersion->rect().center();
+    const QPointF labelGlobal(1000, 1000); // any origin: only the distance moved counts
+    QMouseEvent labelPress(QEvent::MouseButtonPress, label, labelGlobal, Qt::LeftButton, Qt::LeftButton, {});
+    QApplication::sendEvent(window->lblVersion, &labelPress);
+    QMouseEvent labelDrag(QEvent::MouseMove, label, labelGlobal + QPointF(-10, 5), Qt::NoButton, Qt::LeftButton, {});
+    QApplication::sendEvent(window->lblVersion, &labelDrag);
+    EXPECT_EQ(window->pos(), start + QPoint(30, 30));
+    EXPECT_TRUE(lit(window->imgHelp)) << "the version label drags without a reset";
+}
+
+} // namespace
