@@ -3,7 +3,9 @@
 #include "convert/CommandBuilder.h"
 #include "convert/DOSOutputs.h"
 #include "convert/ProgressParser.h"
+#include "filelist/COMDLG.h"
 #include "filelist/FileQueue.h"
+#include "filelist/FileSearch.h"
 #include "skin/SkinArt.h"
 #include "ui/FolderDialog.h"
 #include "ui/HotArea.h"
@@ -14,9 +16,11 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
 #include <QTimer>
@@ -124,6 +128,8 @@ frmMain::frmMain(const QString& programFolder, QWidget* parent) : SkinnedWindow(
     connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
 
     connect(this, &SkinnedWindow::backgroundMoved, this, &frmMain::Form_MouseMove);
+    m_dialogs.Init(this);
+    m_dialogs.setProgramFolder(m_programFolder);
     if (const QScreen* s = screen())
         move(s->availableGeometry().center() - rect().center());
 }
@@ -258,6 +264,8 @@ void frmMain::createControls()
     imgStart = hotArea(this, "imgStart", {90, 549, 32, 32});
     connect(imgConvert, &HotArea::clicked, this, &frmMain::imgConvert_Click);
     connect(imgStart, &HotArea::clicked, this, &frmMain::imgConvert_Click);
+    connect(imgAdd, &HotArea::clicked, this, &frmMain::imgAdd_Click);
+    connect(imgRemove, &HotArea::clicked, this, &frmMain::imgRemove_Click);
 
     lblFeed = textLabel(this, "lblFeed", QStringLiteral("Feedback"), {628, 477, 46, 13});
     lblFeed->setToolTip(QStringLiteral("Send us your suggestion or question"));
@@ -285,10 +293,12 @@ void frmMain::createControls()
     lblPB->setAlignment(Qt::AlignCenter);
     lblPB->setAttribute(Qt::WA_TransparentForMouseEvents);
 
-    picDrag = new QLabel(this);
-    picDrag->setObjectName(QStringLiteral("picDrag"));
-    picDrag->setGeometry(728, 422, 143, 146);
-    picDrag->setToolTip(QStringLiteral("Drag media files onto this DropZone"));
+    picDrag = hotArea(this, "picDrag", {728, 422, 143, 146}, QStringLiteral("Drag media files onto this DropZone"));
+    connect(static_cast<HotArea*>(picDrag), &HotArea::clicked, this, &frmMain::picDrag_Click);
+    for (QWidget* target : {static_cast<QWidget*>(picDrag), LV->viewport()}) {
+        target->setAcceptDrops(true);
+        target->installEventFilter(this);
+    }
 }
 
 void frmMain::applyStyle()
@@ -311,6 +321,31 @@ void frmMain::applyStyle()
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == picDrag || watched == LV->viewport()) {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* e = static_cast<QDragMoveEvent*>(event);
+            if (e->mimeData()->hasUrls()) {
+                e->setDropAction(Qt::CopyAction);
+                e->accept();
+            } else {
+                e->ignore();
+            }
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* e = static_cast<QDropEvent*>(event);
+            e->setDropAction(Qt::CopyAction);
+            e->accept();
+            if (e->mimeData()->hasUrls())
+                DropFiles(e->mimeData()->urls());
+            return true;
+        }
+        default:
+            break;
+        }
+    }
     if (event->type() == QEvent::MouseMove && (watched == lblFeed || watched == lblWeb || watched == lblVersion)) {
         auto* me = static_cast<QMouseEvent*>(event);
         if (watched == lblFeed) {
@@ -388,7 +423,109 @@ void frmMain::imgMin_Click()
 
 void frmMain::placardUpdate()
 {
+    // During a scan the placard says so, whatever the list holds.
+    if (lblText->text() == QLatin1String("Searching Files..."))
+        return;
     picText->setVisible(lstFile->count() < 1);
+}
+
+void frmMain::imgAdd_Click()
+{
+    if (m_listBusy)
+        return;
+    m_dialogs.setTitle(QStringLiteral("Open Files"));
+    if (!m_dialogs.ShowOpen())
+        return;
+    const QString chosen = m_dialogs.FileName();
+    if (!chosen.isEmpty())
+        lstFile->append(chosen);
+    placardUpdate();
+}
+
+void frmMain::picDrag_Click()
+{
+    if (m_listBusy)
+        return;
+    QString folder;
+    const QString chosen =
+        COMDLG::ShowOpenFile(this, QStringLiteral("Open Files"), folder, m_programFolder, QStringLiteral("*.*|*.*"),
+                             COMDLG::OFN_NOCHANGEDIR | COMDLG::OFN_LONGNAMES);
+    if (chosen.isEmpty())
+        return;
+    lstFile->append(chosen);
+    placardUpdate();
+}
+
+void frmMain::AddFolder()
+{
+    if (m_listBusy || m_converting)
+        return;
+    const auto folder = FolderDialog::choose(this, QStringLiteral("Please select a folder:"));
+    m_listBusy = true;
+    lblText->setText(QStringLiteral("Searching Files..."));
+    picText->show();
+    if (folder && !folder->isEmpty()) {
+        lstAddFolder.clear();
+        FileSearch::SearchFolder(*folder, lstAddFolder, [] { QCoreApplication::processEvents(); });
+        lstFile->appendMany(lstAddFolder);
+    }
+    lblText->setText(QStringLiteral("Drag & Drop Files Here"));
+    m_listBusy = false;
+    placardUpdate();
+}
+
+void frmMain::imgRemove_Click()
+{
+    if (m_listBusy || m_converting)
+        return;
+    if (lstFile->count() >= 1) {
+        const QModelIndex current = LV->currentIndex();
+        if (current.isValid())
+            lstFile->removeAt(current.row());
+    }
+    if (lstFile->count() < 1)
+        picText->show();
+}
+
+void frmMain::RemoveAll()
+{
+    if (m_listBusy || m_converting)
+        return;
+    m_listBusy = true;
+    // Rows go from the top in growing slices, with the window's events let through every 15 ms, so a
+    // long list visibly empties while the window stays responsive.
+    int left = lstFile->count();
+    int slice = 1;
+    QElapsedTimer sinceYield;
+    sinceYield.start();
+    while (left > 0) {
+        const int n = qMin(slice, left);
+        lstFile->removeFirst(n);
+        left -= n;
+        if (sinceYield.elapsed() >= 15) {
+            QCoreApplication::processEvents();
+            sinceYield.restart();
+        } else {
+            slice = qMin(slice * 2, 8192);
+        }
+    }
+    lstFile->clear();
+    picText->show();
+    m_listBusy = false;
+}
+
+void frmMain::DropFiles(const QList<QUrl>& urls)
+{
+    if (m_listBusy)
+        return;
+    for (const QUrl& url : urls) {
+        if (url.isLocalFile())
+            lstFile->append(url.toLocalFile());
+    }
+    if (lstFile->count() >= 1) {
+        QCoreApplication::processEvents();
+        placardUpdate();
+    }
 }
 
 void frmMain::setConversionLocked(bool locked)
@@ -405,6 +542,8 @@ void frmMain::setConversionLocked(bool locked)
 
 void frmMain::imgConvert_Click()
 {
+    if (m_listBusy)
+        return;
     if (lstFile->count() < 1) {
         MsgBox::show(QStringLiteral("Please add a file"), MsgBox::Icon::Exclamation, QStringLiteral("Add"));
         return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "convert/BatchOutcome.h"
+#include "filelist/CCommonDialogs.h"
 #include "settings/OptionSettings.h"
 
 #include "ui/SkinnedWindow.h"
@@ -16,6 +17,7 @@ class QLabel;
 class QLineEdit;
 class QTimer;
 class QTreeView;
+class QUrl;
 
 // The main window: the file list, the output settings and the batch conversion, on a painted skin
 // whose buttons light up under the pointer. Controls keep the names the rest of the program and the
@@ -36,6 +38,18 @@ public:
     void ConvertNext();
 
     bool isConverting() const { return m_converting; }
+    // A folder scan or Remove All is running: commands that change the list are ignored meanwhile.
+    bool isListBusy() const { return m_listBusy; }
+
+    // The file list commands.
+    void imgAdd_Click();
+    void picDrag_Click();
+    void AddFolder();
+    void imgRemove_Click();
+    void RemoveAll();
+    void DropFiles(const QList<QUrl>& urls);
+    CCommonDialogs& commonDialogs() { return m_dialogs; }
+    QList<QString> lstAddFolder;
     const BatchOutcome& lastBatch() const { return m_outcome; }
 
     // The queue and its view.
@@ -118,6 +132,8 @@ private:
     QString m_programFolder;
     OptionSettings m_options;
     bool m_converting = false;
+    bool m_listBusy = false;
+    CCommonDialogs m_dialogs;
     QString m_currentInput;
     QString m_currentOutput;
     BatchOutcome m_outcome;

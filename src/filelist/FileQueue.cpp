@@ -34,6 +34,16 @@ void FileQueue::removeAt(int index)
     endRemoveRows();
 }
 
+void FileQueue::removeFirst(int n)
+{
+    n = qMin(n, count());
+    if (n <= 0)
+        return;
+    beginRemoveRows(QModelIndex(), 0, n - 1);
+    m_paths.remove(0, n);
+    endRemoveRows();
+}
+
 void FileQueue::clear()
 {
     if (m_paths.isEmpty())

@@ -24,6 +24,8 @@ public:
     void append(const QString& path);
     void appendMany(const QList<QString>& paths);
     void removeAt(int index);
+    // Removes the first n rows in one step.
+    void removeFirst(int n);
     void clear();
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;

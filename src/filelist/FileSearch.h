@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <functional>
+
+// Walks a folder tree and collects the path of every file beneath it, in the order the system lists
+// them: a folder's own files first, then its subfolders one after another, each completely. At most
+// 200 subfolders of one folder are walked. Links to folders are followed, but a folder reached a second
+// time (same device and inode) is not walked again, so a link loop ends.
+namespace FileSearch {
+
+constexpr int kMaxSubfolders = 200;
+
+// Called now and then during a long walk so the window stays responsive.
+using Yield = std::function<void()>;
+
+void SearchFolder(const QString& folder, QList<QString>& target, const Yield& yield = Yield());
+
+// The name up to its last character that is neither NUL nor a space; "" when there is none.
+QString TrimNameBuffer(const QString& name);
+
+} // namespace FileSearch

@@ -1,0 +1,242 @@
+#include "TestSupport.h"
+#include "app/frmMain.h"
+#include "filelist/FileQueue.h"
+#include "ui/DialogSeam.h"
+#include "ui/FolderDialog.h"
+#include "ui/HotArea.h"
+#include "ui/Sound.h"
+
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QSignalSpy>
+#include <QTest>
+#include <QTimer>
+#include <QTreeView>
+#include <gtest/gtest.h>
+
+using namespace TestSupport;
+
+namespace {
+
+class FileListCommands : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        DialogSeam::setFileAnswerer([this](const DialogSeam::FileRequest& r) {
+            requests.append(r);
+            return answers.isEmpty() ? std::nullopt : answers.takeFirst();
+        });
+        window = std::make_unique<frmMain>(folder.path());
+    }
+    void TearDown() override
+    {
+        window.reset();
+        DialogSeam::setFileAnswerer({});
+        FolderDialog::setAnswerer({});
+    }
+
+    // The list view and the queue are one model; this checks the view really shows it.
+    void expectListShows(const QList<QString>& paths)
+    {
+        EXPECT_EQ(window->lstFile->paths(), paths);
+        const QAbstractItemModel* shown = window->LV->model();
+        ASSERT_EQ(shown->rowCount(), paths.size());
+        for (int i = 0; i < paths.size(); ++i)
+            EXPECT_EQ(shown->index(i, 0).data().toString(), paths[i]);
+        EXPECT_EQ(window->picText->isVisibleTo(window.get()), paths.isEmpty());
+    }
+
+    // A drop as a real drag delivers it: an enter that must be accepted, then the drop.
+    bool drop(QWidget* target, QMimeData* mime)
+    {
+        const QPoint at = target->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, mime, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(target, &enter);
+        if (!enter.isAccepted())
+            return false;
+        EXPECT_EQ(enter.dropAction(), Qt::CopyAction);
+        QDropEvent dropped(at, Qt::CopyAction | Qt::MoveAction, mime, Qt::LeftButton, {});
+        QCoreApplication::sendEvent(target, &dropped);
+        EXPECT_TRUE(dropped.isAccepted());
+        EXPECT_EQ(dropped.dropAction(), Qt::CopyAction);
+        return true;
+    }
+
+    QTemporaryDir folder;
+    QList<DialogSeam::FileRequest> requests;
+    QList<std::optional<QString>> answers;
+    std::unique_ptr<frmMain> window;
+};
+
+TEST_F(FileListCommands, AddFilesAppendsWhatTheDialogChoseAndKeepsDuplicates)
+{
+    EXPECT_FALSE(window->picText->isHidden());
+    window->imgAdd_Click(); // cancelled
+    expectListShows({});
+    answers = {QStringLiteral("/m/song.flac"), QStringLiteral("/m/song.flac"), QStringLiteral("/m/tune.ra")};
+    for (int i = 0; i < 3; ++i)
+        window->imgAdd_Click();
+    expectListShows({QStringLiteral("/m/song.flac"), QStringLiteral("/m/song.flac"), QStringLiteral("/m/tune.ra")});
+    EXPECT_EQ(window->LV->model()->index(0, 1).data().toString(), QStringLiteral("LAC"));
+    EXPECT_EQ(window->LV->model()->index(2, 1).data().toString(), QStringLiteral(".RA"));
+    ASSERT_EQ(requests.size(), 4);
+    EXPECT_EQ(requests[0].title, QStringLiteral("Open Files"));
+    EXPECT_EQ(requests[2].folder, QStringLiteral("/m"));
+    EXPECT_EQ(requests[2].fileName, QStringLiteral("/m/song.flac"));
+}
+
+TEST_F(FileListCommands, DropZoneClickOpensInTheProgramFolder)
+{
+    answers = {QStringLiteral("/m/a.mp3")};
+    window->picDrag_Click();
+    expectListShows({QStringLiteral("/m/a.mp3")});
+    ASSERT_EQ(requests.size(), 1);
+    EXPECT_EQ(requests[0].folder, folder.path());
+    window->picDrag_Click(); // cancelled
+    expectListShows({QStringLiteral("/m/a.mp3")});
+}
+
+TEST_F(FileListCommands, DroppedFilesJoinInTheDraggedOrderOnTheListOrTheDropZone)
+{
+    auto* files = new QMimeData;
+    files->setUrls({QUrl::fromLocalFile(QStringLiteral("/m/c.wav")), QUrl::fromLocalFile(QStringLiteral("/m/a.wav")),
+                    QUrl::fromLocalFile(QStringLiteral("/m/b c.wav")),
+                    QUrl(QStringLiteral("https://example.org/x.mp3"))});
+    std::unique_ptr<QMimeData> owner(files);
+    ASSERT_TRUE(drop(window->LV->viewport(), files));
+    const QList<QString> three = {QStringLiteral("/m/c.wav"), QStringLiteral("/m/a.wav"), QStringLiteral("/m/b c.wav")};
+    expectListShows(three);
+    ASSERT_TRUE(drop(window->picDrag, files));
+    expectListShows(three + three);
+
+    QMimeData folderDrop;
+    folderDrop.setUrls({QUrl::fromLocalFile(folder.path())});
+    ASSERT_TRUE(drop(window->LV->viewport(), &folderDrop));
+    EXPECT_EQ(window->lstFile->paths().last(), folder.path()) << "a folder is one row";
+
+    QMimeData text;
+    text.setText(QStringLiteral("/m/not-a-file.wav"));
+    EXPECT_FALSE(drop(window->LV->viewport(), &text));
+    EXPECT_EQ(window->lstFile->count(), 7);
+}
+
+TEST_F(FileListCommands, RemoveSelectedTakesOnlyTheCurrentRow)
+{
+    window->imgRemove_Click(); // empty list: nothing happens
+    for (const char* p : {"/m/A", "/m/B", "/m/C"})
+        window->lstFile->append(QString::fromLatin1(p));
+    window->imgRemove_Click(); // no row selected
+    EXPECT_EQ(window->lstFile->count(), 3);
+    window->LV->setCurrentIndex(window->lstFile->index(1, 0));
+    window->imgRemove_Click();
+    expectListShows({QStringLiteral("/m/A"), QStringLiteral("/m/C")});
+    window->LV->setCurrentIndex(window->lstFile->index(1, 0));
+    window->imgRemove_Click();
+    window->LV->setCurrentIndex(window->lstFile->index(0, 0));
+    window->imgRemove_Click();
+    expectListShows({});
+}
+
+TEST_F(FileListCommands, RemoveAllEmptiesAListOf500Rows)
+{
+    QList<QString> many;
+    for (int i = 0; i < 500; ++i)
+        many.append(QStringLiteral("/m/%1.wav").arg(i));
+    window->lstFile->appendMany(many);
+    window->RemoveAll();
+    expectListShows({});
+    MsgBoxRecorder boxes;
+    window->imgConvert_Click();
+    ASSERT_EQ(boxes.shown().size(), 1);
+    EXPECT_EQ(boxes.shown()[0].text, QStringLiteral("Please add a file"));
+}
+
+TEST_F(FileListCommands, AddFolderAppendsTheTreeAfterTheRowsAlreadyListed)
+{
+    QDir(folder.path()).mkpath(QStringLiteral("music/sub"));
+    QFile(folder.filePath(QStringLiteral("music/one.mp3"))).open(QIODevice::WriteOnly);
+    QFile(folder.filePath(QStringLiteral("music/sub/two.wav"))).open(QIODevice::WriteOnly);
+    window->lstFile->append(QStringLiteral("/m/first.wav"));
+    FolderDialog::setAnswerer([&](const QString& title) -> std::optional<QString> {
+        EXPECT_EQ(title, QStringLiteral("Please select a folder:"));
+        return folder.filePath(QStringLiteral("music"));
+    });
+    window->AddFolder();
+    expectListShows({QStringLiteral("/m/first.wav"), folder.filePath(QStringLiteral("music/one.mp3")),
+                     folder.filePath(QStringLiteral("music/sub/two.wav"))});
+    EXPECT_EQ(window->lblText->text(), QStringLiteral("Drag & Drop Files Here"));
+
+    FolderDialog::setAnswerer([](const QString&) { return std::optional<QString>(); });
+    window->AddFolder(); // cancelled: nothing added
+    EXPECT_EQ(window->lstFile->count(), 3);
+    window->RemoveAll();
+    window->AddFolder();
+    expectListShows({});
+    EXPECT_EQ(window->lblText->text(), QStringLiteral("Drag & Drop Files Here"));
+}
+
+TEST_F(FileListCommands, ScanShowsItsCaptionAndCommandsThatChangeTheListWaitForIt)
+{
+    // Enough files that the scan lets the window's events through at least once.
+    const QString tree = folder.filePath(QStringLiteral("tree"));
+    for (int d = 0; d < 40; ++d) {
+        const QString sub = tree + QStringLiteral("/d%1").arg(d);
+        QDir().mkpath(sub);
+        for (int f = 0; f < 100; ++f)
+            QFile(sub + QStringLiteral("/f%1.wav").arg(f)).open(QIODevice::WriteOnly);
+    }
+    int interruptions = 0;
+    QTimer poke;
+    QObject::connect(&poke, &QTimer::timeout, [&] {
+        if (!window->isListBusy())
+            return;
+        ++interruptions;
+        EXPECT_EQ(window->lblText->text(), QStringLiteral("Searching Files..."));
+        EXPECT_FALSE(window->picText->isHidden());
+        window->AddFolder();
+        window->RemoveAll();
+        window->imgConvert_Click();
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(QStringLiteral("/m/dropped.wav"))});
+        window->DropFiles(mime.urls());
+        answers = {QStringLiteral("/m/added.wav")};
+        window->imgAdd_Click();
+    });
+    poke.start(0);
+    FolderDialog::setAnswerer([&](const QString&) -> std::optional<QString> { return tree; });
+    window->AddFolder();
+    poke.stop();
+    EXPECT_GT(interruptions, 0) << "the scan never let events through";
+    EXPECT_EQ(window->lstFile->count(), 4000);
+    EXPECT_FALSE(window->lstFile->paths().contains(QStringLiteral("/m/dropped.wav")));
+    EXPECT_FALSE(window->isConverting());
+    EXPECT_FALSE(window->isListBusy());
+}
+
+TEST_F(FileListCommands, DropsDuringABatchJoinIt)
+{
+    ProgramFolder program;
+    ScopedEnv ops("FAKE_TOOL_OPS", "sleep:150;touch");
+    OpenedUrls opened;
+    Sound::setPlayer([](const QString&) {});
+    window = std::make_unique<frmMain>(program.path());
+    window->txtPath->setText(program.file("out"));
+    window->lstFile->append(program.file("first.wav"));
+    QSignalSpy finished(window.get(), &frmMain::batchFinished);
+    window->imgConvert_Click();
+    QTest::qWait(200);
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(program.file("dropped.wav"))});
+    ASSERT_TRUE(drop(window->LV->viewport(), &mime));
+    ASSERT_TRUE(finished.wait(20000));
+    EXPECT_EQ(window->lastBatch().converted(), 2);
+    EXPECT_TRUE(QFile::exists(program.file("out/dropped.wma")));
+    Sound::setPlayer({});
+}
+
+} // namespace
