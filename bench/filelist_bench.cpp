@@ -1,0 +1,91 @@
+// The file list with a hundred thousand files: the folder scan against `find`, appending, removing the
+// head, and Remove All, all with the main window's list view attached to the queue.
+#include "app/frmMain.h"
+#include "filelist/FileQueue.h"
+#include "filelist/FileSearch.h"
+#include "ui/FolderDialog.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace {
+double seconds(const QElapsedTimer& t)
+{
+    return t.nsecsElapsed() / 1e9;
+}
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QTemporaryDir dir;
+    const QString tree = dir.filePath(QStringLiteral("tree"));
+    const int folders = 1000;
+    const int perFolder = 100;
+    // Ten artists of a hundred albums each: no folder holds more than the 200 subfolders a scan walks.
+    for (int d = 0; d < folders; ++d) {
+        const QByteArray sub = QFile::encodeName(tree + QStringLiteral("/artist%1/album%2").arg(d / 100).arg(d % 100));
+        QDir().mkpath(QFile::decodeName(sub));
+        for (int f = 0; f < perFolder; ++f) {
+            const QByteArray path = sub + "/track" + QByteArray::number(f) + ".wav";
+            ::close(::open(path.constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+        }
+    }
+    std::printf("tree: %d files in %d folders\n", folders * perFolder, folders);
+
+    QElapsedTimer t;
+    t.start();
+    QProcess find;
+    find.start(QStringLiteral("find"), {tree, QStringLiteral("-type"), QStringLiteral("f")});
+    find.waitForFinished(-1);
+    const qsizetype findLines = find.readAllStandardOutput().count('\n');
+    const double findTime = seconds(t);
+
+    frmMain window(dir.path());
+    window.show();
+    FolderDialog::setAnswerer([&](const QString&) -> std::optional<QString> { return tree; });
+    t.restart();
+    window.AddFolder();
+    const double scanTime = seconds(t);
+    std::printf("find -type f: %.3f s (%lld files)\n", findTime, static_cast<long long>(findLines));
+    std::printf("Add Folder (scan and list): %.3f s (%d files), %.2f times find\n", scanTime, window.lstFile->count(),
+                scanTime / findTime);
+
+    QList<QString> paths;
+    FileSearch::SearchFolder(tree, paths);
+    window.RemoveAll();
+    t.restart();
+    for (const QString& p : paths)
+        window.lstFile->append(p);
+    std::printf("appending %lld paths one at a time: %.3f s\n", static_cast<long long>(paths.size()), seconds(t));
+
+    t.restart();
+    const int heads = 1000;
+    for (int i = 0; i < heads; ++i)
+        window.lstFile->removeAt(0);
+    const double headAt100k = seconds(t) / heads;
+    window.RemoveAll();
+    window.lstFile->appendMany(paths.mid(0, 10000));
+    t.restart();
+    for (int i = 0; i < heads; ++i)
+        window.lstFile->removeAt(0);
+    const double headAt10k = seconds(t) / heads;
+    std::printf("removing the head: %.1f us per file at 100,000 rows, %.1f us at 10,000 rows\n", headAt100k * 1e6,
+                headAt10k * 1e6);
+
+    window.RemoveAll();
+    window.lstFile->appendMany(paths);
+    t.restart();
+    window.RemoveAll();
+    std::printf("Remove All on %lld rows: %.3f s\n", static_cast<long long>(paths.size()), seconds(t));
+    return 0;
+}
