@@ -6,17 +6,22 @@
 #include "filelist/COMDLG.h"
 #include "filelist/FileQueue.h"
 #include "filelist/FileSearch.h"
+#include "settings/OptionsIni.h"
+#include "settings/SetupIni.h"
+#include "settings/frmOptions.h"
 #include "skin/SkinArt.h"
 #include "ui/FolderDialog.h"
 #include "ui/HotArea.h"
 #include "ui/MsgBox.h"
 #include "ui/Sound.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -95,7 +100,6 @@ QToolTip { background: #243142; color: #e6edf3; border: 1px solid #23b3a0; paddi
 #picText { background: transparent; }
 #lblText { color: #5f7388; }
 #lblPB { color: #ffffff; background: transparent; }
-#lblWeb { color: #000000; }
 #lblFeed { color: #1f6f66; }
 )";
 
@@ -113,25 +117,107 @@ frmMain::frmMain(const QString& programFolder, QWidget* parent) : SkinnedWindow(
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Veltra WMA Converter"));
-    setSkin(SkinArt::MainSkin());
     createLooks();
     createControls();
     applyStyle();
-
-    objDOS = new DOSOutputs(this);
-    connect(objDOS, &DOSOutputs::ReceiveOutputs, this, &frmMain::objDOS_ReceiveOutputs);
-    connect(objDOS, &DOSOutputs::CommandOver, this, &frmMain::objDOS_CommandOver);
 
     Timer1 = new QTimer(this);
     Timer1->setInterval(100);
     Timer1->setSingleShot(true);
     connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
-
     connect(this, &SkinnedWindow::backgroundMoved, this, &frmMain::Form_MouseMove);
-    m_dialogs.Init(this);
-    m_dialogs.setProgramFolder(m_programFolder);
+
+    Form_Load();
     if (const QScreen* s = screen())
         move(s->availableGeometry().center() - rect().center());
+}
+
+void frmMain::Form_Load()
+{
+    m_dialogs.Init(this);
+    m_dialogs.setProgramFolder(m_programFolder);
+    setSkin(SkinArt::MainSkin());
+    QCoreApplication::processEvents();
+    imgPB->resize(0, imgPB->height());
+
+    objDOS = new DOSOutputs(this);
+    connect(objDOS, &DOSOutputs::ReceiveOutputs, this, &frmMain::objDOS_ReceiveOutputs);
+    connect(objDOS, &DOSOutputs::CommandOver, this, &frmMain::objDOS_CommandOver);
+
+    lblVersion->setStyleSheet(QStringLiteral("color: rgb(199, 227, 214);"));
+    lblWeb->setStyleSheet(QStringLiteral("color: rgb(0, 0, 0);"));
+
+    cmbBR->setCurrentIndex(8);
+    cmbR->setCurrentIndex(1);
+    cmbChannel->setCurrentIndex(1);
+    cmbOF->setCurrentIndex(1);
+    txtPath->setText(defaultOutputFolder());
+
+    // Each field stands alone: one that cannot be applied keeps its default, the others still apply.
+    if (SetupIni::Exists(m_programFolder)) {
+        const SetupIni::Read saved = SetupIni::Load(m_programFolder);
+        const auto apply = [](QComboBox* list, const std::optional<int>& index) {
+            if (index && *index >= -1 && *index < list->count())
+                list->setCurrentIndex(*index);
+        };
+        apply(cmbBR, saved.bitrateIndex);
+        apply(cmbR, saved.rateIndex);
+        apply(cmbChannel, saved.channelIndex);
+        if (saved.outputFolder)
+            txtPath->setText(*saved.outputFolder);
+        apply(cmbOF, saved.formatIndex);
+    }
+    if (txtPath->text().isEmpty())
+        txtPath->setText(defaultOutputFolder());
+
+    lblVersion->setText(
+        QStringLiteral("Ver %1.%2.%3").arg(VELTRA_VERSION_MAJOR).arg(VELTRA_VERSION_MINOR).arg(VELTRA_VERSION_PATCH));
+    lblWeb->setText(QStringLiteral("Veltra WMA Converter"));
+    OptionsIni::LoadOptions(m_programFolder, m_options);
+    // Every control's font, the folder box's included, is scaled exactly once.
+    GeometryPass();
+}
+
+void frmMain::SaveSetup()
+{
+    SetupIni::Values v;
+    v.bitrateIndex = cmbBR->currentIndex();
+    v.rateIndex = cmbR->currentIndex();
+    v.channelIndex = cmbChannel->currentIndex();
+    v.outputFolder = txtPath->text();
+    v.formatIndex = cmbOF->currentIndex();
+    SetupIni::Save(m_programFolder, v);
+}
+
+void frmMain::imgExit_Click()
+{
+    SaveSetup();
+    close();
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    SkinnedWindow::closeEvent(event);
+    Form_Unload();
+}
+
+void frmMain::Form_Unload()
+{
+    // A scratch file that cannot be deleted must not hold the exit: a bounded number of attempts.
+    constexpr int kAttempts = 20;
+    for (const QString& scratch : m_scratchFiles) {
+        for (int i = 0; i < kAttempts && QFile::exists(scratch); ++i) {
+            QFile::remove(scratch);
+            QCoreApplication::processEvents();
+        }
+    }
+    if (m_endProcess)
+        m_endProcess();
+}
+
+void frmMain::imgOptions_Click()
+{
+    frmOptions::ShowModal(m_options, m_programFolder);
 }
 
 frmMain::~frmMain() = default;
@@ -189,7 +275,7 @@ void frmMain::createControls()
     connect(imgMin, &HotArea::mouseMoved, this, [this] { ShowLook(imgMin, imgMinLight); });
     connect(imgExit, &HotArea::mouseMoved, this, [this] { ShowLook(imgExit, imgExitLight); });
     connect(imgMin, &HotArea::clicked, this, &frmMain::imgMin_Click);
-    connect(imgExit, &HotArea::clicked, this, &QWidget::close);
+    connect(imgExit, &HotArea::clicked, this, &frmMain::imgExit_Click);
     for (HotArea* a : {imgHelp, imgMin, imgExit})
         a->setCursor(hand);
 
@@ -269,7 +355,7 @@ void frmMain::createControls()
 
     lblFeed = textLabel(this, "lblFeed", QStringLiteral("Feedback"), {628, 477, 46, 13});
     lblFeed->setToolTip(QStringLiteral("Send us your suggestion or question"));
-    lblWeb = textLabel(this, "lblWeb", QStringLiteral("Veltra WMA Converter"), {18, 478, 164, 13});
+    lblWeb = textLabel(this, "lblWeb", QString(), {18, 478, 164, 13});
     lblVersion = textLabel(
         this, "lblVersion",
         QStringLiteral("Ver %1.%2.%3").arg(VELTRA_VERSION_MAJOR).arg(VELTRA_VERSION_MINOR).arg(VELTRA_VERSION_PATCH),

@@ -8,6 +8,8 @@
 
 #include <QPixmap>
 #include <QString>
+#include <QStringList>
+#include <functional>
 
 class DOSOutputs;
 class FileQueue;
@@ -32,6 +34,15 @@ public:
     QString programFolder() const { return m_programFolder; }
     QString defaultOutputFolder() const;
     OptionSettings& options() { return m_options; }
+
+    // The exit command: saves setup.ini, then closes the window, which ends the program.
+    void imgExit_Click();
+    void SaveSetup();
+    // Every way out passes here: the scratch files go, then the process ends.
+    void Form_Unload();
+    void setProcessEnder(std::function<void()> ender) { m_endProcess = std::move(ender); }
+    void setScratchFiles(const QStringList& files) { m_scratchFiles = files; }
+    void imgOptions_Click();
 
     // The start command (a click on the start button or on imgStart).
     void imgConvert_Click();
@@ -117,8 +128,10 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
+    void Form_Load();
     void createControls();
     void createLooks();
     void applyStyle();
@@ -134,6 +147,8 @@ private:
     bool m_converting = false;
     bool m_listBusy = false;
     CCommonDialogs m_dialogs;
+    std::function<void()> m_endProcess;
+    QStringList m_scratchFiles = {QStringLiteral("/tmp/tmpfile.wav"), QStringLiteral("/tmp/tmpfile1.mp3")};
     QString m_currentInput;
     QString m_currentOutput;
     BatchOutcome m_outcome;

@@ -1,8 +1,11 @@
+#include "app/SingleInstance.h"
 #include "app/frmMain.h"
 #include "ui/QtMsgBox.h"
 
 #include <QApplication>
+#include <QLockFile>
 #include <csignal>
+#include <unistd.h>
 
 int main(int argc, char* argv[])
 {
@@ -13,9 +16,19 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Veltra WMA Converter"));
     QApplication::setApplicationVersion(
         QStringLiteral("%1.%2.%3").arg(VELTRA_VERSION_MAJOR).arg(VELTRA_VERSION_MINOR).arg(VELTRA_VERSION_PATCH));
-    QtMsgBox::install();
 
+    // A second start ends here, silently, before any window or file is touched.
+    const auto lock = SingleInstance::Acquire(QCoreApplication::applicationFilePath());
+    if (!lock)
+        return 0;
+
+    QtMsgBox::install();
     frmMain window(QCoreApplication::applicationDirPath());
+    // Every way out ends the process at once; a conversion tool still running is left to finish.
+    window.setProcessEnder([&lock] {
+        lock->unlock();
+        ::_exit(0);
+    });
     window.show();
     return app.exec();
 }

@@ -3,6 +3,7 @@
 #include "skin/SkinArt.h"
 
 #include <QBitmap>
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
@@ -140,4 +141,11 @@ void SkinnedWindow::mouseReleaseEvent(QMouseEvent* event)
     if (event->button() == Qt::LeftButton)
         EndDrag();
     QWidget::mouseReleaseEvent(event);
+}
+
+void SkinnedWindow::closeEvent(QCloseEvent* event)
+{
+    QWidget::closeEvent(event);
+    if (event->isAccepted())
+        emit closed();
 }

@@ -41,12 +41,15 @@ public:
 signals:
     // A pointer move over the bare background, after the drag: the window resets its hot areas.
     void backgroundMoved();
+    // The window was closed, by any way out.
+    void closed();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     QPixmap m_skin;

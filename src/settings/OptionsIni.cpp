@@ -1,0 +1,72 @@
+#include "OptionsIni.h"
+
+#include "FieldReader.h"
+#include "NumberRules.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+namespace OptionsIni {
+
+namespace {
+// The file is small; anything bigger is not ours, and reading it whole would only cost memory.
+constexpr qint64 kMaxSize = 64 * 1024;
+
+std::optional<qint64> field(FieldReader& reader, qint64 lo, qint64 hi)
+{
+    const auto text = reader.next();
+    if (!text)
+        return std::nullopt;
+    const auto value = NumberRules::RoundHalfEven(NumberRules::LeadingNumber(*text), lo, hi);
+    return value;
+}
+} // namespace
+
+QString FilePath(const QString& programFolder)
+{
+    return programFolder + QStringLiteral("/options.ini");
+}
+
+void LoadOptions(const QString& programFolder, OptionSettings& options)
+{
+    QFile file(FilePath(programFolder));
+    if (!file.exists()) {
+        options.SoundReminder = 0;
+        options.MusicCutter = 0;
+        return;
+    }
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+    ParseOptions(file.read(kMaxSize), options);
+}
+
+void ParseOptions(const QByteArray& bytes, OptionSettings& options)
+{
+    FieldReader reader(QString::fromUtf8(bytes));
+    // Each field is read even when an earlier one failed, so later lines keep their place.
+    const auto sound = field(reader, 0, 1);
+    const auto cutter = field(reader, 0, 1);
+    const auto from = field(reader, 0, 2147483647LL);
+    const auto duration = field(reader, 0, 2147483647LL);
+    if (sound)
+        options.SoundReminder = qint16(*sound);
+    if (cutter)
+        options.MusicCutter = qint16(*cutter);
+    if (from)
+        options.CutFrom = qint32(*from);
+    if (duration)
+        options.CutDuration = qint32(*duration);
+}
+
+bool SaveOptions(const QString& programFolder, const OptionSettings& options)
+{
+    QSaveFile file(FilePath(programFolder));
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    for (qint64 v : {qint64(options.SoundReminder), qint64(options.MusicCutter), qint64(options.CutFrom),
+                     qint64(options.CutDuration)})
+        file.write(QByteArray::number(v) + "\r\n");
+    return file.commit();
+}
+
+} // namespace OptionsIni

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "OptionSettings.h"
+
+#include <QByteArray>
+#include <QString>
+
+// "options.ini" in the program folder: four lines of decimal integers (sound reminder, music cutter,
+// cut start, cut length), each ended by CR LF.
+namespace OptionsIni {
+
+QString FilePath(const QString& programFolder);
+
+// Without the file the reminder is on and the cutter off. A value that is missing, not a number, or out
+// of its range leaves that setting as it was, so start-up always goes on with sane values.
+void LoadOptions(const QString& programFolder, OptionSettings& options);
+
+// The same, from the file's bytes.
+void ParseOptions(const QByteArray& bytes, OptionSettings& options);
+
+// Writes the whole file; false when it cannot be written (the settings stay as they are).
+bool SaveOptions(const QString& programFolder, const OptionSettings& options);
+
+} // namespace OptionsIni

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <optional>
+
+// "setup.ini" in the program folder: the main window's output settings as five quoted lines (bitrate
+// index, sample-rate index, channel index, output folder, format index), each ended by CR LF.
+namespace SetupIni {
+
+struct Values
+{
+    int bitrateIndex = 8;
+    int rateIndex = 1;
+    int channelIndex = 1;
+    QString outputFolder;
+    int formatIndex = 1;
+};
+
+// What the file holds, field by field; a field that is missing or does not read as a 16-bit integer
+// is nothing, so the caller keeps its default for it alone.
+struct Read
+{
+    std::optional<int> bitrateIndex;
+    std::optional<int> rateIndex;
+    std::optional<int> channelIndex;
+    std::optional<QString> outputFolder;
+    std::optional<int> formatIndex;
+};
+
+QString FilePath(const QString& programFolder);
+bool Exists(const QString& programFolder);
+Read Load(const QString& programFolder);
+Read Parse(const QByteArray& bytes);
+// False when the file cannot be written; nothing else is affected.
+bool Save(const QString& programFolder, const Values& values);
+
+} // namespace SetupIni

@@ -1,0 +1,209 @@
+#include "TestSupport.h"
+#include "app/SingleInstance.h"
+#include "app/frmMain.h"
+#include "convert/ProcessLookup.h"
+#include "settings/OptionsIni.h"
+#include "settings/SetupIni.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProcess>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace TestSupport;
+
+namespace {
+
+void writeFile(const QString& path, const QByteArray& bytes)
+{
+    QFile f(path);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(bytes);
+}
+
+QByteArray readFile(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+class Startup : public ::testing::Test
+{
+protected:
+    std::unique_ptr<frmMain> start()
+    {
+        auto w = std::make_unique<frmMain>(dir.path());
+        w->setProcessEnder([this] { ++ended; });
+        w->setScratchFiles({dir.filePath(QStringLiteral("tmpfile.wav")), dir.filePath(QStringLiteral("tmpfile1.mp3"))});
+        return w;
+    }
+    void writeSetup(const QByteArray& bytes) { writeFile(SetupIni::FilePath(dir.path()), bytes); }
+
+    QTemporaryDir dir;
+    int ended = 0;
+};
+
+TEST_F(Startup, FirstStartShowsTheDefaults)
+{
+    auto w = start();
+    EXPECT_EQ(w->cmbBR->currentText(), QStringLiteral("192"));
+    EXPECT_EQ(w->cmbR->currentText(), QStringLiteral("44100"));
+    EXPECT_EQ(w->cmbChannel->currentText(), QStringLiteral("Stereo"));
+    EXPECT_EQ(w->cmbOF->currentText(), QStringLiteral("WMA"));
+    EXPECT_EQ(w->txtPath->text(), dir.path() + QStringLiteral("/output"));
+    EXPECT_EQ(
+        w->lblVersion->text(),
+        QStringLiteral("Ver %1.%2.%3").arg(VELTRA_VERSION_MAJOR).arg(VELTRA_VERSION_MINOR).arg(VELTRA_VERSION_PATCH));
+    EXPECT_EQ(w->lblWeb->text(), QStringLiteral("Veltra WMA Converter"));
+    EXPECT_EQ(w->imgPB->width(), 0);
+    EXPECT_EQ(w->options().SoundReminder, 0);
+    EXPECT_EQ(w->options().MusicCutter, 0);
+    EXPECT_FALSE(QDir(w->txtPath->text()).exists()) << "start-up creates no folder";
+    EXPECT_FALSE(QFile::exists(SetupIni::FilePath(dir.path())));
+}
+
+TEST_F(Startup, EachSavedFieldAppliesOnItsOwn)
+{
+    writeSetup("\"12\"\r\n\"3\"\r\n\"0\"\r\n\"/srv/My, Music\"\r\n\"7\"\r\n");
+    auto w = start();
+    EXPECT_EQ(w->cmbBR->currentText(), QStringLiteral("192")) << "12 is one past the last bitrate";
+    EXPECT_EQ(w->cmbR->currentText(), QStringLiteral("24000"));
+    EXPECT_EQ(w->cmbChannel->currentText(), QStringLiteral("Mono"));
+    EXPECT_EQ(w->txtPath->text(), QStringLiteral("/srv/My, Music"));
+    EXPECT_EQ(w->cmbOF->currentText(), QStringLiteral("AMR"));
+}
+
+TEST_F(Startup, ThreeLinesApplyThreeIndexesAndAnEmptyFolderKeepsTheDefault)
+{
+    writeSetup("\"0\"\r\n\"0\"\r\n\"0\"\r\n");
+    auto w = start();
+    EXPECT_EQ(w->cmbBR->currentText(), QStringLiteral("32"));
+    EXPECT_EQ(w->cmbR->currentText(), QStringLiteral("48000"));
+    EXPECT_EQ(w->cmbChannel->currentText(), QStringLiteral("Mono"));
+    EXPECT_EQ(w->txtPath->text(), dir.path() + QStringLiteral("/output"));
+    EXPECT_EQ(w->cmbOF->currentText(), QStringLiteral("WMA"));
+    w.reset();
+    writeSetup("\"8\"\n\"1\"\n\"1\"\n\"\"\n\"0\"\n");
+    w = start();
+    EXPECT_EQ(w->txtPath->text(), dir.path() + QStringLiteral("/output"));
+    EXPECT_EQ(w->cmbOF->currentText(), QStringLiteral("MP3"));
+}
+
+TEST_F(Startup, OptionsFileIsReadAtStart)
+{
+    OptionsIni::SaveOptions(dir.path(), OptionSettings{1, 1, 30, 60});
+    auto w = start();
+    EXPECT_EQ(w->options().SoundReminder, 1);
+    EXPECT_EQ(w->options().CutDuration, 60);
+}
+
+TEST_F(Startup, ExitCommandSavesTheSettingsAndTheNextStartShowsThem)
+{
+    auto w = start();
+    w->cmbBR->setCurrentIndex(10); // 256
+    w->cmbOF->setCurrentIndex(0);
+    w->txtPath->setText(QStringLiteral("/srv/My, Music"));
+    writeFile(dir.filePath(QStringLiteral("tmpfile.wav")), "scratch");
+    w->imgExit_Click();
+    EXPECT_EQ(ended, 1);
+    EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("tmpfile.wav"))));
+    EXPECT_TRUE(readFile(SetupIni::FilePath(dir.path())).startsWith("\"10\"\r\n"));
+    w.reset();
+    w = start();
+    EXPECT_EQ(w->cmbBR->currentText(), QStringLiteral("256"));
+    EXPECT_EQ(w->cmbOF->currentText(), QStringLiteral("MP3"));
+    EXPECT_EQ(w->txtPath->text(), QStringLiteral("/srv/My, Music"));
+}
+
+TEST_F(Startup, OtherWaysOutSaveNothingButStillEndTheProgram)
+{
+    auto w = start();
+    w->imgExit_Click();
+    const QByteArray saved = readFile(SetupIni::FilePath(dir.path()));
+    w.reset();
+    w = start();
+    w->cmbOF->setCurrentIndex(3);
+    w->close(); // the window manager's close
+    EXPECT_EQ(ended, 2);
+    EXPECT_EQ(readFile(SetupIni::FilePath(dir.path())), saved);
+}
+
+TEST_F(Startup, ScratchFileThatCannotBeDeletedDoesNotHoldTheExit)
+{
+    // A non-empty folder where a scratch file should be: it exists and removing it fails.
+    QDir(dir.path()).mkpath(QStringLiteral("tmpfile1.mp3/inside"));
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("setup.ini"))); // and settings that cannot be written
+    auto w = start();
+    w->imgExit_Click();
+    EXPECT_EQ(ended, 1);
+}
+
+// The real program, copied into a folder of its own so its lock and settings are the test's.
+class RealProgram : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        program = dir.filePath(QStringLiteral("veltra-wma-converter"));
+        ASSERT_TRUE(QFile::copy(buildProgramFolder() + QStringLiteral("/veltra-wma-converter"), program));
+        QFile::setPermissions(program, QFile::permissions(program) | QFile::ExeOwner);
+        QDir(dir.path()).mkpath(QStringLiteral("runtime"));
+        QFile::setPermissions(dir.filePath(QStringLiteral("runtime")),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+    QProcessEnvironment env() const
+    {
+        QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+        e.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        e.insert(QStringLiteral("XDG_RUNTIME_DIR"), dir.filePath(QStringLiteral("runtime")));
+        return e;
+    }
+
+    QTemporaryDir dir;
+    QString program;
+};
+
+TEST_F(RealProgram, SecondInstanceEndsAtOnceAndTouchesNothing)
+{
+    ScopedEnv runtime("XDG_RUNTIME_DIR", dir.filePath(QStringLiteral("runtime")).toUtf8());
+    QProcess first;
+    first.setProcessEnvironment(env());
+    first.start(program, {});
+    ASSERT_TRUE(first.waitForStarted());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(SingleInstance::LockPath(program)); }, 20000));
+
+    QProcess second;
+    second.setProcessEnvironment(env());
+    second.start(program, {});
+    EXPECT_TRUE(second.waitForFinished(20000));
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_EQ(first.state(), QProcess::Running);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::NoDotAndDotDot), QStringList{"veltra-wma-converter"});
+
+    first.kill();
+    first.waitForFinished();
+}
+
+TEST(ExitWhileConverting, ProgramEndsAtOnceAndTheToolFinishesItsFile)
+{
+    ProgramFolder folder;
+    ScopedEnv ops("FAKE_TOOL_OPS", "sleep:2500;touch");
+    QProcess app;
+    app.start(QStringLiteral(VELTRA_EXIT_HELPER), {folder.path(), folder.file("song.wav")});
+    ASSERT_TRUE(app.waitForFinished(20000));
+    EXPECT_EQ(app.exitCode(), 0) << app.readAllStandardError().toStdString();
+    EXPECT_TRUE(QFile::exists(folder.file("setup.ini")));
+    EXPECT_TRUE(ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe"))) << "the tool was stopped";
+    EXPECT_FALSE(QFile::exists(folder.file("out/song.wma")));
+    // Wait for the tool, so the next test that starts one is not held up by it.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe")); }, 20000));
+    EXPECT_TRUE(QFile::exists(folder.file("out/song.wma")));
+}
+
+} // namespace

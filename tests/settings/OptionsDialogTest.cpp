@@ -1,0 +1,149 @@
+#include "TestSupport.h"
+#include "settings/OptionsIni.h"
+#include "settings/frmOptions.h"
+#include "ui/HotArea.h"
+
+#include <QAbstractItemView>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QTest>
+#include <gtest/gtest.h>
+
+using namespace TestSupport;
+
+namespace {
+
+class OptionsDialog : public ::testing::Test
+{
+protected:
+    std::unique_ptr<frmOptions> open()
+    {
+        auto d = std::make_unique<frmOptions>(options, dir.path());
+        d->show();
+        return d;
+    }
+    QList<QString> boxes(frmOptions& d)
+    {
+        return {d.txtFromH->text(), d.txtFromM->text(), d.txtFromS->text(),
+                d.txtToH->text(),   d.txtToM->text(),   d.txtToS->text()};
+    }
+    bool fileWritten() const { return QFile::exists(OptionsIni::FilePath(dir.path())); }
+
+    QTemporaryDir dir;
+    OptionSettings options;
+    MsgBoxRecorder shown;
+};
+
+TEST_F(OptionsDialog, OneAndAHalfMinutesAndTwoMinutesStoreAsSecondsAndComeBack)
+{
+    auto d = open();
+    EXPECT_EQ(d->windowTitle(), QStringLiteral("Options"));
+    EXPECT_EQ(d->size(), QSize(330, 180));
+    EXPECT_FALSE(d->txtFromM->isEnabled()) << "boxes are off while the cutter is";
+    QTest::mouseClick(d->chkMC, Qt::LeftButton, {}, d->chkMC->rect().center());
+    EXPECT_TRUE(d->chkMC->isChecked());
+    EXPECT_TRUE(d->txtFromM->isEnabled());
+    d->txtFromM->setText(QStringLiteral("1"));
+    d->txtFromS->setText(QStringLiteral("30"));
+    d->txtToM->setText(QStringLiteral("2"));
+    d->imgOK_Click();
+    EXPECT_FALSE(d->isVisible());
+    EXPECT_EQ(options.MusicCutter, 1);
+    EXPECT_EQ(options.CutFrom, 90);
+    EXPECT_EQ(options.CutDuration, 120);
+    QFile f(OptionsIni::FilePath(dir.path()));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("0\r\n1\r\n90\r\n120\r\n"));
+
+    auto again = open();
+    EXPECT_EQ(boxes(*again), (QList<QString>{"0", "1", "30", "0", "2", "0"}));
+    EXPECT_TRUE(again->txtToS->isEnabled());
+}
+
+TEST_F(OptionsDialog, SixtyOrFiftyNineAndAHalfIsRefusedWithFocusOnTheBox)
+{
+    const struct
+    {
+        QLineEdit* frmOptions::*box;
+        const char* text;
+        const char* message;
+    } cases[] = {{&frmOptions::txtFromM, "60", "Minutes must less than 60"},
+                 {&frmOptions::txtToM, "59.5", "Minutes must less than 60"},
+                 {&frmOptions::txtFromS, "75", "Seconds must less than 60"},
+                 {&frmOptions::txtToS, "60", "Seconds must less than 60"}};
+    for (const auto& c : cases) {
+        auto d = open();
+        d->chkMC->setChecked(true);
+        d->chkMC_Click();
+        QLineEdit* box = (*d).*c.box;
+        box->setText(QString::fromLatin1(c.text));
+        d->imgOK_Click();
+        ASSERT_FALSE(shown.shown().isEmpty());
+        EXPECT_EQ(shown.shown().last().text, QString::fromLatin1(c.message));
+        EXPECT_EQ(shown.shown().last().title, QStringLiteral("Min"));
+        EXPECT_EQ(shown.shown().last().icon, MsgBox::Icon::Warning);
+        EXPECT_EQ(d->focusWidget(), box);
+        EXPECT_TRUE(d->isVisible());
+    }
+    EXPECT_FALSE(fileWritten());
+    auto d = open();
+    d->txtFromM->setText(QStringLiteral("59"));
+    d->txtFromH->setText(QStringLiteral("-2"));
+    d->imgOK_Click();
+    EXPECT_EQ(shown.shown().size(), 4u) << "59 and negative numbers pass";
+}
+
+TEST_F(OptionsDialog, CutterWithAllTimesZeroIsStoredOffAndOffSilencesTheSound)
+{
+    auto d = open();
+    d->chkMC->setChecked(true);
+    d->chkMC_Click();
+    d->cmbSR->setCurrentIndex(1);
+    d->imgOK_Click();
+    EXPECT_EQ(options.MusicCutter, 0);
+    EXPECT_EQ(options.SoundReminder, 1);
+    QFile f(OptionsIni::FilePath(dir.path()));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.readAll().startsWith("1\r\n0\r\n"));
+}
+
+TEST_F(OptionsDialog, BackAndCloseWriteNothingAndDiscardChanges)
+{
+    for (int way = 0; way < 2; ++way) {
+        auto d = open();
+        d->cmbSR->setCurrentIndex(1);
+        d->chkMC->setChecked(true);
+        d->txtFromS->setText(QStringLiteral("9"));
+        QTest::mouseClick(way == 0 ? d->imgBack : d->imgExit, Qt::LeftButton);
+        EXPECT_FALSE(d->isVisible());
+    }
+    EXPECT_FALSE(fileWritten());
+    EXPECT_EQ(options.SoundReminder, 0);
+    EXPECT_EQ(options.MusicCutter, 0);
+}
+
+TEST_F(OptionsDialog, StoredRangeIsHiddenWhileTheCutterIsOff)
+{
+    options = OptionSettings{0, 0, 90, 120};
+    auto d = open();
+    EXPECT_EQ(boxes(*d), (QList<QString>{"0", "0", "0", "0", "0", "0"}));
+    EXPECT_FALSE(d->txtFromH->isEnabled());
+}
+
+TEST_F(OptionsDialog, HoverLightsTheButtonsAndTheDropButtonOpensTheList)
+{
+    auto d = open();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(d.get()));
+    QTest::mouseMove(d->windowHandle(), d->imgOK->geometry().center());
+    EXPECT_EQ(d->imgOK->pixmap().toImage(), d->imgOKLight.toImage());
+    QTest::mouseMove(d->windowHandle(), QPoint(60, 160));
+    EXPECT_TRUE(d->imgOK->pixmap().isNull());
+    QTest::mouseClick(d->picButtonBR, Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return d->cmbSR->view()->isVisible(); }, 2000));
+    d->cmbSR->hidePopup();
+    EXPECT_FALSE(d->mask().contains(QPoint(0, 0)));
+}
+
+} // namespace

@@ -1,0 +1,132 @@
+#include "settings/FieldReader.h"
+#include "settings/OptionsIni.h"
+#include "settings/SetupIni.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+TEST(FieldReader, QuotedAndPlainFieldsAcrossLinesAndCommas)
+{
+    FieldReader r(QStringLiteral("  \"a, b\"  ,plain  ,\r\n\"x\"junk\n  last"));
+    EXPECT_EQ(r.next(), QStringLiteral("a, b"));
+    EXPECT_EQ(r.next(), QStringLiteral("plain"));
+    EXPECT_EQ(r.next(), QString());
+    EXPECT_EQ(r.next(), QStringLiteral("x"));
+    EXPECT_EQ(r.next(), QStringLiteral("last"));
+    EXPECT_FALSE(r.next());
+    FieldReader open(QStringLiteral("\"never closed"));
+    EXPECT_EQ(open.next(), QStringLiteral("never closed"));
+    EXPECT_FALSE(open.next());
+}
+
+TEST(OptionsFile, RoundTripInFourCrLfLines)
+{
+    QTemporaryDir dir;
+    OptionSettings saved{0, 1, 90, 120};
+    ASSERT_TRUE(OptionsIni::SaveOptions(dir.path(), saved));
+    EXPECT_EQ(readAll(OptionsIni::FilePath(dir.path())), QByteArray("0\r\n1\r\n90\r\n120\r\n"));
+    OptionSettings loaded;
+    OptionsIni::LoadOptions(dir.path(), loaded);
+    EXPECT_EQ(loaded.SoundReminder, 0);
+    EXPECT_EQ(loaded.MusicCutter, 1);
+    EXPECT_EQ(loaded.CutFrom, 90);
+    EXPECT_EQ(loaded.CutDuration, 120);
+}
+
+TEST(OptionsFile, MissingFileMeansSoundOnAndCutterOff)
+{
+    QTemporaryDir dir;
+    OptionSettings o{1, 1, 5, 6};
+    OptionsIni::LoadOptions(dir.path(), o);
+    EXPECT_EQ(o.SoundReminder, 0);
+    EXPECT_EQ(o.MusicCutter, 0);
+    EXPECT_EQ(o.CutFrom, 5) << "the range keeps its value";
+}
+
+TEST(OptionsFile, ShortEmptyDamagedOrOverRangeFilesLeaveSaneValues)
+{
+    struct Case
+    {
+        QByteArray bytes;
+        OptionSettings expected;
+    };
+    const Case cases[] = {
+        {"", {0, 0, 0, 0}},
+        {"1\r\n", {1, 0, 0, 0}},
+        {"1\n1\n30", {1, 1, 30, 0}},
+        {"\"1\",\"0\",\"15\",\"45\"", {1, 0, 15, 45}},
+        {"40000\r\n7\r\n-5\r\n99999999999\r\n", {0, 0, 0, 0}},
+        {"abc\r\n1.5\r\n2.5\r\n1e3\r\n", {0, 0, 2, 1000}},
+        {QByteArray("\xff\xfe\0\0garbage", 11), {0, 0, 0, 0}},
+    };
+    for (const Case& c : cases) {
+        OptionSettings o;
+        OptionsIni::ParseOptions(c.bytes, o);
+        EXPECT_EQ(o.SoundReminder, c.expected.SoundReminder) << c.bytes.toStdString();
+        EXPECT_EQ(o.MusicCutter, c.expected.MusicCutter) << c.bytes.toStdString();
+        EXPECT_EQ(o.CutFrom, c.expected.CutFrom) << c.bytes.toStdString();
+        EXPECT_EQ(o.CutDuration, c.expected.CutDuration) << c.bytes.toStdString();
+    }
+}
+
+TEST(SetupFile, DefaultsAreWrittenAsFiveQuotedCrLfLines)
+{
+    QTemporaryDir dir;
+    SetupIni::Values v;
+    v.outputFolder = dir.path() + QStringLiteral("/output");
+    ASSERT_TRUE(SetupIni::Save(dir.path(), v));
+    EXPECT_EQ(readAll(SetupIni::FilePath(dir.path())),
+              "\"8\"\r\n\"1\"\r\n\"1\"\r\n\"" + v.outputFolder.toUtf8() + "\"\r\n\"1\"\r\n");
+}
+
+TEST(SetupFile, FolderWithACommaAndIndexesComeBack)
+{
+    QTemporaryDir dir;
+    SetupIni::Values v{11, 0, 0, QStringLiteral("/home/ann/My, Music"), 7};
+    ASSERT_TRUE(SetupIni::Save(dir.path(), v));
+    const SetupIni::Read r = SetupIni::Load(dir.path());
+    EXPECT_EQ(r.bitrateIndex, 11);
+    EXPECT_EQ(r.rateIndex, 0);
+    EXPECT_EQ(r.channelIndex, 0);
+    EXPECT_EQ(r.outputFolder, QStringLiteral("/home/ann/My, Music"));
+    EXPECT_EQ(r.formatIndex, 7);
+}
+
+TEST(SetupFile, ShortAndDamagedFilesGiveWhatTheyHold)
+{
+    SetupIni::Read r = SetupIni::Parse("\"3\"\r\n\"4\"\r\n\"0\"\r\n");
+    EXPECT_EQ(r.bitrateIndex, 3);
+    EXPECT_EQ(r.channelIndex, 0);
+    EXPECT_FALSE(r.outputFolder);
+    EXPECT_FALSE(r.formatIndex);
+    r = SetupIni::Parse("\"x\"\r\n\"99999\"\r\n\"-1\"\r\n\"\"\r\n\"2\"\r\n");
+    EXPECT_FALSE(r.bitrateIndex);
+    EXPECT_FALSE(r.rateIndex);
+    EXPECT_EQ(r.channelIndex, -1);
+    EXPECT_EQ(r.outputFolder, QString());
+    EXPECT_EQ(r.formatIndex, 2);
+}
+
+TEST(SetupFile, UnwritableFileReportsFailureAndLeavesWhatWasThere)
+{
+    // A folder in the file's place cannot be replaced by a file, whoever runs the test.
+    QTemporaryDir dir;
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("setup.ini")));
+    EXPECT_FALSE(SetupIni::Save(dir.path(), SetupIni::Values{}));
+    EXPECT_TRUE(QFileInfo(SetupIni::FilePath(dir.path())).isDir());
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("options.ini")));
+    EXPECT_FALSE(OptionsIni::SaveOptions(dir.path(), OptionSettings{}));
+}
+
+} // namespace
