@@ -10,7 +10,7 @@ action=${1:-run}
 build=${BUILD_DIR:-build}
 
 packages=(
-    build-essential cmake ninja-build pkg-config clang
+    build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
     qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev
     libgtest-dev googletest
     ffmpeg xvfb xauth xdg-utils imagemagick fonts-dejavu-core
