@@ -1,8 +1,10 @@
 #include "frmMain.h"
 
+#include "app/frmMenu.h"
 #include "convert/CommandBuilder.h"
 #include "convert/DOSOutputs.h"
 #include "convert/ProgressParser.h"
+#include "feedback/frmSuggest.h"
 #include "filelist/COMDLG.h"
 #include "filelist/FileQueue.h"
 #include "filelist/FileSearch.h"
@@ -12,6 +14,7 @@
 #include "skin/SkinArt.h"
 #include "ui/FolderDialog.h"
 #include "ui/HotArea.h"
+#include "ui/ModalGuard.h"
 #include "ui/MsgBox.h"
 #include "ui/Sound.h"
 
@@ -25,6 +28,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QScreen>
@@ -217,10 +221,118 @@ void frmMain::Form_Unload()
 
 void frmMain::imgOptions_Click()
 {
-    frmOptions::ShowModal(m_options, m_programFolder);
+    if (m_showModal)
+        m_showModal("options");
+    else
+        frmOptions::ShowModal(m_options, m_programFolder);
 }
 
-frmMain::~frmMain() = default;
+frmMain::~frmMain()
+{
+    delete m_menu;
+}
+
+frmMenu* frmMain::popupMenus()
+{
+    if (!m_menu)
+        m_menu = new frmMenu(txtAction, [this] { RemoveAll(); });
+    return m_menu;
+}
+
+void frmMain::imgMenu_Click(int index)
+{
+    QMenu* menus[] = {popupMenus()->menuFile, popupMenus()->menuOptions, popupMenus()->menuAbout};
+    if (index < 0 || index > 2)
+        return;
+    // Directly under the painted entry, left-aligned with it.
+    const QRect r = imgMenu[index]->geometry();
+    const QPoint at = mapToGlobal(QPoint(r.left(), r.top() + r.height()));
+    if (m_showPopup)
+        m_showPopup(menus[index], at);
+    else if (!ModalGuard::blocked("menu"))
+        menus[index]->exec(at);
+}
+
+void frmMain::imgToolbar_Click(int index)
+{
+    switch (index) {
+    case 0:
+        imgAdd_Click();
+        break;
+    case 1: {
+        QMenu* remove = popupMenus()->menuRemove;
+        if (m_showPopup)
+            m_showPopup(remove, QCursor::pos());
+        else if (!ModalGuard::blocked("menu"))
+            remove->exec(QCursor::pos());
+        break;
+    }
+    case 2:
+        imgOptions_Click();
+        break;
+    case 3:
+        imgHelp_Click();
+        break;
+    case 4:
+        imgExit_Click();
+        break;
+    case 6:
+        AddFolder();
+        break;
+    default:
+        break;
+    }
+}
+
+void frmMain::txtAction_Change()
+{
+    // Every word is tested in this order, each against the box as it is after the commands before.
+    if (txtAction->text() == QLatin1String("RemoveSelected"))
+        imgRemove_Click();
+    if (txtAction->text() == QLatin1String("A"))
+        About();
+    if (txtAction->text() == QLatin1String("AddaFile"))
+        imgAdd_Click();
+    if (txtAction->text() == QLatin1String("menuAddaFolder"))
+        imgToolbar_Click(6);
+    if (txtAction->text() == QLatin1String("menuExit"))
+        imgExit_Click();
+    if (txtAction->text() == QLatin1String("menuHelp"))
+        imgHelp_Click();
+    if (txtAction->text() == QLatin1String("menuOption"))
+        imgToolbar_Click(2);
+    txtAction->setText(QString());
+}
+
+void frmMain::About()
+{
+    MsgBox::show(QStringLiteral("Veltra Software, 2026\r\n"
+                                "All rights reserved.\r\n"
+                                "https://www.veltrasoft.example/"),
+                 MsgBox::Icon::None);
+}
+
+void frmMain::imgHelp_Click()
+{
+    // A missing help file shows nothing, as the shell would.
+    const QString help = m_programFolder + QStringLiteral("/help.chm");
+    if (QFile::exists(help))
+        QDesktopServices::openUrl(QUrl::fromLocalFile(help));
+    ClearLook(imgHelp);
+}
+
+void frmMain::lblWeb_Click()
+{
+    QDesktopServices::openUrl(QUrl(QString::fromLatin1(kHomePage)));
+}
+
+void frmMain::lblFeed_Click()
+{
+    if (m_showModal)
+        m_showModal("feedback");
+    else
+        frmSuggest::ShowModal();
+}
 
 QString frmMain::defaultOutputFolder() const
 {
@@ -259,6 +371,7 @@ void frmMain::createControls()
         a->setProperty("index", s.index);
         connect(a, &HotArea::mouseMoved, this, [this, i = s.index] { imgToolbar_MouseMove(i); });
         connect(a, &HotArea::pressed, this, &frmMain::imgToolbar_MouseDown);
+        connect(a, &HotArea::clicked, this, [this, i = s.index] { imgToolbar_Click(i); });
         imgToolbar[s.index] = a;
     }
     const Spot menu[] = {{0, {18, 31, 40, 15}}, {1, {60, 31, 59, 15}}, {2, {122, 31, 51, 15}}};
@@ -266,6 +379,7 @@ void frmMain::createControls()
         HotArea* a = hotArea(this, "imgMenu", s.rect);
         a->setProperty("index", s.index);
         connect(a, &HotArea::mouseMoved, this, [this, i = s.index] { imgMenu_MouseMove(i); });
+        connect(a, &HotArea::clicked, this, [this, i = s.index] { imgMenu_Click(i); });
         imgMenu[s.index] = a;
     }
     imgHelp = hotArea(this, "imgHelp", {635, 8, 15, 15}, QStringLiteral("Help & Tutorial"));
@@ -275,9 +389,16 @@ void frmMain::createControls()
     connect(imgMin, &HotArea::mouseMoved, this, [this] { ShowLook(imgMin, imgMinLight); });
     connect(imgExit, &HotArea::mouseMoved, this, [this] { ShowLook(imgExit, imgExitLight); });
     connect(imgMin, &HotArea::clicked, this, &frmMain::imgMin_Click);
+    connect(imgHelp, &HotArea::clicked, this, &frmMain::imgHelp_Click);
     connect(imgExit, &HotArea::clicked, this, &frmMain::imgExit_Click);
     for (HotArea* a : {imgHelp, imgMin, imgExit})
         a->setCursor(hand);
+
+    txtAction = new QLineEdit(this);
+    txtAction->setObjectName(QStringLiteral("txtAction"));
+    txtAction->setGeometry(0, 600, 10, 10);
+    txtAction->hide();
+    connect(txtAction, &QLineEdit::textChanged, this, &frmMain::txtAction_Change);
 
     lstFile = new FileQueue(this);
     LV = new QTreeView(this);
@@ -443,6 +564,16 @@ bool frmMain::eventFilter(QObject* watched, QEvent* event)
             BackgroundDrag(me->globalPosition().toPoint(), me->buttons());
         }
         // Handled here: a move over a label is not a move over the bare background.
+        return true;
+    } else if (event->type() == QEvent::MouseButtonRelease && (watched == lblFeed || watched == lblWeb)) {
+        auto* me = static_cast<QMouseEvent*>(event);
+        auto* label = static_cast<QLabel*>(watched);
+        if (me->button() == Qt::LeftButton && label->isEnabled() && label->rect().contains(me->position().toPoint())) {
+            if (watched == lblFeed)
+                lblFeed_Click();
+            else
+                lblWeb_Click();
+        }
         return true;
     } else if (event->type() == QEvent::MouseButtonPress && watched == lblVersion) {
         auto* me = static_cast<QMouseEvent*>(event);

@@ -12,6 +12,8 @@
 #include <functional>
 
 class DOSOutputs;
+class frmMenu;
+class QMenu;
 class FileQueue;
 class HotArea;
 class QComboBox;
@@ -43,6 +45,25 @@ public:
     void setProcessEnder(std::function<void()> ender) { m_endProcess = std::move(ender); }
     void setScratchFiles(const QStringList& files) { m_scratchFiles = files; }
     void imgOptions_Click();
+
+    // Commands from the painted menu bar and toolbar, and the command channel of the popup menus.
+    void imgMenu_Click(int index);
+    void imgToolbar_Click(int index);
+    void txtAction_Change();
+    void About();
+    void imgHelp_Click();
+    void lblWeb_Click();
+    void lblFeed_Click();
+    frmMenu* popupMenus();
+    // How a popup menu is shown (modal, at a screen position); tests look instead of opening it.
+    using PopupShower = std::function<void(QMenu* menu, const QPoint& screenPos)>;
+    void setPopupShower(PopupShower shower) { m_showPopup = std::move(shower); }
+    // How a feedback or options window is shown modally; tests look instead of opening it.
+    using ModalShower = std::function<void(const char* which)>;
+    void setModalShower(ModalShower shower) { m_showModal = std::move(shower); }
+
+    static constexpr const char* kHomePage = "https://www.veltrasoft.example/";
+    QLineEdit* txtAction = nullptr;
 
     // The start command (a click on the start button or on imgStart).
     void imgConvert_Click();
@@ -148,6 +169,9 @@ private:
     bool m_listBusy = false;
     CCommonDialogs m_dialogs;
     std::function<void()> m_endProcess;
+    PopupShower m_showPopup;
+    ModalShower m_showModal;
+    frmMenu* m_menu = nullptr;
     QStringList m_scratchFiles = {QStringLiteral("/tmp/tmpfile.wav"), QStringLiteral("/tmp/tmpfile1.mp3")};
     QString m_currentInput;
     QString m_currentOutput;

@@ -4,6 +4,7 @@
 #include "settings/OptionsIni.h"
 #include "skin/SkinArt.h"
 #include "ui/HotArea.h"
+#include "ui/ModalGuard.h"
 #include "ui/MsgBox.h"
 
 #include <QCheckBox>
@@ -195,6 +196,8 @@ void frmOptions::imgOK_Click()
 
 void frmOptions::ShowModal(OptionSettings& options, const QString& programFolder)
 {
+    if (ModalGuard::blocked("options window"))
+        return;
     frmOptions dialog(options, programFolder);
     dialog.setWindowModality(Qt::ApplicationModal);
     if (const QScreen* s = dialog.screen())

@@ -1,5 +1,7 @@
 #include "DialogSeam.h"
 
+#include "ModalGuard.h"
+
 #include <QColorDialog>
 #include <QDir>
 #include <QFileDialog>
@@ -30,6 +32,8 @@ std::optional<QString> file(QWidget* owner, const FileRequest& request)
 {
     if (const FileAnswerer a = answerers().file)
         return a(request);
+    if (ModalGuard::blocked("file dialog"))
+        return std::nullopt;
     QFileDialog dialog(owner, request.title);
     dialog.setAcceptMode(request.save ? QFileDialog::AcceptSave : QFileDialog::AcceptOpen);
     dialog.setFileMode(request.save ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
@@ -50,6 +54,8 @@ std::optional<QColor> color(QWidget* owner, const QColor& initial, bool fullOpen
 {
     if (const ColorAnswerer a = answerers().color)
         return a(initial, fullOpen);
+    if (ModalGuard::blocked("colour dialog"))
+        return std::nullopt;
     const QColor chosen = QColorDialog::getColor(initial, owner);
     if (!chosen.isValid())
         return std::nullopt;
@@ -60,6 +66,8 @@ std::optional<QFont> font(QWidget* owner, const QFont& initial)
 {
     if (const FontAnswerer a = answerers().font)
         return a(initial);
+    if (ModalGuard::blocked("font dialog"))
+        return std::nullopt;
     bool ok = false;
     const QFont chosen = QFontDialog::getFont(&ok, initial, owner);
     if (!ok)
@@ -71,6 +79,8 @@ bool print(QWidget* owner)
 {
     if (const PrintAnswerer a = answerers().print)
         return a(false);
+    if (ModalGuard::blocked("print dialog"))
+        return false;
     QPrinter printer;
     QPrintDialog dialog(&printer, owner);
     dialog.setOption(QAbstractPrintDialog::PrintSelection, false);
@@ -83,6 +93,8 @@ bool printerProperties(QWidget* owner)
 {
     if (const PrintAnswerer a = answerers().print)
         return a(true);
+    if (ModalGuard::blocked("printer properties"))
+        return false;
     QPrinter printer;
     if (!printer.isValid())
         return false;

@@ -1,5 +1,7 @@
 #include "FolderDialog.h"
 
+#include "ModalGuard.h"
+
 #include <QFileDialog>
 
 namespace FolderDialog {
@@ -16,6 +18,8 @@ std::optional<QString> choose(QWidget* owner, const QString& title)
 {
     if (const Answerer a = current())
         return a(title);
+    if (ModalGuard::blocked("folder dialog"))
+        return std::nullopt;
     const QString folder = QFileDialog::getExistingDirectory(owner, title, QString(), QFileDialog::ShowDirsOnly);
     if (folder.isEmpty())
         return std::nullopt;

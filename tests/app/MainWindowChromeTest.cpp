@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "app/frmMain.h"
 #include "skin/SkinArt.h"
+#include "ui/DialogSeam.h"
 #include "ui/FolderDialog.h"
 #include "ui/HotArea.h"
 
@@ -63,6 +64,8 @@ TEST_F(MainWindowChrome, MenuBarLightsOnlyTheEntryUnderThePointer)
 
 TEST_F(MainWindowChrome, PressClearsTheToolbarAndTheBrowseButtonGoesDark)
 {
+    // The click on Add File(s) opens the file dialog; nobody picks a file.
+    DialogSeam::setFileAnswerer([](const DialogSeam::FileRequest&) { return std::optional<QString>(); });
     const QPoint onAdd = window->imgToolbar[0]->geometry().center();
     moveTo(onAdd);
     QTest::mousePress(window->windowHandle(), Qt::LeftButton, {}, onAdd);
@@ -80,6 +83,7 @@ TEST_F(MainWindowChrome, PressClearsTheToolbarAndTheBrowseButtonGoesDark)
     EXPECT_EQ(window->imgBrowse->pixmap().toImage(), window->imgBrowseLight.toImage());
     QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, onBrowse);
     FolderDialog::setAnswerer({});
+    DialogSeam::setFileAnswerer({});
 }
 
 TEST_F(MainWindowChrome, SingleButtonsStayLitUntilTheBackgroundMove)

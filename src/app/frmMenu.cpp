@@ -1,0 +1,45 @@
+#include "frmMenu.h"
+
+#include <QLineEdit>
+#include <QMenu>
+
+namespace {
+const char* kMenuStyle = R"(
+QMenu { background: #1e2835; color: #e6edf3; border: 1px solid #344356; padding: 4px 0; }
+QMenu::item { padding: 4px 24px 4px 16px; }
+QMenu::item:selected { background: #23b3a0; color: #ffffff; }
+QMenu::separator { height: 1px; background: #344356; margin: 4px 8px; }
+)";
+} // namespace
+
+frmMenu::frmMenu(QLineEdit* txtAction, std::function<void()> removeAll) : m_txtAction(txtAction)
+{
+    setObjectName(QStringLiteral("frmMenu"));
+    setStyleSheet(QString::fromLatin1(kMenuStyle));
+    menuFile = new QMenu(QStringLiteral("File"), this);
+    menuOptions = new QMenu(QStringLiteral("Options"), this);
+    menuAbout = new QMenu(QStringLiteral("About"), this);
+    menuRemove = new QMenu(QStringLiteral("Remove"), this);
+
+    menuAddaFile = item(menuFile, QStringLiteral("Add a File(&A)"), QStringLiteral("AddaFile"));
+    menuAddaFolder = item(menuFile, QStringLiteral("Add a Folder(&F)"), QStringLiteral("menuAddaFolder"));
+    menuS = menuFile->addSeparator();
+    menuExit = item(menuFile, QStringLiteral("Exit(&E)"), QStringLiteral("menuExit"));
+    menuOption = item(menuOptions, QStringLiteral("Options(&O)"), QStringLiteral("menuOption"));
+    menuHelp = item(menuAbout, QStringLiteral("Help(&H)"), QStringLiteral("menuHelp"));
+    menuA = item(menuAbout, QStringLiteral("About(&A)"), QStringLiteral("A"));
+    menuRemoveSelected = item(menuRemove, QStringLiteral("Remove Selected"), QStringLiteral("RemoveSelected"));
+    // Remove All writes no word: it empties the list itself.
+    menuRemoveAll = menuRemove->addAction(QStringLiteral("Remove All"));
+    connect(menuRemoveAll, &QAction::triggered, this, [removeAll = std::move(removeAll)] {
+        if (removeAll)
+            removeAll();
+    });
+}
+
+QAction* frmMenu::item(QMenu* menu, const QString& caption, const QString& word)
+{
+    QAction* action = menu->addAction(caption);
+    connect(action, &QAction::triggered, this, [this, word] { m_txtAction->setText(word); });
+    return action;
+}

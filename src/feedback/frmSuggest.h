@@ -1,0 +1,52 @@
+#pragma once
+
+#include "ui/SkinnedWindow.h"
+
+class HotArea;
+class QLabel;
+class QLineEdit;
+class QNetworkAccessManager;
+class QNetworkReply;
+class QPushButton;
+
+// The feedback form: name, e-mail address and comment, sent once per opening as one request.
+class frmSuggest : public SkinnedWindow
+{
+    Q_OBJECT
+public:
+    explicit frmSuggest(QWidget* parent = nullptr);
+
+    QLineEdit* txtName = nullptr;
+    QLineEdit* txtEMail = nullptr;
+    QLineEdit* txtComment = nullptr;
+    QLabel* lblSending = nullptr;
+    HotArea* imgSend = nullptr;
+    HotArea* imgBack = nullptr;
+    HotArea* imgExit = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+
+    QPixmap imgSendLight;
+    QPixmap imgBackLight;
+    QPixmap imgExitLight;
+
+    void Command1_Click();
+
+    // The host (and port) the request goes to; the maker's site unless a test says otherwise.
+    static void setHost(const QString& host);
+    static QString host();
+
+    // Shows the form modally, centred on the screen, and returns when it is closed.
+    static void ShowModal();
+
+signals:
+    // The request has ended, well or not; lblSending says which.
+    void requestFinished();
+
+private:
+    void wb_DocumentComplete(QNetworkReply* reply);
+    void Form_MouseMove();
+    void showStatus(const QString& text);
+
+    QNetworkAccessManager* wb = nullptr;
+};
