@@ -39,7 +39,7 @@ protected:
     }
 
     OpenedUrls opened;
-    ProgramFolder folder{QStandardPaths::findExecutable(QStringLiteral("ffmpeg"))};
+    ProgramFolder folder{buildProgramFolder() + QStringLiteral("/data/conv.exe")};
     MsgBoxRecorder boxes;
     std::unique_ptr<frmMain> window;
 };
@@ -76,6 +76,22 @@ TEST_F(RealBatch, TheCutterGivesOutputsOfTheCutLength)
     ASSERT_TRUE(runBatch());
     EXPECT_EQ(window->lblPB->text(), QStringLiteral("Done."));
     EXPECT_NEAR(probe(folder.file("out/long.wav"), QStringLiteral("duration")).toDouble(), 2.0, 0.05);
+}
+
+TEST_F(RealBatch, AmrChosenGivesAmrFilesAndDone)
+{
+    for (const char* name : {"voice.wav", "memo.wav"}) {
+        ASSERT_TRUE(makeTone(folder.file(name), 2));
+        window->lstFile->append(folder.file(name));
+    }
+    window->cmbOF->setCurrentIndex(7); // AMR
+    ASSERT_TRUE(runBatch());
+    EXPECT_EQ(window->lblPB->text(), QStringLiteral("Done."));
+    for (const char* name : {"voice", "memo"}) {
+        const QString out = folder.file(QStringLiteral("out/%1.amr").arg(QLatin1String(name)));
+        EXPECT_EQ(probe(out, QStringLiteral("codec_name")), QStringLiteral("amr_nb")) << name;
+        EXPECT_NEAR(probe(out, QStringLiteral("duration")).toDouble(), 2.0, 0.05) << name;
+    }
 }
 
 TEST_F(RealBatch, AnUnsupportedRateFailsAndTheFileComesBack)

@@ -39,7 +39,7 @@ TEST(EndToEnd, TwoFilesThroughTheFileMenuBecomeMp3sAndTheExitSavesTheSettings)
         GTEST_SKIP() << "needs a real X server (run under xvfb-run)";
     // Menus open for real here; the pointer closes them.
     ModalGuard::setHandler({});
-    ProgramFolder folder(QStandardPaths::findExecutable(QStringLiteral("ffmpeg")));
+    ProgramFolder folder(buildProgramFolder() + QStringLiteral("/data/conv.exe"));
     ASSERT_TRUE(makeTone(folder.file("first.wav"), 2));
     ASSERT_TRUE(makeTone(folder.file("second take.wav"), 3));
     QStringList toChoose = {folder.file("first.wav"), folder.file("second take.wav")};

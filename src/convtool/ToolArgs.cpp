@@ -1,0 +1,95 @@
+#include "ToolArgs.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+
+namespace ToolArgs {
+
+namespace {
+struct Rate
+{
+    double bitsPerSecond;
+    const char* text;
+};
+constexpr Rate kRates[] = {{4750, "4.75k"}, {5150, "5.15k"}, {5900, "5.9k"},   {6700, "6.7k"},
+                           {7400, "7.4k"},  {7950, "7.95k"}, {10200, "10.2k"}, {12200, "12.2k"}};
+
+// Options whose next argument is their value, as far as this tool must tell values from the output.
+bool takesValue(const std::string& option)
+{
+    static const char* const withValue[] = {
+        "-i", "-ss",  "-t",        "-to", "-ab",       "-b:a", "-ar", "-ac",     "-acodec", "-c:a",      "-codec:a",
+        "-f", "-map", "-metadata", "-af", "-filter:a", "-q:a", "-aq", "-vcodec", "-c:v",    "-loglevel", "-v"};
+    return std::any_of(std::begin(withValue), std::end(withValue), [&](const char* o) { return option == o; });
+}
+} // namespace
+
+Parsed Parse(const std::vector<std::string>& args)
+{
+    Parsed p;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        const bool hasNext = i + 1 < args.size();
+        if (a == "-y") {
+            p.overwrite = true;
+        } else if (takesValue(a) && hasNext) {
+            const std::string& v = args[++i];
+            if (a == "-i")
+                p.input = v;
+            else if (a == "-ss")
+                p.start = v;
+            else if (a == "-t")
+                p.length = v;
+            else if (a == "-ab" || a == "-b:a")
+                p.bitrate = v;
+        } else if (a.empty() || a[0] != '-' || a == "-") {
+            p.output = a;
+        }
+    }
+    return p;
+}
+
+bool WantsAmr(const Parsed& parsed)
+{
+    const std::string& o = parsed.output;
+    if (o.size() < 4)
+        return false;
+    std::string ext = o.substr(o.size() - 4);
+    std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return char(std::tolower(c)); });
+    return ext == ".amr";
+}
+
+std::optional<int> AmrMode(const std::string& bitrate)
+{
+    if (bitrate.empty())
+        return std::nullopt;
+    char* end = nullptr;
+    double value = std::strtod(bitrate.c_str(), &end);
+    if (end == bitrate.c_str() || !std::isfinite(value))
+        return std::nullopt;
+    const std::string unit(end);
+    if (unit == "k" || unit == "K")
+        value *= 1000;
+    else if (!unit.empty())
+        return std::nullopt;
+    for (int mode = 0; mode < int(std::size(kRates)); ++mode) {
+        if (std::fabs(kRates[mode].bitsPerSecond - value) < 1)
+            return mode;
+    }
+    return std::nullopt;
+}
+
+std::string AmrRates()
+{
+    std::string all;
+    for (const Rate& r : kRates) {
+        if (!all.empty())
+            all += ", ";
+        all += r.text;
+    }
+    return all;
+}
+
+} // namespace ToolArgs
