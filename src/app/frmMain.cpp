@@ -747,6 +747,13 @@ void frmMain::DropFiles(const QList<QUrl>& urls)
 
 void frmMain::setConversionLocked(bool locked)
 {
+    for (HotArea* a : imgMenu)
+        a->setDimWhenDisabled(true);
+    for (HotArea* a : imgToolbar) {
+        if (a)
+            a->setDimWhenDisabled(true);
+    }
+    imgConvert->setDimWhenDisabled(true);
     for (HotArea* a : imgToolbar) {
         if (a)
             a->setEnabled(!locked);

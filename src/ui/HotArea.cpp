@@ -1,6 +1,7 @@
 #include "HotArea.h"
 
 #include <QMouseEvent>
+#include <QPainter>
 
 HotArea::HotArea(QWidget* parent) : QLabel(parent)
 {
@@ -25,4 +26,16 @@ void HotArea::mouseReleaseEvent(QMouseEvent* event)
     event->accept();
     if (event->button() == Qt::LeftButton && isEnabled() && rect().contains(event->position().toPoint()))
         emit clicked();
+}
+
+void HotArea::paintEvent(QPaintEvent* event)
+{
+    QLabel::paintEvent(event);
+    if (!m_dim || isEnabled())
+        return;
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(24, 32, 43, 165));
+    p.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 6, 6);
 }

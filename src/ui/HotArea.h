@@ -10,6 +10,9 @@ class HotArea : public QLabel
 public:
     explicit HotArea(QWidget* parent = nullptr);
 
+    // A disabled area veils the painted button under it, so a locked command looks locked.
+    void setDimWhenDisabled(bool dim) { m_dim = dim; }
+
 signals:
     void mouseMoved();
     void pressed();
@@ -19,4 +22,8 @@ protected:
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    bool m_dim = false;
 };
