@@ -42,16 +42,6 @@ const QStringList kBitrates = {"32", "48", "56", "64", "80", "96", "112", "128",
 const QStringList kRates = {"48000", "44100", "32000", "24000", "22050", "16000", "12050", "8000"};
 const QStringList kChannels = {"Mono", "Stereo"};
 
-HotArea* hotArea(QWidget* parent, const char* name, const QRect& r, const QString& tip = QString())
-{
-    auto* a = new HotArea(parent);
-    a->setObjectName(QString::fromLatin1(name));
-    a->setGeometry(r);
-    if (!tip.isEmpty())
-        a->setToolTip(tip);
-    return a;
-}
-
 QComboBox* selector(QWidget* parent, const char* name, const QRect& r, const QStringList& items, int index,
                     const QString& tip)
 {
@@ -367,7 +357,7 @@ void frmMain::createControls()
     const Spot toolbar[] = {{0, {16, 55, 86, 53}},  {6, {103, 55, 86, 53}}, {1, {190, 55, 86, 53}},
                             {2, {277, 55, 86, 53}}, {3, {364, 55, 86, 53}}, {4, {451, 55, 86, 53}}};
     for (const Spot& s : toolbar) {
-        HotArea* a = hotArea(this, "imgToolbar", s.rect);
+        HotArea* a = HotArea::create(this, "imgToolbar", s.rect);
         a->setProperty("index", s.index);
         connect(a, &HotArea::mouseMoved, this, [this, i = s.index] { imgToolbar_MouseMove(i); });
         connect(a, &HotArea::pressed, this, &frmMain::imgToolbar_MouseDown);
@@ -376,15 +366,15 @@ void frmMain::createControls()
     }
     const Spot menu[] = {{0, {18, 31, 40, 15}}, {1, {60, 31, 59, 15}}, {2, {122, 31, 51, 15}}};
     for (const Spot& s : menu) {
-        HotArea* a = hotArea(this, "imgMenu", s.rect);
+        HotArea* a = HotArea::create(this, "imgMenu", s.rect);
         a->setProperty("index", s.index);
         connect(a, &HotArea::mouseMoved, this, [this, i = s.index] { imgMenu_MouseMove(i); });
         connect(a, &HotArea::clicked, this, [this, i = s.index] { imgMenu_Click(i); });
         imgMenu[s.index] = a;
     }
-    imgHelp = hotArea(this, "imgHelp", {635, 8, 15, 15}, QStringLiteral("Help & Tutorial"));
-    imgMin = hotArea(this, "imgMin", {652, 9, 14, 14}, QStringLiteral("Minimize Window"));
-    imgExit = hotArea(this, "imgExit", {672, 10, 15, 15});
+    imgHelp = HotArea::create(this, "imgHelp", {635, 8, 15, 15}, QStringLiteral("Help & Tutorial"));
+    imgMin = HotArea::create(this, "imgMin", {652, 9, 14, 14}, QStringLiteral("Minimize Window"));
+    imgExit = HotArea::create(this, "imgExit", {672, 10, 15, 15});
     connect(imgHelp, &HotArea::mouseMoved, this, [this] { ShowLook(imgHelp, imgHelpLight); });
     connect(imgMin, &HotArea::mouseMoved, this, [this] { ShowLook(imgMin, imgMinLight); });
     connect(imgExit, &HotArea::mouseMoved, this, [this] { ShowLook(imgExit, imgExitLight); });
@@ -451,24 +441,24 @@ void frmMain::createControls()
                  {&picButtonR, "picButtonR", 246, cmbR},
                  {&picButtonChannel, "picButtonChannel", 288, cmbChannel}};
     for (const auto& d : drops) {
-        HotArea* b = hotArea(this, d.name, {657, d.top, 19, 19}, d.list->toolTip());
+        HotArea* b = HotArea::create(this, d.name, {657, d.top, 19, 19}, d.list->toolTip());
         b->setPixmap(imgButton);
         connect(b, &HotArea::mouseMoved, this, [this, b] { ShowLook(b, imgButtonLight); });
         connect(b, &HotArea::clicked, d.list, &QComboBox::showPopup);
         *d.button = b;
     }
 
-    imgBrowse = hotArea(this, "imgBrowse", {635, 331, 42, 22}, QStringLiteral("Select an Output Folder"));
+    imgBrowse = HotArea::create(this, "imgBrowse", {635, 331, 42, 22}, QStringLiteral("Select an Output Folder"));
     connect(imgBrowse, &HotArea::mouseMoved, this, [this] { ShowLook(imgBrowse, imgBrowseLight); });
     connect(imgBrowse, &HotArea::pressed, this, [this] { ShowLook(imgBrowse, imgBrowseDark); });
     connect(imgBrowse, &HotArea::clicked, this, &frmMain::imgBrowse_Click);
-    imgConvert = hotArea(this, "imgConvert", {489, 371, 187, 91});
+    imgConvert = HotArea::create(this, "imgConvert", {489, 371, 187, 91});
     connect(imgConvert, &HotArea::mouseMoved, this, [this] { ShowLook(imgConvert, imgConvertData); });
     connect(imgConvert, &HotArea::pressed, this, [this] { ClearLook(imgConvert); });
     // Image buttons below the visible face: reachable by the program, not by the pointer.
-    imgAdd = hotArea(this, "imgAdd", {10, 549, 32, 32}, QStringLiteral("Add a new file to file list"));
-    imgRemove = hotArea(this, "imgRemove", {50, 549, 32, 32}, QStringLiteral("Remove a file from file list"));
-    imgStart = hotArea(this, "imgStart", {90, 549, 32, 32});
+    imgAdd = HotArea::create(this, "imgAdd", {10, 549, 32, 32}, QStringLiteral("Add a new file to file list"));
+    imgRemove = HotArea::create(this, "imgRemove", {50, 549, 32, 32}, QStringLiteral("Remove a file from file list"));
+    imgStart = HotArea::create(this, "imgStart", {90, 549, 32, 32});
     connect(imgConvert, &HotArea::clicked, this, &frmMain::imgConvert_Click);
     connect(imgStart, &HotArea::clicked, this, &frmMain::imgConvert_Click);
     connect(imgAdd, &HotArea::clicked, this, &frmMain::imgAdd_Click);
@@ -500,7 +490,8 @@ void frmMain::createControls()
     lblPB->setAlignment(Qt::AlignCenter);
     lblPB->setAttribute(Qt::WA_TransparentForMouseEvents);
 
-    picDrag = hotArea(this, "picDrag", {728, 422, 143, 146}, QStringLiteral("Drag media files onto this DropZone"));
+    picDrag =
+        HotArea::create(this, "picDrag", {728, 422, 143, 146}, QStringLiteral("Drag media files onto this DropZone"));
     connect(static_cast<HotArea*>(picDrag), &HotArea::clicked, this, &frmMain::picDrag_Click);
     for (QWidget* target : {static_cast<QWidget*>(picDrag), LV->viewport()}) {
         target->setAcceptDrops(true);

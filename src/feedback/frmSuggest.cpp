@@ -5,14 +5,12 @@
 #include "ui/HotArea.h"
 #include "ui/ModalGuard.h"
 
-#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QPushButton>
-#include <QScreen>
 #include <QUrl>
 
 namespace {
@@ -31,15 +29,6 @@ QLineEdit:focus { border-color: #23b3a0; }
 QToolTip { background: #243142; color: #e6edf3; border: 1px solid #23b3a0; padding: 3px; }
 #lblSending { color: #ffffff; }
 )";
-
-HotArea* hotArea(QWidget* parent, const char* name, const QRect& r, const QString& tip)
-{
-    auto* a = new HotArea(parent);
-    a->setObjectName(QString::fromLatin1(name));
-    a->setGeometry(r);
-    a->setToolTip(tip);
-    return a;
-}
 
 QLineEdit* box(QWidget* parent, const char* name, const QRect& r, int maxLength, const QString& tip)
 {
@@ -74,9 +63,9 @@ frmSuggest::frmSuggest(QWidget* parent) : SkinnedWindow(parent)
     lblSending->setFont(status);
     lblSending->hide();
 
-    imgSend = hotArea(this, "imgSend", {166, 136, 58, 18}, QStringLiteral("Send your feedback now"));
-    imgBack = hotArea(this, "imgBack", {246, 136, 58, 18}, QStringLiteral("back to main"));
-    imgExit = hotArea(this, "imgExit", {300, 11, 15, 15}, QStringLiteral("Exit"));
+    imgSend = HotArea::create(this, "imgSend", {166, 136, 58, 18}, QStringLiteral("Send your feedback now"));
+    imgBack = HotArea::create(this, "imgBack", {246, 136, 58, 18}, QStringLiteral("back to main"));
+    imgExit = HotArea::create(this, "imgExit", {300, 11, 15, 15}, QStringLiteral("Exit"));
     imgExit->setCursor(QCursor(SkinArt::HandCursor(), 6, 0));
     Command1 = new QPushButton(QStringLiteral("Send"), this);
     Command2 = new QPushButton(QStringLiteral("Back"), this);
@@ -163,11 +152,5 @@ void frmSuggest::ShowModal()
     if (ModalGuard::blocked("feedback window"))
         return;
     frmSuggest form;
-    form.setWindowModality(Qt::ApplicationModal);
-    if (const QScreen* s = form.screen())
-        form.move(s->availableGeometry().center() - form.rect().center());
-    QEventLoop loop;
-    connect(&form, &SkinnedWindow::closed, &loop, &QEventLoop::quit);
-    form.show();
-    loop.exec();
+    form.ExecModal();
 }

@@ -15,6 +15,14 @@ QString CCommonDialogs::cutAtNul(const QString& s)
     return nul < 0 ? s : s.left(nul);
 }
 
+void CCommonDialogs::takeChosenFile(const QString& path)
+{
+    m_fileName = path;
+    m_fileTitle = GetFile::ParseFileName(path);
+    const qsizetype slash = path.lastIndexOf(QLatin1Char('/'));
+    m_path = slash <= 0 ? path.left(slash + 1) : path.left(slash);
+}
+
 bool CCommonDialogs::ShowOpen()
 {
     DialogSeam::FileRequest request;
@@ -26,10 +34,7 @@ bool CCommonDialogs::ShowOpen()
     const auto chosen = DialogSeam::file(m_owner, request);
     if (!chosen || chosen->isEmpty())
         return false;
-    m_fileName = *chosen;
-    m_fileTitle = GetFile::ParseFileName(*chosen);
-    const qsizetype slash = chosen->lastIndexOf(QLatin1Char('/'));
-    m_path = slash <= 0 ? chosen->left(slash + 1) : chosen->left(slash);
+    takeChosenFile(*chosen);
     m_lastFolder = m_path;
     return true;
 }
@@ -47,10 +52,7 @@ bool CCommonDialogs::ShowSave()
     const auto chosen = DialogSeam::file(m_owner, request);
     if (!chosen || chosen->isEmpty())
         return false;
-    m_fileName = *chosen;
-    m_fileTitle = GetFile::ParseFileName(*chosen);
-    const qsizetype slash = chosen->lastIndexOf(QLatin1Char('/'));
-    m_path = slash <= 0 ? chosen->left(slash + 1) : chosen->left(slash);
+    takeChosenFile(*chosen);
     return true;
 }
 

@@ -53,6 +53,7 @@ public:
 
 private:
     static QString cutAtNul(const QString& s);
+    void takeChosenFile(const QString& path);
 
     QString m_fileTitle;
     QString m_path;

@@ -9,9 +9,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QEventLoop>
 #include <QLineEdit>
-#include <QScreen>
 #include <cmath>
 
 namespace {
@@ -31,15 +29,6 @@ QCheckBox::indicator { width: 11px; height: 11px; border: 1px solid #5f7388; bor
 QCheckBox::indicator:checked { background: #23b3a0; border-color: #40d6be; }
 QToolTip { background: #243142; color: #e6edf3; border: 1px solid #23b3a0; padding: 3px; }
 )";
-
-HotArea* hotArea(QWidget* parent, const char* name, const QRect& r, const QString& tip = QString())
-{
-    auto* a = new HotArea(parent);
-    a->setObjectName(QString::fromLatin1(name));
-    a->setGeometry(r);
-    a->setToolTip(tip);
-    return a;
-}
 
 QLineEdit* timeBox(QWidget* parent, const char* name, const QRect& r)
 {
@@ -88,10 +77,10 @@ frmOptions::frmOptions(OptionSettings& options, const QString& programFolder, QW
         previous = box;
     }
 
-    picButtonBR = hotArea(this, "picButtonBR", {290, 35, 19, 19});
-    imgOK = hotArea(this, "imgOK", {166, 136, 58, 18});
-    imgBack = hotArea(this, "imgBack", {246, 136, 58, 18}, QStringLiteral("Back"));
-    imgExit = hotArea(this, "imgExit", {299, 11, 15, 15}, QStringLiteral("Exit"));
+    picButtonBR = HotArea::create(this, "picButtonBR", {290, 35, 19, 19});
+    imgOK = HotArea::create(this, "imgOK", {166, 136, 58, 18});
+    imgBack = HotArea::create(this, "imgBack", {246, 136, 58, 18}, QStringLiteral("Back"));
+    imgExit = HotArea::create(this, "imgExit", {299, 11, 15, 15}, QStringLiteral("Exit"));
     imgExit->setCursor(QCursor(SkinArt::HandCursor(), 6, 0));
 
     using SkinArt::Look;
@@ -199,11 +188,5 @@ void frmOptions::ShowModal(OptionSettings& options, const QString& programFolder
     if (ModalGuard::blocked("options window"))
         return;
     frmOptions dialog(options, programFolder);
-    dialog.setWindowModality(Qt::ApplicationModal);
-    if (const QScreen* s = dialog.screen())
-        dialog.move(s->availableGeometry().center() - dialog.rect().center());
-    QEventLoop loop;
-    connect(&dialog, &SkinnedWindow::closed, &loop, &QEventLoop::quit);
-    dialog.show();
-    loop.exec();
+    dialog.ExecModal();
 }

@@ -8,6 +8,16 @@ HotArea::HotArea(QWidget* parent) : QLabel(parent)
     setMouseTracking(true);
 }
 
+HotArea* HotArea::create(QWidget* parent, const char* name, const QRect& rect, const QString& tip)
+{
+    auto* a = new HotArea(parent);
+    a->setObjectName(QString::fromLatin1(name));
+    a->setGeometry(rect);
+    if (!tip.isEmpty())
+        a->setToolTip(tip);
+    return a;
+}
+
 void HotArea::mouseMoveEvent(QMouseEvent* event)
 {
     emit mouseMoved();

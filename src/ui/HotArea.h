@@ -9,6 +9,8 @@ class HotArea : public QLabel
     Q_OBJECT
 public:
     explicit HotArea(QWidget* parent = nullptr);
+    // A named area at a rectangle of its window, with its tooltip (none when empty).
+    static HotArea* create(QWidget* parent, const char* name, const QRect& rect, const QString& tip = QString());
 
     // A disabled area veils the painted button under it, so a locked command looks locked.
     void setDimWhenDisabled(bool dim) { m_dim = dim; }

@@ -4,6 +4,7 @@
 
 #include <QBitmap>
 #include <QCloseEvent>
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMouseEvent>
@@ -73,6 +74,17 @@ void SkinnedWindow::ClearLook(QLabel* hotArea)
 {
     if (hotArea)
         hotArea->setPixmap(QPixmap());
+}
+
+void SkinnedWindow::ExecModal()
+{
+    setWindowModality(Qt::ApplicationModal);
+    if (const QScreen* s = screen())
+        move(s->availableGeometry().center() - rect().center());
+    QEventLoop loop;
+    connect(this, &SkinnedWindow::closed, &loop, &QEventLoop::quit);
+    show();
+    loop.exec();
 }
 
 void SkinnedWindow::BeginDrag(const QPoint& globalPos)

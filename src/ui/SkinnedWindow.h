@@ -31,6 +31,9 @@ public:
     static void ShowLook(QLabel* hotArea, const QPixmap& look);
     static void ClearLook(QLabel* hotArea);
 
+    // Shows the window modally, centred on the screen, and returns when it has been closed.
+    void ExecModal();
+
     // Drags the window while the left button is held; called for pointer moves over the bare background
     // and over labels that drag like it.
     void BackgroundDrag(const QPoint& globalPos, Qt::MouseButtons buttons);
