@@ -379,6 +379,16 @@ template <typename Paint> QPixmap picture(int w, int h, Paint paint)
 }
 
 // A small dialog: body, title bar with close button, and the panel that holds its fields.
+// A thin edge just inside the outline, so a window stands apart from whatever lies behind it. Inset, so
+// its antialiased pixels never touch the key colour.
+void edge(QPainter& p, int w, int h, int radius, const QColor& colour)
+{
+    antialias(p);
+    p.setPen(QPen(colour, 1));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(QRectF(1.5, 1.5, w - 3, h - 3), radius - 1.5, radius - 1.5);
+}
+
 QImage dialogBody(const QString& title)
 {
     QImage img = body(330, 180, 12);
@@ -481,6 +491,7 @@ QPixmap MainSkin()
     antialias(p);
     label(p, QRect(440, 477, 180, 14), QStringLiteral("Ready for your music"), QColor(90, 104, 120), 7, false,
           Qt::AlignRight | Qt::AlignVCenter);
+    edge(p, 700, 500, 14, QColor(60, 78, 100));
     p.end();
     return QPixmap::fromImage(img);
 }
@@ -507,6 +518,7 @@ QPixmap OptionsSkin()
     paintDropButton(p, QRect(290, 35, 19, 19), Look::Normal);
     paintDialogButton(p, QRect(166, 136, 58, 18), QStringLiteral("OK"), Look::Normal);
     paintDialogButton(p, QRect(246, 136, 58, 18), QStringLiteral("Back"), Look::Normal);
+    edge(p, 330, 180, 12, kAccent);
     p.end();
     return QPixmap::fromImage(img);
 }
@@ -526,6 +538,7 @@ QPixmap FeedbackSkin()
     field(p, QRect(110, 102, 189, 21));
     paintDialogButton(p, QRect(166, 136, 58, 18), QStringLiteral("Send"), Look::Normal);
     paintDialogButton(p, QRect(246, 136, 58, 18), QStringLiteral("Back"), Look::Normal);
+    edge(p, 330, 180, 12, kAccent);
     p.end();
     return QPixmap::fromImage(img);
 }
