@@ -73,6 +73,9 @@ public:
     // A folder scan or Remove All is running: commands that change the list are ignored meanwhile.
     bool isListBusy() const { return m_listBusy; }
 
+    // Shows the placard exactly while the list is empty (during a scan it says so instead).
+    void placardUpdate();
+
     // The file list commands.
     void imgAdd_Click();
     void picDrag_Click();
@@ -153,15 +156,11 @@ protected:
 
 private:
     void Form_Load();
-    void createControls();
-    void createLooks();
-    void applyStyle();
     void setConversionLocked(bool locked);
     void Timer1_Timer();
     void objDOS_ReceiveOutputs(const QString& CommandOutputs);
     void objDOS_CommandOver();
     void finishBatch();
-    void placardUpdate();
 
     QString m_programFolder;
     OptionSettings m_options;
