@@ -496,51 +496,55 @@ QPixmap MainSkin()
     return QPixmap::fromImage(img);
 }
 
-QPixmap OptionsSkin()
+namespace {
+// A small dialog's skin: its body and title, what paintFields draws, the two buttons (the window's own
+// command and Back) and the edge.
+template <typename PaintFields>
+QPixmap dialogSkin(const QString& title, const QString& command, PaintFields paintFields)
 {
-    QImage img = dialogBody(QStringLiteral("Options"));
+    QImage img = dialogBody(title);
     QPainter p(&img);
     antialias(p);
-    const QColor c(176, 192, 208);
-    label(p, QRect(22, 34, 120, 20), QStringLiteral("Sound Reminder"), c, 7.5);
-    label(p, QRect(22, 60, 120, 20), QStringLiteral("Video Cutter"), c, 7.5);
-    label(p, QRect(164, 60, 120, 20), QStringLiteral("Music Cutter"), kMuted, 7);
-    for (int top : {85, 109}) {
-        label(p, QRect(22, top, 70, 18), top == 85 ? QStringLiteral("From") : QStringLiteral("Duration"), c, 7.5);
-        field(p, QRect(94, top, 19, 18));
-        field(p, QRect(160, top, 31, 18));
-        field(p, QRect(230, top, 43, 18));
-        label(p, QRect(117, top, 40, 18), QStringLiteral("Hour"), kMuted, 7);
-        label(p, QRect(195, top, 32, 18), QStringLiteral("Min"), kMuted, 7);
-        label(p, QRect(277, top, 32, 18), QStringLiteral("Sec"), kMuted, 7);
-    }
-    field(p, QRect(146, 34, 163, 20));
-    paintDropButton(p, QRect(290, 35, 19, 19), Look::Normal);
-    paintDialogButton(p, QRect(166, 136, 58, 18), QStringLiteral("OK"), Look::Normal);
+    paintFields(p, QColor(176, 192, 208));
+    paintDialogButton(p, QRect(166, 136, 58, 18), command, Look::Normal);
     paintDialogButton(p, QRect(246, 136, 58, 18), QStringLiteral("Back"), Look::Normal);
     edge(p, 330, 180, 12, kAccent);
     p.end();
     return QPixmap::fromImage(img);
 }
+} // namespace
+
+QPixmap OptionsSkin()
+{
+    return dialogSkin(QStringLiteral("Options"), QStringLiteral("OK"), [](QPainter& p, const QColor& c) {
+        label(p, QRect(22, 34, 120, 20), QStringLiteral("Sound Reminder"), c, 7.5);
+        label(p, QRect(22, 60, 120, 20), QStringLiteral("Video Cutter"), c, 7.5);
+        label(p, QRect(164, 60, 120, 20), QStringLiteral("Music Cutter"), kMuted, 7);
+        for (int top : {85, 109}) {
+            label(p, QRect(22, top, 70, 18), top == 85 ? QStringLiteral("From") : QStringLiteral("Duration"), c, 7.5);
+            field(p, QRect(94, top, 19, 18));
+            field(p, QRect(160, top, 31, 18));
+            field(p, QRect(230, top, 43, 18));
+            label(p, QRect(117, top, 40, 18), QStringLiteral("Hour"), kMuted, 7);
+            label(p, QRect(195, top, 32, 18), QStringLiteral("Min"), kMuted, 7);
+            label(p, QRect(277, top, 32, 18), QStringLiteral("Sec"), kMuted, 7);
+        }
+        field(p, QRect(146, 34, 163, 20));
+        paintDropButton(p, QRect(290, 35, 19, 19), Look::Normal);
+    });
+}
 
 QPixmap FeedbackSkin()
 {
-    QImage img = dialogBody(QStringLiteral("Feedback"));
-    QPainter p(&img);
-    antialias(p);
-    const QColor c(176, 192, 208);
-    label(p, QRect(22, 50, 84, 21), QStringLiteral("Your Name"), c, 7.5);
-    label(p, QRect(22, 76, 84, 21), QStringLiteral("Your Email"), c, 7.5);
-    label(p, QRect(22, 102, 84, 21), QStringLiteral("Comment"), c, 7.5);
-    label(p, QRect(110, 32, 200, 16), QStringLiteral("Tell us what you think"), kMuted, 7);
-    field(p, QRect(110, 50, 141, 21));
-    field(p, QRect(110, 76, 141, 21));
-    field(p, QRect(110, 102, 189, 21));
-    paintDialogButton(p, QRect(166, 136, 58, 18), QStringLiteral("Send"), Look::Normal);
-    paintDialogButton(p, QRect(246, 136, 58, 18), QStringLiteral("Back"), Look::Normal);
-    edge(p, 330, 180, 12, kAccent);
-    p.end();
-    return QPixmap::fromImage(img);
+    return dialogSkin(QStringLiteral("Feedback"), QStringLiteral("Send"), [](QPainter& p, const QColor& c) {
+        label(p, QRect(22, 50, 84, 21), QStringLiteral("Your Name"), c, 7.5);
+        label(p, QRect(22, 76, 84, 21), QStringLiteral("Your Email"), c, 7.5);
+        label(p, QRect(22, 102, 84, 21), QStringLiteral("Comment"), c, 7.5);
+        label(p, QRect(110, 32, 200, 16), QStringLiteral("Tell us what you think"), kMuted, 7);
+        field(p, QRect(110, 50, 141, 21));
+        field(p, QRect(110, 76, 141, 21));
+        field(p, QRect(110, 102, 189, 21));
+    });
 }
 
 QPixmap ToolbarButton(int index, Look look)
