@@ -8,8 +8,19 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <string>
+#include <vector>
 
 namespace TestSupport {
+
+// Paths as standard strings, so a failing comparison prints them as text.
+inline std::vector<std::string> text(const QList<QString>& list)
+{
+    std::vector<std::string> out;
+    for (const QString& s : list)
+        out.push_back(s.toStdString());
+    return out;
+}
 
 // The stand-in tool built with the tests.
 QString fakeToolPath();

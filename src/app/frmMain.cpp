@@ -510,6 +510,7 @@ void frmMain::imgConvert_Click()
         return;
     m_converting = true;
     m_outcome.reset();
+    m_outputNames.reset();
     setConversionLocked(true);
     Timer1->start();
 }
@@ -521,21 +522,43 @@ void frmMain::Timer1_Timer()
     ConvertNext();
 }
 
+QString frmMain::outputFolder() const
+{
+    // A relative folder is taken from where the program runs, once, so the tool writes to the folder
+    // that opens at the end whatever either of them takes as its own current folder.
+    const QString text = txtPath->text();
+    if (text.isEmpty() || QDir::isAbsolutePath(text))
+        return text;
+    return QDir::cleanPath(QDir::current().absoluteFilePath(text));
+}
+
 void frmMain::ConvertNext()
 {
-    QDir().mkdir(txtPath->text());
+    const QString folder = outputFolder();
+    QDir().mkdir(folder);
     if (lstFile->count() >= 1) {
         CommandBuilder::Request request;
         request.programFolder = m_programFolder;
         request.inputPath = lstFile->at(0);
-        request.outputFolder = txtPath->text();
+        request.outputFolder = folder;
         request.formatIndex = cmbOF->currentIndex();
         request.bitrate = cmbBR->currentText();
         request.sampleRate = cmbR->currentText();
         request.channelIndex = cmbChannel->currentIndex();
         request.options = m_options;
+        const QString wanted = CommandBuilder::OutputPath(request);
+        if (!wanted.isEmpty()) {
+            const auto chosen = m_outputNames.Reserve(request.inputPath, wanted);
+            if (!chosen) {
+                m_outcome.fail(request.inputPath, QStringLiteral("No free name for the output beside ") + wanted);
+                lstFile->removeAt(0);
+                QMetaObject::invokeMethod(this, &frmMain::ConvertNext, Qt::QueuedConnection);
+                return;
+            }
+            request.outputPath = *chosen;
+        }
         m_currentInput = request.inputPath;
-        m_currentOutput = CommandBuilder::OutputPath(request);
+        m_currentOutput = request.outputPath;
         objDOS->setCommandLine(CommandBuilder::BuildCommandLine(request));
         objDOS->ExecuteCommand();
         return;
@@ -545,7 +568,7 @@ void frmMain::ConvertNext()
 
 void frmMain::finishBatch()
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(txtPath->text()));
+    QDesktopServices::openUrl(QUrl::fromLocalFile(outputFolder()));
     if (m_options.SoundReminder == 0)
         Sound::play(m_programFolder + QStringLiteral("/sound.wav"));
     picDrag->setVisible(true);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "convert/BatchOutcome.h"
+#include "convert/OutputNames.h"
 #include "filelist/CCommonDialogs.h"
 #include "settings/OptionSettings.h"
 
@@ -161,6 +162,8 @@ private:
     void objDOS_ReceiveOutputs(const QString& CommandOutputs);
     void objDOS_CommandOver();
     void finishBatch();
+    // The output folder the tool writes to and the desktop opens: the box's text made absolute.
+    QString outputFolder() const;
 
     QString m_programFolder;
     OptionSettings m_options;
@@ -175,4 +178,5 @@ private:
     QString m_currentInput;
     QString m_currentOutput;
     BatchOutcome m_outcome;
+    OutputNames m_outputNames;
 };

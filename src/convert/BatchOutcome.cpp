@@ -33,6 +33,11 @@ bool BatchOutcome::record(const QString& input, const QString& output, const DOS
     return false;
 }
 
+void BatchOutcome::fail(const QString& input, const QString& reason)
+{
+    m_failures.append({input, reason});
+}
+
 QString BatchOutcome::label() const
 {
     if (m_failures.isEmpty())

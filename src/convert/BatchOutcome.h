@@ -22,6 +22,9 @@ public:
     bool record(const QString& input, const QString& output, const DOSOutputs::ExitInfo& exit,
                 const QString& toolOutput);
 
+    // A file that never reached the tool, with the reason.
+    void fail(const QString& input, const QString& reason);
+
     int converted() const { return m_converted; }
     const QList<Failure>& failures() const { return m_failures; }
 

@@ -52,7 +52,7 @@ QString OutputPath(const Request& r)
     QString folder = r.outputFolder;
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
-    return folder + GetFile::ParseBaseName(r.inputPath) + Extension(r.formatIndex);
+    return folder + GetFile::ParseStem(r.inputPath) + Extension(r.formatIndex);
 }
 
 QByteArray BuildCommandLine(const Request& r)
@@ -72,7 +72,7 @@ QByteArray BuildCommandLine(const Request& r)
         line += " -t " + QByteArray::number(r.options.CutDuration);
     }
     line += options.toUtf8();
-    line += CommandLineSplit::quote(OutputPath(r).toUtf8());
+    line += CommandLineSplit::quote((r.outputPath.isEmpty() ? OutputPath(r) : r.outputPath).toUtf8());
     return line;
 }
 

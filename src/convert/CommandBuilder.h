@@ -18,13 +18,16 @@ struct Request
     QString sampleRate;   // hertz, as shown
     int channelIndex = 1; // 0 Mono, 1 Stereo
     OptionSettings options;
+    // The output path chosen for this file (see OutputNames); empty means the one OutputPath gives.
+    QString outputPath;
 };
 
 // The extension of a format position, "" outside 0 to 7.
 QString Extension(int formatIndex);
 
-// Where the output of this request goes: the output folder (with one trailing "/"), the input's base
-// name and the format's extension; "" for a format position outside 0 to 7.
+// Where the output of this request would go: the output folder (with one trailing "/"), the input's
+// whole name without its last extension, and the format's extension; "" for a format position outside
+// 0 to 7. Whether that name is free is for OutputNames to say.
 QString OutputPath(const Request& r);
 
 // The whole command line, or an empty one for a format position outside 0 to 7. Paths are quoted so

@@ -1,10 +1,12 @@
 #include "FileQueue.h"
 
+#include "GetFile.h"
+
 FileQueue::FileQueue(QObject* parent) : QAbstractTableModel(parent) {}
 
 QString FileQueue::FormatCell(const QString& path)
 {
-    return path.trimmed().right(3).toUpper();
+    return GetFile::ParseExtension(path.trimmed()).toUpper();
 }
 
 void FileQueue::append(const QString& path)

@@ -6,7 +6,7 @@
 
 // The conversion queue: one full input path per row, row 0 converted next. The list view shows this
 // same model, so the queue and what the user sees can never disagree. Columns: "FileName" (the path)
-// and "Format" (the last three characters of the trimmed path, upper-cased).
+// and "Format" (the file's whole extension in capitals, "FLAC", "MP3", "RA"; nothing without one).
 class FileQueue : public QAbstractTableModel
 {
     Q_OBJECT

@@ -1,5 +1,7 @@
 #include "FileSearch.h"
 
+#include "NameOrder.h"
+
 #include <QElapsedTimer>
 #include <QFile>
 #include <dirent.h>
@@ -15,9 +17,37 @@ namespace {
 constexpr qint64 kYieldEveryMs = 15;
 constexpr int kYieldEveryEntries = 1024;
 
+enum class Kind { File, Folder, Other };
+
+// Links are followed. Only regular files are listed: a FIFO would block the tool's open() for ever, and
+// sockets and devices are no music.
+Kind kindOf(int dirFd, const dirent& entry)
+{
+    switch (entry.d_type) {
+    case DT_REG:
+        return Kind::File;
+    case DT_DIR:
+        return Kind::Folder;
+    case DT_LNK:
+    case DT_UNKNOWN:
+        break;
+    default:
+        return Kind::Other;
+    }
+    struct stat st
+    {};
+    if (::fstatat(dirFd, entry.d_name, &st, 0) != 0)
+        return Kind::Other;
+    if (S_ISDIR(st.st_mode))
+        return Kind::Folder;
+    return S_ISREG(st.st_mode) ? Kind::File : Kind::Other;
+}
+
 struct Walk
 {
+    QList<QString>* target;
     const Yield& yield;
+    QCollator collator;
     std::set<std::pair<dev_t, ino_t>> visited;
     QElapsedTimer sinceYield;
     int entriesSinceYield = 0;
@@ -43,42 +73,43 @@ struct Walk
             ::closedir(dir);
             return;
         }
-        const QString prefix = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+        QList<QString> files;
         QList<QString> subfolders;
-        int seen = 0;
         while (dirent* entry = ::readdir(dir)) {
             const char* name = entry->d_name;
             if (name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0')))
                 continue;
-            bool isDir = entry->d_type == DT_DIR;
-            if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-                struct stat st
-                {};
-                isDir = ::fstatat(::dirfd(dir), name, &st, 0) == 0 && S_ISDIR(st.st_mode);
-            }
             // readdir hands over the exact name, not a padded buffer: a name may end in a space.
-            const QString full = prefix + QFile::decodeName(name);
-            if (isDir) {
-                if (++seen <= kMaxSubfolders)
-                    subfolders.append(full);
-            } else {
-                target->append(full);
+            switch (kindOf(::dirfd(dir), *entry)) {
+            case Kind::Folder:
+                subfolders.append(QFile::decodeName(name));
+                break;
+            case Kind::File:
+                files.append(QFile::decodeName(name));
+                break;
+            case Kind::Other:
+                break;
             }
             maybeYield();
         }
         ::closedir(dir);
-        for (const QString& sub : subfolders)
-            folder(sub);
-    }
 
-    QList<QString>* target = nullptr;
+        const QString prefix = path.endsWith(QLatin1Char('/')) ? path : path + QLatin1Char('/');
+        NameOrder::Sort(files, collator);
+        for (const QString& f : files)
+            target->append(prefix + f);
+        NameOrder::Sort(subfolders, collator);
+        if (subfolders.size() > kMaxSubfolders)
+            subfolders.resize(kMaxSubfolders);
+        for (const QString& sub : subfolders)
+            folder(prefix + sub);
+    }
 };
 } // namespace
 
 void SearchFolder(const QString& folder, QList<QString>& target, const Yield& yield)
 {
-    Walk walk{yield, {}, {}, 0};
-    walk.target = &target;
+    Walk walk{&target, yield, NameOrder::Collator(), {}, {}, 0};
     walk.sinceYield.start();
     walk.folder(folder);
 }

@@ -5,10 +5,11 @@
 #include <QString>
 #include <functional>
 
-// Walks a folder tree and collects the path of every file beneath it, in the order the system lists
-// them: a folder's own files first, then its subfolders one after another, each completely. At most
-// 200 subfolders of one folder are walked. Links to folders are followed, but a folder reached a second
-// time (same device and inode) is not walked again, so a link loop ends.
+// Walks a folder tree and collects the path of every regular file beneath it, in the order a file
+// manager shows them (NameOrder): a folder's own files first, then its subfolders one after another,
+// each completely. At most 200 subfolders of one folder are walked, the first 200 in that order. Links
+// are followed, but a folder reached a second time (same device and inode) is not walked again, so a
+// link loop ends. FIFOs, sockets and devices are not listed.
 namespace FileSearch {
 
 constexpr int kMaxSubfolders = 200;

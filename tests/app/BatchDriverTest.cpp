@@ -2,9 +2,11 @@
 #include "app/frmMain.h"
 #include "convert/DOSOutputs.h"
 #include "filelist/FileQueue.h"
+#include "filelist/FileSearch.h"
 #include "ui/HotArea.h"
 #include "ui/Sound.h"
 
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -95,7 +97,7 @@ TEST_F(BatchDriver, OneFileConvertsWithProgressThenTheWindowUnlocks)
 
     EXPECT_TRUE(captions.contains(QStringLiteral("50%")));
     EXPECT_EQ(window->lstFile->count(), 0);
-    EXPECT_TRUE(QFile::exists(folder.file("out/song.wma")));
+    EXPECT_TRUE(QFile::exists(folder.file("out/song.one.wma")));
     EXPECT_EQ(window->lblPB->text(), QStringLiteral("Done."));
     EXPECT_EQ(window->imgPB->width(), 0);
     EXPECT_EQ(window->lTotalSeconds, 0);
@@ -120,6 +122,42 @@ TEST_F(BatchDriver, SeveralFilesRunInOrderAndTheSamePathTwiceConvertsTwice)
     EXPECT_EQ(window->lastBatch().converted(), 3);
     EXPECT_TRUE(sounds.isEmpty()) << "the reminder is off";
     EXPECT_EQ(window->lblPB->text(), QStringLiteral("Done."));
+}
+
+TEST_F(BatchDriver, ALibraryConvertedIntoItselfGetsOneWholeNamedOutputPerTrackAndKeepsEveryOriginal)
+{
+    ScopedEnv ops("FAKE_TOOL_OPS", "touch");
+    window->options().SoundReminder = 1;
+    const QDir lib(folder.file("lib"));
+    for (const char* album : {"Album A", "Album B"})
+        ASSERT_TRUE(lib.mkpath(QString::fromLatin1(album)));
+    for (const char* f : {"Album A/01. Jenny.flac", "Album A/02. Mr. Brightside.flac", "Album B/01. Jenny.flac",
+                          "Track 1.wav", "Track 10.wav", "Track 2.wav", "a.wav", "a.mp3"}) {
+        QFile file(lib.filePath(QString::fromLatin1(f)));
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("original");
+    }
+    QList<QString> inputs;
+    FileSearch::SearchFolder(lib.path(), inputs);
+    window->lstFile->appendMany(inputs);
+    window->cmbOF->setCurrentIndex(0); // MP3
+    // A relative folder is where the program runs from, for the tool and for the folder opened at the end.
+    const QString before = QDir::currentPath();
+    ASSERT_TRUE(QDir::setCurrent(folder.path()));
+    window->txtPath->setText(QStringLiteral("lib"));
+    const bool ended = runBatch();
+    QDir::setCurrent(before);
+    ASSERT_TRUE(ended);
+
+    EXPECT_EQ(window->lastBatch().converted(), 8);
+    EXPECT_TRUE(window->lstFile->isEmpty());
+    for (const char* out : {"a (2).mp3", "a (3).mp3", "Track 1.mp3", "Track 2.mp3", "Track 10.mp3", "01. Jenny.mp3",
+                            "01. Jenny (2).mp3", "02. Mr. Brightside.mp3"})
+        EXPECT_TRUE(QFile::exists(lib.filePath(QString::fromLatin1(out)))) << out;
+    QFile original(lib.filePath(QStringLiteral("a.mp3")));
+    ASSERT_TRUE(original.open(QIODevice::ReadOnly));
+    EXPECT_EQ(original.readAll(), QByteArray("original"));
+    EXPECT_EQ(opened.urls, QList<QUrl>{QUrl::fromLocalFile(lib.path())});
 }
 
 TEST_F(BatchDriver, FilesAddedWhileABatchRunsJoinIt)

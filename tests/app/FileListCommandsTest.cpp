@@ -82,8 +82,8 @@ TEST_F(FileListCommands, AddFilesAppendsWhatTheDialogChoseAndKeepsDuplicates)
     for (int i = 0; i < 3; ++i)
         window->imgAdd_Click();
     expectListShows({QStringLiteral("/m/song.flac"), QStringLiteral("/m/song.flac"), QStringLiteral("/m/tune.ra")});
-    EXPECT_EQ(window->LV->model()->index(0, 1).data().toString(), QStringLiteral("LAC"));
-    EXPECT_EQ(window->LV->model()->index(2, 1).data().toString(), QStringLiteral(".RA"));
+    EXPECT_EQ(window->LV->model()->index(0, 1).data().toString(), QStringLiteral("FLAC"));
+    EXPECT_EQ(window->LV->model()->index(2, 1).data().toString(), QStringLiteral("RA"));
     ASSERT_EQ(requests.size(), 4);
     EXPECT_EQ(requests[0].title, QStringLiteral("Open Files"));
     EXPECT_EQ(requests[2].folder, QStringLiteral("/m"));

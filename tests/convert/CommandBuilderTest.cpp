@@ -1,4 +1,5 @@
 #include "convert/CommandBuilder.h"
+#include "TestSupport.h"
 #include "convert/CommandLineSplit.h"
 
 #include <gtest/gtest.h>
@@ -38,18 +39,18 @@ TEST_P(EveryFormat, LineMatchesItsTemplateCharacterForCharacter)
 INSTANTIATE_TEST_SUITE_P(
     Templates, EveryFormat,
     ::testing::Values(
-        TemplateCase{0,
-                     R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn -ab 192k -ar 44100 -ac 2 "/out/live.mp3")"},
+        TemplateCase{
+            0, R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn -ab 192k -ar 44100 -ac 2 "/out/live.set.mp3")"},
         TemplateCase{
             1,
-            R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn -acodec wmav1 -ab 192k -ar 44100 -ac 2 "/out/live.wma")"},
-        TemplateCase{2, R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn -ac 2 "/out/live.ogg")"},
-        TemplateCase{3, R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn -acodec pcm_s16le "/out/live.wav")"},
-        TemplateCase{4, R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn "/out/live.flac")"},
-        TemplateCase{5, R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn "/out/live.ac3")"},
-        TemplateCase{6, R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn "/out/live.aac")"},
-        TemplateCase{7,
-                     R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn -ar 8000 -ab 7.4k -ac 1 "/out/live.amr")"}),
+            R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn -acodec wmav1 -ab 192k -ar 44100 -ac 2 "/out/live.set.wma")"},
+        TemplateCase{2, R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn -ac 2 "/out/live.set.ogg")"},
+        TemplateCase{3, R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn -acodec pcm_s16le "/out/live.set.wav")"},
+        TemplateCase{4, R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn "/out/live.set.flac")"},
+        TemplateCase{5, R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn "/out/live.set.ac3")"},
+        TemplateCase{6, R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn "/out/live.set.aac")"},
+        TemplateCase{
+            7, R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn -ar 8000 -ab 7.4k -ac 1 "/out/live.set.amr")"}),
     [](const ::testing::TestParamInfo<TemplateCase>& info) { return "Format" + std::to_string(info.param.format); });
 
 TEST(CommandBuilder, CutterArgumentsFollowTheInputExactlyAsStored)
@@ -59,7 +60,7 @@ TEST(CommandBuilder, CutterArgumentsFollowTheInputExactlyAsStored)
     r.options.CutFrom = 30;
     r.options.CutDuration = 60;
     EXPECT_EQ(BuildCommandLine(r),
-              R"(/app/data/conv.exe -i "/music/live.set.wav" -ss 30 -t 60 -y -vn -ac 2 "/out/live.ogg")");
+              R"(/app/data/conv.exe -i "/music/live.set.wav" -ss 30 -t 60 -y -vn -ac 2 "/out/live.set.ogg")");
     r.options.CutFrom = 0;
     r.options.CutDuration = 0;
     EXPECT_TRUE(BuildCommandLine(r).contains(R"(" -ss 0 -t 0 -y -vn )"));
@@ -90,22 +91,24 @@ TEST(CommandBuilder, FormatOutsideTheListGivesAnEmptyLine)
     EXPECT_TRUE(BuildCommandLine(liveSet(8)).isEmpty());
 }
 
-TEST(CommandBuilder, OutputPathsFromFolderAndBaseName)
+TEST(CommandBuilder, OutputPathsFromFolderAndTheWholeName)
 {
     Request r = liveSet(0);
     r.outputFolder = QStringLiteral("/out/");
-    EXPECT_EQ(CommandBuilder::OutputPath(r), QStringLiteral("/out/live.mp3"));
+    EXPECT_EQ(CommandBuilder::OutputPath(r), QStringLiteral("/out/live.set.mp3"));
     r.outputFolder.clear();
-    EXPECT_EQ(CommandBuilder::OutputPath(r), QStringLiteral("/live.mp3"));
+    EXPECT_EQ(CommandBuilder::OutputPath(r), QStringLiteral("/live.set.mp3"));
     r.outputFolder = QStringLiteral("/out");
     r.inputPath = QStringLiteral("/music/noext");
     EXPECT_EQ(CommandBuilder::OutputPath(r), QStringLiteral("/out/noext.mp3"));
     r.inputPath = QStringLiteral("/music/.x.mp3");
-    EXPECT_EQ(CommandBuilder::OutputPath(r), QStringLiteral("/out/.mp3"));
+    EXPECT_EQ(CommandBuilder::OutputPath(r), QStringLiteral("/out/.x.mp3"));
     r.inputPath = QStringLiteral("/music/a.b.mp3");
     const QString first = CommandBuilder::OutputPath(r);
     r.inputPath = QStringLiteral("/music/a.c.wav");
-    EXPECT_EQ(CommandBuilder::OutputPath(r), first);
+    EXPECT_NE(CommandBuilder::OutputPath(r), first);
+    r.outputPath = QStringLiteral("/out/a.c (2).mp3");
+    EXPECT_TRUE(BuildCommandLine(r).endsWith(R"( -ac 2 "/out/a.c (2).mp3")"));
     r.programFolder = QStringLiteral("/");
     EXPECT_TRUE(BuildCommandLine(r).startsWith("/data/conv.exe -i "));
 }

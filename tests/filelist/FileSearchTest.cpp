@@ -1,9 +1,12 @@
 #include "filelist/FileSearch.h"
+#include "TestSupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QLocale>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 using FileSearch::SearchFolder;
 
@@ -15,44 +18,58 @@ void touch(const QString& path)
     ASSERT_TRUE(f.open(QIODevice::WriteOnly)) << path.toStdString();
 }
 
-// The folder's entries in the order the system lists them.
-QStringList listing(const QString& folder, QDir::Filters filter)
+// Runs with the given default locale and puts the previous one back.
+class LocaleScope
 {
-    return QDir(folder).entryList(filter | QDir::NoDotAndDotDot | QDir::Hidden, QDir::Unsorted);
+public:
+    explicit LocaleScope(const QLocale& locale) { QLocale::setDefault(locale); }
+    ~LocaleScope() { QLocale::setDefault(m_previous); }
+
+private:
+    QLocale m_previous;
+};
+
+QList<QString> under(const QString& root, const QStringList& names)
+{
+    QList<QString> paths;
+    for (const QString& n : names)
+        paths.append(root + QLatin1Char('/') + n);
+    return paths;
 }
 
-TEST(FolderScan, OwnFilesFirstThenSubfoldersInListingOrder)
+TEST(FolderScan, EachFolderListsAsAFileManagerShowsIt)
 {
     QTemporaryDir root;
-    QDir(root.path()).mkpath(QStringLiteral("sub1/deeper"));
-    QDir(root.path()).mkpath(QStringLiteral("sub2"));
-    for (const char* f : {"a.mp3", "b.wav", ".hidden.ogg"})
+    for (const char* d : {"Mixed", "Band", "broken", "Band/CD 10", "Band/CD 2", "Band/cd 1"})
+        QDir(root.path()).mkpath(QString::fromLatin1(d));
+    const QStringList files = {"Track 10.wav",   "track 2.wav", "Track 1.wav", "02. Mr. Brightside.flac",
+                               "01. Jenny.flac", ".hidden.ogg", "Zebra.mp3",   "apple.mp3",
+                               "Éclair.mp3",     "Eclair.mp3",  "eclair 2.mp3"};
+    for (const QString& f : files)
+        touch(root.filePath(f));
+    for (const char* f : {"Band/CD 10/x.mp3", "Band/CD 2/x.mp3", "Band/cd 1/x.mp3", "Band/b.mp3", "Mixed/m.mp3"})
         touch(root.filePath(QString::fromLatin1(f)));
-    touch(root.filePath(QStringLiteral("sub1/x.flac")));
-    touch(root.filePath(QStringLiteral("sub1/deeper/y.aac")));
-    touch(root.filePath(QStringLiteral("sub2/z.wma")));
+    touch(root.filePath(QStringLiteral("broken/z.mp3")));
 
-    QList<QString> found = {QStringLiteral("/already/listed.mp3")};
-    SearchFolder(root.path(), found);
-
-    QList<QString> expected = {QStringLiteral("/already/listed.mp3")};
-    for (const QString& f : listing(root.path(), QDir::Files))
-        expected.append(root.path() + QLatin1Char('/') + f);
-    for (const QString& sub : listing(root.path(), QDir::Dirs)) {
-        if (sub == QLatin1String("sub1")) {
-            expected.append(root.filePath(QStringLiteral("sub1/x.flac")));
-            expected.append(root.filePath(QStringLiteral("sub1/deeper/y.aac")));
-        } else {
-            expected.append(root.filePath(QStringLiteral("sub2/z.wma")));
-        }
+    // Files first, then subfolders; numbers by value, case and accents as people read them.
+    const QList<QString> expected =
+        under(root.path(),
+              {".hidden.ogg", "01. Jenny.flac", "02. Mr. Brightside.flac", "apple.mp3", "eclair 2.mp3", "Eclair.mp3",
+               "Éclair.mp3", "Track 1.wav", "track 2.wav", "Track 10.wav", "Zebra.mp3", "Band/b.mp3", "Band/cd 1/x.mp3",
+               "Band/CD 2/x.mp3", "Band/CD 10/x.mp3", "broken/z.mp3", "Mixed/m.mp3"});
+    for (const QLocale& locale : {QLocale::c(), QLocale(QLocale::English, QLocale::UnitedKingdom)}) {
+        LocaleScope scope(locale);
+        QList<QString> found = {QStringLiteral("/already/listed.mp3")};
+        SearchFolder(root.path(), found);
+        EXPECT_EQ(TestSupport::text(found), TestSupport::text(QList<QString>{"/already/listed.mp3"} + expected))
+            << locale.name().toStdString();
     }
-    EXPECT_EQ(found, expected);
 }
 
-TEST(FolderScan, AtMost200SubfoldersOfOneFolderAreWalked)
+TEST(FolderScan, AtMost200SubfoldersOfOneFolderAreWalkedTheFirstInOrder)
 {
     QTemporaryDir root;
-    for (int i = 0; i < 250; ++i) {
+    for (int i = 249; i >= 0; --i) {
         const QString sub = QStringLiteral("d%1").arg(i);
         QDir(root.path()).mkdir(sub);
         touch(root.filePath(sub + QStringLiteral("/f")));
@@ -62,9 +79,20 @@ TEST(FolderScan, AtMost200SubfoldersOfOneFolderAreWalked)
     SearchFolder(root.path(), found);
     ASSERT_EQ(found.size(), 201);
     EXPECT_EQ(found.first(), root.filePath(QStringLiteral("own.mp3")));
-    const QStringList subs = listing(root.path(), QDir::Dirs);
     for (int i = 0; i < 200; ++i)
-        EXPECT_EQ(found[i + 1], root.path() + QLatin1Char('/') + subs[i] + QStringLiteral("/f"));
+        EXPECT_EQ(found[i + 1], root.filePath(QStringLiteral("d%1/f").arg(i)));
+}
+
+TEST(FolderScan, OnlyRegularFilesAreListedAndAFifoNeverBlocksTheScan)
+{
+    QTemporaryDir root;
+    touch(root.filePath(QStringLiteral("song.mp3")));
+    ASSERT_EQ(::mkfifo(QFile::encodeName(root.filePath(QStringLiteral("pipe.mp3"))).constData(), 0600), 0);
+    ASSERT_TRUE(QFile::link(root.filePath(QStringLiteral("pipe.mp3")), root.filePath(QStringLiteral("to-pipe.mp3"))));
+    ASSERT_TRUE(QFile::link(root.filePath(QStringLiteral("song.mp3")), root.filePath(QStringLiteral("to-song.mp3"))));
+    QList<QString> found;
+    SearchFolder(root.path(), found);
+    EXPECT_EQ(found, under(root.path(), {"song.mp3", "to-song.mp3"}));
 }
 
 TEST(FolderScan, LinkLoopsEndAndLinkedFoldersAreWalkedOnce)
@@ -80,8 +108,8 @@ TEST(FolderScan, LinkLoopsEndAndLinkedFoldersAreWalkedOnce)
     EXPECT_EQ(found.count(QStringLiteral("%1/a/song.mp3").arg(root.path())) +
                   found.count(QStringLiteral("%1/again/song.mp3").arg(root.path())),
               1);
-    EXPECT_TRUE(found.contains(root.filePath(QStringLiteral("dangling")))) << "a broken link is listed like a file";
-    EXPECT_EQ(found.size(), 2);
+    EXPECT_FALSE(found.contains(root.filePath(QStringLiteral("dangling")))) << "a broken link is no file";
+    EXPECT_EQ(found.size(), 1);
 }
 
 TEST(FolderScan, FolderThatCannotBeListedContributesNothing)

@@ -1,0 +1,68 @@
+#include "OutputNames.h"
+
+#include "filelist/GetFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <limits>
+#include <sys/stat.h>
+
+void OutputNames::reset()
+{
+    m_byInput.clear();
+    m_reserved.clear();
+    m_lastCounter.clear();
+}
+
+bool OutputNames::Exists(const QString& path)
+{
+    struct stat st
+    {};
+    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+}
+
+QString OutputNames::Numbered(const QString& path, int n)
+{
+    const QString name = GetFile::ParseFileName(path);
+    const QString folder = path.left(path.size() - name.size());
+    const QString stem = GetFile::ParseStem(name);
+    const QString rest = name.mid(stem.size()); // ".ext", or nothing
+    return folder + stem + QStringLiteral(" (%1)").arg(n) + rest;
+}
+
+QString OutputNames::FolderKey(const QString& path)
+{
+    // The folder as the system resolves it, so "out", "./out" and a link to it are one folder.
+    const QString absolute = QFileInfo(path).absolutePath();
+    const QString canonical = QFileInfo(absolute).canonicalFilePath();
+    return (canonical.isEmpty() ? QDir::cleanPath(absolute) : canonical) + QLatin1Char('/');
+}
+
+std::optional<QString> OutputNames::Reserve(const QString& input, const QString& wanted)
+{
+    const auto again = m_byInput.constFind(input);
+    if (again != m_byInput.cend())
+        return *again;
+
+    // Every candidate lies in the wanted path's folder: resolve it once.
+    const QString folderKey = FolderKey(wanted);
+    const auto keyOf = [&](const QString& candidate) {
+        return (folderKey + GetFile::ParseFileName(candidate)).toCaseFolded();
+    };
+    const QString wantedKey = keyOf(wanted);
+    int counter = m_lastCounter.value(wantedKey, 1);
+    for (int tries = 0;; ++tries) {
+        const QString candidate = counter == 1 ? wanted : Numbered(wanted, counter);
+        const QString candidateKey = keyOf(candidate);
+        if (!m_reserved.contains(candidateKey) && !Exists(candidate)) {
+            m_reserved.insert(candidateKey);
+            m_lastCounter.insert(wantedKey, counter);
+            m_byInput.insert(input, candidate);
+            return candidate;
+        }
+        if (tries + 1 >= kMaxTries || counter == std::numeric_limits<int>::max())
+            return std::nullopt;
+        ++counter;
+    }
+}

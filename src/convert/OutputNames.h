@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QHash>
+#include <QSet>
+#include <QString>
+#include <optional>
+
+// Chooses the name of each output when its file starts, so that no output ever replaces a file that
+// exists (another track of the batch, an input waiting or done, whatever the user keeps in the output
+// folder) or a name that another file of the batch has reserved. A taken name gets " (2)", " (3)", ...
+// before its extension. The one name that is given again is the output of an input listed twice: the
+// same file converts to the same output once more.
+//
+// "Exists" is asked of the file system itself, so a case-insensitive stick, a linked or relative folder
+// and a hard link all count as they really are. Reserved names are kept in hash tables, case-folded so
+// that two tracks whose names differ only in case never race for one file on such a stick, and the
+// counter of each wanted name is remembered, so choosing a name costs the same at the 100,000th file.
+class OutputNames
+{
+public:
+    static constexpr int kMaxTries = 10000;
+
+    // Forgets every reservation: a new batch starts.
+    void reset();
+
+    // The path this input's output gets, given the path the naming rule asks for; nothing when no free
+    // name was found within kMaxTries counters.
+    std::optional<QString> Reserve(const QString& input, const QString& wanted);
+
+    // The output reserved for this input in this batch; empty when it has none.
+    QString ReservedFor(const QString& input) const { return m_byInput.value(input); }
+
+    int reservedCount() const { return int(m_reserved.size()); }
+
+    // True when something exists at this path (a dangling link included).
+    static bool Exists(const QString& path);
+
+    // "name (n).ext" for "name.ext", with the extension being the file name's last one.
+    static QString Numbered(const QString& path, int n);
+
+private:
+    // The folder of a path, resolved, with a trailing "/".
+    static QString FolderKey(const QString& path);
+
+    QHash<QString, QString> m_byInput; // input path as listed -> its output
+    QSet<QString> m_reserved;          // key of every reserved output
+    QHash<QString, int> m_lastCounter; // key of a wanted path -> the last counter given for it
+};
