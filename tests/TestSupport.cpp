@@ -3,6 +3,7 @@
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
+#include <QJsonDocument>
 #include <QProcess>
 
 namespace TestSupport {
@@ -90,6 +91,17 @@ QString probe(const QString& path, const QString& entry)
     if (!p.waitForFinished(60000) || p.exitCode() != 0)
         return {};
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+QJsonObject probeAll(const QString& path)
+{
+    QProcess p;
+    p.start(QStringLiteral("ffprobe"),
+            {QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-show_streams"),
+             QStringLiteral("-show_format"), QStringLiteral("-of"), QStringLiteral("json"), path});
+    if (!p.waitForFinished(60000) || p.exitCode() != 0)
+        return {};
+    return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
 }
 
 QList<QByteArray> readArgs(const QString& path)

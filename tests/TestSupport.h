@@ -3,6 +3,7 @@
 #include "ui/MsgBox.h"
 
 #include <QByteArray>
+#include <QJsonObject>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -88,6 +89,10 @@ bool makeTone(const QString& path, double seconds, int rate = 44100, int channel
 // One stream property of a media file as ffprobe reports it ("codec_name", "sample_rate", "channels",
 // "duration"); empty when ffprobe cannot read the file.
 QString probe(const QString& path, const QString& entry);
+
+// Everything ffprobe tells of a media file (its "streams" and "format", tags included); empty when it
+// cannot read the file.
+QJsonObject probeAll(const QString& path);
 
 // Reads a NUL-separated argument file written by the fake tool's argsto operation.
 QList<QByteArray> readArgs(const QString& path);

@@ -29,25 +29,47 @@ bool takesValue(const std::string& option)
 Parsed Parse(const std::vector<std::string>& args)
 {
     Parsed p;
+    bool sawInput = false;
+    size_t outputAt = args.size();
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool hasNext = i + 1 < args.size();
         if (a == "-y") {
             p.overwrite = true;
+        } else if (a == "-vn") {
+            // No video is ever written; the flag changes nothing here.
         } else if (takesValue(a) && hasNext) {
             const std::string& v = args[++i];
-            if (a == "-i")
+            if (a == "-i") {
+                p.ownInterface = p.ownInterface && !sawInput;
+                sawInput = true;
                 p.input = v;
-            else if (a == "-ss")
+            } else if (a == "-ss") {
                 p.start = v;
-            else if (a == "-t")
+            } else if (a == "-t") {
                 p.length = v;
-            else if (a == "-ab" || a == "-b:a")
+            } else if (a == "-ab" || a == "-b:a") {
                 p.bitrate = v;
+            } else if (a == "-ar") {
+                p.sampleRate = v;
+            } else if (a == "-ac") {
+                p.channels = v;
+            } else if (a == "-acodec" || a == "-c:a" || a == "-codec:a") {
+                p.codec = v;
+                p.ownInterface = p.ownInterface && v != "copy";
+            } else {
+                p.ownInterface = false;
+            }
         } else if (a.empty() || a[0] != '-' || a == "-") {
             p.output = a;
+            outputAt = i;
+        } else {
+            p.ownInterface = false;
         }
     }
+    // One input, and the output last: "-" (standard output) and other layouts are FFmpeg's business.
+    if (!sawInput || p.output.empty() || p.output == "-" || outputAt + 1 != args.size())
+        p.ownInterface = false;
     return p;
 }
 
@@ -79,6 +101,35 @@ std::optional<int> AmrMode(const std::string& bitrate)
             return mode;
     }
     return std::nullopt;
+}
+
+std::optional<long long> BitRate(const std::string& text)
+{
+    if (text.empty())
+        return std::nullopt;
+    char* end = nullptr;
+    double value = std::strtod(text.c_str(), &end);
+    if (end == text.c_str() || !std::isfinite(value) || value <= 0)
+        return std::nullopt;
+    const std::string unit(end);
+    if (unit == "k" || unit == "K")
+        value *= 1000;
+    else if (unit == "M")
+        value *= 1000000;
+    else if (!unit.empty())
+        return std::nullopt;
+    if (value > 1e9)
+        return std::nullopt;
+    return static_cast<long long>(std::llround(value));
+}
+
+std::optional<int> PositiveInt(const std::string& text)
+{
+    if (text.empty() || text.size() > 9 ||
+        !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
+        return std::nullopt;
+    const int value = std::atoi(text.c_str());
+    return value > 0 ? std::optional<int>(value) : std::nullopt;
 }
 
 std::string AmrRates()

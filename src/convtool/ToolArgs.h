@@ -14,7 +14,13 @@ struct Parsed
     std::string start;      // after -ss, empty when not given
     std::string length;     // after -t, empty when not given
     std::string bitrate;    // after -ab (or -b:a), empty when not given
+    std::string sampleRate; // after -ar
+    std::string channels;   // after -ac
+    std::string codec;      // after -acodec (or -c:a, -codec:a)
     bool overwrite = false; // -y
+    // Every argument is one this tool converts by itself: -i, -ss, -t, -y, -vn, -ab, -ar, -ac, -acodec
+    // and the output last. Anything else goes to FFmpeg's own program unchanged.
+    bool ownInterface = true;
 };
 
 Parsed Parse(const std::vector<std::string>& args);
@@ -28,5 +34,11 @@ std::optional<int> AmrMode(const std::string& bitrate);
 
 // The rates AMR-NB has, for messages: "4.75k, 5.15k, ..., 12.2k".
 std::string AmrRates();
+
+// A bit rate such as "192k", "192000" or "1.5M" in bits per second; nothing when it does not read.
+std::optional<long long> BitRate(const std::string& text);
+
+// A positive whole number ("44100", "2"); nothing otherwise.
+std::optional<int> PositiveInt(const std::string& text);
 
 } // namespace ToolArgs

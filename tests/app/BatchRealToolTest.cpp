@@ -39,6 +39,8 @@ protected:
     }
 
     OpenedUrls opened;
+    // The program's own formats never start FFmpeg's program: were it started, it would fail.
+    ScopedEnv noFfmpeg{"VELTRA_FFMPEG", "/nonexistent/ffmpeg"};
     ProgramFolder folder{buildProgramFolder() + QStringLiteral("/data/conv.exe")};
     MsgBoxRecorder boxes;
     std::unique_ptr<frmMain> window;
@@ -105,6 +107,8 @@ TEST_F(RealBatch, AnUnsupportedRateFailsAndTheFileComesBack)
     EXPECT_EQ(window->lstFile->paths(), QList<QString>{folder.file("odd.wav")});
     ASSERT_EQ(boxes.shown().size(), 1);
     EXPECT_TRUE(boxes.shown()[0].text.contains(folder.file("odd.wav")));
+    EXPECT_TRUE(boxes.shown()[0].text.contains("the encoder cannot take 12050 Hz"))
+        << boxes.shown()[0].text.toStdString();
 }
 
 } // namespace

@@ -21,6 +21,41 @@ TEST(ToolArgs, ReadsTheCommandLinesTheProgramWrites)
     EXPECT_FALSE(WantsAmr(mp3)) << "an AMR input is not an AMR output";
     EXPECT_FALSE(mp3.start.size());
     EXPECT_FALSE(Parse({"-i", "in.wav", "-y"}).overwrite == false);
+    EXPECT_TRUE(amr.ownInterface);
+    const Parsed wma = Parse(
+        {"-i", "/m/a.wav", "-y", "-vn", "-acodec", "wmav1", "-ab", "192k", "-ar", "44100", "-ac", "2", "/o/a.wma"});
+    EXPECT_TRUE(wma.ownInterface);
+    EXPECT_EQ(wma.codec, "wmav1");
+    EXPECT_EQ(wma.sampleRate, "44100");
+    EXPECT_EQ(wma.channels, "2");
+}
+
+TEST(ToolArgs, AnythingElseIsLeftToFfmpegItself)
+{
+    EXPECT_FALSE(Parse({"-i", "a.wav", "-af", "volume=2", "b.mp3"}).ownInterface);
+    EXPECT_FALSE(Parse({"-i", "a.wav", "-f", "mp3", "-"}).ownInterface);
+    EXPECT_FALSE(Parse({"-i", "a.wav", "-i", "b.wav", "c.mp3"}).ownInterface);
+    EXPECT_FALSE(Parse({"-i", "a.wav", "-acodec", "copy", "b.wav"}).ownInterface);
+    EXPECT_FALSE(Parse({"-i", "a.wav", "b.mp3", "-y"}).ownInterface) << "the output comes last";
+    EXPECT_FALSE(Parse({"-i", "a.wav"}).ownInterface);
+    EXPECT_FALSE(Parse({"-hide_banner", "-i", "a.wav", "b.mp3"}).ownInterface);
+    EXPECT_FALSE(Parse({"b.mp3"}).ownInterface);
+}
+
+TEST(ToolArgs, RatesAndCountsRead)
+{
+    EXPECT_EQ(BitRate("192k"), 192000);
+    EXPECT_EQ(BitRate("7.4k"), 7400);
+    EXPECT_EQ(BitRate("1.5M"), 1500000);
+    EXPECT_EQ(BitRate("64000"), 64000);
+    EXPECT_FALSE(BitRate("k"));
+    EXPECT_FALSE(BitRate("-5k"));
+    EXPECT_FALSE(BitRate("12kbit"));
+    EXPECT_EQ(PositiveInt("44100"), 44100);
+    EXPECT_FALSE(PositiveInt("0"));
+    EXPECT_FALSE(PositiveInt("-2"));
+    EXPECT_FALSE(PositiveInt("2.0"));
+    EXPECT_FALSE(PositiveInt("9999999999"));
 }
 
 TEST(ToolArgs, EveryAmrNbRateNamesItsModeAndOthersNone)

@@ -1,0 +1,188 @@
+#include "MuxedOutput.h"
+
+#include "Negotiate.h"
+#include "Tags.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+// Encoders that take frames of any size get this many samples at a time.
+constexpr int kFreeFrameSize = 4096;
+
+bool named(const AVOutputFormat* f, const char* name)
+{
+    return f && f->name && !std::strcmp(f->name, name);
+}
+} // namespace
+
+MuxedOutput::MuxedOutput(const Settings& settings, const AudioInput& input)
+{
+    AVFormatContext* muxer = nullptr;
+    if (avformat_alloc_output_context2(&muxer, nullptr, nullptr, settings.outputPath.c_str()) < 0)
+        throw LibAv::Failure{"no output format has the extension of " + settings.outputPath};
+    m_muxer.reset(muxer);
+    const AVOutputFormat* container = m_muxer->oformat;
+
+    const AVCodec* codec = settings.codec.empty() ? avcodec_find_encoder(container->audio_codec)
+                                                  : avcodec_find_encoder_by_name(settings.codec.c_str());
+    if (!codec || codec->type != AVMEDIA_TYPE_AUDIO)
+        throw LibAv::Failure{settings.codec.empty() ? "no audio encoder for this output format"
+                                                    : "unknown audio encoder " + settings.codec};
+    m_encoder.reset(avcodec_alloc_context3(codec));
+    if (!m_encoder)
+        throw LibAv::Failure{LibAv::Reason(AVERROR(ENOMEM))};
+
+    const AVCodecContext* decoder = input.decoder();
+    if (settings.sampleRate > 0 && codec->supported_samplerates) {
+        std::string rates;
+        bool takes = false;
+        for (const int* r = codec->supported_samplerates; *r; ++r) {
+            takes = takes || *r == settings.sampleRate;
+            rates += (rates.empty() ? "" : ", ") + std::to_string(*r);
+        }
+        if (!takes)
+            throw LibAv::Failure{"the encoder cannot take " + std::to_string(settings.sampleRate) + " Hz (it takes " +
+                                 rates + ")"};
+    }
+    m_format.rate = settings.sampleRate > 0 ? settings.sampleRate : Negotiate::SampleRate(codec, decoder->sample_rate);
+    if (settings.channels > 0) {
+        av_channel_layout_default(&m_format.layout, settings.channels);
+    } else {
+        m_format.layout = Negotiate::Layout(codec, input.layout());
+    }
+    m_format.sampleFormat = Negotiate::SampleFormat(codec, decoder->sample_fmt);
+
+    AVCodecContext* enc = m_encoder.get();
+    enc->sample_rate = m_format.rate;
+    LibAv::Check(av_channel_layout_copy(&enc->ch_layout, &m_format.layout));
+    enc->sample_fmt = m_format.sampleFormat;
+    enc->time_base = AVRational{1, m_format.rate};
+    if (settings.bitRate > 0)
+        enc->bit_rate = settings.bitRate;
+    if (decoder->bits_per_raw_sample > 0)
+        enc->bits_per_raw_sample = std::min(decoder->bits_per_raw_sample, av_get_bytes_per_sample(enc->sample_fmt) * 8);
+    if (container->flags & AVFMT_GLOBALHEADER)
+        enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
+    LibAv::Check(avcodec_open2(enc, codec, nullptr));
+    const bool anySize = (codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) || enc->frame_size <= 0;
+    m_frameSize = anySize ? kFreeFrameSize : enc->frame_size;
+
+    m_stream = avformat_new_stream(m_muxer.get(), nullptr);
+    if (!m_stream)
+        throw LibAv::Failure{LibAv::Reason(AVERROR(ENOMEM))};
+    m_stream->time_base = enc->time_base;
+    LibAv::Check(avcodec_parameters_from_context(m_stream->codecpar, enc));
+
+    // The music's tags go to the file and to its audio stream: each container reads them from one.
+    AVDictionary* tags = Tags::Collect(input.format()->metadata, input.audio()->metadata);
+    av_dict_copy(&m_muxer->metadata, tags, 0);
+    av_dict_copy(&m_stream->metadata, tags, 0);
+    av_dict_free(&tags);
+    addPicture(input);
+
+    LibAv::Check(avio_open(&m_muxer->pb, ("file:" + settings.writePath).c_str(), AVIO_FLAG_WRITE));
+    LibAv::Check(avformat_write_header(m_muxer.get(), nullptr));
+    checkIo();
+    // MP3 and FLAC hold the audio back until the picture arrives: it goes first.
+    if (m_pictureStream) {
+        AVPacket* pic = av_packet_clone(m_picture);
+        if (!pic)
+            throw LibAv::Failure{LibAv::Reason(AVERROR(ENOMEM))};
+        pic->stream_index = m_pictureStream->index;
+        pic->pts = pic->dts = 0;
+        pic->flags |= AV_PKT_FLAG_KEY;
+        const int written = av_write_frame(m_muxer.get(), pic);
+        av_packet_free(&pic);
+        LibAv::Check(written);
+    }
+    m_packet.reset(av_packet_alloc());
+    if (!m_packet)
+        throw LibAv::Failure{LibAv::Reason(AVERROR(ENOMEM))};
+}
+
+void MuxedOutput::addPicture(const AudioInput& input)
+{
+    const AVStream* picture = input.picture();
+    if (!picture)
+        return;
+    const std::string mime = Tags::PictureMime(picture->codecpar->codec_id);
+    if (mime.empty())
+        return;
+    const AVOutputFormat* container = m_muxer->oformat;
+    if (named(container, "mp3") || named(container, "flac")) {
+        m_pictureStream = avformat_new_stream(m_muxer.get(), nullptr);
+        if (!m_pictureStream)
+            throw LibAv::Failure{LibAv::Reason(AVERROR(ENOMEM))};
+        LibAv::Check(avcodec_parameters_copy(m_pictureStream->codecpar, picture->codecpar));
+        m_pictureStream->codecpar->codec_tag = 0;
+        m_pictureStream->disposition = AV_DISPOSITION_ATTACHED_PIC;
+        m_pictureStream->time_base = AVRational{1, 90000};
+        av_dict_copy(&m_pictureStream->metadata, picture->metadata, 0);
+        m_picture = &picture->attached_pic;
+    } else if (named(container, "ogg") || named(container, "oga")) {
+        Tags::Picture p;
+        p.type = Tags::PictureType(av_dict_get(picture->metadata, "comment", nullptr, 0)
+                                       ? av_dict_get(picture->metadata, "comment", nullptr, 0)->value
+                                       : nullptr);
+        p.mime = mime;
+        if (const AVDictionaryEntry* title = av_dict_get(picture->metadata, "title", nullptr, 0))
+            p.description = title->value;
+        p.width = uint32_t(picture->codecpar->width);
+        p.height = uint32_t(picture->codecpar->height);
+        p.depth = 24;
+        p.data.assign(reinterpret_cast<const char*>(picture->attached_pic.data), size_t(picture->attached_pic.size));
+        av_dict_set(&m_stream->metadata, "METADATA_BLOCK_PICTURE", Tags::Base64(Tags::PictureBlock(p)).c_str(), 0);
+    }
+}
+
+MuxedOutput::~MuxedOutput()
+{
+    av_channel_layout_uninit(&m_format.layout);
+}
+
+void MuxedOutput::checkIo() const
+{
+    if (m_muxer->pb && m_muxer->pb->error < 0)
+        throw LibAv::Failure{LibAv::Reason(m_muxer->pb->error)};
+}
+
+void MuxedOutput::drain()
+{
+    for (;;) {
+        const int got = avcodec_receive_packet(m_encoder.get(), m_packet.get());
+        if (got == AVERROR(EAGAIN) || got == AVERROR_EOF)
+            return;
+        LibAv::Check(got);
+        // The container chose its own time base when it wrote its header.
+        av_packet_rescale_ts(m_packet.get(), m_encoder->time_base, m_stream->time_base);
+        m_packet->stream_index = m_stream->index;
+        const int written = av_write_frame(m_muxer.get(), m_packet.get());
+        av_packet_unref(m_packet.get());
+        LibAv::Check(written);
+        checkIo();
+    }
+}
+
+void MuxedOutput::Write(AVFrame* frame)
+{
+    frame->pts = m_nextPts;
+    m_nextPts += frame->nb_samples;
+    LibAv::Check(avcodec_send_frame(m_encoder.get(), frame));
+    drain();
+}
+
+void MuxedOutput::Finish()
+{
+    LibAv::Check(avcodec_send_frame(m_encoder.get(), nullptr));
+    drain();
+    LibAv::Check(av_write_trailer(m_muxer.get()));
+    checkIo();
+    // Closing flushes what is buffered: a full disk can show only here.
+    LibAv::Check(avio_closep(&m_muxer->pb));
+}
+
+int64_t MuxedOutput::size() const
+{
+    return m_muxer->pb ? avio_tell(m_muxer->pb) : 0;
+}

@@ -1,0 +1,48 @@
+#pragma once
+
+#include "AudioInput.h"
+#include "Output.h"
+
+#include <string>
+
+// Every output FFmpeg's libraries write: the container named by the output's extension, its default
+// audio encoder or the one asked for, the input's tags, and its cover picture where the container
+// keeps one (MP3 and FLAC as a picture, Ogg as a comment).
+class MuxedOutput : public Output
+{
+public:
+    struct Settings
+    {
+        std::string outputPath; // names the container
+        std::string writePath;  // where the bytes go until the file is complete
+        std::string codec;      // empty: the container's default
+        long long bitRate = 0;  // 0: the encoder's default
+        int sampleRate = 0;     // 0: the input's, as the encoder allows
+        int channels = 0;       // 0: the input's, as the encoder allows
+    };
+
+    // Opens the encoder and writes the header. Throws LibAv::Failure.
+    MuxedOutput(const Settings& settings, const AudioInput& input);
+    ~MuxedOutput() override;
+
+    const Resampler::Format& format() const override { return m_format; }
+    int frameSize() const override { return m_frameSize; }
+    void Write(AVFrame* frame) override;
+    void Finish() override;
+    int64_t size() const override;
+
+private:
+    void addPicture(const AudioInput& input);
+    void drain();
+    void checkIo() const;
+
+    LibAv::OutputPtr m_muxer;
+    LibAv::CodecPtr m_encoder;
+    LibAv::PacketPtr m_packet;
+    AVStream* m_stream = nullptr;
+    AVStream* m_pictureStream = nullptr;
+    const AVPacket* m_picture = nullptr;
+    Resampler::Format m_format;
+    int m_frameSize = 0;
+    int64_t m_nextPts = 0;
+};

@@ -1,0 +1,24 @@
+#pragma once
+
+#include "LibAv.h"
+#include "Resampler.h"
+
+#include <cstdint>
+
+// Where converted audio goes: an encoder and the file it writes (a part file until Finish).
+class Output
+{
+public:
+    virtual ~Output() = default;
+
+    // The samples it takes.
+    virtual const Resampler::Format& format() const = 0;
+    // How many samples each frame must hold (the last one may hold fewer).
+    virtual int frameSize() const = 0;
+    // Encodes and writes one frame of format() samples. Throws LibAv::Failure.
+    virtual void Write(AVFrame* frame) = 0;
+    // Drains the encoder and completes the file. Throws LibAv::Failure.
+    virtual void Finish() = 0;
+    // Bytes written so far.
+    virtual int64_t size() const = 0;
+};

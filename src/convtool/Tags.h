@@ -1,0 +1,37 @@
+#pragma once
+
+#include "LibAv.h"
+
+#include <string>
+
+// The tags and the cover picture a converted file keeps.
+namespace Tags {
+
+// The input's tags: the file's and its audio stream's (Ogg and FLAC keep theirs on the stream), the
+// file's winning where both have one, without those that describe the old file's encoding and would
+// be wrong for the new one. The caller owns the result.
+AVDictionary* Collect(const AVDictionary* file, const AVDictionary* stream);
+
+struct Picture
+{
+    uint32_t type = 3; // front cover
+    std::string mime;
+    std::string description;
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint32_t depth = 0;
+    std::string data;
+};
+
+// The picture as a FLAC PICTURE block body, which Ogg carries base64-coded as METADATA_BLOCK_PICTURE.
+std::string PictureBlock(const Picture& picture);
+std::string Base64(const std::string& bytes);
+
+// The MIME type of a picture codec that players show as cover art; empty for any other codec.
+std::string PictureMime(AVCodecID codec);
+
+// The picture type of an ID3 or FLAC picture described by its comment ("Cover (front)" is 3); 3 when
+// the comment names none.
+uint32_t PictureType(const char* comment);
+
+} // namespace Tags

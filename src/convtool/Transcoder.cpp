@@ -1,0 +1,212 @@
+#include "Transcoder.h"
+
+#include "AmrOutput.h"
+#include "AudioInput.h"
+#include "ConsoleLines.h"
+#include "MuxedOutput.h"
+#include "PartFile.h"
+#include "Resampler.h"
+
+extern "C" {
+#include <libavutil/parseutils.h>
+}
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <memory>
+#include <sys/stat.h>
+
+namespace Transcoder {
+
+namespace {
+using Clock = std::chrono::steady_clock;
+constexpr auto kStatsEvery = std::chrono::milliseconds(500);
+
+// A time as FFmpeg reads one: seconds ("30", "1.5") or [-][HH:]MM:SS[.m...], in microseconds.
+int64_t timeArgument(const std::string& text, const char* what)
+{
+    int64_t us = 0;
+    if (av_parse_time(&us, text.c_str(), 1) < 0)
+        throw LibAv::Failure{std::string("invalid ") + what + " \"" + text + "\""};
+    return us;
+}
+
+struct Cut
+{
+    int64_t startMicros = 0;
+    int64_t lengthMicros = -1; // -1: to the end
+};
+
+Cut cutOf(const ToolArgs::Parsed& a)
+{
+    Cut cut;
+    // The Options window lets a negative start through: it counts as the beginning.
+    if (!a.start.empty())
+        cut.startMicros = std::max<int64_t>(0, timeArgument(a.start, "start"));
+    if (!a.length.empty()) {
+        cut.lengthMicros = timeArgument(a.length, "length");
+        if (cut.lengthMicros <= 0)
+            throw LibAv::Failure{"the length of the cut must be more than 0 seconds"};
+    }
+    return cut;
+}
+
+std::unique_ptr<Output> openOutput(const ToolArgs::Parsed& a, const AudioInput& input, PartFile& part)
+{
+    if (ToolArgs::WantsAmr(a)) {
+        const auto mode = ToolArgs::AmrMode(a.bitrate.empty() ? std::string("12.2k") : a.bitrate);
+        if (!mode)
+            throw LibAv::Failure{"AMR-NB has no " + a.bitrate + " rate; use one of " + ToolArgs::AmrRates()};
+        return std::make_unique<AmrOutput>(part.takeFd(), *mode);
+    }
+    MuxedOutput::Settings s;
+    s.outputPath = a.output;
+    s.writePath = part.path();
+    s.codec = a.codec;
+    if (!a.bitrate.empty()) {
+        const auto rate = ToolArgs::BitRate(a.bitrate);
+        if (!rate)
+            throw LibAv::Failure{"invalid bit rate \"" + a.bitrate + "\""};
+        s.bitRate = *rate;
+    }
+    if (!a.sampleRate.empty()) {
+        const auto rate = ToolArgs::PositiveInt(a.sampleRate);
+        if (!rate)
+            throw LibAv::Failure{"invalid sample rate \"" + a.sampleRate + "\""};
+        s.sampleRate = *rate;
+    }
+    if (!a.channels.empty()) {
+        const auto channels = ToolArgs::PositiveInt(a.channels);
+        if (!channels || *channels > 64)
+            throw LibAv::Failure{"invalid channel count \"" + a.channels + "\""};
+        s.channels = *channels;
+    }
+    return std::make_unique<MuxedOutput>(s, input);
+}
+
+class Job
+{
+public:
+    Job(const ToolArgs::Parsed& args, std::FILE* console) : m_args(args), m_console(console) {}
+
+    void run()
+    {
+        const Cut cut = cutOf(m_args);
+        AudioInput input(m_args.input);
+        const AVFormatContext* f = input.format();
+        std::fputs(ConsoleLines::Duration(input.durationMicros(), f->start_time == AV_NOPTS_VALUE ? -1 : f->start_time,
+                                          f->bit_rate)
+                       .c_str(),
+                   m_console);
+        if (input.durationMicros() >= 0 && cut.startMicros > 0 && cut.startMicros >= input.durationMicros())
+            throw LibAv::Failure{"the cut starts after the end of the input"};
+
+        struct stat existing
+        {};
+        if (!m_args.overwrite && ::stat(m_args.output.c_str(), &existing) == 0)
+            throw LibAv::Failure{"File '" + m_args.output + "' already exists. Exiting."};
+
+        PartFile part(m_args.output);
+        std::unique_ptr<Output> out = openOutput(m_args, input, part);
+        const AVCodecContext* dec = input.decoder();
+        Resampler::Format in;
+        in.rate = dec->sample_rate;
+        av_channel_layout_copy(&in.layout, &input.layout());
+        in.sampleFormat = dec->sample_fmt;
+        Resampler resampler(in, out->format());
+        av_channel_layout_uninit(&in.layout);
+
+        // The cut in input samples: what is skipped from the start, and how many are kept.
+        const int64_t skip = std::llround(cut.startMicros / 1e6 * in.rate);
+        const int64_t keep = cut.lengthMicros < 0 ? -1 : std::llround(cut.lengthMicros / 1e6 * in.rate);
+        int64_t seen = 0;
+        int64_t kept = 0;
+        LibAv::FramePtr decoded(av_frame_alloc());
+        LibAv::FramePtr encoded(av_frame_alloc());
+        if (!decoded || !encoded)
+            throw LibAv::Failure{LibAv::Reason(AVERROR(ENOMEM))};
+        m_started = Clock::now();
+        m_lastStats = m_started;
+        m_rate = out->format().rate;
+        while ((keep < 0 || kept < keep) && input.Next(decoded.get())) {
+            const int64_t n = decoded->nb_samples;
+            const int64_t from = std::clamp<int64_t>(skip - seen, 0, n);
+            int64_t count = n - from;
+            if (keep >= 0)
+                count = std::min(count, keep - kept);
+            seen += n;
+            if (count > 0) {
+                resampler.Push(decoded.get(), int(from), int(count));
+                kept += count;
+                encode(resampler, *out, encoded.get(), false);
+            }
+            av_frame_unref(decoded.get());
+        }
+        resampler.Flush();
+        encode(resampler, *out, encoded.get(), true);
+        if (m_written == 0) {
+            if (!input.readError().empty())
+                throw LibAv::Failure{input.readError()};
+            if (seen > 0 && skip >= seen)
+                throw LibAv::Failure{"the cut starts after the end of the input"};
+            if (input.refusedPackets() > 0)
+                throw LibAv::Failure{LibAv::Reason(AVERROR_INVALIDDATA)};
+            throw LibAv::Failure{"the input has no audio"};
+        }
+        out->Finish();
+        struct stat written
+        {};
+        const int64_t bytes = ::stat(part.path().c_str(), &written) == 0 ? int64_t(written.st_size) : 0;
+        part.Commit();
+        stats(bytes, true);
+    }
+
+private:
+    void encode(Resampler& resampler, Output& out, AVFrame* frame, bool last)
+    {
+        const int size = out.frameSize();
+        while (resampler.available() >= size || (last && resampler.available() > 0)) {
+            resampler.Pull(frame, size);
+            m_written += frame->nb_samples;
+            out.Write(frame);
+        }
+        const auto now = Clock::now();
+        if (now - m_lastStats >= kStatsEvery) {
+            m_lastStats = now;
+            stats(out.size(), false);
+        }
+    }
+
+    void stats(int64_t bytes, bool last)
+    {
+        const double wall = std::chrono::duration<double>(Clock::now() - m_started).count();
+        const int64_t position = m_rate > 0 ? m_written * 1000000 / m_rate : 0;
+        std::fputs(ConsoleLines::Stats(bytes, position, wall, last).c_str(), m_console);
+        std::fflush(m_console);
+    }
+
+    const ToolArgs::Parsed& m_args;
+    std::FILE* m_console;
+    Clock::time_point m_started;
+    Clock::time_point m_lastStats;
+    int64_t m_written = 0;
+    int m_rate = 0;
+};
+} // namespace
+
+int Run(const ToolArgs::Parsed& args, std::FILE* console)
+{
+    try {
+        Job(args, console).run();
+        return 0;
+    } catch (const LibAv::Failure& f) {
+        std::fprintf(console, "\n%s\n", f.reason.c_str());
+        return 1;
+    } catch (const std::bad_alloc&) {
+        std::fprintf(console, "\n%s\n", LibAv::Reason(AVERROR(ENOMEM)).c_str());
+        return 1;
+    }
+}
+
+} // namespace Transcoder

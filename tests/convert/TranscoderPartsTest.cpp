@@ -1,0 +1,128 @@
+// The pieces of the conversion tool that need no file: console lines, the encoder's settings chosen as
+// FFmpeg chooses them, tags and cover pictures, part file names.
+#include "ConsoleLines.h"
+#include "Negotiate.h"
+#include "PartName.h"
+#include "Tags.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+std::string describe(const AVChannelLayout& l)
+{
+    char text[64] = {};
+    av_channel_layout_describe(&l, text, sizeof text);
+    return text;
+}
+
+std::string chosenLayout(const char* encoder, const AVChannelLayout& in)
+{
+    AVChannelLayout out = Negotiate::Layout(avcodec_find_encoder_by_name(encoder), in);
+    const std::string text = describe(out);
+    av_channel_layout_uninit(&out);
+    return text;
+}
+
+TEST(ConsoleLines, DurationAndStatsReadAsFfmpegWritesThem)
+{
+    EXPECT_EQ(ConsoleLines::Duration(205'400'000, 0, 1'411'200),
+              "  Duration: 00:03:25.40, start: 0.000000, bitrate: 1411 kb/s\n");
+    EXPECT_EQ(ConsoleLines::Duration(2'995'000, -1, 0), "  Duration: 00:00:03.00, bitrate: N/A\n") << "rounded";
+    EXPECT_EQ(ConsoleLines::Duration(-1, -1, 0), "  Duration: N/A, bitrate: N/A\n");
+    EXPECT_EQ(ConsoleLines::Clock(3'723'999'999, false), "01:02:03.99") << "progress is cut, not rounded";
+    EXPECT_EQ(ConsoleLines::Clock(-5, false), "00:00:00.00");
+    const std::string running = ConsoleLines::Stats(626'688, 39'180'000, 1.0, false);
+    EXPECT_EQ(running, "size=     612kB time=00:00:39.18 bitrate= 128.0kbits/s speed=39.2x    \r");
+    EXPECT_EQ(ConsoleLines::Stats(0, 0, 0, true).back(), '\n');
+}
+
+TEST(Negotiate, RatesLayoutsAndSampleFormatsAsFfmpegPicksThem)
+{
+    const AVCodec* ac3 = avcodec_find_encoder_by_name("ac3");
+    const AVCodec* lame = avcodec_find_encoder_by_name("libmp3lame");
+    const AVCodec* flac = avcodec_find_encoder_by_name("flac");
+    const AVCodec* vorbis = avcodec_find_encoder_by_name("libvorbis");
+    ASSERT_TRUE(ac3 && lame && flac && vorbis);
+    EXPECT_EQ(Negotiate::SampleRate(ac3, 22050), 32000);
+    EXPECT_EQ(Negotiate::SampleRate(ac3, 96000), 48000);
+    EXPECT_EQ(Negotiate::SampleRate(ac3, 44100), 44100);
+    EXPECT_EQ(Negotiate::SampleRate(lame, 96000), 48000);
+    EXPECT_EQ(Negotiate::SampleRate(vorbis, 12345), 12345) << "an encoder without a list takes any rate";
+
+    const AVChannelLayout l71 = AV_CHANNEL_LAYOUT_7POINT1;
+    const AVChannelLayout mono = AV_CHANNEL_LAYOUT_MONO;
+    const AVChannelLayout quad = AV_CHANNEL_LAYOUT_QUAD;
+    EXPECT_EQ(chosenLayout("ac3", l71), "5.1(side)");
+    EXPECT_EQ(chosenLayout("ac3", mono), "mono");
+    EXPECT_EQ(chosenLayout("ac3", quad), "quad");
+    EXPECT_EQ(chosenLayout("libmp3lame", l71), "stereo");
+    EXPECT_EQ(chosenLayout("libmp3lame", quad), "stereo");
+    EXPECT_EQ(chosenLayout("flac", l71), "7.1");
+
+    EXPECT_EQ(Negotiate::SampleFormat(flac, AV_SAMPLE_FMT_S16), AV_SAMPLE_FMT_S16);
+    EXPECT_EQ(Negotiate::SampleFormat(flac, AV_SAMPLE_FMT_FLTP), AV_SAMPLE_FMT_S32) << "as wide, not narrower";
+    EXPECT_EQ(Negotiate::SampleFormat(flac, AV_SAMPLE_FMT_DBL), AV_SAMPLE_FMT_S32) << "else the widest narrower";
+    EXPECT_EQ(Negotiate::SampleFormat(lame, AV_SAMPLE_FMT_S16), AV_SAMPLE_FMT_S16P) << "planar stands for packed";
+    EXPECT_EQ(Negotiate::SampleFormat(lame, AV_SAMPLE_FMT_U8), AV_SAMPLE_FMT_S16P);
+}
+
+TEST(Tags, FileTagsWinAndTheOldEncodingIsLeftBehind)
+{
+    AVDictionary* file = nullptr;
+    AVDictionary* stream = nullptr;
+    av_dict_set(&file, "title", "From the file", 0);
+    av_dict_set(&file, "encoder", "Lavf58", 0);
+    av_dict_set(&file, "major_brand", "M4A ", 0);
+    av_dict_set(&stream, "TITLE", "From the stream", 0);
+    av_dict_set(&stream, "ARTIST", "The Killers", 0);
+    av_dict_set(&stream, "iTunSMPB", "00000000 00000210", 0);
+    AVDictionary* tags = Tags::Collect(file, stream);
+    EXPECT_STREQ(av_dict_get(tags, "title", nullptr, 0)->value, "From the file");
+    EXPECT_STREQ(av_dict_get(tags, "artist", nullptr, 0)->value, "The Killers");
+    EXPECT_EQ(av_dict_get(tags, "encoder", nullptr, 0), nullptr);
+    EXPECT_EQ(av_dict_get(tags, "major_brand", nullptr, 0), nullptr);
+    EXPECT_EQ(av_dict_get(tags, "itunsmpb", nullptr, 0), nullptr);
+    EXPECT_EQ(av_dict_count(tags), 2);
+    av_dict_free(&tags);
+    av_dict_free(&file);
+    av_dict_free(&stream);
+}
+
+TEST(Tags, PictureBlockIsFlacsLayoutAndOggsBase64)
+{
+    Tags::Picture p;
+    p.mime = "image/png";
+    p.description = "cover";
+    p.width = 64;
+    p.height = 48;
+    p.depth = 24;
+    p.data = std::string("\x89PNG", 4);
+    const std::string block = Tags::PictureBlock(p);
+    const std::string expected = std::string("\0\0\0\3", 4) + std::string("\0\0\0\x09", 4) + "image/png" +
+                                 std::string("\0\0\0\x05", 4) + "cover" + std::string("\0\0\0\x40", 4) +
+                                 std::string("\0\0\0\x30", 4) + std::string("\0\0\0\x18", 4) +
+                                 std::string("\0\0\0\0", 4) + std::string("\0\0\0\x04", 4) + "\x89PNG";
+    EXPECT_EQ(block, expected);
+    EXPECT_EQ(Tags::Base64("Man"), "TWFu");
+    EXPECT_EQ(Tags::Base64("Ma"), "TWE=");
+    EXPECT_EQ(Tags::PictureType("Cover (front)"), 3u);
+    EXPECT_EQ(Tags::PictureType("cover (back)"), 4u);
+    EXPECT_EQ(Tags::PictureType("Other"), 0u);
+    EXPECT_EQ(Tags::PictureType(nullptr), 3u);
+    EXPECT_EQ(Tags::PictureMime(AV_CODEC_ID_MJPEG), "image/jpeg");
+    EXPECT_EQ(Tags::PictureMime(AV_CODEC_ID_H264), "");
+}
+
+TEST(PartName, HiddenBesideTheOutputAndNeverTooLongForTheFileSystem)
+{
+    EXPECT_EQ(PartName::Prefix("01. Jenny.mp3"), ".01. Jenny.mp3.part-");
+    const std::string longName = std::string(240, 'a') + ".mp3";
+    const std::string prefix = PartName::Prefix(longName);
+    EXPECT_EQ(prefix.size() + PartName::kRandom, PartName::kMaxName);
+    // Cut before a two-byte character rather than through it.
+    const std::string accented = std::string(241, 'a') + "\xC3\xA9.mp3";
+    EXPECT_EQ(PartName::Prefix(accented), "." + std::string(241, 'a') + ".part-");
+}
+
+} // namespace
