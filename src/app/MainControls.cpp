@@ -210,15 +210,14 @@ void Create(frmMain& w)
                      [&w] { SkinnedWindow::ShowLook(w.imgBrowse, w.imgBrowseDark); });
     QObject::connect(w.imgBrowse, &HotArea::clicked, &w, &frmMain::imgBrowse_Click);
     w.imgConvert = HotArea::create(&w, "imgConvert", {489, 371, 187, 91});
-    QObject::connect(w.imgConvert, &HotArea::mouseMoved, &w,
-                     [&w] { SkinnedWindow::ShowLook(w.imgConvert, w.imgConvertData); });
-    QObject::connect(w.imgConvert, &HotArea::pressed, &w, [&w] { SkinnedWindow::ClearLook(w.imgConvert); });
+    QObject::connect(w.imgConvert, &HotArea::mouseMoved, &w, &frmMain::imgConvert_MouseMove);
+    QObject::connect(w.imgConvert, &HotArea::pressed, &w, &frmMain::imgConvert_MouseDown);
     // Image buttons below the visible face: reachable by the program, not by the pointer.
     w.imgAdd = HotArea::create(&w, "imgAdd", {10, 549, 32, 32}, QStringLiteral("Add a new file to file list"));
     w.imgRemove = HotArea::create(&w, "imgRemove", {50, 549, 32, 32}, QStringLiteral("Remove a file from file list"));
     w.imgStart = HotArea::create(&w, "imgStart", {90, 549, 32, 32});
     QObject::connect(w.imgConvert, &HotArea::clicked, &w, &frmMain::imgConvert_Click);
-    QObject::connect(w.imgStart, &HotArea::clicked, &w, &frmMain::imgConvert_Click);
+    QObject::connect(w.imgStart, &HotArea::clicked, &w, &frmMain::imgStart_Click);
     QObject::connect(w.imgAdd, &HotArea::clicked, &w, &frmMain::imgAdd_Click);
     QObject::connect(w.imgRemove, &HotArea::clicked, &w, &frmMain::imgRemove_Click);
 

@@ -45,10 +45,6 @@ frmMain::frmMain(const QString& programFolder, QWidget* parent) : SkinnedWindow(
     MainControls::Create(*this);
     MainControls::ApplyStyle(*this);
 
-    Timer1 = new QTimer(this);
-    Timer1->setInterval(100);
-    Timer1->setSingleShot(true);
-    connect(Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
     connect(this, &SkinnedWindow::backgroundMoved, this, &frmMain::Form_MouseMove);
 
     Form_Load();
@@ -64,9 +60,18 @@ void frmMain::Form_Load()
     QCoreApplication::processEvents();
     imgPB->resize(0, imgPB->height());
 
-    objDOS = new DOSOutputs(this);
-    connect(objDOS, &DOSOutputs::ReceiveOutputs, this, &frmMain::objDOS_ReceiveOutputs);
-    connect(objDOS, &DOSOutputs::CommandOver, this, &frmMain::objDOS_CommandOver);
+    m_batch = new BatchDriver(
+        lstFile, [this] { return conversionSettings(); }, this);
+    Timer1 = m_batch->Timer1;
+    objDOS = m_batch->objDOS;
+    connect(m_batch, &BatchDriver::progressChanged, this, [this](int width, const QString& caption) {
+        imgPB->resize(width, imgPB->height());
+        lblPB->setText(caption);
+    });
+    connect(m_batch, &BatchDriver::batchEnded, this, &frmMain::batchEnded);
+    m_stopLooks[0] = SkinArt::StopButton(SkinArt::Look::Normal);
+    m_stopLooks[1] = SkinArt::StopButton(SkinArt::Look::Light);
+    m_stopLooks[2] = SkinArt::StopButton(SkinArt::Look::Dark);
 
     lblVersion->setStyleSheet(QStringLiteral("color: rgb(199, 227, 214);"));
     lblWeb->setStyleSheet(QStringLiteral("color: rgb(0, 0, 0);"));
@@ -154,8 +159,10 @@ frmMain::~frmMain()
 
 frmMenu* frmMain::popupMenus()
 {
-    if (!m_menu)
+    if (!m_menu) {
         m_menu = new frmMenu(txtAction, [this] { RemoveAll(); });
+        updateCommands();
+    }
     return m_menu;
 }
 
@@ -356,7 +363,7 @@ void frmMain::Form_MouseMove()
         ClearLook(a);
     for (HotArea* a : imgMenu)
         ClearLook(a);
-    ClearLook(imgConvert);
+    updateCommands();
 }
 
 void frmMain::imgBrowse_Click()
@@ -406,27 +413,44 @@ void frmMain::picDrag_Click()
     placardUpdate();
 }
 
+void frmMain::setListBusy(bool busy)
+{
+    m_listBusy = busy;
+    updateCommands();
+    if (!busy && !m_heldDrops.isEmpty()) {
+        const QList<QUrl> held = std::exchange(m_heldDrops, {});
+        DropFiles(held);
+    }
+}
+
 void frmMain::AddFolder()
 {
-    if (m_listBusy || m_converting)
+    if (m_listBusy || isConverting())
         return;
     const auto folder = FolderDialog::choose(this, QStringLiteral("Please select a folder:"));
-    m_listBusy = true;
+    m_scanning = true;
+    m_scanStopped = false;
+    setListBusy(true);
     lblText->setText(QStringLiteral("Searching Files..."));
     picText->show();
     if (folder && !folder->isEmpty()) {
         lstAddFolder.clear();
-        FileSearch::SearchFolder(*folder, lstAddFolder, [] { QCoreApplication::processEvents(); });
+        // The Stop button ends the walk; what was found so far is kept.
+        FileSearch::SearchFolder(*folder, lstAddFolder, [this] {
+            QCoreApplication::processEvents();
+            return !m_scanStopped;
+        });
         lstFile->appendMany(lstAddFolder);
     }
     lblText->setText(QStringLiteral("Drag & Drop Files Here"));
-    m_listBusy = false;
+    m_scanning = false;
+    setListBusy(false);
     placardUpdate();
 }
 
 void frmMain::imgRemove_Click()
 {
-    if (m_listBusy || m_converting)
+    if (m_listBusy || isConverting())
         return;
     if (lstFile->count() >= 1) {
         const QModelIndex current = LV->currentIndex();
@@ -439,9 +463,9 @@ void frmMain::imgRemove_Click()
 
 void frmMain::RemoveAll()
 {
-    if (m_listBusy || m_converting)
+    if (m_listBusy || isConverting())
         return;
-    m_listBusy = true;
+    setListBusy(true);
     // Rows go from the top in growing slices, with the window's events let through every 15 ms, so a
     // long list visibly empties while the window stays responsive.
     int left = lstFile->count();
@@ -461,13 +485,16 @@ void frmMain::RemoveAll()
     }
     lstFile->clear();
     picText->show();
-    m_listBusy = false;
+    setListBusy(false);
 }
 
 void frmMain::DropFiles(const QList<QUrl>& urls)
 {
-    if (m_listBusy)
+    // A drop while the list is being filled or emptied waits for that to end, so nothing is lost.
+    if (m_listBusy) {
+        m_heldDrops.append(urls);
         return;
+    }
     for (const QUrl& url : urls) {
         if (url.isLocalFile())
             lstFile->append(url.toLocalFile());
@@ -478,48 +505,75 @@ void frmMain::DropFiles(const QList<QUrl>& urls)
     }
 }
 
-void frmMain::setConversionLocked(bool locked)
+void frmMain::updateCommands()
 {
+    const bool converting = m_batch && m_batch->isConverting();
     for (HotArea* a : imgMenu)
         a->setDimWhenDisabled(true);
-    for (HotArea* a : imgToolbar) {
-        if (a)
-            a->setDimWhenDisabled(true);
-    }
-    imgConvert->setDimWhenDisabled(true);
-    for (HotArea* a : imgToolbar) {
-        if (a)
-            a->setEnabled(!locked);
+    for (int i = 0; i < 7; ++i) {
+        if (!imgToolbar[i])
+            continue;
+        imgToolbar[i]->setDimWhenDisabled(true);
+        const bool changesTheList = i == 0 || i == 1 || i == 6;
+        imgToolbar[i]->setEnabled(!converting && !(m_listBusy && changesTheList));
     }
     for (HotArea* a : imgMenu)
-        a->setEnabled(!locked);
-    imgConvert->setEnabled(!locked);
-    lblFeed->setEnabled(!locked);
+        a->setEnabled(!converting);
+    if (m_menu) {
+        for (QAction* a :
+             {m_menu->menuAddaFile, m_menu->menuAddaFolder, m_menu->menuRemoveSelected, m_menu->menuRemoveAll})
+            a->setEnabled(!m_listBusy);
+    }
+    for (HotArea* a : {imgAdd, imgRemove})
+        a->setEnabled(!m_listBusy);
+    lblFeed->setEnabled(!converting);
+    // The start button is the Stop button while a list converts or a folder is searched; during Remove
+    // All it waits like the rest.
+    const bool stops = converting || m_scanning;
+    imgConvert->setDimWhenDisabled(true);
+    imgConvert->setEnabled(stops || !m_listBusy);
+    if (stops)
+        ShowLook(imgConvert, m_stopLooks[0]);
+    else
+        ClearLook(imgConvert);
+}
+
+void frmMain::imgConvert_MouseMove()
+{
+    ShowLook(imgConvert, isConverting() || m_scanning ? m_stopLooks[1] : imgConvertData);
+}
+
+void frmMain::imgConvert_MouseDown()
+{
+    if (isConverting() || m_scanning)
+        ShowLook(imgConvert, m_stopLooks[2]);
+    else
+        ClearLook(imgConvert);
 }
 
 void frmMain::imgConvert_Click()
 {
-    if (m_listBusy)
+    if (m_scanning) {
+        m_scanStopped = true;
+        return;
+    }
+    if (isConverting()) {
+        m_batch->Stop();
+        return;
+    }
+    imgStart_Click();
+}
+
+void frmMain::imgStart_Click()
+{
+    if (m_listBusy || isConverting())
         return;
     if (lstFile->count() < 1) {
         MsgBox::show(QStringLiteral("Please add a file"), MsgBox::Icon::Exclamation, QStringLiteral("Add"));
         return;
     }
-    // A second start while a batch runs would run two tools on one queue.
-    if (m_converting)
-        return;
-    m_converting = true;
-    m_outcome.reset();
-    m_outputNames.reset();
-    setConversionLocked(true);
-    Timer1->start();
-}
-
-void frmMain::Timer1_Timer()
-{
-    Timer1->stop();
-    QCoreApplication::processEvents();
-    ConvertNext();
+    m_batch->Start();
+    updateCommands();
 }
 
 QString frmMain::outputFolder() const
@@ -532,77 +586,34 @@ QString frmMain::outputFolder() const
     return QDir::cleanPath(QDir::current().absoluteFilePath(text));
 }
 
-void frmMain::ConvertNext()
+CommandBuilder::Request frmMain::conversionSettings() const
 {
-    const QString folder = outputFolder();
-    QDir().mkdir(folder);
-    if (lstFile->count() >= 1) {
-        CommandBuilder::Request request;
-        request.programFolder = m_programFolder;
-        request.inputPath = lstFile->at(0);
-        request.outputFolder = folder;
-        request.formatIndex = cmbOF->currentIndex();
-        request.bitrate = cmbBR->currentText();
-        request.sampleRate = cmbR->currentText();
-        request.channelIndex = cmbChannel->currentIndex();
-        request.options = m_options;
-        const QString wanted = CommandBuilder::OutputPath(request);
-        if (!wanted.isEmpty()) {
-            const auto chosen = m_outputNames.Reserve(request.inputPath, wanted);
-            if (!chosen) {
-                m_outcome.fail(request.inputPath, QStringLiteral("No free name for the output beside ") + wanted);
-                lstFile->removeAt(0);
-                QMetaObject::invokeMethod(this, &frmMain::ConvertNext, Qt::QueuedConnection);
-                return;
-            }
-            request.outputPath = *chosen;
-        }
-        m_currentInput = request.inputPath;
-        m_currentOutput = request.outputPath;
-        objDOS->setCommandLine(CommandBuilder::BuildCommandLine(request));
-        objDOS->ExecuteCommand();
-        return;
-    }
-    finishBatch();
+    CommandBuilder::Request request;
+    request.programFolder = m_programFolder;
+    request.outputFolder = outputFolder();
+    request.formatIndex = cmbOF->currentIndex();
+    request.bitrate = cmbBR->currentText();
+    request.sampleRate = cmbR->currentText();
+    request.channelIndex = cmbChannel->currentIndex();
+    request.options = m_options;
+    return request;
 }
 
-void frmMain::finishBatch()
+void frmMain::batchEnded(BatchDriver::End how, const QString& folder)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(outputFolder()));
-    if (m_options.SoundReminder == 0)
-        Sound::play(m_programFolder + QStringLiteral("/sound.wav"));
-    picDrag->setVisible(true);
-    lblFeed->setEnabled(true);
+    if (how == BatchDriver::End::Finished) {
+        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+        if (m_options.SoundReminder == 0)
+            Sound::play(m_programFolder + QStringLiteral("/sound.wav"));
+        picDrag->setVisible(true);
+    }
     for (HotArea* a : {imgAdd, imgRemove, imgStart, imgBrowse, imgConvert})
         a->setEnabled(true);
-    setConversionLocked(false);
+    updateCommands();
     imgPB->resize(0, imgPB->height());
-
-    // Files that did not convert go back into the list, so nothing is lost silently.
-    for (const BatchOutcome::Failure& f : m_outcome.failures())
-        lstFile->append(f.input);
-    lblPB->setText(m_outcome.label());
-    m_converting = false;
-    if (!m_outcome.failures().isEmpty())
-        MsgBox::show(m_outcome.failureMessage(), MsgBox::Icon::Warning);
+    lblPB->setText(how == BatchDriver::End::Finished ? m_batch->outcome().label() : QStringLiteral("Stopped."));
+    placardUpdate();
+    if (!m_batch->outcome().failures().isEmpty())
+        MsgBox::show(m_batch->outcome().failureMessage(), MsgBox::Icon::Warning);
     emit batchFinished();
-}
-
-void frmMain::objDOS_ReceiveOutputs(const QString& CommandOutputs)
-{
-    const auto display = ProgressParser::Parse(CommandOutputs, lTotalSeconds, m_options);
-    if (!display)
-        return;
-    imgPB->resize(display->barWidth, imgPB->height());
-    lblPB->setText(display->caption);
-}
-
-void frmMain::objDOS_CommandOver()
-{
-    m_outcome.record(m_currentInput, m_currentOutput, objDOS->lastExit(), objDOS->Outputs());
-    lstFile->removeAt(0);
-    lTotalSeconds = 0;
-    // The next file starts once this notification has returned, so the call depth stays the same
-    // however many files the batch holds.
-    QMetaObject::invokeMethod(this, &frmMain::ConvertNext, Qt::QueuedConnection);
 }

@@ -1,7 +1,6 @@
 #pragma once
 
-#include "convert/BatchOutcome.h"
-#include "convert/OutputNames.h"
+#include "convert/BatchDriver.h"
 #include "filelist/CCommonDialogs.h"
 #include "settings/OptionSettings.h"
 
@@ -10,6 +9,7 @@
 #include <QPixmap>
 #include <QString>
 #include <QStringList>
+#include <QUrl>
 #include <functional>
 
 class DOSOutputs;
@@ -22,7 +22,6 @@ class QLabel;
 class QLineEdit;
 class QTimer;
 class QTreeView;
-class QUrl;
 
 // The main window: the file list, the output settings and the batch conversion, on a painted skin
 // whose buttons light up under the pointer. Controls keep the names the rest of the program and the
@@ -66,13 +65,19 @@ public:
     static constexpr const char* kHomePage = "https://www.veltrasoft.example/";
     QLineEdit* txtAction = nullptr;
 
-    // The start command (a click on the start button or on imgStart).
+    // The start button: starts the list; while a list converts or a folder scan runs it is the Stop
+    // button. imgStart only ever starts.
     void imgConvert_Click();
-    void ConvertNext();
+    void imgStart_Click();
+    // The start button's looks, which depend on whether it is the Stop button now.
+    void imgConvert_MouseMove();
+    void imgConvert_MouseDown();
 
-    bool isConverting() const { return m_converting; }
-    // A folder scan or Remove All is running: commands that change the list are ignored meanwhile.
+    BatchDriver* batch() const { return m_batch; }
+    bool isConverting() const { return m_batch->isConverting(); }
+    // A folder scan or Remove All is running: commands that change the list wait, and look it.
     bool isListBusy() const { return m_listBusy; }
+    bool isScanning() const { return m_scanning; }
 
     // Shows the placard exactly while the list is empty (during a scan it says so instead).
     void placardUpdate();
@@ -86,7 +91,7 @@ public:
     void DropFiles(const QList<QUrl>& urls);
     CCommonDialogs& commonDialogs() { return m_dialogs; }
     QList<QString> lstAddFolder;
-    const BatchOutcome& lastBatch() const { return m_outcome; }
+    const BatchOutcome& lastBatch() const { return m_batch->outcome(); }
 
     // The queue and its view.
     FileQueue* lstFile = nullptr;
@@ -143,9 +148,9 @@ public:
     void imgBrowse_Click();
     void imgMin_Click();
 
+    // The batch's start timer and its (first) runner.
     QTimer* Timer1 = nullptr;
     DOSOutputs* objDOS = nullptr;
-    qint32 lTotalSeconds = 0;
 
 signals:
     // Raised when a batch has run its end steps.
@@ -157,26 +162,27 @@ protected:
 
 private:
     void Form_Load();
-    void setConversionLocked(bool locked);
-    void Timer1_Timer();
-    void objDOS_ReceiveOutputs(const QString& CommandOutputs);
-    void objDOS_CommandOver();
-    void finishBatch();
+    // Enables each command as the batch and the list allow, and gives the start button its look.
+    void updateCommands();
+    void batchEnded(BatchDriver::End how, const QString& outputFolder);
+    void setListBusy(bool busy);
+    // The settings of the moment for the next file to convert.
+    CommandBuilder::Request conversionSettings() const;
     // The output folder the tool writes to and the desktop opens: the box's text made absolute.
     QString outputFolder() const;
 
     QString m_programFolder;
     OptionSettings m_options;
-    bool m_converting = false;
     bool m_listBusy = false;
+    bool m_scanning = false;
+    bool m_scanStopped = false;
+    QList<QUrl> m_heldDrops; // dropped during a scan or Remove All, added when it ends
     CCommonDialogs m_dialogs;
     std::function<void()> m_endProcess;
     PopupShower m_showPopup;
     ModalShower m_showModal;
     frmMenu* m_menu = nullptr;
     QStringList m_scratchFiles = {QStringLiteral("/tmp/tmpfile.wav"), QStringLiteral("/tmp/tmpfile1.mp3")};
-    QString m_currentInput;
-    QString m_currentOutput;
-    BatchOutcome m_outcome;
-    OutputNames m_outputNames;
+    BatchDriver* m_batch = nullptr;
+    QPixmap m_stopLooks[3]; // normal, lit, pressed
 };

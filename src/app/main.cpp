@@ -1,3 +1,4 @@
+#include "app/QuitSignals.h"
 #include "app/SingleInstance.h"
 #include "app/frmMain.h"
 #include "ui/QtMsgBox.h"
@@ -29,6 +30,8 @@ int main(int argc, char* argv[])
         lock->unlock();
         ::_exit(0);
     });
+    // Logging off or a closed terminal ends the program as closing the window does.
+    QuitSignals::install([&window] { window.close(); });
     window.show();
     return app.exec();
 }

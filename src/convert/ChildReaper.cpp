@@ -4,6 +4,7 @@
 #include <QSocketNotifier>
 #include <QTimer>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
@@ -40,11 +41,16 @@ int openPidFd(pid_t pid)
     return -1;
 }
 
-void reapLater(pid_t pid, int pidfd)
+namespace {
+// Watches one child until it is reaped, then calls back; from a pidfd where the kernel has one, else
+// by polling.
+void watch(pid_t pid, int pidfd, std::function<void()> onEnded, QObject** watcherOut = nullptr)
 {
     if (tryReap(pid)) {
         if (pidfd >= 0)
             ::close(pidfd);
+        if (onEnded)
+            QTimer::singleShot(0, QCoreApplication::instance(), onEnded);
         return;
     }
     QCoreApplication* app = QCoreApplication::instance();
@@ -54,27 +60,54 @@ void reapLater(pid_t pid, int pidfd)
         return;
     }
     ++g_pending;
-    if (pidfd >= 0) {
-        auto* notifier = new QSocketNotifier(pidfd, QSocketNotifier::Read, app);
-        QObject::connect(notifier, &QSocketNotifier::activated, notifier, [notifier, pid, pidfd] {
-            if (!tryReap(pid))
-                return;
-            notifier->setEnabled(false);
-            ::close(pidfd);
-            --g_pending;
-            notifier->deleteLater();
-        });
-        return;
-    }
-    auto* poll = new QTimer(app);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, pid] {
+    const auto ended = [pid, pidfd, onEnded](QObject* watcher) {
         if (!tryReap(pid))
             return;
-        poll->stop();
+        if (auto* n = qobject_cast<QSocketNotifier*>(watcher))
+            n->setEnabled(false);
+        if (auto* t = qobject_cast<QTimer*>(watcher))
+            t->stop();
+        if (pidfd >= 0)
+            ::close(pidfd);
         --g_pending;
-        poll->deleteLater();
+        watcher->deleteLater();
+        if (onEnded)
+            onEnded();
+    };
+    QObject* watcher;
+    if (pidfd >= 0) {
+        auto* notifier = new QSocketNotifier(pidfd, QSocketNotifier::Read, app);
+        QObject::connect(notifier, &QSocketNotifier::activated, notifier, [ended, notifier] { ended(notifier); });
+        watcher = notifier;
+    } else {
+        auto* poll = new QTimer(app);
+        QObject::connect(poll, &QTimer::timeout, poll, [ended, poll] { ended(poll); });
+        poll->start(50);
+        watcher = poll;
+    }
+    if (watcherOut)
+        *watcherOut = watcher;
+}
+} // namespace
+
+void reapLater(pid_t pid, int pidfd)
+{
+    watch(pid, pidfd, {});
+}
+
+void terminate(pid_t pid, int pidfd, int killAfterMs, std::function<void()> onEnded)
+{
+    // The child leads its own process group: the signal reaches whatever it started too.
+    ::kill(-pid, SIGTERM);
+    QObject* watcher = nullptr;
+    watch(pid, pidfd, std::move(onEnded), &watcher);
+    if (!watcher)
+        return;
+    // Until the child is reaped its id cannot be reused, so the group is still its own.
+    QTimer::singleShot(killAfterMs, watcher, [pid] {
+        if (::kill(pid, 0) == 0)
+            ::kill(-pid, SIGKILL);
     });
-    poll->start(200);
 }
 
 int pendingCount()

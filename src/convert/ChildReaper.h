@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <sys/types.h>
 
 // Collects children that were still running when their run ended (a program not named like the tool
@@ -12,6 +13,11 @@ void reapLater(pid_t pid, int pidfd);
 
 // Opens a descriptor that becomes readable when the child ends; -1 where the kernel has none.
 int openPidFd(pid_t pid);
+
+// Stops a child and everything in its process group: SIGTERM now, SIGKILL after killAfterMs if the
+// child is still there. Takes ownership of pidfd (may be -1). onEnded runs from the event loop once the
+// child has ended and is reaped.
+void terminate(pid_t pid, int pidfd, int killAfterMs, std::function<void()> onEnded);
 
 // Children handed over and not yet reaped.
 int pendingCount();

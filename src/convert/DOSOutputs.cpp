@@ -3,14 +3,16 @@
 #include "ChildReaper.h"
 #include "CommandLineSplit.h"
 #include "ProcessLookup.h"
-#include "clsWaitableTimer.h"
 #include "ui/MsgBox.h"
 
-#include <QCoreApplication>
+#include <QEventLoop>
+#include <QPointer>
 #include <QSocketNotifier>
+#include <QTimer>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
-#include <optional>
+#include <poll.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
 #include <sys/wait.h>
@@ -19,41 +21,40 @@
 
 extern char** environ;
 
-namespace {
-
-// One run's operating-system handles; closed in one place whatever way the run ends.
-struct RunHandles
+// One run's operating-system handles and the notifiers that watch them.
+struct DOSOutputs::Run
 {
     int readFd = -1;
     int pidFd = -1;
     pid_t pid = -1;
     bool reaped = false;
+    bool childIsTool = false;
+    std::unique_ptr<QSocketNotifier> pipeReady;
+    std::unique_ptr<QSocketNotifier> childEnded;
+    // Polls at the runner's pace while the end depends on something no descriptor reports: another
+    // process of the tool's name, or a child on a kernel without pidfd.
+    std::unique_ptr<QTimer> poll;
 
-    RunHandles() = default;
-    RunHandles(const RunHandles&) = delete;
-    RunHandles& operator=(const RunHandles&) = delete;
-    ~RunHandles() { close(); }
-
-    void close()
+    ~Run()
     {
+        pipeReady.reset();
+        childEnded.reset();
+        poll.reset();
         if (readFd >= 0)
             ::close(readFd);
         if (pid > 0 && !reaped)
             ChildReaper::reapLater(pid, pidFd);
         else if (pidFd >= 0)
             ::close(pidFd);
-        readFd = -1;
-        pidFd = -1;
-        pid = -1;
     }
 };
 
+namespace {
 QByteArray imageNameOf(const QByteArray& program)
 {
     const qsizetype slash = program.lastIndexOf('/');
     return slash < 0 ? program : program.mid(slash + 1);
 }
-
 } // namespace
 
 DOSOutputs::DOSOutputs(QObject* parent) : QObject(parent), m_decoder(QStringDecoder::Utf8) {}
@@ -65,19 +66,26 @@ bool DOSOutputs::IsProcessRunning(const QString& imageName)
     return ProcessLookup::IsProcessRunning(imageName);
 }
 
-QString DOSOutputs::ExecuteCommand(const QByteArray& CommandLine)
+pid_t DOSOutputs::processId() const
+{
+    return m_run ? m_run->pid : -1;
+}
+
+bool DOSOutputs::Start(const QByteArray& CommandLine)
 {
     if (!CommandLine.isEmpty())
         m_commandLine = CommandLine;
     if (m_commandLine.isEmpty()) {
         MsgBox::show(QStringLiteral("Command Line empty"), MsgBox::Icon::Critical);
-        return {};
+        return false;
     }
+    // A run still going is left to end on its own; its events stop here.
+    m_run.reset();
 
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) {
         MsgBox::show(QStringLiteral("CreatePipe failed. Error: ") + QString::number(errno), MsgBox::Icon::Critical);
-        return {};
+        return false;
     }
 
     const QList<QByteArray> args = CommandLineSplit::split(m_commandLine);
@@ -95,107 +103,165 @@ QString DOSOutputs::ExecuteCommand(const QByteArray& CommandLine)
         posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
         posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
         posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
-        spawnError = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+        posix_spawnattr_t attributes;
+        posix_spawnattr_init(&attributes);
+        posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK);
+        posix_spawnattr_setpgroup(&attributes, 0);
+        sigset_t none;
+        sigemptyset(&none);
+        posix_spawnattr_setsigmask(&attributes, &none);
+        spawnError = ::posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+        posix_spawnattr_destroy(&attributes);
         posix_spawn_file_actions_destroy(&actions);
     }
     ::close(fds[1]);
     if (spawnError != 0) {
         ::close(fds[0]);
         MsgBox::show(QStringLiteral("File or command not found"), MsgBox::Icon::Critical);
-        return {};
+        return false;
     }
 
-    RunHandles run;
-    run.readFd = fds[0];
-    run.pid = pid;
-    run.pidFd = ChildReaper::openPidFd(pid);
-    ::fcntl(run.readFd, F_SETFL, ::fcntl(run.readFd, F_GETFL) | O_NONBLOCK);
+    auto run = std::make_unique<Run>();
+    run->readFd = fds[0];
+    run->pid = pid;
+    run->pidFd = ChildReaper::openPidFd(pid);
+    run->childIsTool = imageNameOf(args.first()).toLower() == kToolImageName;
+    ::fcntl(run->readFd, F_SETFL, ::fcntl(run->readFd, F_GETFL) | O_NONBLOCK);
+
+    run->pipeReady = std::make_unique<QSocketNotifier>(run->readFd, QSocketNotifier::Read);
+    connect(run->pipeReady.get(), &QSocketNotifier::activated, this, [this] {
+        // Nothing to read and the writer gone: the end of the pipe, readable for ever; nothing more to
+        // wait for there. (Nothing to read and no hang-up is a notice that a pass already answered.)
+        int waiting = 0;
+        pollfd p{m_run->readFd, POLLIN, 0};
+        if (::ioctl(m_run->readFd, FIONREAD, &waiting) == 0 && waiting == 0 && ::poll(&p, 1, 0) == 1 &&
+            (p.revents & POLLHUP))
+            m_run->pipeReady->setEnabled(false);
+        pass();
+    });
+    run->poll = std::make_unique<QTimer>();
+    run->poll->setInterval(kPauseMs);
+    connect(run->poll.get(), &QTimer::timeout, this, &DOSOutputs::pass);
+    if (run->pidFd >= 0) {
+        run->childEnded = std::make_unique<QSocketNotifier>(run->pidFd, QSocketNotifier::Read);
+        connect(run->childEnded.get(), &QSocketNotifier::activated, this, [this] {
+            m_run->childEnded->setEnabled(false);
+            pass();
+        });
+    } else {
+        run->poll->start();
+    }
 
     m_outputs.clear();
     m_decoder = QStringDecoder(QStringDecoder::Utf8);
     m_lastExit = ExitInfo{};
-    const bool childIsTool = imageNameOf(args.first()).toLower() == kToolImageName;
-
-    auto reapChild = [&] {
-        if (run.reaped)
-            return;
-        int status = 0;
-        pid_t r;
-        do {
-            r = ::waitpid(run.pid, &status, WNOHANG);
-        } while (r < 0 && errno == EINTR);
-        if (r == run.pid) {
-            run.reaped = true;
-            if (WIFEXITED(status))
-                m_lastExit = {ExitInfo::Kind::Exited, WEXITSTATUS(status)};
-            else if (WIFSIGNALED(status))
-                m_lastExit = {ExitInfo::Kind::Signaled, WTERMSIG(status)};
-        } else if (r < 0) {
-            run.reaped = true; // not ours to wait for any more
-        }
-    };
-
-    // The pause after a pass ends early when there is something to do: output, end of the pipe, or the
-    // child's exit. Otherwise each file would wait out a full pause after the tool has ended.
-    std::optional<clsWaitableTimer> pause;
-    std::optional<QSocketNotifier> pipeReady;
-    pipeReady.emplace(run.readFd, QSocketNotifier::Read);
-    connect(&*pipeReady, &QSocketNotifier::activated, this, [&] {
-        int waiting = 0;
-        if (::ioctl(run.readFd, FIONREAD, &waiting) == 0 && waiting == 0)
-            pipeReady->setEnabled(false); // end of file: readable for ever, nothing to wait for
-        if (pause)
-            pause->Wake();
+    m_run = std::move(run);
+    // The first look happens once the caller has returned to the event loop.
+    QTimer::singleShot(0, this, [this, started = m_run.get()] {
+        if (m_run.get() == started)
+            pass();
     });
-    std::optional<QSocketNotifier> childEnded;
-    if (run.pidFd >= 0) {
-        childEnded.emplace(run.pidFd, QSocketNotifier::Read);
-        connect(&*childEnded, &QSocketNotifier::activated, this, [&] {
-            childEnded->setEnabled(false);
-            if (pause)
-                pause->Wake();
-        });
-    }
+    return true;
+}
 
-    char buffer[kReadSize];
-    bool going = true;
-    while (going) {
-        int waiting = 0;
-        if (::ioctl(run.readFd, FIONREAD, &waiting) != 0)
-            waiting = -1; // an unknown count is not zero: let the read tell
-        if (waiting != 0) {
-            ssize_t n;
-            do {
-                n = ::read(run.readFd, buffer, sizeof buffer);
-            } while (n < 0 && errno == EINTR);
-            if (n > 0) {
-                const QString piece = m_decoder.decode(QByteArrayView(buffer, n));
-                m_outputs += piece;
-                emit ReceiveOutputs(piece);
-            } else if (n < 0 && errno != EAGAIN) {
-                going = false;
-                emit ReceiveOutputs(QString());
-            }
-        } else {
-            reapChild();
-            // While our own child is the tool and still alive the answer is known without a walk.
-            const bool ownToolAlive = childIsTool && !run.reaped;
-            if (!ownToolAlive && !IsProcessRunning(QString::fromLatin1(kToolImageName)))
-                going = false;
+void DOSOutputs::reap()
+{
+    if (m_run->reaped)
+        return;
+    int status = 0;
+    pid_t r;
+    do {
+        r = ::waitpid(m_run->pid, &status, WNOHANG);
+    } while (r < 0 && errno == EINTR);
+    if (r == m_run->pid) {
+        m_run->reaped = true;
+        if (WIFEXITED(status))
+            m_lastExit = {ExitInfo::Kind::Exited, WEXITSTATUS(status)};
+        else if (WIFSIGNALED(status))
+            m_lastExit = {ExitInfo::Kind::Signaled, WTERMSIG(status)};
+    } else if (r < 0) {
+        m_run->reaped = true; // not ours to wait for any more
+    }
+}
+
+void DOSOutputs::pass()
+{
+    if (!m_run)
+        return;
+    Run* const run = m_run.get();
+    int waiting = 0;
+    if (::ioctl(run->readFd, FIONREAD, &waiting) != 0)
+        waiting = -1; // an unknown count is not zero: let the read tell
+    if (waiting != 0) {
+        char buffer[kReadSize];
+        ssize_t n;
+        do {
+            n = ::read(run->readFd, buffer, sizeof buffer);
+        } while (n < 0 && errno == EINTR);
+        if (n > 0) {
+            const QString piece = m_decoder.decode(QByteArrayView(buffer, n));
+            m_outputs += piece;
+            emit ReceiveOutputs(piece);
+            return; // more output raises the notifier again
         }
-        QCoreApplication::processEvents();
-        if (!going)
-            break;
-        if (!pause)
-            pause.emplace();
-        pause->Wait(kPauseMs);
+        if (n < 0 && errno != EAGAIN) {
+            emit ReceiveOutputs(QString());
+            if (m_run.get() == run)
+                finish();
+            return;
+        }
     }
+    // The pipe is empty for now.
+    reap();
+    if (run->childIsTool && !run->reaped)
+        return; // our own tool is alive: its output or its end raises the next pass
+    const bool over = m_ownToolOnly || !IsProcessRunning(QString::fromLatin1(kToolImageName));
+    if (over)
+        finish();
+    else if (!run->poll->isActive())
+        run->poll->start();
+}
 
-    reapChild();
-    pipeReady.reset();
-    childEnded.reset();
-    pause.reset();
-    run.close();
+void DOSOutputs::finish()
+{
+    reap();
+    m_run.reset();
     emit CommandOver();
-    return m_outputs;
+}
+
+void DOSOutputs::Stop(std::function<void()> afterEnd)
+{
+    if (!m_run)
+        return;
+    Run* run = m_run.get();
+    run->pipeReady.reset();
+    run->childEnded.reset();
+    run->poll.reset();
+    reap();
+    if (run->reaped) {
+        m_run.reset();
+        if (afterEnd)
+            afterEnd();
+    } else {
+        ChildReaper::terminate(run->pid, run->pidFd, kKillAfterMs, std::move(afterEnd));
+        run->pidFd = -1;
+        run->reaped = true; // the reaper has it now
+        m_run.reset();
+    }
+    emit Stopped();
+}
+
+QString DOSOutputs::ExecuteCommand(const QByteArray& CommandLine)
+{
+    if (!Start(CommandLine))
+        return {};
+    QEventLoop loop;
+    QPointer<DOSOutputs> self(this);
+    const auto over = connect(this, &DOSOutputs::CommandOver, &loop, &QEventLoop::quit);
+    const auto stopped = connect(this, &DOSOutputs::Stopped, &loop, &QEventLoop::quit);
+    if (m_run)
+        loop.exec();
+    disconnect(over);
+    disconnect(stopped);
+    return self ? m_outputs : QString();
 }

@@ -33,7 +33,29 @@ void FileQueue::removeAt(int index)
         return;
     beginRemoveRows(QModelIndex(), index, index);
     m_paths.removeAt(index);
+    if (index < m_progress.size())
+        m_progress.removeAt(index);
     endRemoveRows();
+}
+
+void FileQueue::setRowProgress(int row, int percent)
+{
+    if (row < 0 || row >= count())
+        return;
+    while (m_progress.size() <= row)
+        m_progress.append(-1);
+    if (m_progress[row] == percent)
+        return;
+    m_progress[row] = percent;
+    emit dataChanged(index(row, 0), index(row, 1), {Qt::DisplayRole, ProgressRole});
+}
+
+void FileQueue::clearProgress()
+{
+    const int rows = int(m_progress.size());
+    m_progress.clear();
+    if (rows > 0)
+        emit dataChanged(index(0, 0), index(qMin(rows, count()) - 1, 1), {Qt::DisplayRole, ProgressRole});
 }
 
 void FileQueue::removeFirst(int n)
@@ -43,6 +65,7 @@ void FileQueue::removeFirst(int n)
         return;
     beginRemoveRows(QModelIndex(), 0, n - 1);
     m_paths.remove(0, n);
+    m_progress.remove(0, qMin(n, int(m_progress.size())));
     endRemoveRows();
 }
 
@@ -52,6 +75,7 @@ void FileQueue::clear()
         return;
     beginResetModel();
     m_paths.clear();
+    m_progress.clear();
     endResetModel();
 }
 
@@ -67,9 +91,16 @@ int FileQueue::columnCount(const QModelIndex& parent) const
 
 QVariant FileQueue::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= count() || (role != Qt::DisplayRole && role != Qt::ToolTipRole))
+    if (!index.isValid() || index.row() >= count())
+        return {};
+    const int progress = rowProgress(index.row());
+    if (role == ProgressRole)
+        return progress;
+    if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
         return {};
     const QString& path = m_paths[index.row()];
+    if (index.column() == 1 && role == Qt::DisplayRole && progress >= 0)
+        return QStringLiteral("%1%").arg(progress);
     if (index.column() == 0 || role == Qt::ToolTipRole)
         return path;
     return FormatCell(path);

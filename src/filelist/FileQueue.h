@@ -28,6 +28,13 @@ public:
     void removeFirst(int n);
     void clear();
 
+    // While several files convert at once, the rows being converted show how far each has come.
+    static constexpr int ProgressRole = Qt::UserRole + 1;
+    void setRowProgress(int row, int percent);
+    void clearProgress();
+    // The percentage shown on a row, or -1.
+    int rowProgress(int row) const { return m_progress.value(row, -1); }
+
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
@@ -35,4 +42,5 @@ public:
 
 private:
     QList<QString> m_paths;
+    QList<int> m_progress; // by row, for the first rows only; -1 for none
 };

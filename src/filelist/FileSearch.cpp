@@ -52,10 +52,12 @@ struct Walk
     QElapsedTimer sinceYield;
     int entriesSinceYield = 0;
 
+    bool stopped = false;
+
     void maybeYield()
     {
         if (yield && (++entriesSinceYield >= kYieldEveryEntries || sinceYield.elapsed() >= kYieldEveryMs)) {
-            yield();
+            stopped = !yield();
             sinceYield.restart();
             entriesSinceYield = 0;
         }
@@ -91,6 +93,8 @@ struct Walk
                 break;
             }
             maybeYield();
+            if (stopped)
+                break;
         }
         ::closedir(dir);
 
@@ -101,15 +105,18 @@ struct Walk
         NameOrder::Sort(subfolders, collator);
         if (subfolders.size() > kMaxSubfolders)
             subfolders.resize(kMaxSubfolders);
-        for (const QString& sub : subfolders)
+        for (const QString& sub : subfolders) {
+            if (stopped)
+                return;
             folder(prefix + sub);
+        }
     }
 };
 } // namespace
 
 void SearchFolder(const QString& folder, QList<QString>& target, const Yield& yield)
 {
-    Walk walk{&target, yield, NameOrder::Collator(), {}, {}, 0};
+    Walk walk{&target, yield, NameOrder::Collator(), {}, {}, 0, false};
     walk.sinceYield.start();
     walk.folder(folder);
 }

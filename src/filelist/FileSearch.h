@@ -14,8 +14,9 @@ namespace FileSearch {
 
 constexpr int kMaxSubfolders = 200;
 
-// Called now and then during a long walk so the window stays responsive.
-using Yield = std::function<void()>;
+// Called now and then during a long walk so the window stays responsive; false ends the walk, keeping
+// what was found so far.
+using Yield = std::function<bool()>;
 
 void SearchFolder(const QString& folder, QList<QString>& target, const Yield& yield = Yield());
 

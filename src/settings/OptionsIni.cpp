@@ -44,10 +44,12 @@ void ParseOptions(const QByteArray& bytes, OptionSettings& options)
 {
     FieldReader reader(QString::fromUtf8(bytes));
     // Each field is read even when an earlier one failed, so later lines keep their place.
-    const auto sound = field(reader, 0, 1);
-    const auto cutter = field(reader, 0, 1);
-    const auto from = field(reader, 0, 2147483647LL);
-    const auto duration = field(reader, 0, 2147483647LL);
+    // Every value the settings can hold reads back: the switches are 16-bit, the cut 32-bit, negative
+    // numbers included, since the Options window lets them through.
+    const auto sound = field(reader, -32768, 32767);
+    const auto cutter = field(reader, -32768, 32767);
+    const auto from = field(reader, -2147483648LL, 2147483647LL);
+    const auto duration = field(reader, -2147483648LL, 2147483647LL);
     if (sound)
         options.SoundReminder = qint16(*sound);
     if (cutter)

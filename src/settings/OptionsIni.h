@@ -12,7 +12,8 @@ namespace OptionsIni {
 QString FilePath(const QString& programFolder);
 
 // Without the file the reminder is on and the cutter off. A value that is missing, not a number, or out
-// of its range leaves that setting as it was, so start-up always goes on with sane values.
+// of its type's range (16-bit switches, 32-bit cut) leaves that setting as it was, so start-up always
+// goes on.
 void LoadOptions(const QString& programFolder, OptionSettings& options);
 
 // The same, from the file's bytes.

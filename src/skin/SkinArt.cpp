@@ -301,6 +301,50 @@ void paintConvertButton(QPainter& p, const QRect& r, Look look)
           QColor(220, 250, 244), 7.5);
 }
 
+// The start button while a list converts: the same shape in warm colours, a stop square in the ring.
+void paintStopButton(QPainter& p, const QRect& r, Look look)
+{
+    antialias(p);
+    const QRectF box = QRectF(r).adjusted(3, 3, -3, -3);
+    QLinearGradient g(box.topLeft(), box.bottomLeft());
+    if (look == Look::Light) {
+        g.setColorAt(0, QColor(250, 128, 104));
+        g.setColorAt(1, QColor(196, 62, 52));
+    } else if (look == Look::Dark) {
+        g.setColorAt(0, QColor(168, 54, 46));
+        g.setColorAt(1, QColor(132, 38, 34));
+    } else {
+        g.setColorAt(0, QColor(226, 98, 78));
+        g.setColorAt(1, QColor(160, 48, 42));
+    }
+    if (look == Look::Light) {
+        p.setPen(QPen(QColor(240, 110, 90, 90), 5));
+        p.setBrush(Qt::NoBrush);
+        p.drawRoundedRect(box, 12, 12);
+    }
+    p.setPen(QPen(QColor(96, 26, 22), 1));
+    p.setBrush(g);
+    p.drawRoundedRect(box, 12, 12);
+    if (look != Look::Dark) {
+        QLinearGradient sheen(box.topLeft(), QPointF(box.left(), box.center().y()));
+        sheen.setColorAt(0, QColor(255, 255, 255, 60));
+        sheen.setColorAt(1, QColor(255, 255, 255, 0));
+        p.setPen(Qt::NoPen);
+        p.setBrush(sheen);
+        p.drawRoundedRect(box.adjusted(2, 2, -2, -box.height() / 2), 10, 10);
+    }
+    const QPointF c(box.left() + 40, box.center().y() + (look == Look::Dark ? 1 : 0));
+    p.setPen(QPen(Qt::white, 2.2));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(c, 20, 20);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::white);
+    p.drawRoundedRect(QRectF(c.x() - 8, c.y() - 8, 16, 16), 2, 2);
+    label(p, QRect(int(box.left()) + 68, int(box.top()) + 20, 110, 26), QStringLiteral("Stop"), Qt::white, 15, true);
+    label(p, QRect(int(box.left()) + 69, int(box.top()) + 46, 110, 16), QStringLiteral("end the list here"),
+          QColor(255, 230, 222), 7.5);
+}
+
 void paintBrowseButton(QPainter& p, const QRect& r, Look look)
 {
     antialias(p);
@@ -564,6 +608,53 @@ QPixmap ConvertButton(Look look)
     return picture(187, 91, [&](QPainter& p, const QRect& r) {
         p.fillRect(r, kFace);
         paintConvertButton(p, r, look);
+    });
+}
+
+QPixmap StopButton(Look look)
+{
+    return picture(187, 91, [&](QPainter& p, const QRect& r) {
+        p.fillRect(r, kFace);
+        paintStopButton(p, r, look);
+    });
+}
+
+QPixmap MessageIcon(MessageKind kind)
+{
+    return picture(40, 40, [&](QPainter& p, const QRect& r) {
+        p.fillRect(r, QColor(24, 32, 43));
+        antialias(p);
+        const QRectF box = QRectF(r).adjusted(3, 3, -3, -3);
+        QColor fill;
+        QString mark;
+        switch (kind) {
+        case MessageKind::Critical:
+            fill = QColor(214, 72, 60);
+            mark = QStringLiteral("\u2715");
+            break;
+        case MessageKind::Warning:
+            fill = QColor(232, 168, 56);
+            mark = QStringLiteral("!");
+            break;
+        case MessageKind::Information:
+            fill = kAccent;
+            mark = QStringLiteral("i");
+            break;
+        }
+        p.setPen(Qt::NoPen);
+        p.setBrush(fill);
+        if (kind == MessageKind::Warning) {
+            QPainterPath tri;
+            tri.moveTo(box.center().x(), box.top());
+            tri.lineTo(box.right(), box.bottom() - 2);
+            tri.lineTo(box.left(), box.bottom() - 2);
+            tri.closeSubpath();
+            p.drawPath(tri);
+            label(p, box.adjusted(0, 9, 0, 0).toRect(), mark, QColor(24, 32, 43), 15, true, Qt::AlignCenter);
+        } else {
+            p.drawEllipse(box);
+            label(p, box.toRect(), mark, Qt::white, kind == MessageKind::Critical ? 14 : 17, true, Qt::AlignCenter);
+        }
     });
 }
 

@@ -21,14 +21,17 @@ QPixmap FeedbackSkin(); // 330 x 180
 QPixmap ToolbarButton(int index, Look look);             // 86 x 53; index 0 to 4 and 6
 QPixmap MenuEntry(int index, Look look);                 // "File", "Options", "About"
 QPixmap ConvertButton(Look look);                        // 187 x 91
+QPixmap StopButton(Look look);                           // 187 x 91: the start button while a list converts
 QPixmap BrowseButton(Look look);                         // 42 x 22
 QPixmap HelpButton(Look look);                           // 15 x 15
 QPixmap MinButton(Look look);                            // 14 x 14
 QPixmap CloseButton(Look look);                          // 15 x 15
 QPixmap DropButton(Look look);                           // 19 x 19
 QPixmap DialogButton(const QString& caption, Look look); // 58 x 18: OK, Back, Send
-QPixmap ProgressStrip();                                 // 1 x 15, stretched over the bar
-QPixmap HandCursor();                                    // 32 x 32, hot spot (6, 0)
+enum class MessageKind { Critical, Warning, Information };
+QPixmap MessageIcon(MessageKind kind); // 40 x 40, on the message boxes' face
+QPixmap ProgressStrip();               // 1 x 15, stretched over the bar
+QPixmap HandCursor();                  // 32 x 32, hot spot (6, 0)
 
 QString FontFamily();
 

@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 #include "app/frmMain.h"
 #include "convert/DOSOutputs.h"
+#include "convert/ProcessLookup.h"
 #include "filelist/FileQueue.h"
 #include "filelist/FileSearch.h"
 #include "ui/HotArea.h"
@@ -8,14 +9,18 @@
 
 #include <QComboBox>
 #include <QDesktopServices>
+#include <QDialog>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <csignal>
 #include <gtest/gtest.h>
 
 using namespace TestSupport;
@@ -88,10 +93,11 @@ TEST_F(BatchDriver, OneFileConvertsWithProgressThenTheWindowUnlocks)
 
     QSignalSpy finished(window.get(), &frmMain::batchFinished);
     window->imgConvert_Click();
-    for (HotArea* a :
-         {window->imgToolbar[0], window->imgToolbar[6], window->imgToolbar[4], window->imgMenu[1], window->imgConvert})
+    for (HotArea* a : {window->imgToolbar[0], window->imgToolbar[6], window->imgToolbar[4], window->imgMenu[1]})
         EXPECT_FALSE(a->isEnabled());
     EXPECT_FALSE(window->lblFeed->isEnabled());
+    EXPECT_TRUE(window->imgConvert->isEnabled()) << "the start button is the Stop button now";
+    EXPECT_FALSE(window->imgConvert->pixmap().isNull());
     EXPECT_EQ(window->lblPB->text(), QStringLiteral("0%")) << "the label keeps its text until the first report";
     ASSERT_TRUE(finished.wait(30000));
 
@@ -100,7 +106,7 @@ TEST_F(BatchDriver, OneFileConvertsWithProgressThenTheWindowUnlocks)
     EXPECT_TRUE(QFile::exists(folder.file("out/song.one.wma")));
     EXPECT_EQ(window->lblPB->text(), QStringLiteral("Done."));
     EXPECT_EQ(window->imgPB->width(), 0);
-    EXPECT_EQ(window->lTotalSeconds, 0);
+    EXPECT_EQ(window->batch()->lTotalSeconds, 0);
     EXPECT_EQ(opened.urls, QList<QUrl>{QUrl::fromLocalFile(folder.file("out"))});
     EXPECT_EQ(sounds, QStringList{folder.file("sound.wav")});
     EXPECT_TRUE(window->imgConvert->isEnabled());
@@ -200,21 +206,135 @@ TEST_F(BatchDriver, ToolKilledBySignalIsAFailure)
     EXPECT_EQ(window->lstFile->count(), 1);
 }
 
-TEST_F(BatchDriver, MissingToolStopsTheBatchWithTheFileAtTheHead)
+TEST_F(BatchDriver, AToolThatCannotStartEndsTheBatchAndUnlocksTheWindowWithTheFileAtTheHead)
 {
     QFile::remove(folder.toolPath());
     window->lstFile->append(folder.file("x.wav"));
     window->lstFile->append(folder.file("y.wav"));
-    QSignalSpy finished(window.get(), &frmMain::batchFinished);
-    window->imgConvert_Click();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !boxes.shown().isEmpty(); }, 10000));
-    EXPECT_FALSE(finished.wait(300));
+    ASSERT_TRUE(runBatch(10000));
     ASSERT_EQ(boxes.shown().size(), 1);
     EXPECT_EQ(boxes.shown()[0].text, QStringLiteral("File or command not found"));
-    EXPECT_EQ(window->lstFile->at(0), folder.file("x.wav"));
-    EXPECT_EQ(window->lstFile->count(), 2);
-    EXPECT_FALSE(window->imgConvert->isEnabled());
+    EXPECT_EQ(window->lstFile->paths(), (QList<QString>{folder.file("x.wav"), folder.file("y.wav")}));
+    EXPECT_FALSE(window->isConverting());
+    EXPECT_TRUE(window->imgConvert->isEnabled());
+    EXPECT_TRUE(window->imgToolbar[0]->isEnabled());
+    EXPECT_TRUE(window->imgMenu[0]->isEnabled());
+    EXPECT_TRUE(window->lblFeed->isEnabled());
     EXPECT_TRUE(opened.urls.isEmpty());
+    EXPECT_TRUE(sounds.isEmpty());
+}
+
+bool zombieOrGone(pid_t pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray text = stat.readAll();
+    return text.mid(text.lastIndexOf(')') + 2, 1) == "Z";
+}
+
+TEST_F(BatchDriver, StopEndsTheToolsGroupAtOnceAndKeepsEveryFileNotConverted)
+{
+    // first.wav fails, second.wav is converting when Stop comes, third.wav waits.
+    ScopedEnv ops("FAKE_TOOL_OPS", "failif:/first.;childto:" + folder.file("child.pid").toUtf8() +
+                                       ";out:  Duration: 00:01:00.00, start\n;sleep:30000;touch");
+    const QStringList inputs = {folder.file("first.wav"), folder.file("second.wav"), folder.file("third.wav")};
+    for (const QString& in : inputs)
+        window->lstFile->append(in);
+    QSignalSpy finished(window.get(), &frmMain::batchFinished);
+    window->imgConvert_Click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(folder.file("child.pid")); }, 10000));
+    QFile pidFile(folder.file("child.pid"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo(pidFile).size() > 0; }, 5000));
+    ASSERT_TRUE(pidFile.open(QIODevice::ReadOnly));
+    const pid_t child = pid_t(pidFile.readAll().toInt());
+    ASSERT_GT(child, 0);
+
+    QElapsedTimer clock;
+    clock.start();
+    window->imgConvert_Click(); // Stop
+    EXPECT_TRUE(finished.count() == 1 || finished.wait(500));
+    EXPECT_LT(clock.elapsed(), 500);
+    EXPECT_FALSE(window->isConverting());
+    EXPECT_EQ(window->lstFile->paths(), (QList<QString>{inputs[1], inputs[2], inputs[0]}));
+    EXPECT_EQ(window->lblPB->text(), QStringLiteral("Stopped."));
+    EXPECT_TRUE(sounds.isEmpty());
+    EXPECT_TRUE(opened.urls.isEmpty());
+    ASSERT_EQ(boxes.shown().size(), 1) << "the earlier failure is reported";
+    EXPECT_TRUE(boxes.shown()[0].text.contains(inputs[0]));
+    EXPECT_TRUE(window->imgToolbar[0]->isEnabled());
+    // The signal went to the whole group: the tool's own child ends too.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return zombieOrGone(child); }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([] { return !ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe")); }, 3000));
+    EXPECT_FALSE(QFile::exists(folder.file("out/second.wma")));
+}
+
+TEST_F(BatchDriver, AToolThatIgnoresStopIsKilledAndItsPartFileRemovedButAnOlderOutputStays)
+{
+    // The same file twice: the first run writes second.wma; the second run, stopped, ignores SIGTERM
+    // and leaves a part file beside that output.
+    ScopedEnv ops("FAKE_TOOL_OPS",
+                  "first:" + folder.file("ran-once").toUtf8() + ";ignoreterm;part;out:started\n;sleep:30000;touch");
+    window->lstFile->append(folder.file("second.wav"));
+    window->lstFile->append(folder.file("second.wav"));
+    QSignalSpy finished(window.get(), &frmMain::batchFinished);
+    window->imgConvert_Click();
+    const QString output = folder.file("out/second.wma");
+    const QString part = folder.file("out/.second.wma.part-fake01");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(part); }, 10000));
+    const QByteArray older = [&] {
+        QFile f(output);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    ASSERT_FALSE(older.isEmpty());
+    window->imgConvert_Click(); // Stop
+    EXPECT_TRUE(finished.count() == 1 || finished.wait(500));
+    EXPECT_EQ(window->lstFile->paths(), QList<QString>{folder.file("second.wav")});
+    EXPECT_TRUE(ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe"))) << "SIGTERM is ignored";
+    // Two seconds later it is killed, and what it left half-written goes.
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(part); }, 6000));
+    EXPECT_FALSE(ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe")));
+    QFile kept(output);
+    ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
+    EXPECT_EQ(kept.readAll(), older);
+}
+
+TEST_F(BatchDriver, ProgressAndTheEndOfTheBatchGoOnWhileAModalDialogIsOpen)
+{
+    ScopedEnv ops("FAKE_TOOL_OPS", "out:  Duration: 00:00:10.00, start\\n;sleep:300;out:time=00:00:02.00 \\r;"
+                                   "sleep:300;out:time=00:00:05.00 \\r;sleep:300;touch");
+    window->lstFile->append(folder.file("a.wav"));
+    QStringList captionsWhileModal;
+    bool endedWhileModal = false;
+    QDialog dialog(window.get());
+    dialog.setModal(true);
+    QObject::connect(window->batch(), &::BatchDriver::progressChanged, [&](int, const QString& caption) {
+        if (dialog.isVisible())
+            captionsWhileModal.append(caption);
+    });
+    QObject::connect(window.get(), &frmMain::batchFinished, [&] {
+        endedWhileModal = dialog.isVisible();
+        dialog.accept();
+    });
+    // The dialog opens while the tool runs, from an event the run delivered: a runner that waited in a
+    // loop of its own would be frozen under it.
+    bool closed = false;
+    bool opened = false;
+    QObject::connect(window->objDOS, &DOSOutputs::ReceiveOutputs, [&] {
+        if (std::exchange(opened, true))
+            return;
+        QTimer::singleShot(0, [&] {
+            QTimer::singleShot(10000, &dialog, &QDialog::reject);
+            dialog.exec();
+            closed = true;
+        });
+    });
+    window->imgConvert_Click();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return closed; }, 15000));
+    EXPECT_TRUE(captionsWhileModal.contains(QStringLiteral("20%")));
+    EXPECT_TRUE(captionsWhileModal.contains(QStringLiteral("50%")));
+    EXPECT_TRUE(endedWhileModal);
+    EXPECT_EQ(window->lblPB->text(), QStringLiteral("Done."));
 }
 
 TEST_F(BatchDriver, ThousandFilesRunWithoutTheCallDepthGrowing)

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 #include "app/frmMain.h"
+#include "app/frmMenu.h"
 #include "filelist/FileQueue.h"
 #include "ui/DialogSeam.h"
 #include "ui/FolderDialog.h"
@@ -180,16 +181,22 @@ TEST_F(FileListCommands, AddFolderAppendsTheTreeAfterTheRowsAlreadyListed)
     EXPECT_EQ(window->lblText->text(), QStringLiteral("Drag & Drop Files Here"));
 }
 
-TEST_F(FileListCommands, ScanShowsItsCaptionAndCommandsThatChangeTheListWaitForIt)
+// A tree big enough that the scan lets the window's events through more than once.
+QString makeTree(const QString& root)
 {
-    // Enough files that the scan lets the window's events through at least once.
-    const QString tree = folder.filePath(QStringLiteral("tree"));
+    const QString tree = root + QStringLiteral("/tree");
     for (int d = 0; d < 40; ++d) {
         const QString sub = tree + QStringLiteral("/d%1").arg(d);
         QDir().mkpath(sub);
         for (int f = 0; f < 100; ++f)
             QFile(sub + QStringLiteral("/f%1.wav").arg(f)).open(QIODevice::WriteOnly);
     }
+    return tree;
+}
+
+TEST_F(FileListCommands, ScanShowsItsCaptionAndCommandsThatChangeTheListWaitLookingItAndDropsAreKept)
+{
+    const QString tree = makeTree(folder.path());
     int interruptions = 0;
     QTimer poke;
     QObject::connect(&poke, &QTimer::timeout, [&] {
@@ -198,12 +205,19 @@ TEST_F(FileListCommands, ScanShowsItsCaptionAndCommandsThatChangeTheListWaitForI
         ++interruptions;
         EXPECT_EQ(window->lblText->text(), QStringLiteral("Searching Files..."));
         EXPECT_FALSE(window->picText->isHidden());
+        for (int i : {0, 1, 6})
+            EXPECT_FALSE(window->imgToolbar[i]->isEnabled()) << i;
+        EXPECT_TRUE(window->imgToolbar[2]->isEnabled()) << "options do not change the list";
+        EXPECT_FALSE(window->popupMenus()->menuAddaFolder->isEnabled());
+        EXPECT_FALSE(window->popupMenus()->menuRemoveAll->isEnabled());
+        EXPECT_TRUE(window->imgConvert->isEnabled()) << "it stops the scan";
         window->AddFolder();
         window->RemoveAll();
-        window->imgConvert_Click();
-        QMimeData mime;
-        mime.setUrls({QUrl::fromLocalFile(QStringLiteral("/m/dropped.wav"))});
-        window->DropFiles(mime.urls());
+        if (interruptions == 1) {
+            QMimeData mime;
+            mime.setUrls({QUrl::fromLocalFile(QStringLiteral("/m/dropped.wav"))});
+            window->DropFiles(mime.urls());
+        }
         answers = {QStringLiteral("/m/added.wav")};
         window->imgAdd_Click();
     });
@@ -212,10 +226,36 @@ TEST_F(FileListCommands, ScanShowsItsCaptionAndCommandsThatChangeTheListWaitForI
     window->AddFolder();
     poke.stop();
     EXPECT_GT(interruptions, 0) << "the scan never let events through";
-    EXPECT_EQ(window->lstFile->count(), 4000);
-    EXPECT_FALSE(window->lstFile->paths().contains(QStringLiteral("/m/dropped.wav")));
+    ASSERT_EQ(window->lstFile->count(), 4001);
+    EXPECT_EQ(window->lstFile->at(4000), QStringLiteral("/m/dropped.wav")) << "a drop joins once the scan ends";
+    EXPECT_FALSE(window->lstFile->paths().contains(QStringLiteral("/m/added.wav")));
     EXPECT_FALSE(window->isConverting());
     EXPECT_FALSE(window->isListBusy());
+    EXPECT_TRUE(window->imgToolbar[6]->isEnabled());
+    EXPECT_TRUE(window->popupMenus()->menuAddaFolder->isEnabled());
+}
+
+TEST_F(FileListCommands, TheStopButtonEndsAScanAndKeepsWhatItFound)
+{
+    const QString tree = makeTree(folder.path());
+    int interruptions = 0;
+    QTimer poke;
+    QObject::connect(&poke, &QTimer::timeout, [&] {
+        if (window->isScanning() && ++interruptions == 2)
+            window->imgConvert_Click();
+    });
+    poke.start(0);
+    FolderDialog::setAnswerer([&](const QString&) -> std::optional<QString> { return tree; });
+    window->AddFolder();
+    poke.stop();
+    ASSERT_GE(interruptions, 2);
+    EXPECT_GT(window->lstFile->count(), 0);
+    EXPECT_LT(window->lstFile->count(), 4000);
+    for (const QString& p : window->lstFile->paths())
+        EXPECT_TRUE(p.startsWith(tree + QLatin1Char('/'))) << p.toStdString();
+    EXPECT_FALSE(window->isScanning());
+    EXPECT_FALSE(window->isConverting()) << "the click stopped the scan, it started nothing";
+    EXPECT_EQ(window->lblText->text(), QStringLiteral("Drag & Drop Files Here"));
 }
 
 TEST_F(FileListCommands, DropsDuringABatchJoinIt)

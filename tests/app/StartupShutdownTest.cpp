@@ -13,7 +13,9 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QTest>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace TestSupport;
 
@@ -204,6 +206,32 @@ TEST(ExitWhileConverting, ProgramEndsAtOnceAndTheToolFinishesItsFile)
     // Wait for the tool, so the next test that starts one is not held up by it.
     EXPECT_TRUE(QTest::qWaitFor([&] { return !ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe")); }, 20000));
     EXPECT_TRUE(QFile::exists(folder.file("out/song.wma")));
+}
+
+TEST(ExitWhileConverting, SignalsToTheProgramRunTheUnloadAndTheToolFinishesItsFile)
+{
+    for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
+        ProgramFolder folder;
+        ScopedEnv ops("FAKE_TOOL_OPS", "sleep:1500;touch");
+        const QString scratch = folder.file("tmpfile.wav");
+        QFile(scratch).open(QIODevice::WriteOnly);
+        // The program leads a process group of its own, as in a terminal: Ctrl+C and a hang-up go to the
+        // whole group, which the tools it started are not part of.
+        QProcess app;
+        app.setChildProcessModifier([] { ::setpgid(0, 0); });
+        app.start(QStringLiteral(VELTRA_EXIT_HELPER), {folder.path(), folder.file("song.wav"), "signal", scratch});
+        ASSERT_TRUE(QTest::qWaitFor([] { return ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe")); }, 10000));
+        ::kill(sig == SIGTERM ? pid_t(app.processId()) : -pid_t(app.processId()), sig);
+        ASSERT_TRUE(app.waitForFinished(10000)) << sig;
+        EXPECT_EQ(app.exitStatus(), QProcess::NormalExit) << sig;
+        EXPECT_EQ(app.exitCode(), 0) << sig;
+        EXPECT_FALSE(QFile::exists(scratch)) << "the unload ran";
+        EXPECT_FALSE(QFile::exists(folder.file("setup.ini"))) << "only the exit command saves";
+        EXPECT_TRUE(ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe"))) << "the signal reached the tool";
+        EXPECT_TRUE(
+            QTest::qWaitFor([] { return !ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe")); }, 20000));
+        EXPECT_TRUE(QFile::exists(folder.file("out/song.wma"))) << sig;
+    }
 }
 
 } // namespace

@@ -8,7 +8,9 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <csignal>
 #include <gtest/gtest.h>
+#include <pthread.h>
 
 using namespace TestSupport;
 
@@ -206,6 +208,43 @@ TEST(ConsoleRunner, CommandOverHandlerMayStartTheNextRun)
     EXPECT_EQ(seen, (QStringList{QStringLiteral("first"), QStringLiteral("second")}));
     EXPECT_EQ(overs, 2);
     EXPECT_EQ(result, QStringLiteral("second")) << "the outer run returns what the last inner run read";
+}
+
+TEST(ConsoleRunner, TheToolLeadsAProcessGroupOfItsOwnWithNoSignalBlocked)
+{
+    ProgramFolder folder;
+    // A mask the program happens to have blocked must not reach the tool.
+    sigset_t usr1;
+    sigset_t old;
+    sigemptyset(&usr1);
+    sigaddset(&usr1, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &usr1, &old);
+    DOSOutputs dos;
+    dos.ExecuteCommand(q(folder.toolPath()).toUtf8() + " groupto:" + q(folder.file("group.txt")).toUtf8());
+    pthread_sigmask(SIG_SETMASK, &old, nullptr);
+    QFile f(folder.file("group.txt"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    ASSERT_GE(lines.size(), 2);
+    EXPECT_EQ(lines[0], "leader");
+    EXPECT_EQ(lines[1].simplified(), "SigBlk: 0000000000000000");
+}
+
+TEST(ConsoleRunner, StopEndsTheToolAndRaisesNoCommandOver)
+{
+    ProgramFolder folder;
+    ToolRun run;
+    ASSERT_TRUE(run.dos.Start(q(folder.toolPath()).toUtf8() + " out:working sleep:20000"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !run.pieces.isEmpty(); }, 5000));
+    const pid_t pid = run.dos.processId();
+    bool ended = false;
+    QSignalSpy stopped(&run.dos, &DOSOutputs::Stopped);
+    run.dos.Stop([&] { ended = true; });
+    EXPECT_FALSE(run.dos.isRunning());
+    EXPECT_EQ(stopped.count(), 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ended; }, 3000)) << "the tool did not end on SIGTERM";
+    EXPECT_NE(::kill(pid, 0), 0) << "reaped";
+    EXPECT_FALSE(run.events.contains(QStringLiteral("over")));
 }
 
 TEST(ConsoleRunner, RealToolConvertsAWavIntoAnMp3AndReportsProgressMarkers)

@@ -1,4 +1,5 @@
-// Arbitrary bytes as options.ini: the reader must never crash, and must leave settings in their ranges.
+// Arbitrary bytes as options.ini: the reader must never crash, and whatever it reads must come back
+// unchanged from the file the Options window would write for it.
 #include "settings/OptionsIni.h"
 
 #include <cstdint>
@@ -8,8 +9,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     OptionSettings options;
     OptionsIni::ParseOptions(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)), options);
-    if (options.SoundReminder < 0 || options.SoundReminder > 1 || options.MusicCutter < 0 || options.MusicCutter > 1 ||
-        options.CutFrom < 0 || options.CutDuration < 0)
+    QByteArray written;
+    for (qint64 v : {qint64(options.SoundReminder), qint64(options.MusicCutter), qint64(options.CutFrom),
+                     qint64(options.CutDuration)})
+        written += QByteArray::number(v) + "\r\n";
+    OptionSettings again{7, 7, 7, 7};
+    OptionsIni::ParseOptions(written, again);
+    if (again.SoundReminder != options.SoundReminder || again.MusicCutter != options.MusicCutter ||
+        again.CutFrom != options.CutFrom || again.CutDuration != options.CutDuration)
         std::abort();
     return 0;
 }

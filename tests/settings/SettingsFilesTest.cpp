@@ -44,6 +44,19 @@ TEST(OptionsFile, RoundTripInFourCrLfLines)
     EXPECT_EQ(loaded.CutDuration, 120);
 }
 
+TEST(OptionsFile, NegativeCutValuesComeBackAsTheyWereSaved)
+{
+    QTemporaryDir dir;
+    const OptionSettings saved{1, 1, -3660, -30};
+    ASSERT_TRUE(OptionsIni::SaveOptions(dir.path(), saved));
+    EXPECT_EQ(readAll(OptionsIni::FilePath(dir.path())), QByteArray("1\r\n1\r\n-3660\r\n-30\r\n"));
+    OptionSettings loaded;
+    OptionsIni::LoadOptions(dir.path(), loaded);
+    EXPECT_EQ(loaded.CutFrom, -3660);
+    EXPECT_EQ(loaded.CutDuration, -30);
+    EXPECT_EQ(loaded.MusicCutter, 1);
+}
+
 TEST(OptionsFile, MissingFileMeansSoundOnAndCutterOff)
 {
     QTemporaryDir dir;
@@ -66,8 +79,9 @@ TEST(OptionsFile, ShortEmptyDamagedOrOverRangeFilesLeaveSaneValues)
         {"1\r\n", {1, 0, 0, 0}},
         {"1\n1\n30", {1, 1, 30, 0}},
         {"\"1\",\"0\",\"15\",\"45\"", {1, 0, 15, 45}},
-        {"40000\r\n7\r\n-5\r\n99999999999\r\n", {0, 0, 0, 0}},
-        {"abc\r\n1.5\r\n2.5\r\n1e3\r\n", {0, 0, 2, 1000}},
+        {"40000\r\n7\r\n-5\r\n99999999999\r\n", {0, 7, -5, 0}},
+        {"-32768\r\n32767\r\n-2147483648\r\n2147483647\r\n", {-32768, 32767, -2147483647 - 1, 2147483647}},
+        {"abc\r\n1.5\r\n2.5\r\n1e3\r\n", {0, 2, 2, 1000}},
         {QByteArray("\xff\xfe\0\0garbage", 11), {0, 0, 0, 0}},
     };
     for (const Case& c : cases) {

@@ -1,6 +1,8 @@
-// Starts a batch in a real main window and uses the exit command while the tool still runs, as a user
-// would; the test that starts this program checks what is left afterwards.
-// Usage: exit_while_converting PROGRAM_FOLDER INPUT
+// Starts a batch in a real main window and leaves while the tool still runs, as a user would: by the
+// exit command, or (with "signal") by a signal to the program, as logging off or closing its terminal
+// does. The test that starts this program checks what is left afterwards.
+// Usage: exit_while_converting PROGRAM_FOLDER INPUT [signal SCRATCH_FILE]
+#include "app/QuitSignals.h"
 #include "app/frmMain.h"
 #include "filelist/FileQueue.h"
 #include "ui/HotArea.h"
@@ -16,16 +18,20 @@ int main(int argc, char** argv)
     std::signal(SIGPIPE, SIG_IGN);
     if (argc < 3)
         return 2;
+    const bool bySignal = argc >= 5 && QByteArray(argv[3]) == "signal";
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     frmMain window(QString::fromLocal8Bit(argv[1]));
     window.setProcessEnder([] { ::_exit(0); });
-    window.setScratchFiles({});
+    window.setScratchFiles(bySignal ? QStringList{QString::fromLocal8Bit(argv[4])} : QStringList{});
     window.txtPath->setText(QString::fromLocal8Bit(argv[1]) + QStringLiteral("/out"));
     window.lstFile->append(QString::fromLocal8Bit(argv[2]));
     window.show();
     window.imgConvert_Click();
-    QTimer::singleShot(600, [&] { window.imgExit_Click(); });
+    if (bySignal)
+        QuitSignals::install([&window] { window.close(); });
+    else
+        QTimer::singleShot(600, [&] { window.imgExit_Click(); });
     app.exec();
-    return 3; // only reached if the exit command did not end the process
+    return 3; // only reached if the way out did not end the process
 }

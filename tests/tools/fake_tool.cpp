@@ -13,6 +13,15 @@
 //   failif:TEXT  exit with status 1 at once when an argument contains TEXT
 //   exit:N       exit with status N
 //   kill:SIG     end by signal SIG
+//   ignoreterm   ignore SIGTERM from now on, as a tool that will not stop would
+//   part         write a part file beside {out}, named as the conversion tool names its own
+//   first:PATH   the first run (PATH does not exist yet): make PATH, write {out} and exit 0; later
+//                runs go on with the next operation
+//   groupto:PATH write "leader" or "member" (whether the tool leads its process group) and its blocked
+//                signal mask as /proc shows it ("SigBlk: ...") to PATH
+//   childto:PATH start a child in the tool's process group that sleeps for a minute; its pid goes to PATH
+#include "PartName.h"
+
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -120,13 +129,58 @@ void run(const std::string& op, int argc, char** argv)
     } else if (name == "kill") {
         std::signal(std::atoi(value.c_str()), SIG_DFL);
         std::raise(std::atoi(value.c_str()));
+    } else if (name == "ignoreterm") {
+        std::signal(SIGTERM, SIG_IGN);
+    } else if (name == "part") {
+        if (!g_plain.empty()) {
+            const std::string out = g_plain.back();
+            const size_t slash = out.rfind('/');
+            const std::string folder = slash == std::string::npos ? std::string() : out.substr(0, slash + 1);
+            const std::string file = slash == std::string::npos ? out : out.substr(slash + 1);
+            if (FILE* f = std::fopen((folder + PartName::Prefix(file) + "fake01").c_str(), "wb")) {
+                std::fputs("half", f);
+                std::fclose(f);
+            }
+        }
+    } else if (name == "first") {
+        if (::access(value.c_str(), F_OK) != 0) {
+            if (FILE* f = std::fopen(value.c_str(), "wb"))
+                std::fclose(f);
+            touch();
+            std::exit(0);
+        }
+    } else if (name == "groupto") {
+        std::string blocked;
+        if (FILE* status = std::fopen("/proc/self/status", "rb")) {
+            char line[256];
+            while (std::fgets(line, sizeof line, status)) {
+                if (std::strncmp(line, "SigBlk:", 7) == 0)
+                    blocked = line;
+            }
+            std::fclose(status);
+        }
+        if (FILE* f = std::fopen(value.c_str(), "wb")) {
+            std::fprintf(f, "%s\n%s", ::getpgrp() == ::getpid() ? "leader" : "member", blocked.c_str());
+            std::fclose(f);
+        }
+    } else if (name == "childto") {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            std::this_thread::sleep_for(std::chrono::seconds(60));
+            ::_exit(0);
+        }
+        if (FILE* f = std::fopen(value.c_str(), "wb")) {
+            std::fprintf(f, "%d", int(child));
+            std::fclose(f);
+        }
     }
 }
 
 bool isOp(const char* arg)
 {
-    static const char* const names[] = {"out:",     "err:",    "bytes:", "sleep:", "argsto:", "touch",
-                                        "touchif:", "failif:", "exit:",  "kill:",  "logto:"};
+    static const char* const names[] = {"out:",     "err:",    "bytes:",   "sleep:",  "argsto:", "touch",
+                                        "touchif:", "failif:", "exit:",    "kill:",   "logto:",  "ignoreterm",
+                                        "part",     "first:",  "childto:", "groupto:"};
     for (const char* n : names) {
         if (std::strncmp(arg, n, std::strlen(n)) == 0)
             return true;

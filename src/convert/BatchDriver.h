@@ -1,0 +1,89 @@
+#pragma once
+
+#include "BatchOutcome.h"
+#include "CommandBuilder.h"
+#include "OutputNames.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+
+class DOSOutputs;
+class FileQueue;
+class QTimer;
+
+// The batch: converts the queue's files from its head, one tool process per file, and says when the
+// batch is over. With one file at a time (the default of the Parts) a file is converted after the one
+// before it has ended and the command counts as over only when no process of the tool's name is left;
+// with several, files start in list order as slots free up and each slot waits for its own tool only.
+// The files being converted are always the first rows of the queue, in the order they started; a file
+// leaves the queue when its tool ends, and a file that failed comes back at the end of the batch.
+class BatchDriver : public QObject
+{
+    Q_OBJECT
+public:
+    enum class End {
+        Finished,   // the queue ran empty
+        Stopped,    // Stop
+        CannotStart // the tool could not be started (its message box was shown)
+    };
+
+    // The settings of the moment for the next file: everything but the input path.
+    using Settings = std::function<CommandBuilder::Request()>;
+
+    BatchDriver(FileQueue* queue, Settings settings, QObject* parent = nullptr);
+    ~BatchDriver() override;
+
+    // Files converted at once: 1 to 8, or 0 for one per processor core. Read when a batch starts.
+    void setFilesAtOnce(int n) { m_filesAtOnce = n; }
+    static int Resolve(int filesAtOnce);
+
+    // The start command once the queue holds a file: arms Timer1. False while a batch runs.
+    bool Start();
+    // Ends the batch now: every running tool is stopped and its file stays in the list; nothing half
+    // written is left behind.
+    void Stop();
+    // Starts files into free slots, or ends the batch when nothing is left to convert.
+    void ConvertNext();
+
+    bool isConverting() const { return m_converting; }
+    int running() const { return int(m_running.size()); }
+    const BatchOutcome& outcome() const { return m_outcome; }
+
+    // The Part's names: the one-shot start timer, the first slot's runner and its input's length.
+    QTimer* Timer1 = nullptr;
+    DOSOutputs* objDOS = nullptr;
+    qint32 lTotalSeconds = 0;
+
+signals:
+    // The bar (0 .. ProgressParser::kBarFullWidth) and the label.
+    void progressChanged(int barWidth, const QString& caption);
+    // The folder the batch wrote to, and how it ended. Failed files are back in the queue by then.
+    void batchEnded(BatchDriver::End end, const QString& outputFolder);
+
+private:
+    struct Slot;
+
+    void Timer1_Timer();
+    bool startFile(Slot* slot, const QString& input);
+    void objDOS_ReceiveOutputs(Slot* slot, const QString& CommandOutputs);
+    void objDOS_CommandOver(Slot* slot);
+    void showBatchProgress();
+    void end(End how);
+    Slot* freeSlot();
+
+    FileQueue* m_queue;
+    Settings m_settings;
+    int m_filesAtOnce = 1;
+    int m_slots = 1;
+    bool m_converting = false;
+    bool m_cannotStart = false;
+    QString m_outputFolder;
+    BatchOutcome m_outcome;
+    OutputNames m_outputNames;
+    std::vector<std::unique_ptr<Slot>> m_allSlots;
+    QList<Slot*> m_running; // in the order they started: row i of the queue is m_running[i]'s file
+    double m_doneSeconds = 0;
+};
