@@ -1,8 +1,10 @@
 // Stages the main window as a user sees it and saves pictures of it for the documentation: a list being
-// converted (the start button is the Stop button then) and one of the program's message boxes.
+// converted (the start button is the Stop button then), the Options window and one of the program's
+// message boxes.
 // Run under an X server (xvfb-run): make_screenshots PROGRAM_FOLDER OUTPUT_FOLDER
 #include "app/frmMain.h"
 #include "filelist/FileQueue.h"
+#include "settings/frmOptions.h"
 #include "ui/MsgBox.h"
 #include "ui/QtMsgBox.h"
 #include "ui/Sound.h"
@@ -69,6 +71,12 @@ int main(int argc, char** argv)
     window.grab().save(out + QStringLiteral("/stop-button.png"));
     window.imgConvert_Click(); // Stop
 
+    frmOptions options(window.options(), dir.path());
+    options.show();
+    wait(300);
+    options.grab().save(out + QStringLiteral("/options.png"));
+    options.close();
+
     QTimer::singleShot(700, [&] {
         if (QWidget* box = QApplication::activeModalWidget()) {
             box->grab().save(out + QStringLiteral("/message-box.png"));
@@ -78,6 +86,6 @@ int main(int argc, char** argv)
     MsgBox::show(QStringLiteral("1 of 6 files could not be converted and is back in the list:\n\n") + music +
                      QStringLiteral("/04. Somebody Told Me.flac\n    No space left on device"),
                  MsgBox::Icon::Warning);
-    std::printf("saved %s/stop-button.png and %s/message-box.png\n", argv[2], argv[2]);
+    std::printf("saved stop-button.png, options.png and message-box.png in %s\n", argv[2]);
     return 0;
 }

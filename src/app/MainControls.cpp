@@ -4,6 +4,7 @@
 #include "filelist/FileQueue.h"
 #include "skin/SkinArt.h"
 #include "ui/HotArea.h"
+#include "ui/QueueRowDelegate.h"
 
 #include <QComboBox>
 #include <QHeaderView>
@@ -150,6 +151,7 @@ void Create(frmMain& w)
     w.LV->setObjectName(QStringLiteral("LV"));
     w.LV->setGeometry(17, 160, 455, 274);
     w.LV->setModel(w.lstFile);
+    w.LV->setItemDelegate(new QueueRowDelegate(FileQueue::ProgressRole, w.LV));
     w.LV->setRootIsDecorated(false);
     w.LV->setUniformRowHeights(true);
     w.LV->setItemsExpandable(false);

@@ -572,6 +572,7 @@ void frmMain::imgStart_Click()
         MsgBox::show(QStringLiteral("Please add a file"), MsgBox::Icon::Exclamation, QStringLiteral("Add"));
         return;
     }
+    m_batch->setFilesAtOnce(m_options.FilesAtOnce);
     m_batch->Start();
     updateCommands();
 }

@@ -188,6 +188,7 @@ bool BatchDriver::startFile(Slot* slot, const QString& input)
     }
     if (m_slots > 1)
         m_queue->setRowProgress(int(m_running.size()) - 1, 0);
+    emit fileStarted(input, int(m_running.size()) - 1);
     return true;
 }
 

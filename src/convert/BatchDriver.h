@@ -58,6 +58,8 @@ public:
     qint32 lTotalSeconds = 0;
 
 signals:
+    // A file's tool has started; row is where the file stands in the queue.
+    void fileStarted(const QString& input, int row);
     // The bar (0 .. ProgressParser::kBarFullWidth) and the label.
     void progressChanged(int barWidth, const QString& caption);
     // The folder the batch wrote to, and how it ended. Failed files are back in the queue by then.

@@ -50,6 +50,8 @@ void ParseOptions(const QByteArray& bytes, OptionSettings& options)
     const auto cutter = field(reader, -32768, 32767);
     const auto from = field(reader, -2147483648LL, 2147483647LL);
     const auto duration = field(reader, -2147483648LL, 2147483647LL);
+    // Files at once: anything but 0 to 8 (a missing line included) is Auto.
+    const auto filesAtOnce = field(reader, 0, 8);
     if (sound)
         options.SoundReminder = qint16(*sound);
     if (cutter)
@@ -58,6 +60,7 @@ void ParseOptions(const QByteArray& bytes, OptionSettings& options)
         options.CutFrom = qint32(*from);
     if (duration)
         options.CutDuration = qint32(*duration);
+    options.FilesAtOnce = filesAtOnce ? qint32(*filesAtOnce) : 0;
 }
 
 bool SaveOptions(const QString& programFolder, const OptionSettings& options)
@@ -66,7 +69,7 @@ bool SaveOptions(const QString& programFolder, const OptionSettings& options)
     if (!file.open(QIODevice::WriteOnly))
         return false;
     for (qint64 v : {qint64(options.SoundReminder), qint64(options.MusicCutter), qint64(options.CutFrom),
-                     qint64(options.CutDuration)})
+                     qint64(options.CutDuration), qint64(options.FilesAtOnce)})
         file.write(QByteArray::number(v) + "\r\n");
     return file.commit();
 }

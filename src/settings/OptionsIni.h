@@ -5,8 +5,9 @@
 #include <QByteArray>
 #include <QString>
 
-// "options.ini" in the program folder: four lines of decimal integers (sound reminder, music cutter,
-// cut start, cut length), each ended by CR LF.
+// "options.ini" in the program folder: lines of decimal integers (sound reminder, music cutter, cut
+// start, cut length, files at once), each ended by CR LF. A file of the first four lines only, as older
+// versions wrote it, reads with files at once on Auto.
 namespace OptionsIni {
 
 QString FilePath(const QString& programFolder);

@@ -1,5 +1,6 @@
 #include "frmOptions.h"
 
+#include "convert/BatchDriver.h"
 #include "settings/NumberRules.h"
 #include "settings/OptionsIni.h"
 #include "skin/SkinArt.h"
@@ -70,16 +71,26 @@ frmOptions::frmOptions(OptionSettings& options, const QString& programFolder, QW
     txtToH = timeBox(this, "txtToH", {94, 109, 19, 18});
     txtToM = timeBox(this, "txtToM", {160, 109, 31, 18});
     txtToS = timeBox(this, "txtToS", {230, 109, 43, 18});
+    cmbFiles = new QComboBox(this);
+    cmbFiles->setObjectName(QStringLiteral("cmbFiles"));
+    cmbFiles->setGeometry(146, 132, 163, 20);
+    const int cores = BatchDriver::Resolve(0);
+    cmbFiles->addItem(QStringLiteral("Auto (%1 %2)").arg(cores).arg(cores == 1 ? "core" : "cores"));
+    for (int n = 1; n <= 8; ++n)
+        cmbFiles->addItem(QString::number(n));
+    cmbFiles->setToolTip(QStringLiteral("How many files convert at the same time; Auto takes one per processor core"));
     setTabOrder(cmbSR, chkMC);
     QWidget* previous = chkMC;
     for (QLineEdit* box : timeBoxes()) {
         setTabOrder(previous, box);
         previous = box;
     }
+    setTabOrder(previous, cmbFiles);
 
     picButtonBR = HotArea::create(this, "picButtonBR", {290, 35, 19, 19});
-    imgOK = HotArea::create(this, "imgOK", {166, 136, 58, 18});
-    imgBack = HotArea::create(this, "imgBack", {246, 136, 58, 18}, QStringLiteral("Back"));
+    picButtonFiles = HotArea::create(this, "picButtonFiles", {290, 133, 19, 19});
+    imgOK = HotArea::create(this, "imgOK", {166, 162, 58, 18});
+    imgBack = HotArea::create(this, "imgBack", {246, 162, 58, 18}, QStringLiteral("Back"));
     imgExit = HotArea::create(this, "imgExit", {299, 11, 15, 15}, QStringLiteral("Exit"));
     imgExit->setCursor(QCursor(SkinArt::HandCursor(), 6, 0));
 
@@ -90,12 +101,15 @@ frmOptions::frmOptions(OptionSettings& options, const QString& programFolder, QW
     imgButton = SkinArt::DropButton(Look::Normal);
     imgButtonLight = SkinArt::DropButton(Look::Light);
     picButtonBR->setPixmap(imgButton);
+    picButtonFiles->setPixmap(imgButton);
 
     connect(imgOK, &HotArea::mouseMoved, this, [this] { ShowLook(imgOK, imgOKLight); });
     connect(imgBack, &HotArea::mouseMoved, this, [this] { ShowLook(imgBack, imgBackLight); });
     connect(imgExit, &HotArea::mouseMoved, this, [this] { ShowLook(imgExit, imgExitLight); });
     connect(picButtonBR, &HotArea::mouseMoved, this, [this] { ShowLook(picButtonBR, imgButtonLight); });
     connect(picButtonBR, &HotArea::clicked, cmbSR, &QComboBox::showPopup);
+    connect(picButtonFiles, &HotArea::mouseMoved, this, [this] { ShowLook(picButtonFiles, imgButtonLight); });
+    connect(picButtonFiles, &HotArea::clicked, cmbFiles, &QComboBox::showPopup);
     connect(imgOK, &HotArea::clicked, this, &frmOptions::imgOK_Click);
     connect(imgBack, &HotArea::clicked, this, &frmOptions::imgBack_Click);
     connect(imgExit, &HotArea::clicked, this, &frmOptions::imgBack_Click);
@@ -116,6 +130,7 @@ void frmOptions::Form_Load()
     setSkin(SkinArt::OptionsSkin());
     GeometryPass();
     cmbSR->setCurrentIndex(m_options.SoundReminder);
+    cmbFiles->setCurrentIndex(qBound(0, int(m_options.FilesAtOnce), 8));
     chkMC->setChecked(m_options.MusicCutter != 0);
     const bool on = chkMC->isChecked();
     for (QLineEdit* box : timeBoxes())
@@ -139,6 +154,7 @@ void frmOptions::Form_MouseMove()
     ClearLook(imgBack);
     ClearLook(imgOK);
     ShowLook(picButtonBR, imgButton);
+    ShowLook(picButtonFiles, imgButton);
 }
 
 void frmOptions::chkMC_Click()
@@ -179,6 +195,7 @@ void frmOptions::imgOK_Click()
     };
     m_options.CutFrom = seconds(txtFromH, txtFromM, txtFromS, m_options.CutFrom);
     m_options.CutDuration = seconds(txtToH, txtToM, txtToS, m_options.CutDuration);
+    m_options.FilesAtOnce = qint32(qMax(0, cmbFiles->currentIndex()));
     OptionsIni::SaveOptions(m_programFolder, m_options);
     close();
 }

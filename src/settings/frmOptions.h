@@ -8,8 +8,9 @@ class QCheckBox;
 class QComboBox;
 class QLineEdit;
 
-// The options window: the end-of-batch sound and the music cutter. OK checks the times, stores the
-// settings and writes options.ini; Back and the close button discard every change.
+// The options window: the end-of-batch sound, the music cutter and how many files convert at once. OK
+// checks the times, stores the settings and writes options.ini; Back and the close button discard every
+// change.
 class frmOptions : public SkinnedWindow
 {
     Q_OBJECT
@@ -24,7 +25,10 @@ public:
     QLineEdit* txtToH = nullptr;
     QLineEdit* txtToM = nullptr;
     QLineEdit* txtToS = nullptr;
+    // Files at once: "Auto" (one per processor core), then 1 to 8; the position is the setting.
+    QComboBox* cmbFiles = nullptr;
     HotArea* picButtonBR = nullptr;
+    HotArea* picButtonFiles = nullptr;
     HotArea* imgOK = nullptr;
     HotArea* imgBack = nullptr;
     HotArea* imgExit = nullptr;

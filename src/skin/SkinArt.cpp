@@ -433,14 +433,15 @@ void edge(QPainter& p, int w, int h, int radius, const QColor& colour)
     p.drawRoundedRect(QRectF(1.5, 1.5, w - 3, h - 3), radius - 1.5, radius - 1.5);
 }
 
-QImage dialogBody(const QString& title)
+QImage dialogBody(const QString& title, int height)
 {
-    QImage img = body(330, 180, 12);
+    QImage img = body(330, height, 12);
     QPainter p(&img);
     antialias(p);
     titleBar(p, 330, 28, title);
     paintTitleButton(p, QRect(300, 11, 15, 15), 2, Look::Normal);
-    panel(p, QRectF(10, 30, 310, 100));
+    // The fields' panel fills the window down to the row of buttons.
+    panel(p, QRectF(10, 30, 310, height - 80));
     return img;
 }
 } // namespace
@@ -544,15 +545,15 @@ namespace {
 // A small dialog's skin: its body and title, what paintFields draws, the two buttons (the window's own
 // command and Back) and the edge.
 template <typename PaintFields>
-QPixmap dialogSkin(const QString& title, const QString& command, PaintFields paintFields)
+QPixmap dialogSkin(const QString& title, const QString& command, int height, PaintFields paintFields)
 {
-    QImage img = dialogBody(title);
+    QImage img = dialogBody(title, height);
     QPainter p(&img);
     antialias(p);
     paintFields(p, QColor(176, 192, 208));
-    paintDialogButton(p, QRect(166, 136, 58, 18), command, Look::Normal);
-    paintDialogButton(p, QRect(246, 136, 58, 18), QStringLiteral("Back"), Look::Normal);
-    edge(p, 330, 180, 12, kAccent);
+    paintDialogButton(p, QRect(166, height - 44, 58, 18), command, Look::Normal);
+    paintDialogButton(p, QRect(246, height - 44, 58, 18), QStringLiteral("Back"), Look::Normal);
+    edge(p, 330, height, 12, kAccent);
     p.end();
     return QPixmap::fromImage(img);
 }
@@ -560,7 +561,7 @@ QPixmap dialogSkin(const QString& title, const QString& command, PaintFields pai
 
 QPixmap OptionsSkin()
 {
-    return dialogSkin(QStringLiteral("Options"), QStringLiteral("OK"), [](QPainter& p, const QColor& c) {
+    return dialogSkin(QStringLiteral("Options"), QStringLiteral("OK"), 206, [](QPainter& p, const QColor& c) {
         label(p, QRect(22, 34, 120, 20), QStringLiteral("Sound Reminder"), c, 7.5);
         label(p, QRect(22, 60, 120, 20), QStringLiteral("Video Cutter"), c, 7.5);
         label(p, QRect(164, 60, 120, 20), QStringLiteral("Music Cutter"), kMuted, 7);
@@ -573,14 +574,18 @@ QPixmap OptionsSkin()
             label(p, QRect(195, top, 32, 18), QStringLiteral("Min"), kMuted, 7);
             label(p, QRect(277, top, 32, 18), QStringLiteral("Sec"), kMuted, 7);
         }
-        field(p, QRect(146, 34, 163, 20));
-        paintDropButton(p, QRect(290, 35, 19, 19), Look::Normal);
+        // Sound Reminder and Files at once: a list each, opened by its own drop-down button.
+        for (int top : {34, 132}) {
+            field(p, QRect(146, top, 163, 20));
+            paintDropButton(p, QRect(290, top + 1, 19, 19), Look::Normal);
+        }
+        label(p, QRect(22, 132, 120, 20), QStringLiteral("Files at once"), c, 7.5);
     });
 }
 
 QPixmap FeedbackSkin()
 {
-    return dialogSkin(QStringLiteral("Feedback"), QStringLiteral("Send"), [](QPainter& p, const QColor& c) {
+    return dialogSkin(QStringLiteral("Feedback"), QStringLiteral("Send"), 180, [](QPainter& p, const QColor& c) {
         label(p, QRect(22, 50, 84, 21), QStringLiteral("Your Name"), c, 7.5);
         label(p, QRect(22, 76, 84, 21), QStringLiteral("Your Email"), c, 7.5);
         label(p, QRect(22, 102, 84, 21), QStringLiteral("Comment"), c, 7.5);

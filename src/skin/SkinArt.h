@@ -14,7 +14,7 @@ enum class Look { Normal, Light, Dark };
 inline const QColor kKey(255, 0, 255);
 
 QPixmap MainSkin();     // 700 x 500
-QPixmap OptionsSkin();  // 330 x 180
+QPixmap OptionsSkin();  // 330 x 206
 QPixmap FeedbackSkin(); // 330 x 180
 
 // Hover and pressed pictures, each the size of the hot area it lights.

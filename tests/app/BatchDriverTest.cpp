@@ -16,6 +16,8 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMap>
+#include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -35,6 +37,8 @@ protected:
         Sound::setPlayer([this](const QString& p) { sounds.append(p); });
         window = std::make_unique<frmMain>(folder.path());
         window->txtPath->setText(folder.file("out"));
+        // One file at a time, as the program converts with "Files at once" at 1.
+        window->options().FilesAtOnce = 1;
     }
     void TearDown() override
     {
@@ -353,6 +357,160 @@ TEST_F(BatchDriver, ThousandFilesRunWithoutTheCallDepthGrowing)
     ASSERT_TRUE(runBatch(300000));
     EXPECT_EQ(window->lastBatch().converted(), 1000);
     EXPECT_LT(shallowest - deepest, 4096u) << "the stack grew by " << (shallowest - deepest) << " bytes";
+}
+
+// Several files at once: each slot its own tool, files started in list order.
+struct Span
+{
+    QString input;
+    qint64 begin = 0;
+    qint64 end = 0;
+};
+
+QList<Span> spans(const QString& logPath)
+{
+    QFile f(logPath);
+    QList<Span> out;
+    if (!f.open(QIODevice::ReadOnly))
+        return out;
+    QMap<QString, QList<qint64>> begins;
+    for (const QByteArray& line : f.readAll().split('\n')) {
+        const int a = line.indexOf(' ');
+        const int b = line.indexOf(' ', a + 1);
+        if (a < 0 || b < 0)
+            continue;
+        const QString input = QString::fromUtf8(line.mid(b + 1));
+        const qint64 t = line.mid(a + 1, b - a - 1).toLongLong();
+        if (line.startsWith("begin")) {
+            out.append({input, t, 0});
+        } else {
+            for (Span& s : out) {
+                if (s.input == input && s.end == 0) {
+                    s.end = t;
+                    break;
+                }
+            }
+        }
+    }
+    std::sort(out.begin(), out.end(), [](const Span& x, const Span& y) { return x.begin < y.begin; });
+    return out;
+}
+
+int mostAtOnce(const QList<Span>& all)
+{
+    int most = 0;
+    for (const Span& s : all) {
+        int at = 0;
+        for (const Span& o : all)
+            at += o.begin <= s.begin && (o.end == 0 || o.end > s.begin);
+        most = std::max(most, at);
+    }
+    return most;
+}
+
+TEST_F(BatchDriver, SeveralAtOnceNeverRunMoreToolsThanSlotsAndStartInListOrder)
+{
+    const QByteArray log = folder.file("spans.txt").toUtf8();
+    ScopedEnv ops("FAKE_TOOL_OPS", "begin:" + log +
+                                       ";out:  Duration: 00:00:10.00, start\\n;sleep:150;"
+                                       "out:time=00:00:05.00 \\r;sleep:150;touch;end:" +
+                                       log);
+    window->options().FilesAtOnce = 3;
+    window->options().SoundReminder = 1;
+    QList<QString> inputs;
+    for (int i = 0; i < 8; ++i)
+        inputs.append(folder.file(QStringLiteral("t%1.wav").arg(i)));
+    window->lstFile->appendMany(inputs);
+    QList<QString> started;
+    QObject::connect(window->batch(), &::BatchDriver::fileStarted, [&](const QString& input, int row) {
+        started.append(input);
+        EXPECT_EQ(window->lstFile->at(row), input) << "the files converting are the first rows";
+    });
+    int mostProgressRows = 0;
+    QObject::connect(window->lstFile, &QAbstractItemModel::dataChanged, [&] {
+        int rows = 0;
+        for (int r = 0; r < window->lstFile->count(); ++r)
+            rows += window->lstFile->rowProgress(r) >= 0;
+        mostProgressRows = std::max(mostProgressRows, rows);
+    });
+    ASSERT_TRUE(runBatch());
+    const QList<Span> ran = spans(folder.file("spans.txt"));
+    ASSERT_EQ(ran.size(), 8);
+    EXPECT_EQ(started, inputs);
+    EXPECT_EQ(mostAtOnce(ran), 3);
+    EXPECT_EQ(window->lastBatch().converted(), 8);
+    EXPECT_EQ(mostProgressRows, 3) << "each row being converted shows how far it has come";
+    EXPECT_EQ(window->lblPB->text(), QStringLiteral("Done."));
+    for (int r = 0; r < window->lstFile->count(); ++r)
+        EXPECT_EQ(window->lstFile->rowProgress(r), -1);
+}
+
+TEST_F(BatchDriver, SeveralAtOnceAFailureInOneSlotComesBackAndTheBatchEndsAfterTheLastSlot)
+{
+    // bad.wav fails at once while slow.wav runs in the other slot.
+    ScopedEnv ops("FAKE_TOOL_OPS", "failif:/bad.;sleep:300;touch");
+    window->options().FilesAtOnce = 2;
+    const QList<QString> inputs = {folder.file("slow.wav"), folder.file("bad.wav"), folder.file("c.wav"),
+                                   folder.file("d.wav")};
+    window->lstFile->appendMany(inputs);
+    QSignalSpy finished(window.get(), &frmMain::batchFinished);
+    window->imgConvert_Click();
+    ASSERT_TRUE(finished.wait(30000));
+    EXPECT_EQ(window->lastBatch().converted(), 3);
+    EXPECT_EQ(window->lstFile->paths(), QList<QString>{folder.file("bad.wav")});
+    for (const char* out : {"out/slow.wma", "out/c.wma", "out/d.wma"})
+        EXPECT_TRUE(QFile::exists(folder.file(out))) << out << " was written before the batch ended";
+    ASSERT_EQ(boxes.shown().size(), 1);
+    EXPECT_TRUE(boxes.shown()[0].text.contains(folder.file("bad.wav")));
+    EXPECT_FALSE(ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe")));
+}
+
+TEST_F(BatchDriver, SeveralAtOnceStopEndsEveryToolAndKeepsAllTheirFiles)
+{
+    ScopedEnv ops("FAKE_TOOL_OPS", "out:  Duration: 00:01:00.00, start\\n;sleep:30000;touch");
+    window->options().FilesAtOnce = 3;
+    QList<QString> inputs;
+    for (int i = 0; i < 5; ++i)
+        inputs.append(folder.file(QStringLiteral("s%1.wav").arg(i)));
+    window->lstFile->appendMany(inputs);
+    QSignalSpy finished(window.get(), &frmMain::batchFinished);
+    window->imgConvert_Click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->batch()->running() == 3; }, 10000));
+    QTest::qWait(200);
+    window->imgConvert_Click(); // Stop
+    EXPECT_TRUE(finished.count() == 1 || finished.wait(500));
+    EXPECT_EQ(window->lstFile->paths(), inputs);
+    EXPECT_EQ(window->lblPB->text(), QStringLiteral("Stopped."));
+    EXPECT_TRUE(QTest::qWaitFor([] { return !ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe")); }, 3000));
+    EXPECT_TRUE(QDir(folder.file("out")).isEmpty());
+}
+
+TEST_F(BatchDriver, SeveralAtOnceTheSamePathTwiceNeverConvertsInTwoToolsAtOnceAndDropsJoin)
+{
+    const QByteArray log = folder.file("spans.txt").toUtf8();
+    ScopedEnv ops("FAKE_TOOL_OPS", "begin:" + log + ";sleep:200;touch;end:" + log);
+    window->options().FilesAtOnce = 2;
+    window->lstFile->appendMany({folder.file("x.wav"), folder.file("x.wav"), folder.file("y.wav")});
+    QSignalSpy finished(window.get(), &frmMain::batchFinished);
+    window->imgConvert_Click();
+    QTimer::singleShot(300, [&] {
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(folder.file("dropped.wav"))});
+        window->DropFiles(mime.urls());
+    });
+    ASSERT_TRUE(finished.wait(30000));
+    const QList<Span> ran = spans(folder.file("spans.txt"));
+    ASSERT_EQ(ran.size(), 4);
+    QList<Span> xs;
+    for (const Span& s : ran) {
+        if (s.input == folder.file("x.wav"))
+            xs.append(s);
+    }
+    ASSERT_EQ(xs.size(), 2);
+    EXPECT_GE(xs[1].begin, xs[0].end) << "the second copy waited for the first";
+    EXPECT_EQ(ran.last().input, folder.file("dropped.wav"));
+    EXPECT_EQ(window->lastBatch().converted(), 4);
+    EXPECT_TRUE(window->lstFile->isEmpty());
 }
 
 } // namespace

@@ -11,12 +11,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     OptionsIni::ParseOptions(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)), options);
     QByteArray written;
     for (qint64 v : {qint64(options.SoundReminder), qint64(options.MusicCutter), qint64(options.CutFrom),
-                     qint64(options.CutDuration)})
+                     qint64(options.CutDuration), qint64(options.FilesAtOnce)})
         written += QByteArray::number(v) + "\r\n";
-    OptionSettings again{7, 7, 7, 7};
+    if (options.FilesAtOnce < 0 || options.FilesAtOnce > 8)
+        std::abort();
+    OptionSettings again{7, 7, 7, 7, 7};
     OptionsIni::ParseOptions(written, again);
     if (again.SoundReminder != options.SoundReminder || again.MusicCutter != options.MusicCutter ||
-        again.CutFrom != options.CutFrom || again.CutDuration != options.CutDuration)
+        again.CutFrom != options.CutFrom || again.CutDuration != options.CutDuration ||
+        again.FilesAtOnce != options.FilesAtOnce)
         std::abort();
     return 0;
 }

@@ -40,7 +40,7 @@ TEST_F(OptionsDialog, OneAndAHalfMinutesAndTwoMinutesStoreAsSecondsAndComeBack)
 {
     auto d = open();
     EXPECT_EQ(d->windowTitle(), QStringLiteral("Options"));
-    EXPECT_EQ(d->size(), QSize(330, 180));
+    EXPECT_EQ(d->size(), QSize(330, 206));
     EXPECT_FALSE(d->txtFromM->isEnabled()) << "boxes are off while the cutter is";
     QTest::mouseClick(d->chkMC, Qt::LeftButton, {}, d->chkMC->rect().center());
     EXPECT_TRUE(d->chkMC->isChecked());
@@ -55,11 +55,33 @@ TEST_F(OptionsDialog, OneAndAHalfMinutesAndTwoMinutesStoreAsSecondsAndComeBack)
     EXPECT_EQ(options.CutDuration, 120);
     QFile f(OptionsIni::FilePath(dir.path()));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("0\r\n1\r\n90\r\n120\r\n"));
+    EXPECT_EQ(f.readAll(), QByteArray("0\r\n1\r\n90\r\n120\r\n0\r\n"));
 
     auto again = open();
     EXPECT_EQ(boxes(*again), (QList<QString>{"0", "1", "30", "0", "2", "0"}));
     EXPECT_TRUE(again->txtToS->isEnabled());
+}
+
+TEST_F(OptionsDialog, FilesAtOnceOffersAutoAndOneToEightAndIsStoredAsTheFifthLine)
+{
+    auto d = open();
+    ASSERT_EQ(d->cmbFiles->count(), 9);
+    EXPECT_TRUE(d->cmbFiles->itemText(0).startsWith(QStringLiteral("Auto")));
+    EXPECT_EQ(d->cmbFiles->itemText(8), QStringLiteral("8"));
+    EXPECT_EQ(d->cmbFiles->currentIndex(), 0) << "Auto by default";
+    // Its drop-down button opens it, as the sound reminder's does.
+    EXPECT_EQ(d->picButtonFiles->geometry().right(), d->cmbFiles->geometry().right());
+    d->cmbFiles->setCurrentIndex(3);
+    d->imgOK_Click();
+    EXPECT_EQ(options.FilesAtOnce, 3);
+    QFile f(OptionsIni::FilePath(dir.path()));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("0\r\n0\r\n0\r\n0\r\n3\r\n"));
+    auto again = open();
+    EXPECT_EQ(again->cmbFiles->currentIndex(), 3);
+    again->cmbFiles->setCurrentIndex(0);
+    again->imgBack_Click();
+    EXPECT_EQ(options.FilesAtOnce, 3) << "Back keeps what was stored";
 }
 
 TEST_F(OptionsDialog, SixtyOrFiftyNineAndAHalfIsRefusedWithFocusOnTheBox)

@@ -30,18 +30,39 @@ TEST(FieldReader, QuotedAndPlainFieldsAcrossLinesAndCommas)
     EXPECT_FALSE(open.next());
 }
 
-TEST(OptionsFile, RoundTripInFourCrLfLines)
+TEST(OptionsFile, RoundTripInFiveCrLfLines)
 {
     QTemporaryDir dir;
-    OptionSettings saved{0, 1, 90, 120};
+    OptionSettings saved{0, 1, 90, 120, 4};
     ASSERT_TRUE(OptionsIni::SaveOptions(dir.path(), saved));
-    EXPECT_EQ(readAll(OptionsIni::FilePath(dir.path())), QByteArray("0\r\n1\r\n90\r\n120\r\n"));
+    EXPECT_EQ(readAll(OptionsIni::FilePath(dir.path())), QByteArray("0\r\n1\r\n90\r\n120\r\n4\r\n"));
     OptionSettings loaded;
     OptionsIni::LoadOptions(dir.path(), loaded);
     EXPECT_EQ(loaded.SoundReminder, 0);
     EXPECT_EQ(loaded.MusicCutter, 1);
     EXPECT_EQ(loaded.CutFrom, 90);
     EXPECT_EQ(loaded.CutDuration, 120);
+    EXPECT_EQ(loaded.FilesAtOnce, 4);
+}
+
+TEST(OptionsFile, AFourLineFileOrAFifthValueOutOfRangeMeansAuto)
+{
+    struct Case
+    {
+        QByteArray bytes;
+        qint32 filesAtOnce;
+    };
+    for (const Case& c : {Case{"0\r\n1\r\n90\r\n120\r\n", 0}, Case{"0\r\n1\r\n90\r\n120\r\n9\r\n", 0},
+                          Case{"0\r\n1\r\n90\r\n120\r\n-1\r\n", 0}, Case{"0\r\n1\r\n90\r\n120\r\nx\r\n", 0},
+                          Case{"0\r\n1\r\n90\r\n120\r\n8\r\n", 8}, Case{"0\r\n1\r\n90\r\n120\r\n1\r\n", 1}}) {
+        OptionSettings o{0, 0, 0, 0, 5};
+        OptionsIni::ParseOptions(c.bytes, o);
+        EXPECT_EQ(o.FilesAtOnce, c.filesAtOnce) << c.bytes.toStdString();
+        // The four lines before keep their meaning.
+        EXPECT_EQ(o.MusicCutter, 1);
+        EXPECT_EQ(o.CutFrom, 90);
+        EXPECT_EQ(o.CutDuration, 120);
+    }
 }
 
 TEST(OptionsFile, NegativeCutValuesComeBackAsTheyWereSaved)
@@ -49,7 +70,7 @@ TEST(OptionsFile, NegativeCutValuesComeBackAsTheyWereSaved)
     QTemporaryDir dir;
     const OptionSettings saved{1, 1, -3660, -30};
     ASSERT_TRUE(OptionsIni::SaveOptions(dir.path(), saved));
-    EXPECT_EQ(readAll(OptionsIni::FilePath(dir.path())), QByteArray("1\r\n1\r\n-3660\r\n-30\r\n"));
+    EXPECT_EQ(readAll(OptionsIni::FilePath(dir.path())), QByteArray("1\r\n1\r\n-3660\r\n-30\r\n0\r\n"));
     OptionSettings loaded;
     OptionsIni::LoadOptions(dir.path(), loaded);
     EXPECT_EQ(loaded.CutFrom, -3660);

@@ -19,6 +19,8 @@
 //                runs go on with the next operation
 //   groupto:PATH write "leader" or "member" (whether the tool leads its process group) and its blocked
 //                signal mask as /proc shows it ("SigBlk: ...") to PATH
+//   begin:PATH   append "begin NANOSECONDS INPUT" (a monotonic clock; INPUT follows -i) to PATH as one line
+//   end:PATH     the same with "end"
 //   childto:PATH start a child in the tool's process group that sleeps for a minute; its pid goes to PATH
 #include "PartName.h"
 
@@ -26,6 +28,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -161,6 +164,20 @@ void run(const std::string& op, int argc, char** argv)
         }
         if (FILE* f = std::fopen(value.c_str(), "wb")) {
             std::fprintf(f, "%s\n%s", ::getpgrp() == ::getpid() ? "leader" : "member", blocked.c_str());
+            std::fclose(f);
+        }
+    } else if (name == "begin" || name == "end") {
+        std::string input;
+        for (size_t i = 0; i + 1 < g_plain.size(); ++i) {
+            if (g_plain[i] == "-i")
+                input = g_plain[i + 1];
+        }
+        struct timespec now
+        {};
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        const long long ns = now.tv_sec * 1000000000LL + now.tv_nsec;
+        if (FILE* f = std::fopen(value.c_str(), "ab")) {
+            std::fprintf(f, "%s %lld %s\n", name.c_str(), ns, input.c_str());
             std::fclose(f);
         }
     } else if (name == "childto") {
