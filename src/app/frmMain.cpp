@@ -26,6 +26,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
@@ -37,7 +38,8 @@
 #include <QTreeView>
 #include <QUrl>
 
-frmMain::frmMain(const QString& programFolder, QWidget* parent) : SkinnedWindow(parent), m_programFolder(programFolder)
+frmMain::frmMain(const QString& programFolder, QWidget* parent)
+    : SkinnedWindow(parent), m_programFolder(programFolder), m_places(ProgramPlace::For(programFolder))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Veltra WMA Converter"));
@@ -69,6 +71,10 @@ void frmMain::Form_Load()
         lblPB->setText(caption);
     });
     connect(m_batch, &BatchDriver::batchEnded, this, &frmMain::batchEnded);
+    // An installed program makes its output folder with every missing level (its default lies under the
+    // user's music folder); a program in a folder of its own makes the one level, as it always has.
+    if (m_places.installed)
+        m_batch->setFolderMaker([](const QString& folder) { QDir().mkpath(folder); });
     m_stopLooks[0] = SkinArt::StopButton(SkinArt::Look::Normal);
     m_stopLooks[1] = SkinArt::StopButton(SkinArt::Look::Light);
     m_stopLooks[2] = SkinArt::StopButton(SkinArt::Look::Dark);
@@ -83,8 +89,8 @@ void frmMain::Form_Load()
     txtPath->setText(defaultOutputFolder());
 
     // Each field stands alone: one that cannot be applied keeps its default, the others still apply.
-    if (SetupIni::Exists(m_programFolder)) {
-        const SetupIni::Read saved = SetupIni::Load(m_programFolder);
+    if (SetupIni::Exists(m_places.settingsFolder)) {
+        const SetupIni::Read saved = SetupIni::Load(m_places.settingsFolder);
         const auto apply = [](QComboBox* list, const std::optional<int>& index) {
             if (index && *index >= -1 && *index < list->count())
                 list->setCurrentIndex(*index);
@@ -102,7 +108,7 @@ void frmMain::Form_Load()
     lblVersion->setText(
         QStringLiteral("Ver %1.%2.%3").arg(VELTRA_VERSION_MAJOR).arg(VELTRA_VERSION_MINOR).arg(VELTRA_VERSION_PATCH));
     lblWeb->setText(QStringLiteral("Veltra WMA Converter"));
-    OptionsIni::LoadOptions(m_programFolder, m_options);
+    OptionsIni::LoadOptions(m_places.settingsFolder, m_options);
     // Every control's font, the folder box's included, is scaled exactly once.
     GeometryPass();
 }
@@ -115,7 +121,9 @@ void frmMain::SaveSetup()
     v.channelIndex = cmbChannel->currentIndex();
     v.outputFolder = txtPath->text();
     v.formatIndex = cmbOF->currentIndex();
-    SetupIni::Save(m_programFolder, v);
+    // An installed program's configuration folder may not exist yet.
+    QDir().mkpath(m_places.settingsFolder);
+    SetupIni::Save(m_places.settingsFolder, v);
 }
 
 void frmMain::imgExit_Click()
@@ -149,7 +157,7 @@ void frmMain::imgOptions_Click()
     if (m_showModal)
         m_showModal("options");
     else
-        frmOptions::ShowModal(m_options, m_programFolder);
+        frmOptions::ShowModal(m_options, m_places.settingsFolder);
 }
 
 frmMain::~frmMain()
@@ -263,7 +271,7 @@ void frmMain::lblFeed_Click()
 
 QString frmMain::defaultOutputFolder() const
 {
-    return m_programFolder + QStringLiteral("/output");
+    return m_places.defaultOutputFolder;
 }
 
 bool frmMain::eventFilter(QObject* watched, QEvent* event)
@@ -417,10 +425,47 @@ void frmMain::setListBusy(bool busy)
 {
     m_listBusy = busy;
     updateCommands();
-    if (!busy && !m_heldDrops.isEmpty()) {
-        const QList<QUrl> held = std::exchange(m_heldDrops, {});
-        DropFiles(held);
+    if (!busy)
+        addHeld();
+}
+
+void frmMain::addHeld()
+{
+    // One at a time, in order: a folder among them is searched before the paths after it join.
+    if (m_addingHeld)
+        return;
+    m_addingHeld = true;
+    bool added = false;
+    while (!m_listBusy && !m_held.isEmpty()) {
+        const Held h = m_held.takeFirst();
+        if (h.searchFolders && QFileInfo(h.path).isDir()) {
+            ScanFolder(h.path);
+        } else {
+            lstFile->append(h.path);
+            added = true;
+        }
     }
+    m_addingHeld = false;
+    if (added) {
+        QCoreApplication::processEvents();
+        placardUpdate();
+    }
+}
+
+void frmMain::AddPaths(const QStringList& paths)
+{
+    for (const QString& p : paths)
+        m_held.append({p, true});
+    addHeld();
+}
+
+void frmMain::BringToFront()
+{
+    if (isMinimized())
+        showNormal();
+    show();
+    raise();
+    activateWindow();
 }
 
 void frmMain::AddFolder()
@@ -428,15 +473,20 @@ void frmMain::AddFolder()
     if (m_listBusy || isConverting())
         return;
     const auto folder = FolderDialog::choose(this, QStringLiteral("Please select a folder:"));
+    ScanFolder(folder ? *folder : QString());
+}
+
+void frmMain::ScanFolder(const QString& folder)
+{
     m_scanning = true;
     m_scanStopped = false;
     setListBusy(true);
     lblText->setText(QStringLiteral("Searching Files..."));
     picText->show();
-    if (folder && !folder->isEmpty()) {
+    if (!folder.isEmpty()) {
         lstAddFolder.clear();
         // The Stop button ends the walk; what was found so far is kept.
-        FileSearch::SearchFolder(*folder, lstAddFolder, [this] {
+        FileSearch::SearchFolder(folder, lstAddFolder, [this] {
             QCoreApplication::processEvents();
             return !m_scanStopped;
         });
@@ -492,7 +542,10 @@ void frmMain::DropFiles(const QList<QUrl>& urls)
 {
     // A drop while the list is being filled or emptied waits for that to end, so nothing is lost.
     if (m_listBusy) {
-        m_heldDrops.append(urls);
+        for (const QUrl& url : urls) {
+            if (url.isLocalFile())
+                m_held.append({url.toLocalFile(), false});
+        }
         return;
     }
     for (const QUrl& url : urls) {

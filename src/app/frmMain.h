@@ -3,6 +3,7 @@
 #include "convert/BatchDriver.h"
 #include "filelist/CCommonDialogs.h"
 #include "settings/OptionSettings.h"
+#include "settings/ProgramPlace.h"
 
 #include "ui/SkinnedWindow.h"
 
@@ -34,6 +35,8 @@ public:
     ~frmMain() override;
 
     QString programFolder() const { return m_programFolder; }
+    // Where setup.ini and options.ini live and where output goes by default.
+    const ProgramPlace::Places& places() const { return m_places; }
     QString defaultOutputFolder() const;
     OptionSettings& options() { return m_options; }
 
@@ -89,6 +92,11 @@ public:
     void imgRemove_Click();
     void RemoveAll();
     void DropFiles(const QList<QUrl>& urls);
+    // Files and folders named on the command line or handed over by a second start: files join like a
+    // drop, folders are searched as Add Folder searches them. While a scan or Remove All runs they wait.
+    void AddPaths(const QStringList& paths);
+    // Shows the window over the others, as a second start asks.
+    void BringToFront();
     CCommonDialogs& commonDialogs() { return m_dialogs; }
     QList<QString> lstAddFolder;
     const BatchOutcome& lastBatch() const { return m_batch->outcome(); }
@@ -172,11 +180,21 @@ private:
     QString outputFolder() const;
 
     QString m_programFolder;
+    ProgramPlace::Places m_places;
     OptionSettings m_options;
     bool m_listBusy = false;
     bool m_scanning = false;
     bool m_scanStopped = false;
-    QList<QUrl> m_heldDrops; // dropped during a scan or Remove All, added when it ends
+    // Dropped or handed over during a scan or Remove All, added in their order when it ends.
+    struct Held
+    {
+        QString path;
+        bool searchFolders;
+    };
+    QList<Held> m_held;
+    bool m_addingHeld = false;
+    void addHeld();
+    void ScanFolder(const QString& folder);
     CCommonDialogs m_dialogs;
     std::function<void()> m_endProcess;
     PopupShower m_showPopup;

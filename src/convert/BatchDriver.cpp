@@ -140,7 +140,10 @@ void BatchDriver::ConvertNext()
         return;
     const CommandBuilder::Request settings = m_settings();
     m_outputFolder = settings.outputFolder;
-    QDir().mkdir(settings.outputFolder);
+    if (m_makeFolder)
+        m_makeFolder(settings.outputFolder);
+    else
+        QDir().mkdir(settings.outputFolder);
     while (!m_cannotStart && m_running.size() < m_slots && m_running.size() < m_queue->count()) {
         const QString input = m_queue->at(int(m_running.size()));
         // Two tools never write one output: the second copy of a path waits for the first.

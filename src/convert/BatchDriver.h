@@ -39,6 +39,8 @@ public:
     // Files converted at once: 1 to 8, or 0 for one per processor core. Read when a batch starts.
     void setFilesAtOnce(int n) { m_filesAtOnce = n; }
     static int Resolve(int filesAtOnce);
+    // How the output folder is made before each file: one level by default.
+    void setFolderMaker(std::function<void(const QString&)> maker) { m_makeFolder = std::move(maker); }
 
     // The start command once the queue holds a file: arms Timer1. False while a batch runs.
     bool Start();
@@ -78,6 +80,7 @@ private:
 
     FileQueue* m_queue;
     Settings m_settings;
+    std::function<void(const QString&)> m_makeFolder;
     int m_filesAtOnce = 1;
     int m_slots = 1;
     bool m_converting = false;

@@ -10,6 +10,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <cmath>
 
@@ -196,6 +197,7 @@ void frmOptions::imgOK_Click()
     m_options.CutFrom = seconds(txtFromH, txtFromM, txtFromS, m_options.CutFrom);
     m_options.CutDuration = seconds(txtToH, txtToM, txtToS, m_options.CutDuration);
     m_options.FilesAtOnce = qint32(qMax(0, cmbFiles->currentIndex()));
+    QDir().mkpath(m_programFolder);
     OptionsIni::SaveOptions(m_programFolder, m_options);
     close();
 }

@@ -15,7 +15,8 @@ class frmOptions : public SkinnedWindow
 {
     Q_OBJECT
 public:
-    frmOptions(OptionSettings& options, const QString& programFolder, QWidget* parent = nullptr);
+    // settingsFolder: where options.ini is written.
+    frmOptions(OptionSettings& options, const QString& settingsFolder, QWidget* parent = nullptr);
 
     QComboBox* cmbSR = nullptr;
     QCheckBox* chkMC = nullptr;
