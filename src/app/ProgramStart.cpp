@@ -4,12 +4,15 @@
 #include "app/QuitSignals.h"
 #include "app/SingleInstance.h"
 #include "app/frmMain.h"
+#include "skin/SkinArt.h"
 #include "ui/QtMsgBox.h"
 
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QIcon>
 #include <QLockFile>
+#include <QPixmap>
 #include <QThread>
 #include <QUrl>
 #include <unistd.h>
@@ -61,6 +64,10 @@ int Run(const QString& executablePath, const QString& programFolder, const QStri
         server.Listen(SingleInstance::SocketPath(executablePath));
 
     QtMsgBox::install();
+    QIcon icon;
+    for (int size : {16, 32, 48, 64, 128, 256})
+        icon.addPixmap(QPixmap::fromImage(SkinArt::AppIcon(size)));
+    QApplication::setWindowIcon(icon);
     frmMain window(programFolder);
     QLockFile* lock = claim.lock.get();
     // Every way out ends the process at once; a conversion tool still running is left to finish.

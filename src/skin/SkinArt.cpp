@@ -624,6 +624,64 @@ QPixmap StopButton(Look look)
     });
 }
 
+namespace {
+// The program's icon on a 256-unit square: the window face in a rounded square with the skin's edge, and
+// the wave mark of the title bar, large. The PNG sizes and the SVG are drawn from these numbers alike.
+constexpr double kIconFace = 20;          // inset of the face
+constexpr double kIconRadius = 48;        // corner radius
+constexpr double kIconEdge = 8;           // edge width
+constexpr double kIconBarWidth = 26;      // wave bar width
+constexpr double kIconBarGap = 44;        // distance between bar centres
+constexpr double kIconBarUnit = 14.5;     // bar height per unit of the title bar's mark
+constexpr int kIconBars[] = {4, 8, 5, 9}; // the title bar's mark
+} // namespace
+
+QImage AppIcon(int size)
+{
+    QImage img(size, size, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    antialias(p);
+    p.scale(size / 256.0, size / 256.0);
+    const QRectF face(kIconFace, kIconFace, 256 - 2 * kIconFace, 256 - 2 * kIconFace);
+    QLinearGradient g(face.topLeft(), face.bottomLeft());
+    g.setColorAt(0, kFaceHigh);
+    g.setColorAt(1, QColor(16, 22, 30));
+    p.setPen(QPen(kAccent, kIconEdge));
+    p.setBrush(g);
+    p.drawRoundedRect(face, kIconRadius, kIconRadius);
+    p.setPen(QPen(kAccentHigh, kIconBarWidth, Qt::SolidLine, Qt::RoundCap));
+    for (int i = 0; i < 4; ++i) {
+        const double x = 128 + (i - 1.5) * kIconBarGap;
+        const double half = kIconBars[i] * kIconBarUnit / 2;
+        p.drawLine(QPointF(x, 128 - half), QPointF(x, 128 + half));
+    }
+    p.end();
+    return img;
+}
+
+QByteArray AppIconSvg()
+{
+    const auto n = [](double v) { return QByteArray::number(v, 'g', 6); };
+    const QRectF face(kIconFace, kIconFace, 256 - 2 * kIconFace, 256 - 2 * kIconFace);
+    QByteArray svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"256\" height=\"256\" viewBox=\"0 0 256 256\">\n"
+                     "  <defs>\n    <linearGradient id=\"face\" x1=\"0\" y1=\"0\" x2=\"0\" y2=\"1\">\n"
+                     "      <stop offset=\"0\" stop-color=\"" +
+                     kFaceHigh.name().toLatin1() +
+                     "\"/>\n      <stop offset=\"1\" stop-color=\"#10161e\"/>\n    </linearGradient>\n  </defs>\n";
+    svg += "  <rect x=\"" + n(face.x()) + "\" y=\"" + n(face.y()) + "\" width=\"" + n(face.width()) + "\" height=\"" +
+           n(face.height()) + "\" rx=\"" + n(kIconRadius) + "\" fill=\"url(#face)\" stroke=\"" +
+           kAccent.name().toLatin1() + "\" stroke-width=\"" + n(kIconEdge) + "\"/>\n";
+    for (int i = 0; i < 4; ++i) {
+        const double x = 128 + (i - 1.5) * kIconBarGap;
+        const double half = kIconBars[i] * kIconBarUnit / 2;
+        svg += "  <line x1=\"" + n(x) + "\" y1=\"" + n(128 - half) + "\" x2=\"" + n(x) + "\" y2=\"" + n(128 + half) +
+               "\" stroke=\"" + kAccentHigh.name().toLatin1() + "\" stroke-width=\"" + n(kIconBarWidth) +
+               "\" stroke-linecap=\"round\"/>\n";
+    }
+    return svg + "</svg>\n";
+}
+
 QPixmap MessageIcon(MessageKind kind)
 {
     return picture(40, 40, [&](QPainter& p, const QRect& r) {

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QColor>
+#include <QImage>
 #include <QPixmap>
 
 // Every picture the skinned windows wear, painted from code at start-up and then held in memory:
@@ -32,6 +34,11 @@ enum class MessageKind { Critical, Warning, Information };
 QPixmap MessageIcon(MessageKind kind); // 40 x 40, on the message boxes' face
 QPixmap ProgressStrip();               // 1 x 15, stretched over the bar
 QPixmap HandCursor();                  // 32 x 32, hot spot (6, 0)
+
+// The program's icon, drawn from the skin's colours and its title bar's wave mark: a picture of any
+// size, and the same as SVG for the desktop's scalable icon.
+QImage AppIcon(int size);
+QByteArray AppIconSvg();
 
 QString FontFamily();
 
