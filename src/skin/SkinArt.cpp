@@ -256,76 +256,37 @@ void paintMenuEntry(QPainter& p, const QRect& r, int index, Look look)
           Qt::AlignCenter);
 }
 
-void paintConvertButton(QPainter& p, const QRect& r, Look look)
+// The big start button and the Stop button it becomes: one shape, their own colours and marks.
+struct BigButton
 {
-    antialias(p);
-    const QRectF box = QRectF(r).adjusted(3, 3, -3, -3);
-    QLinearGradient g(box.topLeft(), box.bottomLeft());
-    if (look == Look::Light) {
-        g.setColorAt(0, QColor(78, 226, 196));
-        g.setColorAt(1, QColor(28, 160, 140));
-    } else {
-        g.setColorAt(0, QColor(46, 196, 170));
-        g.setColorAt(1, QColor(20, 128, 118));
-    }
-    if (look == Look::Light) {
-        p.setPen(QPen(QColor(64, 214, 190, 90), 5));
-        p.setBrush(Qt::NoBrush);
-        p.drawRoundedRect(box, 12, 12);
-    }
-    p.setPen(QPen(QColor(12, 84, 76), 1));
-    p.setBrush(g);
-    p.drawRoundedRect(box, 12, 12);
-    // A soft sheen on the upper half.
-    QLinearGradient sheen(box.topLeft(), QPointF(box.left(), box.center().y()));
-    sheen.setColorAt(0, QColor(255, 255, 255, 60));
-    sheen.setColorAt(1, QColor(255, 255, 255, 0));
-    p.setPen(Qt::NoPen);
-    p.setBrush(sheen);
-    p.drawRoundedRect(box.adjusted(2, 2, -2, -box.height() / 2), 10, 10);
-    // Play mark in a ring, then the caption.
-    const QPointF c(box.left() + 40, box.center().y());
-    p.setPen(QPen(Qt::white, 2.2));
-    p.setBrush(Qt::NoBrush);
-    p.drawEllipse(c, 20, 20);
-    QPainterPath tri;
-    tri.moveTo(c.x() - 6, c.y() - 10);
-    tri.lineTo(c.x() + 11, c.y());
-    tri.lineTo(c.x() - 6, c.y() + 10);
-    tri.closeSubpath();
-    p.setPen(Qt::NoPen);
-    p.setBrush(Qt::white);
-    p.drawPath(tri);
-    label(p, QRect(int(box.left()) + 68, int(box.top()) + 20, 110, 26), QStringLiteral("Convert"), Qt::white, 15, true);
-    label(p, QRect(int(box.left()) + 69, int(box.top()) + 46, 110, 16), QStringLiteral("start the list"),
-          QColor(220, 250, 244), 7.5);
-}
+    QColor top, bottom;           // the face's gradient
+    QColor lightTop, lightBottom; // the same under the pointer
+    QColor glow, edge, hintText;  // the lit halo, the outline, the small line under the caption
+    bool pressedDarker;           // the pressed look darkens (and drops the sheen)
+    QColor pressedTop, pressedBottom;
+    bool stopMark; // a square in the ring; otherwise a play triangle
+    const char* caption;
+    const char* hint;
+};
 
-// The start button while a list converts: the same shape in warm colours, a stop square in the ring.
-void paintStopButton(QPainter& p, const QRect& r, Look look)
+void paintBigButton(QPainter& p, const QRect& r, Look look, const BigButton& b)
 {
     antialias(p);
     const QRectF box = QRectF(r).adjusted(3, 3, -3, -3);
+    const bool pressed = look == Look::Dark && b.pressedDarker;
     QLinearGradient g(box.topLeft(), box.bottomLeft());
+    g.setColorAt(0, pressed ? b.pressedTop : look == Look::Light ? b.lightTop : b.top);
+    g.setColorAt(1, pressed ? b.pressedBottom : look == Look::Light ? b.lightBottom : b.bottom);
     if (look == Look::Light) {
-        g.setColorAt(0, QColor(250, 128, 104));
-        g.setColorAt(1, QColor(196, 62, 52));
-    } else if (look == Look::Dark) {
-        g.setColorAt(0, QColor(168, 54, 46));
-        g.setColorAt(1, QColor(132, 38, 34));
-    } else {
-        g.setColorAt(0, QColor(226, 98, 78));
-        g.setColorAt(1, QColor(160, 48, 42));
-    }
-    if (look == Look::Light) {
-        p.setPen(QPen(QColor(240, 110, 90, 90), 5));
+        p.setPen(QPen(b.glow, 5));
         p.setBrush(Qt::NoBrush);
         p.drawRoundedRect(box, 12, 12);
     }
-    p.setPen(QPen(QColor(96, 26, 22), 1));
+    p.setPen(QPen(b.edge, 1));
     p.setBrush(g);
     p.drawRoundedRect(box, 12, 12);
-    if (look != Look::Dark) {
+    if (!pressed) {
+        // A soft sheen on the upper half.
         QLinearGradient sheen(box.topLeft(), QPointF(box.left(), box.center().y()));
         sheen.setColorAt(0, QColor(255, 255, 255, 60));
         sheen.setColorAt(1, QColor(255, 255, 255, 0));
@@ -333,16 +294,53 @@ void paintStopButton(QPainter& p, const QRect& r, Look look)
         p.setBrush(sheen);
         p.drawRoundedRect(box.adjusted(2, 2, -2, -box.height() / 2), 10, 10);
     }
-    const QPointF c(box.left() + 40, box.center().y() + (look == Look::Dark ? 1 : 0));
+    // The mark in a ring, then the caption.
+    const QPointF c(box.left() + 40, box.center().y() + (pressed ? 1 : 0));
     p.setPen(QPen(Qt::white, 2.2));
     p.setBrush(Qt::NoBrush);
     p.drawEllipse(c, 20, 20);
     p.setPen(Qt::NoPen);
     p.setBrush(Qt::white);
-    p.drawRoundedRect(QRectF(c.x() - 8, c.y() - 8, 16, 16), 2, 2);
-    label(p, QRect(int(box.left()) + 68, int(box.top()) + 20, 110, 26), QStringLiteral("Stop"), Qt::white, 15, true);
-    label(p, QRect(int(box.left()) + 69, int(box.top()) + 46, 110, 16), QStringLiteral("end the list here"),
-          QColor(255, 230, 222), 7.5);
+    if (b.stopMark) {
+        p.drawRoundedRect(QRectF(c.x() - 8, c.y() - 8, 16, 16), 2, 2);
+    } else {
+        QPainterPath tri;
+        tri.moveTo(c.x() - 6, c.y() - 10);
+        tri.lineTo(c.x() + 11, c.y());
+        tri.lineTo(c.x() - 6, c.y() + 10);
+        tri.closeSubpath();
+        p.drawPath(tri);
+    }
+    label(p, QRect(int(box.left()) + 68, int(box.top()) + 20, 110, 26), QString::fromLatin1(b.caption), Qt::white, 15,
+          true);
+    label(p, QRect(int(box.left()) + 69, int(box.top()) + 46, 110, 16), QString::fromLatin1(b.hint), b.hintText, 7.5);
+}
+
+void paintConvertButton(QPainter& p, const QRect& r, Look look)
+{
+    paintBigButton(p, r, look,
+                   {QColor(46, 196, 170),
+                    QColor(20, 128, 118),
+                    QColor(78, 226, 196),
+                    QColor(28, 160, 140),
+                    QColor(64, 214, 190, 90),
+                    QColor(12, 84, 76),
+                    QColor(220, 250, 244),
+                    false,
+                    {},
+                    {},
+                    false,
+                    "Convert",
+                    "start the list"});
+}
+
+// The start button while a list converts: the same shape in warm colours, a stop square in the ring.
+void paintStopButton(QPainter& p, const QRect& r, Look look)
+{
+    paintBigButton(p, r, look,
+                   {QColor(226, 98, 78), QColor(160, 48, 42), QColor(250, 128, 104), QColor(196, 62, 52),
+                    QColor(240, 110, 90, 90), QColor(96, 26, 22), QColor(255, 230, 222), true, QColor(168, 54, 46),
+                    QColor(132, 38, 34), true, "Stop", "end the list here"});
 }
 
 void paintBrowseButton(QPainter& p, const QRect& r, Look look)
