@@ -1,7 +1,7 @@
 #include "CCommonDialogs.h"
 
 #include "COMDLG.h"
-#include "GetFile.h"
+#include "filelist/GetFile.h"
 #include "ui/DialogSeam.h"
 #include "ui/FolderDialog.h"
 

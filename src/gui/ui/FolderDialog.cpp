@@ -1,6 +1,6 @@
 #include "FolderDialog.h"
 
-#include "ModalGuard.h"
+#include "ui/ModalGuard.h"
 
 #include <QFileDialog>
 

@@ -1,6 +1,6 @@
 #include "DialogSeam.h"
 
-#include "ModalGuard.h"
+#include "ui/ModalGuard.h"
 
 #include <QColorDialog>
 #include <QDir>

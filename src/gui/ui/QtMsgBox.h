@@ -1,6 +1,6 @@
 #pragma once
 
-#include "MsgBox.h"
+#include "ui/MsgBox.h"
 
 // Shows message boxes as real QMessageBox dialogs; installed by the program at start-up.
 namespace QtMsgBox {

@@ -2,7 +2,7 @@
 
 #include "DOSOutputs.h"
 #include "ProgressParser.h"
-#include "convtool/PartName.h"
+#include "PartName.h"
 #include "filelist/FileQueue.h"
 #include "filelist/GetFile.h"
 
