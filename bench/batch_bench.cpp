@@ -65,10 +65,10 @@ int main(int argc, char** argv)
     Sound::setPlayer([](const QString&) {});
     MsgBox::setPresenter([](const MsgBox::Shown& s) { std::fprintf(stderr, "%s\n", qPrintable(s.text)); });
     frmMain window(dir.path());
-    window.txtPath->setText(dir.filePath(QStringLiteral("driver")));
-    window.cmbOF->setCurrentIndex(0);
+    window.ui().txtPath->setText(dir.filePath(QStringLiteral("driver")));
+    window.ui().cmbOF->setCurrentIndex(0);
     for (const QString& in : inputs)
-        window.lstFile->append(in);
+        window.ui().lstFile->append(in);
     QEventLoop finished;
     QObject::connect(&window, &frmMain::batchFinished, &finished, &QEventLoop::quit);
     clock.restart();

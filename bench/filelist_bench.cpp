@@ -61,33 +61,33 @@ int main(int argc, char** argv)
     window.AddFolder();
     const double scanTime = seconds(t);
     std::printf("find -type f: %.3f s (%lld files)\n", findTime, static_cast<long long>(findLines));
-    std::printf("Add Folder (scan and list): %.3f s (%d files), %.2f times find\n", scanTime, window.lstFile->count(),
-                scanTime / findTime);
+    std::printf("Add Folder (scan and list): %.3f s (%d files), %.2f times find\n", scanTime,
+                window.ui().lstFile->count(), scanTime / findTime);
 
     QList<QString> paths;
     FileSearch::SearchFolder(tree, paths);
     window.RemoveAll();
     t.restart();
     for (const QString& p : paths)
-        window.lstFile->append(p);
+        window.ui().lstFile->append(p);
     std::printf("appending %lld paths one at a time: %.3f s\n", static_cast<long long>(paths.size()), seconds(t));
 
     t.restart();
     const int heads = 1000;
     for (int i = 0; i < heads; ++i)
-        window.lstFile->removeAt(0);
+        window.ui().lstFile->removeAt(0);
     const double headAt100k = seconds(t) / heads;
     window.RemoveAll();
-    window.lstFile->appendMany(paths.mid(0, 10000));
+    window.ui().lstFile->appendMany(paths.mid(0, 10000));
     t.restart();
     for (int i = 0; i < heads; ++i)
-        window.lstFile->removeAt(0);
+        window.ui().lstFile->removeAt(0);
     const double headAt10k = seconds(t) / heads;
     std::printf("removing the head: %.1f us per file at 100,000 rows, %.1f us at 10,000 rows\n", headAt100k * 1e6,
                 headAt10k * 1e6);
 
     window.RemoveAll();
-    window.lstFile->appendMany(paths);
+    window.ui().lstFile->appendMany(paths);
     t.restart();
     window.RemoveAll();
     std::printf("Remove All on %lld rows: %.3f s\n", static_cast<long long>(paths.size()), seconds(t));

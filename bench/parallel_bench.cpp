@@ -4,6 +4,7 @@
 // 192k; the runs alternate and each figure is the median of five. Prints every figure and the ratios.
 #include "convert/BatchDriver.h"
 #include "filelist/FileQueue.h"
+#include "settings/FilesAtOnce.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -108,7 +109,7 @@ int main(int argc, char** argv)
     const QString programFolder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QStringLiteral(VELTRA_BIN_DIR);
     const QString tool = programFolder + QStringLiteral("/data/conv.exe");
     const int runs = argc > 2 ? std::max(1, atoi(argv[2])) : 5;
-    const int autoSlots = BatchDriver::Resolve(0);
+    const int autoSlots = FilesAtOnce::Resolve(0);
     const bool havePeer = !QStandardPaths::findExecutable(QStringLiteral("soundconverter")).isEmpty();
     QTemporaryDir dir;
 

@@ -59,11 +59,11 @@ int main(int argc, char** argv)
 
     frmMain window(dir.path());
     window.setProcessEnder([] {});
-    window.txtPath->setText(QDir::homePath() + QStringLiteral("/Music/Converted"));
+    window.ui().txtPath->setText(QDir::homePath() + QStringLiteral("/Music/Converted"));
     for (const QString& t : tracks)
-        window.lstFile->append(music + QLatin1Char('/') + t + QStringLiteral(".flac"));
-    window.cmbOF->setCurrentIndex(0);
-    window.txtPath->setText(dir.filePath(QStringLiteral("Converted")));
+        window.ui().lstFile->append(music + QLatin1Char('/') + t + QStringLiteral(".flac"));
+    window.ui().cmbOF->setCurrentIndex(0);
+    window.ui().txtPath->setText(dir.filePath(QStringLiteral("Converted")));
     window.show();
     wait(300);
     window.imgConvert_Click();

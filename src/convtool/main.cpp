@@ -86,7 +86,8 @@ int fail(const std::string& message, int status = 1)
     return status;
 }
 
-// Any output but AMR: FFmpeg does the whole job with our arguments and our console.
+// Arguments outside our own interface: the system's FFmpeg program does the whole job with them and with our
+// console.
 int passThrough(int argc, char** argv)
 {
     std::vector<std::string> args = {ffmpegProgram()};

@@ -24,8 +24,8 @@ int main(int argc, char** argv)
     frmMain window(QString::fromLocal8Bit(argv[1]));
     window.setProcessEnder([] { ::_exit(0); });
     window.setScratchFiles(bySignal ? QStringList{QString::fromLocal8Bit(argv[4])} : QStringList{});
-    window.txtPath->setText(QString::fromLocal8Bit(argv[1]) + QStringLiteral("/out"));
-    window.lstFile->append(QString::fromLocal8Bit(argv[2]));
+    window.ui().txtPath->setText(QString::fromLocal8Bit(argv[1]) + QStringLiteral("/out"));
+    window.ui().lstFile->append(QString::fromLocal8Bit(argv[2]));
     window.show();
     window.imgConvert_Click();
     if (bySignal)

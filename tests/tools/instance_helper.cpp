@@ -27,11 +27,11 @@ int main(int argc, char** argv)
             const auto write = [&w, listFile] {
                 QSaveFile f(listFile);
                 if (f.open(QIODevice::WriteOnly)) {
-                    f.write((w.lstFile->paths().join(QLatin1Char('\n')) + QStringLiteral("\n")).toUtf8());
+                    f.write((w.ui().lstFile->paths().join(QLatin1Char('\n')) + QStringLiteral("\n")).toUtf8());
                     f.commit();
                 }
             };
             write();
-            QObject::connect(w.lstFile, &QAbstractItemModel::rowsInserted, &w, write);
+            QObject::connect(w.ui().lstFile, &QAbstractItemModel::rowsInserted, &w, write);
         });
 }

@@ -1,17 +1,17 @@
 #include "BatchDriver.h"
 
 #include "DOSOutputs.h"
-#include "ProgressParser.h"
 #include "PartName.h"
+#include "ProgressParser.h"
 #include "filelist/FileQueue.h"
 #include "filelist/GetFile.h"
+#include "settings/FilesAtOnce.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QThread>
 #include <QTimer>
 #include <algorithm>
 #include <sys/stat.h>
@@ -89,13 +89,6 @@ BatchDriver::BatchDriver(FileQueue* queue, Settings settings, QObject* parent)
 
 BatchDriver::~BatchDriver() = default;
 
-int BatchDriver::Resolve(int filesAtOnce)
-{
-    if (filesAtOnce >= 1 && filesAtOnce <= 8)
-        return filesAtOnce;
-    return qBound(1, QThread::idealThreadCount(), 8);
-}
-
 BatchDriver::Slot* BatchDriver::freeSlot()
 {
     for (const auto& s : m_allSlots) {
@@ -121,7 +114,7 @@ bool BatchDriver::Start()
     m_outcome.reset();
     m_outputNames.reset();
     m_doneSeconds = 0;
-    m_slots = Resolve(m_filesAtOnce);
+    m_slots = FilesAtOnce::Resolve(m_filesAtOnce);
     Timer1->start();
     return true;
 }

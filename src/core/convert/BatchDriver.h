@@ -39,7 +39,6 @@ public:
 
     // Files converted at once: 1 to 8, or 0 for one per processor core. Read when a batch starts.
     void setFilesAtOnce(int n) { m_filesAtOnce = n; }
-    static int Resolve(int filesAtOnce);
     // How the output folder is made before each file: one level by default.
     void setFolderMaker(std::function<void(const QString&)> maker) { m_makeFolder = std::move(maker); }
 

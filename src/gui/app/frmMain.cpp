@@ -1,6 +1,5 @@
 #include "frmMain.h"
 
-#include "app/MainControls.h"
 #include "app/frmMenu.h"
 #include "convert/CommandBuilder.h"
 #include "convert/DOSOutputs.h"
@@ -13,8 +12,11 @@
 #include "settings/SetupIni.h"
 #include "settings/frmOptions.h"
 #include "skin/SkinArt.h"
+#include "ui/DropTarget.h"
 #include "ui/FolderDialog.h"
+#include "ui/GripLabel.h"
 #include "ui/HotArea.h"
+#include "ui/LinkLabel.h"
 #include "ui/ModalGuard.h"
 #include "ui/MsgBox.h"
 #include "ui/Sound.h"
@@ -43,32 +45,61 @@ frmMain::frmMain(const QString& programFolder, QWidget* parent)
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowTitle(QStringLiteral("Veltra WMA Converter"));
-    MainControls::CreateLooks(*this);
-    MainControls::Create(*this);
-    MainControls::ApplyStyle(*this);
-
-    connect(this, &SkinnedWindow::backgroundMoved, this, &frmMain::Form_MouseMove);
+    m_ui.setup(this);
+    connectControls();
 
     Form_Load();
     if (const QScreen* s = screen())
         move(s->availableGeometry().center() - rect().center());
 }
 
+void frmMain::connectControls()
+{
+    connect(this, &SkinnedWindow::backgroundMoved, this, &frmMain::Form_MouseMove);
+    for (int i = 0; i < 7; ++i) {
+        if (HotArea* a = m_ui.imgToolbar[i])
+            connect(a, &HotArea::clicked, this, [this, i] { imgToolbar_Click(i); });
+    }
+    for (int i = 0; i < 3; ++i)
+        connect(m_ui.imgMenu[i], &HotArea::clicked, this, [this, i] { imgMenu_Click(i); });
+    connect(m_ui.imgMin, &HotArea::clicked, this, &frmMain::imgMin_Click);
+    connect(m_ui.imgHelp, &HotArea::clicked, this, &frmMain::imgHelp_Click);
+    connect(m_ui.imgExit, &HotArea::clicked, this, &frmMain::imgExit_Click);
+    connect(m_ui.txtAction, &QLineEdit::textChanged, this, &frmMain::txtAction_Change);
+
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(m_ui.lstFile, signal, this, &frmMain::placardUpdate);
+    connect(m_ui.lstFile, &QAbstractItemModel::modelReset, this, &frmMain::placardUpdate);
+    connect(m_ui.drops, &DropTarget::dropped, this, &frmMain::DropFiles);
+
+    const std::pair<HotArea*, QComboBox*> drops[] = {{m_ui.picButtonOF, m_ui.cmbOF},
+                                                     {m_ui.picButtonBR, m_ui.cmbBR},
+                                                     {m_ui.picButtonR, m_ui.cmbR},
+                                                     {m_ui.picButtonChannel, m_ui.cmbChannel}};
+    for (const auto& [button, list] : drops)
+        connect(button, &HotArea::clicked, list, &QComboBox::showPopup);
+    connect(m_ui.imgBrowse, &HotArea::clicked, this, &frmMain::imgBrowse_Click);
+    connect(m_ui.imgConvert, &HotArea::clicked, this, &frmMain::imgConvert_Click);
+    connect(m_ui.imgStart, &HotArea::clicked, this, &frmMain::imgStart_Click);
+    connect(m_ui.imgAdd, &HotArea::clicked, this, &frmMain::imgAdd_Click);
+    connect(m_ui.imgRemove, &HotArea::clicked, this, &frmMain::imgRemove_Click);
+    connect(m_ui.picDrag, &HotArea::clicked, this, &frmMain::picDrag_Click);
+    connect(m_ui.lblFeed, &LinkLabel::clicked, this, &frmMain::lblFeed_Click);
+    connect(m_ui.lblWeb, &LinkLabel::clicked, this, &frmMain::lblWeb_Click);
+}
+
 void frmMain::Form_Load()
 {
     m_dialogs.Init(this);
-    m_dialogs.setProgramFolder(m_programFolder);
     setSkin(SkinArt::MainSkin());
     QCoreApplication::processEvents();
-    imgPB->resize(0, imgPB->height());
+    m_ui.imgPB->resize(0, m_ui.imgPB->height());
 
     m_batch = new BatchDriver(
-        lstFile, [this] { return conversionSettings(); }, this);
-    Timer1 = m_batch->Timer1;
-    objDOS = m_batch->objDOS;
+        m_ui.lstFile, [this] { return conversionSettings(); }, this);
     connect(m_batch, &BatchDriver::progressChanged, this, [this](int width, const QString& caption) {
-        imgPB->resize(width, imgPB->height());
-        lblPB->setText(caption);
+        m_ui.imgPB->resize(width, m_ui.imgPB->height());
+        m_ui.lblPB->setText(caption);
     });
     connect(m_batch, &BatchDriver::batchEnded, this, &frmMain::batchEnded);
     // An installed program makes its output folder with every missing level (its default lies under the
@@ -78,15 +109,16 @@ void frmMain::Form_Load()
     m_stopLooks[0] = SkinArt::StopButton(SkinArt::Look::Normal);
     m_stopLooks[1] = SkinArt::StopButton(SkinArt::Look::Light);
     m_stopLooks[2] = SkinArt::StopButton(SkinArt::Look::Dark);
+    m_convertLit = m_ui.imgConvert->litLook();
 
-    lblVersion->setStyleSheet(QStringLiteral("color: rgb(199, 227, 214);"));
-    lblWeb->setStyleSheet(QStringLiteral("color: rgb(0, 0, 0);"));
+    m_ui.lblVersion->setStyleSheet(QStringLiteral("color: rgb(199, 227, 214);"));
+    m_ui.lblWeb->setStyleSheet(QStringLiteral("color: rgb(0, 0, 0);"));
 
-    cmbBR->setCurrentIndex(8);
-    cmbR->setCurrentIndex(1);
-    cmbChannel->setCurrentIndex(1);
-    cmbOF->setCurrentIndex(1);
-    txtPath->setText(defaultOutputFolder());
+    m_ui.cmbBR->setCurrentIndex(8);
+    m_ui.cmbR->setCurrentIndex(1);
+    m_ui.cmbChannel->setCurrentIndex(1);
+    m_ui.cmbOF->setCurrentIndex(1);
+    m_ui.txtPath->setText(defaultOutputFolder());
 
     // Each field stands alone: one that cannot be applied keeps its default, the others still apply.
     if (SetupIni::Exists(m_places.settingsFolder)) {
@@ -95,19 +127,19 @@ void frmMain::Form_Load()
             if (index && *index >= -1 && *index < list->count())
                 list->setCurrentIndex(*index);
         };
-        apply(cmbBR, saved.bitrateIndex);
-        apply(cmbR, saved.rateIndex);
-        apply(cmbChannel, saved.channelIndex);
+        apply(m_ui.cmbBR, saved.bitrateIndex);
+        apply(m_ui.cmbR, saved.rateIndex);
+        apply(m_ui.cmbChannel, saved.channelIndex);
         if (saved.outputFolder)
-            txtPath->setText(*saved.outputFolder);
-        apply(cmbOF, saved.formatIndex);
+            m_ui.txtPath->setText(*saved.outputFolder);
+        apply(m_ui.cmbOF, saved.formatIndex);
     }
-    if (txtPath->text().isEmpty())
-        txtPath->setText(defaultOutputFolder());
+    if (m_ui.txtPath->text().isEmpty())
+        m_ui.txtPath->setText(defaultOutputFolder());
 
-    lblVersion->setText(
+    m_ui.lblVersion->setText(
         QStringLiteral("Ver %1.%2.%3").arg(VELTRA_VERSION_MAJOR).arg(VELTRA_VERSION_MINOR).arg(VELTRA_VERSION_PATCH));
-    lblWeb->setText(QStringLiteral("Veltra WMA Converter"));
+    m_ui.lblWeb->setText(QStringLiteral("Veltra WMA Converter"));
     OptionsIni::LoadOptions(m_places.settingsFolder, m_options);
     // Every control's font, the folder box's included, is scaled exactly once.
     GeometryPass();
@@ -116,11 +148,11 @@ void frmMain::Form_Load()
 void frmMain::SaveSetup()
 {
     SetupIni::Values v;
-    v.bitrateIndex = cmbBR->currentIndex();
-    v.rateIndex = cmbR->currentIndex();
-    v.channelIndex = cmbChannel->currentIndex();
-    v.outputFolder = txtPath->text();
-    v.formatIndex = cmbOF->currentIndex();
+    v.bitrateIndex = m_ui.cmbBR->currentIndex();
+    v.rateIndex = m_ui.cmbR->currentIndex();
+    v.channelIndex = m_ui.cmbChannel->currentIndex();
+    v.outputFolder = m_ui.txtPath->text();
+    v.formatIndex = m_ui.cmbOF->currentIndex();
     // An installed program's configuration folder may not exist yet.
     QDir().mkpath(m_places.settingsFolder);
     SetupIni::Save(m_places.settingsFolder, v);
@@ -168,7 +200,7 @@ frmMain::~frmMain()
 frmMenu* frmMain::popupMenus()
 {
     if (!m_menu) {
-        m_menu = new frmMenu(txtAction, [this] { RemoveAll(); });
+        m_menu = new frmMenu(m_ui.txtAction, [this] { RemoveAll(); });
         updateCommands();
     }
     return m_menu;
@@ -180,7 +212,7 @@ void frmMain::imgMenu_Click(int index)
     if (index < 0 || index > 2)
         return;
     // Directly under the painted entry, left-aligned with it.
-    const QRect r = imgMenu[index]->geometry();
+    const QRect r = m_ui.imgMenu[index]->geometry();
     const QPoint at = mapToGlobal(QPoint(r.left(), r.top() + r.height()));
     if (m_showPopup)
         m_showPopup(menus[index], at);
@@ -222,21 +254,21 @@ void frmMain::imgToolbar_Click(int index)
 void frmMain::txtAction_Change()
 {
     // Every word is tested in this order, each against the box as it is after the commands before.
-    if (txtAction->text() == QLatin1String("RemoveSelected"))
+    if (m_ui.txtAction->text() == QLatin1String("RemoveSelected"))
         imgRemove_Click();
-    if (txtAction->text() == QLatin1String("A"))
+    if (m_ui.txtAction->text() == QLatin1String("A"))
         About();
-    if (txtAction->text() == QLatin1String("AddaFile"))
+    if (m_ui.txtAction->text() == QLatin1String("AddaFile"))
         imgAdd_Click();
-    if (txtAction->text() == QLatin1String("menuAddaFolder"))
+    if (m_ui.txtAction->text() == QLatin1String("menuAddaFolder"))
         imgToolbar_Click(6);
-    if (txtAction->text() == QLatin1String("menuExit"))
+    if (m_ui.txtAction->text() == QLatin1String("menuExit"))
         imgExit_Click();
-    if (txtAction->text() == QLatin1String("menuHelp"))
+    if (m_ui.txtAction->text() == QLatin1String("menuHelp"))
         imgHelp_Click();
-    if (txtAction->text() == QLatin1String("menuOption"))
+    if (m_ui.txtAction->text() == QLatin1String("menuOption"))
         imgToolbar_Click(2);
-    txtAction->setText(QString());
+    m_ui.txtAction->setText(QString());
 }
 
 void frmMain::About()
@@ -253,7 +285,7 @@ void frmMain::imgHelp_Click()
     const QString help = m_programFolder + QStringLiteral("/help.chm");
     if (QFile::exists(help))
         QDesktopServices::openUrl(QUrl::fromLocalFile(help));
-    ClearLook(imgHelp);
+    m_ui.imgHelp->clearLook();
 }
 
 void frmMain::lblWeb_Click()
@@ -274,124 +306,31 @@ QString frmMain::defaultOutputFolder() const
     return m_places.defaultOutputFolder;
 }
 
-bool frmMain::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == picDrag || watched == LV->viewport()) {
-        switch (event->type()) {
-        case QEvent::DragEnter:
-        case QEvent::DragMove: {
-            auto* e = static_cast<QDragMoveEvent*>(event);
-            if (e->mimeData()->hasUrls()) {
-                e->setDropAction(Qt::CopyAction);
-                e->accept();
-            } else {
-                e->ignore();
-            }
-            return true;
-        }
-        case QEvent::Drop: {
-            auto* e = static_cast<QDropEvent*>(event);
-            e->setDropAction(Qt::CopyAction);
-            e->accept();
-            if (e->mimeData()->hasUrls())
-                DropFiles(e->mimeData()->urls());
-            return true;
-        }
-        default:
-            break;
-        }
-    }
-    if (event->type() == QEvent::MouseMove && (watched == lblFeed || watched == lblWeb || watched == lblVersion)) {
-        auto* me = static_cast<QMouseEvent*>(event);
-        if (watched == lblFeed) {
-            QFont f = lblFeed->font();
-            f.setBold(true);
-            lblFeed->setFont(f);
-        } else if (watched == lblVersion) {
-            // The version label drags like the title bar around it, without resetting anything.
-            BackgroundDrag(me->globalPosition().toPoint(), me->buttons());
-        }
-        // Handled here: a move over a label is not a move over the bare background.
-        return true;
-    } else if (event->type() == QEvent::MouseButtonRelease && (watched == lblFeed || watched == lblWeb)) {
-        auto* me = static_cast<QMouseEvent*>(event);
-        auto* label = static_cast<QLabel*>(watched);
-        if (me->button() == Qt::LeftButton && label->isEnabled() && label->rect().contains(me->position().toPoint())) {
-            if (watched == lblFeed)
-                lblFeed_Click();
-            else
-                lblWeb_Click();
-        }
-        return true;
-    } else if (event->type() == QEvent::MouseButtonPress && watched == lblVersion) {
-        auto* me = static_cast<QMouseEvent*>(event);
-        if (me->button() == Qt::LeftButton)
-            BeginDrag(me->globalPosition().toPoint());
-        return true;
-    } else if (event->type() == QEvent::MouseButtonRelease && watched == lblVersion) {
-        EndDrag();
-        return true;
-    }
-    return SkinnedWindow::eventFilter(watched, event);
-}
-
-void frmMain::imgMenu_MouseMove(int index)
-{
-    for (HotArea* a : imgMenu)
-        ClearLook(a);
-    if (index >= 0 && index < 3)
-        ShowLook(imgMenu[index], imgMenuData[index]);
-}
-
-void frmMain::imgToolbar_MouseMove(int index)
-{
-    imgToolbar_MouseDown();
-    if (index >= 0 && index < 7 && imgToolbar[index])
-        ShowLook(imgToolbar[index], imgButtonData[index]);
-}
-
-void frmMain::imgToolbar_MouseDown()
-{
-    for (HotArea* a : imgToolbar)
-        ClearLook(a);
-}
-
 void frmMain::Form_MouseMove()
 {
-    QFont f = lblFeed->font();
-    f.setBold(false);
-    lblFeed->setFont(f);
-    ClearLook(imgHelp);
-    ClearLook(imgExit);
-    for (HotArea* b : {picButtonChannel, picButtonR, picButtonOF, picButtonBR})
-        ShowLook(b, imgButton);
-    ClearLook(imgBrowse);
-    ClearLook(imgMin);
-    for (HotArea* a : imgToolbar)
-        ClearLook(a);
-    for (HotArea* a : imgMenu)
-        ClearLook(a);
+    m_ui.lblFeed->clearHover();
+    HotArea::ClearAll(this);
     updateCommands();
 }
 
 void frmMain::imgBrowse_Click()
 {
     const auto folder = FolderDialog::choose(this, QStringLiteral("Please select a folder:"));
-    txtPath->setText(folder && !folder->isEmpty() ? *folder : defaultOutputFolder());
+    m_ui.txtPath->setText(folder && !folder->isEmpty() ? *folder : defaultOutputFolder());
 }
 
 void frmMain::imgMin_Click()
 {
     showMinimized();
-    ClearLook(imgMin);
+    m_ui.imgMin->clearLook();
 }
 
 void frmMain::placardUpdate()
 {
     // During a scan the placard says so, whatever the list holds.
-    if (lblText->text() == QLatin1String("Searching Files..."))
+    if (m_ui.lblText->text() == QLatin1String("Searching Files..."))
         return;
-    picText->setVisible(lstFile->count() < 1);
+    m_ui.picText->setVisible(m_ui.lstFile->count() < 1);
 }
 
 void frmMain::imgAdd_Click()
@@ -403,7 +342,7 @@ void frmMain::imgAdd_Click()
         return;
     const QString chosen = m_dialogs.FileName();
     if (!chosen.isEmpty())
-        lstFile->append(chosen);
+        m_ui.lstFile->append(chosen);
     placardUpdate();
 }
 
@@ -413,11 +352,10 @@ void frmMain::picDrag_Click()
         return;
     QString folder;
     const QString chosen =
-        COMDLG::ShowOpenFile(this, QStringLiteral("Open Files"), folder, m_programFolder, QStringLiteral("*.*|*.*"),
-                             COMDLG::OFN_NOCHANGEDIR | COMDLG::OFN_LONGNAMES);
+        COMDLG::ShowOpenFile(this, QStringLiteral("Open Files"), folder, m_programFolder, QStringLiteral("*.*|*.*"));
     if (chosen.isEmpty())
         return;
-    lstFile->append(chosen);
+    m_ui.lstFile->append(chosen);
     placardUpdate();
 }
 
@@ -441,7 +379,7 @@ void frmMain::addHeld()
         if (h.searchFolders && QFileInfo(h.path).isDir()) {
             ScanFolder(h.path);
         } else {
-            lstFile->append(h.path);
+            m_ui.lstFile->append(h.path);
             added = true;
         }
     }
@@ -481,18 +419,18 @@ void frmMain::ScanFolder(const QString& folder)
     m_scanning = true;
     m_scanStopped = false;
     setListBusy(true);
-    lblText->setText(QStringLiteral("Searching Files..."));
-    picText->show();
+    m_ui.lblText->setText(QStringLiteral("Searching Files..."));
+    m_ui.picText->show();
     if (!folder.isEmpty()) {
-        lstAddFolder.clear();
+        QList<QString> found;
         // The Stop button ends the walk; what was found so far is kept.
-        FileSearch::SearchFolder(folder, lstAddFolder, [this] {
+        FileSearch::SearchFolder(folder, found, [this] {
             QCoreApplication::processEvents();
             return !m_scanStopped;
         });
-        lstFile->appendMany(lstAddFolder);
+        m_ui.lstFile->appendMany(found);
     }
-    lblText->setText(QStringLiteral("Drag & Drop Files Here"));
+    m_ui.lblText->setText(QStringLiteral("Drag & Drop Files Here"));
     m_scanning = false;
     setListBusy(false);
     placardUpdate();
@@ -502,13 +440,13 @@ void frmMain::imgRemove_Click()
 {
     if (m_listBusy || isConverting())
         return;
-    if (lstFile->count() >= 1) {
-        const QModelIndex current = LV->currentIndex();
+    if (m_ui.lstFile->count() >= 1) {
+        const QModelIndex current = m_ui.LV->currentIndex();
         if (current.isValid())
-            lstFile->removeAt(current.row());
+            m_ui.lstFile->removeAt(current.row());
     }
-    if (lstFile->count() < 1)
-        picText->show();
+    if (m_ui.lstFile->count() < 1)
+        m_ui.picText->show();
 }
 
 void frmMain::RemoveAll()
@@ -518,13 +456,13 @@ void frmMain::RemoveAll()
     setListBusy(true);
     // Rows go from the top in growing slices, with the window's events let through every 15 ms, so a
     // long list visibly empties while the window stays responsive.
-    int left = lstFile->count();
+    int left = m_ui.lstFile->count();
     int slice = 1;
     QElapsedTimer sinceYield;
     sinceYield.start();
     while (left > 0) {
         const int n = qMin(slice, left);
-        lstFile->removeFirst(n);
+        m_ui.lstFile->removeFirst(n);
         left -= n;
         if (sinceYield.elapsed() >= 15) {
             QCoreApplication::processEvents();
@@ -533,8 +471,8 @@ void frmMain::RemoveAll()
             slice = qMin(slice * 2, 8192);
         }
     }
-    lstFile->clear();
-    picText->show();
+    m_ui.lstFile->clear();
+    m_ui.picText->show();
     setListBusy(false);
 }
 
@@ -550,9 +488,9 @@ void frmMain::DropFiles(const QList<QUrl>& urls)
     }
     for (const QUrl& url : urls) {
         if (url.isLocalFile())
-            lstFile->append(url.toLocalFile());
+            m_ui.lstFile->append(url.toLocalFile());
     }
-    if (lstFile->count() >= 1) {
+    if (m_ui.lstFile->count() >= 1) {
         QCoreApplication::processEvents();
         placardUpdate();
     }
@@ -561,47 +499,33 @@ void frmMain::DropFiles(const QList<QUrl>& urls)
 void frmMain::updateCommands()
 {
     const bool converting = m_batch && m_batch->isConverting();
-    for (HotArea* a : imgMenu)
+    for (HotArea* a : m_ui.imgMenu)
         a->setDimWhenDisabled(true);
     for (int i = 0; i < 7; ++i) {
-        if (!imgToolbar[i])
+        if (!m_ui.imgToolbar[i])
             continue;
-        imgToolbar[i]->setDimWhenDisabled(true);
+        m_ui.imgToolbar[i]->setDimWhenDisabled(true);
         const bool changesTheList = i == 0 || i == 1 || i == 6;
-        imgToolbar[i]->setEnabled(!converting && !(m_listBusy && changesTheList));
+        m_ui.imgToolbar[i]->setEnabled(!converting && !(m_listBusy && changesTheList));
     }
-    for (HotArea* a : imgMenu)
+    for (HotArea* a : m_ui.imgMenu)
         a->setEnabled(!converting);
     if (m_menu) {
         for (QAction* a :
              {m_menu->menuAddaFile, m_menu->menuAddaFolder, m_menu->menuRemoveSelected, m_menu->menuRemoveAll})
             a->setEnabled(!m_listBusy);
     }
-    for (HotArea* a : {imgAdd, imgRemove})
+    for (HotArea* a : {m_ui.imgAdd, m_ui.imgRemove})
         a->setEnabled(!m_listBusy);
-    lblFeed->setEnabled(!converting);
+    m_ui.lblFeed->setEnabled(!converting);
     // The start button is the Stop button while a list converts or a folder is searched; during Remove
     // All it waits like the rest.
     const bool stops = converting || m_scanning;
-    imgConvert->setDimWhenDisabled(true);
-    imgConvert->setEnabled(stops || !m_listBusy);
-    if (stops)
-        ShowLook(imgConvert, m_stopLooks[0]);
-    else
-        ClearLook(imgConvert);
-}
-
-void frmMain::imgConvert_MouseMove()
-{
-    ShowLook(imgConvert, isConverting() || m_scanning ? m_stopLooks[1] : imgConvertData);
-}
-
-void frmMain::imgConvert_MouseDown()
-{
-    if (isConverting() || m_scanning)
-        ShowLook(imgConvert, m_stopLooks[2]);
-    else
-        ClearLook(imgConvert);
+    m_ui.imgConvert->setDimWhenDisabled(true);
+    m_ui.imgConvert->setEnabled(stops || !m_listBusy);
+    // While it stops, the start button wears the Stop button's looks.
+    m_ui.imgConvert->setLooks(stops ? m_stopLooks[1] : m_convertLit, stops ? m_stopLooks[2] : QPixmap());
+    m_ui.imgConvert->setRestingLook(stops ? m_stopLooks[0] : QPixmap());
 }
 
 void frmMain::imgConvert_Click()
@@ -621,7 +545,7 @@ void frmMain::imgStart_Click()
 {
     if (m_listBusy || isConverting())
         return;
-    if (lstFile->count() < 1) {
+    if (m_ui.lstFile->count() < 1) {
         MsgBox::show(QStringLiteral("Please add a file"), MsgBox::Icon::Exclamation, QStringLiteral("Add"));
         return;
     }
@@ -634,7 +558,7 @@ QString frmMain::outputFolder() const
 {
     // A relative folder is taken from where the program runs, once, so the tool writes to the folder
     // that opens at the end whatever either of them takes as its own current folder.
-    const QString text = txtPath->text();
+    const QString text = m_ui.txtPath->text();
     if (text.isEmpty() || QDir::isAbsolutePath(text))
         return text;
     return QDir::cleanPath(QDir::current().absoluteFilePath(text));
@@ -645,10 +569,10 @@ CommandBuilder::Request frmMain::conversionSettings() const
     CommandBuilder::Request request;
     request.programFolder = m_programFolder;
     request.outputFolder = outputFolder();
-    request.formatIndex = cmbOF->currentIndex();
-    request.bitrate = cmbBR->currentText();
-    request.sampleRate = cmbR->currentText();
-    request.channelIndex = cmbChannel->currentIndex();
+    request.formatIndex = m_ui.cmbOF->currentIndex();
+    request.bitrate = m_ui.cmbBR->currentText();
+    request.sampleRate = m_ui.cmbR->currentText();
+    request.channelIndex = m_ui.cmbChannel->currentIndex();
     request.options = m_options;
     return request;
 }
@@ -659,13 +583,13 @@ void frmMain::batchEnded(BatchDriver::End how, const QString& folder)
         QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
         if (m_options.SoundReminder == 0)
             Sound::play(m_programFolder + QStringLiteral("/sound.wav"));
-        picDrag->setVisible(true);
+        m_ui.picDrag->setVisible(true);
     }
-    for (HotArea* a : {imgAdd, imgRemove, imgStart, imgBrowse, imgConvert})
+    for (HotArea* a : {m_ui.imgAdd, m_ui.imgRemove, m_ui.imgStart, m_ui.imgBrowse, m_ui.imgConvert})
         a->setEnabled(true);
     updateCommands();
-    imgPB->resize(0, imgPB->height());
-    lblPB->setText(how == BatchDriver::End::Finished ? m_batch->outcome().label() : QStringLiteral("Stopped."));
+    m_ui.imgPB->resize(0, m_ui.imgPB->height());
+    m_ui.lblPB->setText(how == BatchDriver::End::Finished ? m_batch->outcome().label() : QStringLiteral("Stopped."));
     placardUpdate();
     if (!m_batch->outcome().failures().isEmpty())
         MsgBox::show(m_batch->outcome().failureMessage(), MsgBox::Icon::Warning);

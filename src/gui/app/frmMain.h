@@ -5,6 +5,8 @@
 #include "settings/OptionSettings.h"
 #include "settings/ProgramPlace.h"
 
+#include "app/MainUi.h"
+
 #include "ui/SkinnedWindow.h"
 
 #include <QPixmap>
@@ -13,16 +15,8 @@
 #include <QUrl>
 #include <functional>
 
-class DOSOutputs;
 class frmMenu;
 class QMenu;
-class FileQueue;
-class HotArea;
-class QComboBox;
-class QLabel;
-class QLineEdit;
-class QTimer;
-class QTreeView;
 
 // The main window: the file list, the output settings and the batch conversion, on a painted skin
 // whose buttons light up under the pointer. Controls keep the names the rest of the program and the
@@ -66,15 +60,11 @@ public:
     void setModalShower(ModalShower shower) { m_showModal = std::move(shower); }
 
     static constexpr const char* kHomePage = "https://www.veltrasoft.example/";
-    QLineEdit* txtAction = nullptr;
 
     // The start button: starts the list; while a list converts or a folder scan runs it is the Stop
     // button. imgStart only ever starts.
     void imgConvert_Click();
     void imgStart_Click();
-    // The start button's looks, which depend on whether it is the Stop button now.
-    void imgConvert_MouseMove();
-    void imgConvert_MouseDown();
 
     BatchDriver* batch() const { return m_batch; }
     bool isConverting() const { return m_batch->isConverting(); }
@@ -98,78 +88,27 @@ public:
     // Shows the window over the others, as a second start asks.
     void BringToFront();
     CCommonDialogs& commonDialogs() { return m_dialogs; }
-    QList<QString> lstAddFolder;
     const BatchOutcome& lastBatch() const { return m_batch->outcome(); }
 
-    // The queue and its view.
-    FileQueue* lstFile = nullptr;
-    QTreeView* LV = nullptr;
-    QLabel* picText = nullptr;
-    QLabel* lblText = nullptr;
-
-    // Output settings.
-    QComboBox* cmbOF = nullptr;
-    QComboBox* cmbBR = nullptr;
-    QComboBox* cmbR = nullptr;
-    QComboBox* cmbChannel = nullptr;
-    QLineEdit* txtPath = nullptr;
-
-    // Buttons and hot areas; imgToolbar is indexed 0 to 6, 5 unused.
-    HotArea* imgConvert = nullptr;
-    HotArea* imgStart = nullptr;
-    HotArea* imgAdd = nullptr;
-    HotArea* imgRemove = nullptr;
-    HotArea* imgBrowse = nullptr;
-    HotArea* imgToolbar[7] = {};
-    HotArea* imgMenu[3] = {};
-    HotArea* imgHelp = nullptr;
-    HotArea* imgMin = nullptr;
-    HotArea* imgExit = nullptr;
-    HotArea* picButtonOF = nullptr;
-    HotArea* picButtonBR = nullptr;
-    HotArea* picButtonR = nullptr;
-    HotArea* picButtonChannel = nullptr;
-    QLabel* lblFeed = nullptr;
-    QLabel* lblWeb = nullptr;
-    QLabel* lblVersion = nullptr;
-    QLabel* imgPB = nullptr;
-    QLabel* lblPB = nullptr;
-    QLabel* picDrag = nullptr;
-
-    // The hover pictures, held in memory for the whole run.
-    QPixmap imgMenuData[3];
-    QPixmap imgButtonData[7];
-    QPixmap imgConvertData;
-    QPixmap imgBrowseLight;
-    QPixmap imgBrowseDark;
-    QPixmap imgHelpLight;
-    QPixmap imgMinLight;
-    QPixmap imgExitLight;
-    QPixmap imgButton;
-    QPixmap imgButtonLight;
-
-    // Pointer feedback.
-    void imgMenu_MouseMove(int index);
-    void imgToolbar_MouseMove(int index);
-    void imgToolbar_MouseDown();
+    // A pointer move over the bare background: every painted button back to rest.
     void Form_MouseMove();
     void imgBrowse_Click();
     void imgMin_Click();
 
-    // The batch's start timer and its (first) runner.
-    QTimer* Timer1 = nullptr;
-    DOSOutputs* objDOS = nullptr;
+    // The controls, for the program's tools and tests.
+    MainUi& ui() { return m_ui; }
+    const MainUi& ui() const { return m_ui; }
 
 signals:
     // Raised when a batch has run its end steps.
     void batchFinished();
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:
     void Form_Load();
+    void connectControls();
     // Enables each command as the batch and the list allow, and gives the start button its look.
     void updateCommands();
     void batchEnded(BatchDriver::End how, const QString& outputFolder);
@@ -203,4 +142,6 @@ private:
     QStringList m_scratchFiles = {QStringLiteral("/tmp/tmpfile.wav"), QStringLiteral("/tmp/tmpfile1.mp3")};
     BatchDriver* m_batch = nullptr;
     QPixmap m_stopLooks[3]; // normal, lit, pressed
+    QPixmap m_convertLit;
+    MainUi m_ui;
 };

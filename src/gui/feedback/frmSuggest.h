@@ -1,13 +1,10 @@
 #pragma once
 
+#include "feedback/SuggestUi.h"
 #include "ui/SkinnedWindow.h"
 
-class HotArea;
-class QLabel;
-class QLineEdit;
 class QNetworkAccessManager;
 class QNetworkReply;
-class QPushButton;
 
 // The feedback form: name, e-mail address and comment, sent once per opening as one request.
 class frmSuggest : public SkinnedWindow
@@ -16,19 +13,8 @@ class frmSuggest : public SkinnedWindow
 public:
     explicit frmSuggest(QWidget* parent = nullptr);
 
-    QLineEdit* txtName = nullptr;
-    QLineEdit* txtEMail = nullptr;
-    QLineEdit* txtComment = nullptr;
-    QLabel* lblSending = nullptr;
-    HotArea* imgSend = nullptr;
-    HotArea* imgBack = nullptr;
-    HotArea* imgExit = nullptr;
-    QPushButton* Command1 = nullptr;
-    QPushButton* Command2 = nullptr;
-
-    QPixmap imgSendLight;
-    QPixmap imgBackLight;
-    QPixmap imgExitLight;
+    // The controls, for tests.
+    SuggestUi& ui() { return m_ui; }
 
     void Command1_Click();
 
@@ -49,4 +35,5 @@ private:
     void showStatus(const QString& text);
 
     QNetworkAccessManager* wb = nullptr;
+    SuggestUi m_ui;
 };

@@ -33,9 +33,8 @@ QString NormalisedFolder(const QString& initialFolder, const QString& programFol
 }
 
 QString ShowOpenFile(QWidget* owner, const QString& title, QString& initialFolder, const QString& programFolder,
-                     const QString& filter, quint32 flags)
+                     const QString& filter)
 {
-    Q_UNUSED(flags); // the dialog never moves the process's current folder here
     initialFolder = NormalisedFolder(initialFolder, programFolder);
     DialogSeam::FileRequest request;
     request.title = title;

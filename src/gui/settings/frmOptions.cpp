@@ -1,6 +1,5 @@
 #include "frmOptions.h"
 
-#include "convert/BatchDriver.h"
 #include "settings/NumberRules.h"
 #include "settings/OptionsIni.h"
 #include "skin/SkinArt.h"
@@ -32,17 +31,6 @@ QCheckBox::indicator:checked { background: #23b3a0; border-color: #40d6be; }
 QToolTip { background: #243142; color: #e6edf3; border: 1px solid #23b3a0; padding: 3px; }
 )";
 
-QLineEdit* timeBox(QWidget* parent, const char* name, const QRect& r)
-{
-    auto* box = new QLineEdit(QStringLiteral("0"), parent);
-    box->setObjectName(QString::fromLatin1(name));
-    box->setGeometry(r);
-    QFont f(SkinArt::FontFamily());
-    f.setPointSizeF(8);
-    box->setFont(f);
-    return box;
-}
-
 double value(const QLineEdit* box)
 {
     return NumberRules::LeadingNumber(box->text());
@@ -59,82 +47,29 @@ frmOptions::frmOptions(OptionSettings& options, const QString& programFolder, QW
     f.setPointSizeF(8);
     setFont(f);
 
-    cmbSR = new QComboBox(this);
-    cmbSR->setObjectName(QStringLiteral("cmbSR"));
-    cmbSR->setGeometry(146, 34, 163, 20);
-    cmbSR->addItems({QStringLiteral("ON"), QStringLiteral("OFF")});
-    chkMC = new QCheckBox(QStringLiteral("Music Cutter"), this);
-    chkMC->setObjectName(QStringLiteral("chkMC"));
-    chkMC->setGeometry(146, 64, 13, 13);
-    txtFromH = timeBox(this, "txtFromH", {94, 85, 19, 18});
-    txtFromM = timeBox(this, "txtFromM", {160, 85, 31, 18});
-    txtFromS = timeBox(this, "txtFromS", {230, 85, 43, 18});
-    txtToH = timeBox(this, "txtToH", {94, 109, 19, 18});
-    txtToM = timeBox(this, "txtToM", {160, 109, 31, 18});
-    txtToS = timeBox(this, "txtToS", {230, 109, 43, 18});
-    cmbFiles = new QComboBox(this);
-    cmbFiles->setObjectName(QStringLiteral("cmbFiles"));
-    cmbFiles->setGeometry(146, 132, 163, 20);
-    const int cores = BatchDriver::Resolve(0);
-    cmbFiles->addItem(QStringLiteral("Auto (%1 %2)").arg(cores).arg(cores == 1 ? "core" : "cores"));
-    for (int n = 1; n <= 8; ++n)
-        cmbFiles->addItem(QString::number(n));
-    cmbFiles->setToolTip(QStringLiteral("How many files convert at the same time; Auto takes one per processor core"));
-    setTabOrder(cmbSR, chkMC);
-    QWidget* previous = chkMC;
-    for (QLineEdit* box : timeBoxes()) {
-        setTabOrder(previous, box);
-        previous = box;
-    }
-    setTabOrder(previous, cmbFiles);
+    m_ui.setup(this);
 
-    picButtonBR = HotArea::create(this, "picButtonBR", {290, 35, 19, 19});
-    picButtonFiles = HotArea::create(this, "picButtonFiles", {290, 133, 19, 19});
-    imgOK = HotArea::create(this, "imgOK", {166, 162, 58, 18});
-    imgBack = HotArea::create(this, "imgBack", {246, 162, 58, 18}, QStringLiteral("Back"));
-    imgExit = HotArea::create(this, "imgExit", {299, 11, 15, 15}, QStringLiteral("Exit"));
-    imgExit->setCursor(QCursor(SkinArt::HandCursor(), 6, 0));
-
-    using SkinArt::Look;
-    imgOKLight = SkinArt::DialogButton(QStringLiteral("OK"), Look::Light);
-    imgBackLight = SkinArt::DialogButton(QStringLiteral("Back"), Look::Light);
-    imgExitLight = SkinArt::CloseButton(Look::Light);
-    imgButton = SkinArt::DropButton(Look::Normal);
-    imgButtonLight = SkinArt::DropButton(Look::Light);
-    picButtonBR->setPixmap(imgButton);
-    picButtonFiles->setPixmap(imgButton);
-
-    connect(imgOK, &HotArea::mouseMoved, this, [this] { ShowLook(imgOK, imgOKLight); });
-    connect(imgBack, &HotArea::mouseMoved, this, [this] { ShowLook(imgBack, imgBackLight); });
-    connect(imgExit, &HotArea::mouseMoved, this, [this] { ShowLook(imgExit, imgExitLight); });
-    connect(picButtonBR, &HotArea::mouseMoved, this, [this] { ShowLook(picButtonBR, imgButtonLight); });
-    connect(picButtonBR, &HotArea::clicked, cmbSR, &QComboBox::showPopup);
-    connect(picButtonFiles, &HotArea::mouseMoved, this, [this] { ShowLook(picButtonFiles, imgButtonLight); });
-    connect(picButtonFiles, &HotArea::clicked, cmbFiles, &QComboBox::showPopup);
-    connect(imgOK, &HotArea::clicked, this, &frmOptions::imgOK_Click);
-    connect(imgBack, &HotArea::clicked, this, &frmOptions::imgBack_Click);
-    connect(imgExit, &HotArea::clicked, this, &frmOptions::imgBack_Click);
-    connect(chkMC, &QCheckBox::clicked, this, &frmOptions::chkMC_Click);
+    connect(m_ui.picButtonBR, &HotArea::clicked, m_ui.cmbSR, &QComboBox::showPopup);
+    connect(m_ui.picButtonFiles, &HotArea::clicked, m_ui.cmbFiles, &QComboBox::showPopup);
+    connect(m_ui.imgOK, &HotArea::clicked, this, &frmOptions::imgOK_Click);
+    connect(m_ui.imgBack, &HotArea::clicked, this, &frmOptions::imgBack_Click);
+    connect(m_ui.imgExit, &HotArea::clicked, this, &frmOptions::imgBack_Click);
+    connect(m_ui.chkMC, &QCheckBox::clicked, this, &frmOptions::chkMC_Click);
     connect(this, &SkinnedWindow::backgroundMoved, this, &frmOptions::Form_MouseMove);
     setStyleSheet(QString::fromLatin1(kStyle));
 
     Form_Load();
 }
 
-QList<QLineEdit*> frmOptions::timeBoxes() const
-{
-    return {txtFromH, txtFromM, txtFromS, txtToH, txtToM, txtToS};
-}
-
 void frmOptions::Form_Load()
 {
     setSkin(SkinArt::OptionsSkin());
     GeometryPass();
-    cmbSR->setCurrentIndex(m_options.SoundReminder);
-    cmbFiles->setCurrentIndex(qBound(0, int(m_options.FilesAtOnce), 8));
-    chkMC->setChecked(m_options.MusicCutter != 0);
-    const bool on = chkMC->isChecked();
-    for (QLineEdit* box : timeBoxes())
+    m_ui.cmbSR->setCurrentIndex(m_options.SoundReminder);
+    m_ui.cmbFiles->setCurrentIndex(qBound(0, int(m_options.FilesAtOnce), 8));
+    m_ui.chkMC->setChecked(m_options.MusicCutter != 0);
+    const bool on = m_ui.chkMC->isChecked();
+    for (QLineEdit* box : m_ui.timeBoxes())
         box->setEnabled(on);
     if (!on)
         return;
@@ -145,23 +80,19 @@ void frmOptions::Form_Load()
         m->setText(QString::number(minutes));
         s->setText(QString::number(qint64(std::floor(x - 3600.0 * hours - 60.0 * minutes))));
     };
-    fill(m_options.CutFrom, txtFromH, txtFromM, txtFromS);
-    fill(m_options.CutDuration, txtToH, txtToM, txtToS);
+    fill(m_options.CutFrom, m_ui.txtFromH, m_ui.txtFromM, m_ui.txtFromS);
+    fill(m_options.CutDuration, m_ui.txtToH, m_ui.txtToM, m_ui.txtToS);
 }
 
 void frmOptions::Form_MouseMove()
 {
-    ClearLook(imgExit);
-    ClearLook(imgBack);
-    ClearLook(imgOK);
-    ShowLook(picButtonBR, imgButton);
-    ShowLook(picButtonFiles, imgButton);
+    HotArea::ClearAll(this);
 }
 
 void frmOptions::chkMC_Click()
 {
-    const bool on = chkMC->isChecked();
-    for (QLineEdit* box : timeBoxes())
+    const bool on = m_ui.chkMC->isChecked();
+    for (QLineEdit* box : m_ui.timeBoxes())
         box->setEnabled(on);
 }
 
@@ -171,10 +102,10 @@ void frmOptions::imgOK_Click()
     {
         QLineEdit* box;
         const char* message;
-    } checks[] = {{txtFromM, "Minutes must less than 60"},
-                  {txtToM, "Minutes must less than 60"},
-                  {txtFromS, "Seconds must less than 60"},
-                  {txtToS, "Seconds must less than 60"}};
+    } checks[] = {{m_ui.txtFromM, "Minutes must less than 60"},
+                  {m_ui.txtToM, "Minutes must less than 60"},
+                  {m_ui.txtFromS, "Seconds must less than 60"},
+                  {m_ui.txtToS, "Seconds must less than 60"}};
     for (const auto& c : checks) {
         if (value(c.box) > 59) {
             MsgBox::show(QString::fromLatin1(c.message), MsgBox::Icon::Warning, QStringLiteral("Min"));
@@ -183,20 +114,20 @@ void frmOptions::imgOK_Click()
         }
     }
     bool allZero = true;
-    for (QLineEdit* box : timeBoxes())
+    for (QLineEdit* box : m_ui.timeBoxes())
         allZero = allZero && value(box) == 0;
     if (allZero)
-        chkMC->setChecked(false);
+        m_ui.chkMC->setChecked(false);
 
-    m_options.SoundReminder = qint16(qMax(0, cmbSR->currentIndex()));
-    m_options.MusicCutter = chkMC->isChecked() ? 1 : 0;
+    m_options.SoundReminder = qint16(qMax(0, m_ui.cmbSR->currentIndex()));
+    m_options.MusicCutter = m_ui.chkMC->isChecked() ? 1 : 0;
     const auto seconds = [](QLineEdit* h, QLineEdit* m, QLineEdit* s, qint32 fallback) {
         const auto v = NumberRules::ToInt32(3600 * value(h) + 60 * value(m) + value(s));
         return v ? qint32(*v) : fallback;
     };
-    m_options.CutFrom = seconds(txtFromH, txtFromM, txtFromS, m_options.CutFrom);
-    m_options.CutDuration = seconds(txtToH, txtToM, txtToS, m_options.CutDuration);
-    m_options.FilesAtOnce = qint32(qMax(0, cmbFiles->currentIndex()));
+    m_options.CutFrom = seconds(m_ui.txtFromH, m_ui.txtFromM, m_ui.txtFromS, m_options.CutFrom);
+    m_options.CutDuration = seconds(m_ui.txtToH, m_ui.txtToM, m_ui.txtToS, m_options.CutDuration);
+    m_options.FilesAtOnce = qint32(qMax(0, m_ui.cmbFiles->currentIndex()));
     QDir().mkpath(m_programFolder);
     OptionsIni::SaveOptions(m_programFolder, m_options);
     close();

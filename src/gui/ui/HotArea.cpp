@@ -2,10 +2,13 @@
 
 #include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <cstring>
 
-HotArea::HotArea(QWidget* parent) : QLabel(parent)
+HotArea::HotArea(QWidget* parent) : QAbstractButton(parent)
 {
     setMouseTracking(true);
+    setFocusPolicy(Qt::NoFocus);
 }
 
 HotArea* HotArea::create(QWidget* parent, const char* name, const QRect& rect, const QString& tip)
@@ -18,32 +21,83 @@ HotArea* HotArea::create(QWidget* parent, const char* name, const QRect& rect, c
     return a;
 }
 
+void HotArea::setLooks(const QPixmap& lit, std::optional<QPixmap> pressed)
+{
+    m_lit = lit;
+    m_pressed = std::move(pressed);
+}
+
+void HotArea::setRestingLook(const QPixmap& resting)
+{
+    const bool atRest = m_shown.cacheKey() == m_resting.cacheKey();
+    m_resting = resting;
+    if (atRest)
+        show(m_resting);
+}
+
+void HotArea::show(const QPixmap& look)
+{
+    if (look.cacheKey() == m_shown.cacheKey())
+        return;
+    m_shown = look;
+    update();
+}
+
+void HotArea::showLit()
+{
+    clearGroup();
+    show(m_lit);
+}
+
+void HotArea::clearLook()
+{
+    show(m_resting);
+}
+
+void HotArea::ClearAll(QWidget* window)
+{
+    for (HotArea* a : window->findChildren<HotArea*>())
+        a->clearLook();
+}
+
 void HotArea::mouseMoveEvent(QMouseEvent* event)
 {
+    QAbstractButton::mouseMoveEvent(event);
+    if (!m_lit.isNull() || m_group)
+        showLit();
     emit mouseMoved();
     event->accept();
 }
 
+void HotArea::clearGroup()
+{
+    if (!m_group || !parentWidget())
+        return;
+    for (HotArea* other : parentWidget()->findChildren<HotArea*>(Qt::FindDirectChildrenOnly)) {
+        if (other->m_group && std::strcmp(other->m_group, m_group) == 0)
+            other->clearLook();
+    }
+}
+
 void HotArea::mousePressEvent(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton)
-        emit pressed();
+    if (event->button() == Qt::LeftButton && m_pressed) {
+        clearGroup();
+        show(*m_pressed);
+    }
+    QAbstractButton::mousePressEvent(event);
     event->accept();
 }
 
-void HotArea::mouseReleaseEvent(QMouseEvent* event)
+void HotArea::paintEvent(QPaintEvent*)
 {
-    event->accept();
-    if (event->button() == Qt::LeftButton && isEnabled() && rect().contains(event->position().toPoint()))
-        emit clicked();
-}
-
-void HotArea::paintEvent(QPaintEvent* event)
-{
-    QLabel::paintEvent(event);
+    QPainter p(this);
+    if (!m_shown.isNull()) {
+        const QSize size = m_shown.deviceIndependentSize().toSize();
+        p.drawPixmap(QStyle::alignedRect(layoutDirection(), Qt::AlignLeft | Qt::AlignVCenter, size, rect()), m_shown);
+    }
     if (!m_dim || isEnabled())
         return;
-    QPainter p(this);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(24, 32, 43, 165));

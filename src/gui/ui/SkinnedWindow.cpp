@@ -64,18 +64,6 @@ void SkinnedWindow::GeometryPass(double tx, double ty)
     }
 }
 
-void SkinnedWindow::ShowLook(QLabel* hotArea, const QPixmap& look)
-{
-    if (hotArea)
-        hotArea->setPixmap(look);
-}
-
-void SkinnedWindow::ClearLook(QLabel* hotArea)
-{
-    if (hotArea)
-        hotArea->setPixmap(QPixmap());
-}
-
 void SkinnedWindow::ExecModal()
 {
     setWindowModality(Qt::ApplicationModal);

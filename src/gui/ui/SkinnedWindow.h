@@ -4,11 +4,8 @@
 #include <QPoint>
 #include <QWidget>
 
-class QLabel;
-
 // A frameless window whose face is one painted picture: the key colour is cut out of its shape (clicks
-// there reach whatever lies behind), it is dragged by its bare background, and its hot areas show and
-// clear pictures borrowed from memory.
+// there reach whatever lies behind), and it is dragged by its bare background.
 class SkinnedWindow : public QWidget
 {
     Q_OBJECT
@@ -27,9 +24,6 @@ public:
     // fonts are scaled by tx / 15. Runs once, at load.
     void GeometryPass(double tx, double ty);
     void GeometryPass() { GeometryPass(twipsPerPixelX(), twipsPerPixelY()); }
-
-    static void ShowLook(QLabel* hotArea, const QPixmap& look);
-    static void ClearLook(QLabel* hotArea);
 
     // Shows the window modally, centred on the screen, and returns when it has been closed.
     void ExecModal();

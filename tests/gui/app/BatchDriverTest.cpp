@@ -36,7 +36,7 @@ protected:
     {
         Sound::setPlayer([this](const QString& p) { sounds.append(p); });
         window = std::make_unique<frmMain>(folder.path());
-        window->txtPath->setText(folder.file("out"));
+        window->ui().txtPath->setText(folder.file("out"));
         // One file at a time, as the program converts with "Files at once" at 1.
         window->options().FilesAtOnce = 1;
     }
@@ -82,9 +82,9 @@ TEST_F(BatchDriver, StartWithAnEmptyListAsksForAFileAndLocksNothing)
     EXPECT_EQ(boxes.shown()[0].text, QStringLiteral("Please add a file"));
     EXPECT_EQ(boxes.shown()[0].title, QStringLiteral("Add"));
     EXPECT_EQ(boxes.shown()[0].icon, MsgBox::Icon::Exclamation);
-    EXPECT_TRUE(window->imgConvert->isEnabled());
-    EXPECT_TRUE(window->imgToolbar[0]->isEnabled());
-    EXPECT_FALSE(window->Timer1->isActive());
+    EXPECT_TRUE(window->ui().imgConvert->isEnabled());
+    EXPECT_TRUE(window->ui().imgToolbar[0]->isEnabled());
+    EXPECT_FALSE(window->batch()->Timer1->isActive());
 }
 
 TEST_F(BatchDriver, OneFileConvertsWithProgressThenTheWindowUnlocks)
@@ -92,31 +92,33 @@ TEST_F(BatchDriver, OneFileConvertsWithProgressThenTheWindowUnlocks)
     ScopedEnv ops("FAKE_TOOL_OPS", "out:  Duration: 00:00:10.00, start\\n;sleep:30;"
                                    "out:size= 1kB time=00:00:05.00 bitrate\\r;sleep:30;touch");
     QStringList captions;
-    QObject::connect(window->objDOS, &DOSOutputs::ReceiveOutputs, [&] { captions.append(window->lblPB->text()); });
-    window->lstFile->append(folder.file("song.one.wav"));
+    QObject::connect(window->batch()->objDOS, &DOSOutputs::ReceiveOutputs,
+                     [&] { captions.append(window->ui().lblPB->text()); });
+    window->ui().lstFile->append(folder.file("song.one.wav"));
 
     QSignalSpy finished(window.get(), &frmMain::batchFinished);
     window->imgConvert_Click();
-    for (HotArea* a : {window->imgToolbar[0], window->imgToolbar[6], window->imgToolbar[4], window->imgMenu[1]})
+    for (HotArea* a :
+         {window->ui().imgToolbar[0], window->ui().imgToolbar[6], window->ui().imgToolbar[4], window->ui().imgMenu[1]})
         EXPECT_FALSE(a->isEnabled());
-    EXPECT_FALSE(window->lblFeed->isEnabled());
-    EXPECT_TRUE(window->imgConvert->isEnabled()) << "the start button is the Stop button now";
-    EXPECT_FALSE(window->imgConvert->pixmap().isNull());
-    EXPECT_EQ(window->lblPB->text(), QStringLiteral("0%")) << "the label keeps its text until the first report";
+    EXPECT_FALSE(window->ui().lblFeed->isEnabled());
+    EXPECT_TRUE(window->ui().imgConvert->isEnabled()) << "the start button is the Stop button now";
+    EXPECT_FALSE(window->ui().imgConvert->look().isNull());
+    EXPECT_EQ(window->ui().lblPB->text(), QStringLiteral("0%")) << "the label keeps its text until the first report";
     ASSERT_TRUE(finished.wait(30000));
 
     EXPECT_TRUE(captions.contains(QStringLiteral("50%")));
-    EXPECT_EQ(window->lstFile->count(), 0);
+    EXPECT_EQ(window->ui().lstFile->count(), 0);
     EXPECT_TRUE(QFile::exists(folder.file("out/song.one.wma")));
-    EXPECT_EQ(window->lblPB->text(), QStringLiteral("Done."));
-    EXPECT_EQ(window->imgPB->width(), 0);
+    EXPECT_EQ(window->ui().lblPB->text(), QStringLiteral("Done."));
+    EXPECT_EQ(window->ui().imgPB->width(), 0);
     EXPECT_EQ(window->batch()->lTotalSeconds, 0);
     EXPECT_EQ(opened.urls, QList<QUrl>{QUrl::fromLocalFile(folder.file("out"))});
     EXPECT_EQ(sounds, QStringList{folder.file("sound.wav")});
-    EXPECT_TRUE(window->imgConvert->isEnabled());
-    EXPECT_TRUE(window->imgToolbar[6]->isEnabled());
-    EXPECT_TRUE(window->lblFeed->isEnabled());
-    EXPECT_FALSE(window->picDrag->isHidden());
+    EXPECT_TRUE(window->ui().imgConvert->isEnabled());
+    EXPECT_TRUE(window->ui().imgToolbar[6]->isEnabled());
+    EXPECT_TRUE(window->ui().lblFeed->isEnabled());
+    EXPECT_FALSE(window->ui().picDrag->isHidden());
     EXPECT_TRUE(boxes.shown().isEmpty());
 }
 
@@ -126,12 +128,12 @@ TEST_F(BatchDriver, SeveralFilesRunInOrderAndTheSamePathTwiceConvertsTwice)
     window->options().SoundReminder = 1;
     const QStringList inputs = {folder.file("a.wav"), folder.file("b.flac"), folder.file("a.wav")};
     for (const QString& in : inputs)
-        window->lstFile->append(in);
+        window->ui().lstFile->append(in);
     ASSERT_TRUE(runBatch());
     EXPECT_EQ(loggedInputs(), inputs);
     EXPECT_EQ(window->lastBatch().converted(), 3);
     EXPECT_TRUE(sounds.isEmpty()) << "the reminder is off";
-    EXPECT_EQ(window->lblPB->text(), QStringLiteral("Done."));
+    EXPECT_EQ(window->ui().lblPB->text(), QStringLiteral("Done."));
 }
 
 TEST_F(BatchDriver, ALibraryConvertedIntoItselfGetsOneWholeNamedOutputPerTrackAndKeepsEveryOriginal)
@@ -149,18 +151,18 @@ TEST_F(BatchDriver, ALibraryConvertedIntoItselfGetsOneWholeNamedOutputPerTrackAn
     }
     QList<QString> inputs;
     FileSearch::SearchFolder(lib.path(), inputs);
-    window->lstFile->appendMany(inputs);
-    window->cmbOF->setCurrentIndex(0); // MP3
+    window->ui().lstFile->appendMany(inputs);
+    window->ui().cmbOF->setCurrentIndex(0); // MP3
     // A relative folder is where the program runs from, for the tool and for the folder opened at the end.
     const QString before = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(folder.path()));
-    window->txtPath->setText(QStringLiteral("lib"));
+    window->ui().txtPath->setText(QStringLiteral("lib"));
     const bool ended = runBatch();
     QDir::setCurrent(before);
     ASSERT_TRUE(ended);
 
     EXPECT_EQ(window->lastBatch().converted(), 8);
-    EXPECT_TRUE(window->lstFile->isEmpty());
+    EXPECT_TRUE(window->ui().lstFile->isEmpty());
     for (const char* out : {"a (2).mp3", "a (3).mp3", "Track 1.mp3", "Track 2.mp3", "Track 10.mp3", "01. Jenny.mp3",
                             "01. Jenny (2).mp3", "02. Mr. Brightside.mp3"})
         EXPECT_TRUE(QFile::exists(lib.filePath(QString::fromLatin1(out)))) << out;
@@ -173,11 +175,11 @@ TEST_F(BatchDriver, ALibraryConvertedIntoItselfGetsOneWholeNamedOutputPerTrackAn
 TEST_F(BatchDriver, FilesAddedWhileABatchRunsJoinIt)
 {
     ScopedEnv ops("FAKE_TOOL_OPS", "logto:" + folder.file("log.txt").toUtf8() + ";sleep:100;touch");
-    window->lstFile->append(folder.file("first.wav"));
-    QTimer::singleShot(150, [&] { window->lstFile->append(folder.file("late.wav")); });
+    window->ui().lstFile->append(folder.file("first.wav"));
+    QTimer::singleShot(150, [&] { window->ui().lstFile->append(folder.file("late.wav")); });
     ASSERT_TRUE(runBatch());
     EXPECT_EQ(loggedInputs(), (QStringList{folder.file("first.wav"), folder.file("late.wav")}));
-    EXPECT_EQ(window->lstFile->count(), 0);
+    EXPECT_EQ(window->ui().lstFile->count(), 0);
 }
 
 TEST_F(BatchDriver, FailedConversionsAreReportedAndPutBackNeverCountedDone)
@@ -186,12 +188,12 @@ TEST_F(BatchDriver, FailedConversionsAreReportedAndPutBackNeverCountedDone)
     ScopedEnv ops("FAKE_TOOL_OPS", "out:working\\n;failif:/b.;touchif:/a.;touchif:/e.;touchif:/c.;"
                                    "out:Something broke\\r\\n");
     for (const char* name : {"a.wav", "b.wav", "c.wav", "d.wav", "e.wav"})
-        window->lstFile->append(folder.file(name));
+        window->ui().lstFile->append(folder.file(name));
     ASSERT_TRUE(runBatch());
 
     EXPECT_EQ(window->lastBatch().converted(), 3);
-    EXPECT_EQ(window->lstFile->paths(), (QList<QString>{folder.file("b.wav"), folder.file("d.wav")}));
-    EXPECT_EQ(window->lblPB->text(), QStringLiteral("2 failed."));
+    EXPECT_EQ(window->ui().lstFile->paths(), (QList<QString>{folder.file("b.wav"), folder.file("d.wav")}));
+    EXPECT_EQ(window->ui().lblPB->text(), QStringLiteral("2 failed."));
     ASSERT_EQ(boxes.shown().size(), 1);
     const MsgBox::Shown& box = boxes.shown()[0];
     EXPECT_EQ(box.icon, MsgBox::Icon::Warning);
@@ -203,27 +205,27 @@ TEST_F(BatchDriver, FailedConversionsAreReportedAndPutBackNeverCountedDone)
 TEST_F(BatchDriver, ToolKilledBySignalIsAFailure)
 {
     ScopedEnv ops("FAKE_TOOL_OPS", "touch;kill:9");
-    window->lstFile->append(folder.file("x.wav"));
+    window->ui().lstFile->append(folder.file("x.wav"));
     ASSERT_TRUE(runBatch());
     ASSERT_EQ(window->lastBatch().failures().size(), 1);
     EXPECT_EQ(window->lastBatch().failures()[0].lastLine, QStringLiteral("The conversion tool was ended by signal 9."));
-    EXPECT_EQ(window->lstFile->count(), 1);
+    EXPECT_EQ(window->ui().lstFile->count(), 1);
 }
 
 TEST_F(BatchDriver, AToolThatCannotStartEndsTheBatchAndUnlocksTheWindowWithTheFileAtTheHead)
 {
     QFile::remove(folder.toolPath());
-    window->lstFile->append(folder.file("x.wav"));
-    window->lstFile->append(folder.file("y.wav"));
+    window->ui().lstFile->append(folder.file("x.wav"));
+    window->ui().lstFile->append(folder.file("y.wav"));
     ASSERT_TRUE(runBatch(10000));
     ASSERT_EQ(boxes.shown().size(), 1);
     EXPECT_EQ(boxes.shown()[0].text, QStringLiteral("File or command not found"));
-    EXPECT_EQ(window->lstFile->paths(), (QList<QString>{folder.file("x.wav"), folder.file("y.wav")}));
+    EXPECT_EQ(window->ui().lstFile->paths(), (QList<QString>{folder.file("x.wav"), folder.file("y.wav")}));
     EXPECT_FALSE(window->isConverting());
-    EXPECT_TRUE(window->imgConvert->isEnabled());
-    EXPECT_TRUE(window->imgToolbar[0]->isEnabled());
-    EXPECT_TRUE(window->imgMenu[0]->isEnabled());
-    EXPECT_TRUE(window->lblFeed->isEnabled());
+    EXPECT_TRUE(window->ui().imgConvert->isEnabled());
+    EXPECT_TRUE(window->ui().imgToolbar[0]->isEnabled());
+    EXPECT_TRUE(window->ui().imgMenu[0]->isEnabled());
+    EXPECT_TRUE(window->ui().lblFeed->isEnabled());
     EXPECT_TRUE(opened.urls.isEmpty());
     EXPECT_TRUE(sounds.isEmpty());
 }
@@ -244,7 +246,7 @@ TEST_F(BatchDriver, StopEndsTheToolsGroupAtOnceAndKeepsEveryFileNotConverted)
                                        ";out:  Duration: 00:01:00.00, start\n;sleep:30000;touch");
     const QStringList inputs = {folder.file("first.wav"), folder.file("second.wav"), folder.file("third.wav")};
     for (const QString& in : inputs)
-        window->lstFile->append(in);
+        window->ui().lstFile->append(in);
     QSignalSpy finished(window.get(), &frmMain::batchFinished);
     window->imgConvert_Click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(folder.file("child.pid")); }, 10000));
@@ -260,13 +262,13 @@ TEST_F(BatchDriver, StopEndsTheToolsGroupAtOnceAndKeepsEveryFileNotConverted)
     EXPECT_TRUE(finished.count() == 1 || finished.wait(500));
     EXPECT_LT(clock.elapsed(), 500);
     EXPECT_FALSE(window->isConverting());
-    EXPECT_EQ(window->lstFile->paths(), (QList<QString>{inputs[1], inputs[2], inputs[0]}));
-    EXPECT_EQ(window->lblPB->text(), QStringLiteral("Stopped."));
+    EXPECT_EQ(window->ui().lstFile->paths(), (QList<QString>{inputs[1], inputs[2], inputs[0]}));
+    EXPECT_EQ(window->ui().lblPB->text(), QStringLiteral("Stopped."));
     EXPECT_TRUE(sounds.isEmpty());
     EXPECT_TRUE(opened.urls.isEmpty());
     ASSERT_EQ(boxes.shown().size(), 1) << "the earlier failure is reported";
     EXPECT_TRUE(boxes.shown()[0].text.contains(inputs[0]));
-    EXPECT_TRUE(window->imgToolbar[0]->isEnabled());
+    EXPECT_TRUE(window->ui().imgToolbar[0]->isEnabled());
     // The signal went to the whole group: the tool's own child ends too.
     EXPECT_TRUE(QTest::qWaitFor([&] { return zombieOrGone(child); }, 3000));
     EXPECT_TRUE(QTest::qWaitFor([] { return !ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe")); }, 3000));
@@ -279,8 +281,8 @@ TEST_F(BatchDriver, AToolThatIgnoresStopIsKilledAndItsPartFileRemovedButAnOlderO
     // and leaves a part file beside that output.
     ScopedEnv ops("FAKE_TOOL_OPS",
                   "first:" + folder.file("ran-once").toUtf8() + ";ignoreterm;part;out:started\n;sleep:30000;touch");
-    window->lstFile->append(folder.file("second.wav"));
-    window->lstFile->append(folder.file("second.wav"));
+    window->ui().lstFile->append(folder.file("second.wav"));
+    window->ui().lstFile->append(folder.file("second.wav"));
     QSignalSpy finished(window.get(), &frmMain::batchFinished);
     window->imgConvert_Click();
     const QString output = folder.file("out/second.wma");
@@ -293,7 +295,7 @@ TEST_F(BatchDriver, AToolThatIgnoresStopIsKilledAndItsPartFileRemovedButAnOlderO
     ASSERT_FALSE(older.isEmpty());
     window->imgConvert_Click(); // Stop
     EXPECT_TRUE(finished.count() == 1 || finished.wait(500));
-    EXPECT_EQ(window->lstFile->paths(), QList<QString>{folder.file("second.wav")});
+    EXPECT_EQ(window->ui().lstFile->paths(), QList<QString>{folder.file("second.wav")});
     EXPECT_TRUE(ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe"))) << "SIGTERM is ignored";
     // Two seconds later it is killed, and what it left half-written goes.
     EXPECT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(part); }, 6000));
@@ -307,7 +309,7 @@ TEST_F(BatchDriver, ProgressAndTheEndOfTheBatchGoOnWhileAModalDialogIsOpen)
 {
     ScopedEnv ops("FAKE_TOOL_OPS", "out:  Duration: 00:00:10.00, start\\n;sleep:300;out:time=00:00:02.00 \\r;"
                                    "sleep:300;out:time=00:00:05.00 \\r;sleep:300;touch");
-    window->lstFile->append(folder.file("a.wav"));
+    window->ui().lstFile->append(folder.file("a.wav"));
     QStringList captionsWhileModal;
     bool endedWhileModal = false;
     QDialog dialog(window.get());
@@ -324,7 +326,7 @@ TEST_F(BatchDriver, ProgressAndTheEndOfTheBatchGoOnWhileAModalDialogIsOpen)
     // loop of its own would be frozen under it.
     bool closed = false;
     bool opened = false;
-    QObject::connect(window->objDOS, &DOSOutputs::ReceiveOutputs, [&] {
+    QObject::connect(window->batch()->objDOS, &DOSOutputs::ReceiveOutputs, [&] {
         if (std::exchange(opened, true))
             return;
         QTimer::singleShot(0, [&] {
@@ -338,7 +340,7 @@ TEST_F(BatchDriver, ProgressAndTheEndOfTheBatchGoOnWhileAModalDialogIsOpen)
     EXPECT_TRUE(captionsWhileModal.contains(QStringLiteral("20%")));
     EXPECT_TRUE(captionsWhileModal.contains(QStringLiteral("50%")));
     EXPECT_TRUE(endedWhileModal);
-    EXPECT_EQ(window->lblPB->text(), QStringLiteral("Done."));
+    EXPECT_EQ(window->ui().lblPB->text(), QStringLiteral("Done."));
 }
 
 TEST_F(BatchDriver, ThousandFilesRunWithoutTheCallDepthGrowing)
@@ -346,10 +348,10 @@ TEST_F(BatchDriver, ThousandFilesRunWithoutTheCallDepthGrowing)
     ScopedEnv ops("FAKE_TOOL_OPS", "touch");
     window->options().SoundReminder = 1;
     for (int i = 0; i < 1000; ++i)
-        window->lstFile->append(folder.file(QStringLiteral("f%1.wav").arg(i)));
+        window->ui().lstFile->append(folder.file(QStringLiteral("f%1.wav").arg(i)));
     quintptr deepest = ~quintptr(0);
     quintptr shallowest = 0;
-    QObject::connect(window->objDOS, &DOSOutputs::CommandOver, [&] {
+    QObject::connect(window->batch()->objDOS, &DOSOutputs::CommandOver, [&] {
         const auto sp = reinterpret_cast<quintptr>(__builtin_frame_address(0));
         deepest = std::min(deepest, sp);
         shallowest = std::max(shallowest, sp);
@@ -420,17 +422,17 @@ TEST_F(BatchDriver, SeveralAtOnceNeverRunMoreToolsThanSlotsAndStartInListOrder)
     QList<QString> inputs;
     for (int i = 0; i < 8; ++i)
         inputs.append(folder.file(QStringLiteral("t%1.wav").arg(i)));
-    window->lstFile->appendMany(inputs);
+    window->ui().lstFile->appendMany(inputs);
     QList<QString> started;
     QObject::connect(window->batch(), &::BatchDriver::fileStarted, [&](const QString& input, int row) {
         started.append(input);
-        EXPECT_EQ(window->lstFile->at(row), input) << "the files converting are the first rows";
+        EXPECT_EQ(window->ui().lstFile->at(row), input) << "the files converting are the first rows";
     });
     int mostProgressRows = 0;
-    QObject::connect(window->lstFile, &QAbstractItemModel::dataChanged, [&] {
+    QObject::connect(window->ui().lstFile, &QAbstractItemModel::dataChanged, [&] {
         int rows = 0;
-        for (int r = 0; r < window->lstFile->count(); ++r)
-            rows += window->lstFile->rowProgress(r) >= 0;
+        for (int r = 0; r < window->ui().lstFile->count(); ++r)
+            rows += window->ui().lstFile->rowProgress(r) >= 0;
         mostProgressRows = std::max(mostProgressRows, rows);
     });
     ASSERT_TRUE(runBatch());
@@ -440,9 +442,9 @@ TEST_F(BatchDriver, SeveralAtOnceNeverRunMoreToolsThanSlotsAndStartInListOrder)
     EXPECT_EQ(mostAtOnce(ran), 3);
     EXPECT_EQ(window->lastBatch().converted(), 8);
     EXPECT_EQ(mostProgressRows, 3) << "each row being converted shows how far it has come";
-    EXPECT_EQ(window->lblPB->text(), QStringLiteral("Done."));
-    for (int r = 0; r < window->lstFile->count(); ++r)
-        EXPECT_EQ(window->lstFile->rowProgress(r), -1);
+    EXPECT_EQ(window->ui().lblPB->text(), QStringLiteral("Done."));
+    for (int r = 0; r < window->ui().lstFile->count(); ++r)
+        EXPECT_EQ(window->ui().lstFile->rowProgress(r), -1);
 }
 
 TEST_F(BatchDriver, SeveralAtOnceAFailureInOneSlotComesBackAndTheBatchEndsAfterTheLastSlot)
@@ -452,12 +454,12 @@ TEST_F(BatchDriver, SeveralAtOnceAFailureInOneSlotComesBackAndTheBatchEndsAfterT
     window->options().FilesAtOnce = 2;
     const QList<QString> inputs = {folder.file("slow.wav"), folder.file("bad.wav"), folder.file("c.wav"),
                                    folder.file("d.wav")};
-    window->lstFile->appendMany(inputs);
+    window->ui().lstFile->appendMany(inputs);
     QSignalSpy finished(window.get(), &frmMain::batchFinished);
     window->imgConvert_Click();
     ASSERT_TRUE(finished.wait(30000));
     EXPECT_EQ(window->lastBatch().converted(), 3);
-    EXPECT_EQ(window->lstFile->paths(), QList<QString>{folder.file("bad.wav")});
+    EXPECT_EQ(window->ui().lstFile->paths(), QList<QString>{folder.file("bad.wav")});
     for (const char* out : {"out/slow.wma", "out/c.wma", "out/d.wma"})
         EXPECT_TRUE(QFile::exists(folder.file(out))) << out << " was written before the batch ended";
     ASSERT_EQ(boxes.shown().size(), 1);
@@ -472,15 +474,15 @@ TEST_F(BatchDriver, SeveralAtOnceStopEndsEveryToolAndKeepsAllTheirFiles)
     QList<QString> inputs;
     for (int i = 0; i < 5; ++i)
         inputs.append(folder.file(QStringLiteral("s%1.wav").arg(i)));
-    window->lstFile->appendMany(inputs);
+    window->ui().lstFile->appendMany(inputs);
     QSignalSpy finished(window.get(), &frmMain::batchFinished);
     window->imgConvert_Click();
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->batch()->running() == 3; }, 10000));
     QTest::qWait(200);
     window->imgConvert_Click(); // Stop
     EXPECT_TRUE(finished.count() == 1 || finished.wait(500));
-    EXPECT_EQ(window->lstFile->paths(), inputs);
-    EXPECT_EQ(window->lblPB->text(), QStringLiteral("Stopped."));
+    EXPECT_EQ(window->ui().lstFile->paths(), inputs);
+    EXPECT_EQ(window->ui().lblPB->text(), QStringLiteral("Stopped."));
     EXPECT_TRUE(QTest::qWaitFor([] { return !ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe")); }, 3000));
     EXPECT_TRUE(QDir(folder.file("out")).isEmpty());
 }
@@ -490,7 +492,7 @@ TEST_F(BatchDriver, SeveralAtOnceTheSamePathTwiceNeverConvertsInTwoToolsAtOnceAn
     const QByteArray log = folder.file("spans.txt").toUtf8();
     ScopedEnv ops("FAKE_TOOL_OPS", "begin:" + log + ";sleep:200;touch;end:" + log);
     window->options().FilesAtOnce = 2;
-    window->lstFile->appendMany({folder.file("x.wav"), folder.file("x.wav"), folder.file("y.wav")});
+    window->ui().lstFile->appendMany({folder.file("x.wav"), folder.file("x.wav"), folder.file("y.wav")});
     QSignalSpy finished(window.get(), &frmMain::batchFinished);
     window->imgConvert_Click();
     QTimer::singleShot(300, [&] {
@@ -510,7 +512,7 @@ TEST_F(BatchDriver, SeveralAtOnceTheSamePathTwiceNeverConvertsInTwoToolsAtOnceAn
     EXPECT_GE(xs[1].begin, xs[0].end) << "the second copy waited for the first";
     EXPECT_EQ(ran.last().input, folder.file("dropped.wav"));
     EXPECT_EQ(window->lastBatch().converted(), 4);
-    EXPECT_TRUE(window->lstFile->isEmpty());
+    EXPECT_TRUE(window->ui().lstFile->isEmpty());
 }
 
 } // namespace

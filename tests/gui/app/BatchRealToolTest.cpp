@@ -24,7 +24,7 @@ protected:
     {
         Sound::setPlayer([](const QString&) {});
         window = std::make_unique<frmMain>(folder.path());
-        window->txtPath->setText(folder.file("out"));
+        window->ui().txtPath->setText(folder.file("out"));
     }
     void TearDown() override
     {
@@ -50,14 +50,14 @@ TEST_F(RealBatch, ThreeInputsBecomeThreeOutputsWithTheChosenFormatRateAndChannel
 {
     for (const char* name : {"one.wav", "two.wav", "three.wav"}) {
         ASSERT_TRUE(makeTone(folder.file(name), 2));
-        window->lstFile->append(folder.file(name));
+        window->ui().lstFile->append(folder.file(name));
     }
-    window->cmbOF->setCurrentIndex(0);      // MP3
-    window->cmbR->setCurrentIndex(4);       // 22050
-    window->cmbChannel->setCurrentIndex(0); // Mono
+    window->ui().cmbOF->setCurrentIndex(0);      // MP3
+    window->ui().cmbR->setCurrentIndex(4);       // 22050
+    window->ui().cmbChannel->setCurrentIndex(0); // Mono
     ASSERT_TRUE(runBatch());
-    EXPECT_EQ(window->lblPB->text(), QStringLiteral("Done."));
-    EXPECT_EQ(window->lstFile->count(), 0);
+    EXPECT_EQ(window->ui().lblPB->text(), QStringLiteral("Done."));
+    EXPECT_EQ(window->ui().lstFile->count(), 0);
     EXPECT_TRUE(boxes.shown().isEmpty());
     for (const char* name : {"one", "two", "three"}) {
         const QString out = folder.file(QStringLiteral("out/%1.mp3").arg(QLatin1String(name)));
@@ -70,13 +70,13 @@ TEST_F(RealBatch, ThreeInputsBecomeThreeOutputsWithTheChosenFormatRateAndChannel
 TEST_F(RealBatch, TheCutterGivesOutputsOfTheCutLength)
 {
     ASSERT_TRUE(makeTone(folder.file("long.wav"), 6));
-    window->lstFile->append(folder.file("long.wav"));
-    window->cmbOF->setCurrentIndex(3); // WAV: its length is exact
+    window->ui().lstFile->append(folder.file("long.wav"));
+    window->ui().cmbOF->setCurrentIndex(3); // WAV: its length is exact
     window->options().MusicCutter = 1;
     window->options().CutFrom = 1;
     window->options().CutDuration = 2;
     ASSERT_TRUE(runBatch());
-    EXPECT_EQ(window->lblPB->text(), QStringLiteral("Done."));
+    EXPECT_EQ(window->ui().lblPB->text(), QStringLiteral("Done."));
     EXPECT_NEAR(probe(folder.file("out/long.wav"), QStringLiteral("duration")).toDouble(), 2.0, 0.05);
 }
 
@@ -84,11 +84,11 @@ TEST_F(RealBatch, AmrChosenGivesAmrFilesAndDone)
 {
     for (const char* name : {"voice.wav", "memo.wav"}) {
         ASSERT_TRUE(makeTone(folder.file(name), 2));
-        window->lstFile->append(folder.file(name));
+        window->ui().lstFile->append(folder.file(name));
     }
-    window->cmbOF->setCurrentIndex(7); // AMR
+    window->ui().cmbOF->setCurrentIndex(7); // AMR
     ASSERT_TRUE(runBatch());
-    EXPECT_EQ(window->lblPB->text(), QStringLiteral("Done."));
+    EXPECT_EQ(window->ui().lblPB->text(), QStringLiteral("Done."));
     for (const char* name : {"voice", "memo"}) {
         const QString out = folder.file(QStringLiteral("out/%1.amr").arg(QLatin1String(name)));
         EXPECT_EQ(probe(out, QStringLiteral("codec_name")), QStringLiteral("amr_nb")) << name;
@@ -99,12 +99,12 @@ TEST_F(RealBatch, AmrChosenGivesAmrFilesAndDone)
 TEST_F(RealBatch, AnUnsupportedRateFailsAndTheFileComesBack)
 {
     ASSERT_TRUE(makeTone(folder.file("odd.wav"), 1));
-    window->lstFile->append(folder.file("odd.wav"));
-    window->cmbOF->setCurrentIndex(0);
-    window->cmbR->setCurrentIndex(6); // 12050 Hz, which MP3 cannot carry
+    window->ui().lstFile->append(folder.file("odd.wav"));
+    window->ui().cmbOF->setCurrentIndex(0);
+    window->ui().cmbR->setCurrentIndex(6); // 12050 Hz, which MP3 cannot carry
     ASSERT_TRUE(runBatch());
-    EXPECT_EQ(window->lblPB->text(), QStringLiteral("1 failed."));
-    EXPECT_EQ(window->lstFile->paths(), QList<QString>{folder.file("odd.wav")});
+    EXPECT_EQ(window->ui().lblPB->text(), QStringLiteral("1 failed."));
+    EXPECT_EQ(window->ui().lstFile->paths(), QList<QString>{folder.file("odd.wav")});
     ASSERT_EQ(boxes.shown().size(), 1);
     EXPECT_TRUE(boxes.shown()[0].text.contains(folder.file("odd.wav")));
     EXPECT_TRUE(boxes.shown()[0].text.contains("the encoder cannot take 12050 Hz"))

@@ -47,7 +47,7 @@ protected:
         DialogSeam::setFileAnswerer({});
         FolderDialog::setAnswerer({});
     }
-    void say(const char* word) { window->txtAction->setText(QString::fromLatin1(word)); }
+    void say(const char* word) { window->ui().txtAction->setText(QString::fromLatin1(word)); }
 
     QTemporaryDir dir;
     MsgBoxRecorder boxes;
@@ -65,7 +65,7 @@ TEST_F(Commands, EachWordRunsItsCommandAndTheBoxIsEmptiedAfter)
     say("menuOption");
     say("menuHelp");
     say("A");
-    EXPECT_TRUE(window->txtAction->text().isEmpty());
+    EXPECT_TRUE(window->ui().txtAction->text().isEmpty());
     EXPECT_EQ(ran, (QStringList{"open:Open Files", "folder", "options"}));
     EXPECT_EQ(opened.urls, QList<QUrl>{QUrl::fromLocalFile(dir.filePath(QStringLiteral("help.chm")))});
     ASSERT_EQ(boxes.shown().size(), 1);
@@ -73,10 +73,10 @@ TEST_F(Commands, EachWordRunsItsCommandAndTheBoxIsEmptiedAfter)
     EXPECT_EQ(boxes.shown()[0].icon, MsgBox::Icon::None);
     EXPECT_EQ(boxes.shown()[0].title, QStringLiteral("Veltra WMA Converter"));
 
-    window->lstFile->appendMany({QStringLiteral("/m/A"), QStringLiteral("/m/B")});
-    window->LV->setCurrentIndex(window->lstFile->index(0, 0));
+    window->ui().lstFile->appendMany({QStringLiteral("/m/A"), QStringLiteral("/m/B")});
+    window->ui().LV->setCurrentIndex(window->ui().lstFile->index(0, 0));
     say("RemoveSelected");
-    EXPECT_EQ(window->lstFile->paths(), QList<QString>{QStringLiteral("/m/B")});
+    EXPECT_EQ(window->ui().lstFile->paths(), QList<QString>{QStringLiteral("/m/B")});
 
     say("menuExit");
     EXPECT_EQ(ran.last(), QStringLiteral("ended"));
@@ -94,17 +94,17 @@ TEST_F(Commands, UnknownWordsRunNothingAndTheSameItemTwiceRunsTwice)
     menus->menuA->trigger();
     menus->menuA->trigger();
     EXPECT_EQ(boxes.shown().size(), 2);
-    EXPECT_TRUE(window->txtAction->text().isEmpty());
+    EXPECT_TRUE(window->ui().txtAction->text().isEmpty());
 }
 
 TEST_F(Commands, RemoveAllWritesNoWord)
 {
     QStringList words;
-    QObject::connect(window->txtAction, &QLineEdit::textChanged, [&](const QString& t) { words.append(t); });
-    window->lstFile->appendMany({QStringLiteral("/m/A"), QStringLiteral("/m/B")});
+    QObject::connect(window->ui().txtAction, &QLineEdit::textChanged, [&](const QString& t) { words.append(t); });
+    window->ui().lstFile->appendMany({QStringLiteral("/m/A"), QStringLiteral("/m/B")});
     window->popupMenus()->menuRemoveAll->trigger();
     EXPECT_TRUE(words.isEmpty());
-    EXPECT_EQ(window->lstFile->count(), 0);
+    EXPECT_EQ(window->ui().lstFile->count(), 0);
 }
 
 TEST_F(Commands, MenusCarryTheirExactCaptions)
@@ -127,13 +127,13 @@ TEST_F(Commands, MenuBarPopupsOpenUnderTheirEntryAndRemoveAtThePointer)
 {
     window->show();
     for (int i = 0; i < 3; ++i)
-        QTest::mouseClick(window->imgMenu[i], Qt::LeftButton);
+        QTest::mouseClick(window->ui().imgMenu[i], Qt::LeftButton);
     ASSERT_EQ(popups.size(), 3);
     EXPECT_EQ(popups[0].first, window->popupMenus()->menuFile);
     EXPECT_EQ(popups[1].first, window->popupMenus()->menuOptions);
     EXPECT_EQ(popups[2].first, window->popupMenus()->menuAbout);
     EXPECT_EQ(popups[1].second, window->mapToGlobal(QPoint(60, 31 + 15)));
-    QTest::mouseClick(window->imgToolbar[1], Qt::LeftButton);
+    QTest::mouseClick(window->ui().imgToolbar[1], Qt::LeftButton);
     EXPECT_EQ(popups.last().first, window->popupMenus()->menuRemove);
 }
 
@@ -141,26 +141,26 @@ TEST_F(Commands, ToolbarButtonsRunTheirCommands)
 {
     QFile(dir.filePath(QStringLiteral("help.chm"))).open(QIODevice::WriteOnly);
     for (int i : {0, 6, 2, 3})
-        QTest::mouseClick(window->imgToolbar[i], Qt::LeftButton);
+        QTest::mouseClick(window->ui().imgToolbar[i], Qt::LeftButton);
     window->imgToolbar_Click(5);
     EXPECT_EQ(ran, (QStringList{"open:Open Files", "folder", "options"}));
     EXPECT_EQ(opened.urls.size(), 1);
-    QTest::mouseClick(window->imgToolbar[4], Qt::LeftButton);
+    QTest::mouseClick(window->ui().imgToolbar[4], Qt::LeftButton);
     EXPECT_EQ(ran.last(), QStringLiteral("ended"));
 }
 
 TEST_F(Commands, HelpWebLinkFeedbackAndMinimise)
 {
     window->show();
-    QTest::mouseMove(window->windowHandle(), window->imgHelp->geometry().center());
+    QTest::mouseMove(window->windowHandle(), window->ui().imgHelp->geometry().center());
     window->imgHelp_Click(); // no help file beside the program: nothing opens
     EXPECT_TRUE(opened.urls.isEmpty());
-    EXPECT_TRUE(window->imgHelp->pixmap().isNull()) << "the help button is cleared all the same";
-    QTest::mouseClick(window->lblWeb, Qt::LeftButton);
+    EXPECT_TRUE(window->ui().imgHelp->look().isNull()) << "the help button is cleared all the same";
+    QTest::mouseClick(window->ui().lblWeb, Qt::LeftButton);
     EXPECT_EQ(opened.urls, QList<QUrl>{QUrl(QString::fromLatin1(frmMain::kHomePage))});
-    QTest::mouseClick(window->lblFeed, Qt::LeftButton);
+    QTest::mouseClick(window->ui().lblFeed, Qt::LeftButton);
     EXPECT_EQ(ran, QStringList{"feedback"});
-    QTest::mouseClick(window->imgMin, Qt::LeftButton);
+    QTest::mouseClick(window->ui().imgMin, Qt::LeftButton);
     EXPECT_TRUE(window->isMinimized() || window->windowState().testFlag(Qt::WindowMinimized));
 }
 

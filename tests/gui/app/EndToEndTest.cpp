@@ -56,7 +56,7 @@ TEST(EndToEnd, TwoFilesThroughTheFileMenuBecomeMp3sAndTheExitSavesTheSettings)
     frmMain window(folder.path());
     window.setProcessEnder([&] { ++ended; });
     window.setScratchFiles({});
-    window.txtPath->setText(folder.file("converted"));
+    window.ui().txtPath->setText(folder.file("converted"));
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
@@ -70,24 +70,24 @@ TEST(EndToEnd, TwoFilesThroughTheFileMenuBecomeMp3sAndTheExitSavesTheSettings)
             QTest::mouseClick(menu, Qt::LeftButton, {}, item.center());
             picked = true;
         });
-        clickAt(&window, window.imgMenu[0]);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return picked && window.lstFile->count() == i + 1; }, 5000));
+        clickAt(&window, window.ui().imgMenu[0]);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return picked && window.ui().lstFile->count() == i + 1; }, 5000));
     }
-    ASSERT_EQ(window.lstFile->paths(), (QList<QString>{folder.file("first.wav"), folder.file("second take.wav")}));
-    EXPECT_TRUE(window.picText->isHidden());
+    ASSERT_EQ(window.ui().lstFile->paths(), (QList<QString>{folder.file("first.wav"), folder.file("second take.wav")}));
+    EXPECT_TRUE(window.ui().picText->isHidden());
 
-    clickAt(&window, window.picButtonOF);
-    QAbstractItemView* list = window.cmbOF->view();
+    clickAt(&window, window.ui().picButtonOF);
+    QAbstractItemView* list = window.ui().cmbOF->view();
     ASSERT_TRUE(QTest::qWaitFor([&] { return list->isVisible(); }, 5000));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(0, 0)).center());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window.cmbOF->currentText() == QLatin1String("MP3"); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.ui().cmbOF->currentText() == QLatin1String("MP3"); }, 5000));
 
     QSignalSpy finished(&window, &frmMain::batchFinished);
-    clickAt(&window, window.imgConvert);
+    clickAt(&window, window.ui().imgConvert);
     ASSERT_TRUE(finished.wait(120000));
-    EXPECT_EQ(window.lblPB->text(), QStringLiteral("Done."));
-    EXPECT_EQ(window.lstFile->count(), 0);
-    EXPECT_FALSE(window.picText->isHidden());
+    EXPECT_EQ(window.ui().lblPB->text(), QStringLiteral("Done."));
+    EXPECT_EQ(window.ui().lstFile->count(), 0);
+    EXPECT_FALSE(window.ui().picText->isHidden());
     EXPECT_TRUE(boxes.shown().isEmpty());
     EXPECT_EQ(sounds, QStringList{folder.file("sound.wav")});
     EXPECT_EQ(opened.urls, QList<QUrl>{QUrl::fromLocalFile(folder.file("converted"))});
@@ -97,7 +97,7 @@ TEST(EndToEnd, TwoFilesThroughTheFileMenuBecomeMp3sAndTheExitSavesTheSettings)
         EXPECT_EQ(probe(out, QStringLiteral("sample_rate")), QStringLiteral("44100")) << name;
     }
 
-    clickAt(&window, window.imgExit);
+    clickAt(&window, window.ui().imgExit);
     EXPECT_EQ(ended, 1);
     QFile setup(SetupIni::FilePath(folder.path()));
     ASSERT_TRUE(setup.open(QIODevice::ReadOnly));

@@ -44,12 +44,12 @@ protected:
     // The list view and the queue are one model; this checks the view really shows it.
     void expectListShows(const QList<QString>& paths)
     {
-        EXPECT_EQ(window->lstFile->paths(), paths);
-        const QAbstractItemModel* shown = window->LV->model();
+        EXPECT_EQ(window->ui().lstFile->paths(), paths);
+        const QAbstractItemModel* shown = window->ui().LV->model();
         ASSERT_EQ(shown->rowCount(), paths.size());
         for (int i = 0; i < paths.size(); ++i)
             EXPECT_EQ(shown->index(i, 0).data().toString(), paths[i]);
-        EXPECT_EQ(window->picText->isVisibleTo(window.get()), paths.isEmpty());
+        EXPECT_EQ(window->ui().picText->isVisibleTo(window.get()), paths.isEmpty());
     }
 
     // A drop as a real drag delivers it: an enter that must be accepted, then the drop.
@@ -76,15 +76,15 @@ protected:
 
 TEST_F(FileListCommands, AddFilesAppendsWhatTheDialogChoseAndKeepsDuplicates)
 {
-    EXPECT_FALSE(window->picText->isHidden());
+    EXPECT_FALSE(window->ui().picText->isHidden());
     window->imgAdd_Click(); // cancelled
     expectListShows({});
     answers = {QStringLiteral("/m/song.flac"), QStringLiteral("/m/song.flac"), QStringLiteral("/m/tune.ra")};
     for (int i = 0; i < 3; ++i)
         window->imgAdd_Click();
     expectListShows({QStringLiteral("/m/song.flac"), QStringLiteral("/m/song.flac"), QStringLiteral("/m/tune.ra")});
-    EXPECT_EQ(window->LV->model()->index(0, 1).data().toString(), QStringLiteral("FLAC"));
-    EXPECT_EQ(window->LV->model()->index(2, 1).data().toString(), QStringLiteral("RA"));
+    EXPECT_EQ(window->ui().LV->model()->index(0, 1).data().toString(), QStringLiteral("FLAC"));
+    EXPECT_EQ(window->ui().LV->model()->index(2, 1).data().toString(), QStringLiteral("RA"));
     ASSERT_EQ(requests.size(), 4);
     EXPECT_EQ(requests[0].title, QStringLiteral("Open Files"));
     EXPECT_EQ(requests[2].folder, QStringLiteral("/m"));
@@ -109,36 +109,36 @@ TEST_F(FileListCommands, DroppedFilesJoinInTheDraggedOrderOnTheListOrTheDropZone
                     QUrl::fromLocalFile(QStringLiteral("/m/b c.wav")),
                     QUrl(QStringLiteral("https://example.org/x.mp3"))});
     std::unique_ptr<QMimeData> owner(files);
-    ASSERT_TRUE(drop(window->LV->viewport(), files));
+    ASSERT_TRUE(drop(window->ui().LV->viewport(), files));
     const QList<QString> three = {QStringLiteral("/m/c.wav"), QStringLiteral("/m/a.wav"), QStringLiteral("/m/b c.wav")};
     expectListShows(three);
-    ASSERT_TRUE(drop(window->picDrag, files));
+    ASSERT_TRUE(drop(window->ui().picDrag, files));
     expectListShows(three + three);
 
     QMimeData folderDrop;
     folderDrop.setUrls({QUrl::fromLocalFile(folder.path())});
-    ASSERT_TRUE(drop(window->LV->viewport(), &folderDrop));
-    EXPECT_EQ(window->lstFile->paths().last(), folder.path()) << "a folder is one row";
+    ASSERT_TRUE(drop(window->ui().LV->viewport(), &folderDrop));
+    EXPECT_EQ(window->ui().lstFile->paths().last(), folder.path()) << "a folder is one row";
 
     QMimeData text;
     text.setText(QStringLiteral("/m/not-a-file.wav"));
-    EXPECT_FALSE(drop(window->LV->viewport(), &text));
-    EXPECT_EQ(window->lstFile->count(), 7);
+    EXPECT_FALSE(drop(window->ui().LV->viewport(), &text));
+    EXPECT_EQ(window->ui().lstFile->count(), 7);
 }
 
 TEST_F(FileListCommands, RemoveSelectedTakesOnlyTheCurrentRow)
 {
     window->imgRemove_Click(); // empty list: nothing happens
     for (const char* p : {"/m/A", "/m/B", "/m/C"})
-        window->lstFile->append(QString::fromLatin1(p));
+        window->ui().lstFile->append(QString::fromLatin1(p));
     window->imgRemove_Click(); // no row selected
-    EXPECT_EQ(window->lstFile->count(), 3);
-    window->LV->setCurrentIndex(window->lstFile->index(1, 0));
+    EXPECT_EQ(window->ui().lstFile->count(), 3);
+    window->ui().LV->setCurrentIndex(window->ui().lstFile->index(1, 0));
     window->imgRemove_Click();
     expectListShows({QStringLiteral("/m/A"), QStringLiteral("/m/C")});
-    window->LV->setCurrentIndex(window->lstFile->index(1, 0));
+    window->ui().LV->setCurrentIndex(window->ui().lstFile->index(1, 0));
     window->imgRemove_Click();
-    window->LV->setCurrentIndex(window->lstFile->index(0, 0));
+    window->ui().LV->setCurrentIndex(window->ui().lstFile->index(0, 0));
     window->imgRemove_Click();
     expectListShows({});
 }
@@ -148,7 +148,7 @@ TEST_F(FileListCommands, RemoveAllEmptiesAListOf500Rows)
     QList<QString> many;
     for (int i = 0; i < 500; ++i)
         many.append(QStringLiteral("/m/%1.wav").arg(i));
-    window->lstFile->appendMany(many);
+    window->ui().lstFile->appendMany(many);
     window->RemoveAll();
     expectListShows({});
     MsgBoxRecorder boxes;
@@ -162,7 +162,7 @@ TEST_F(FileListCommands, AddFolderAppendsTheTreeAfterTheRowsAlreadyListed)
     QDir(folder.path()).mkpath(QStringLiteral("music/sub"));
     QFile(folder.filePath(QStringLiteral("music/one.mp3"))).open(QIODevice::WriteOnly);
     QFile(folder.filePath(QStringLiteral("music/sub/two.wav"))).open(QIODevice::WriteOnly);
-    window->lstFile->append(QStringLiteral("/m/first.wav"));
+    window->ui().lstFile->append(QStringLiteral("/m/first.wav"));
     FolderDialog::setAnswerer([&](const QString& title) -> std::optional<QString> {
         EXPECT_EQ(title, QStringLiteral("Please select a folder:"));
         return folder.filePath(QStringLiteral("music"));
@@ -170,15 +170,15 @@ TEST_F(FileListCommands, AddFolderAppendsTheTreeAfterTheRowsAlreadyListed)
     window->AddFolder();
     expectListShows({QStringLiteral("/m/first.wav"), folder.filePath(QStringLiteral("music/one.mp3")),
                      folder.filePath(QStringLiteral("music/sub/two.wav"))});
-    EXPECT_EQ(window->lblText->text(), QStringLiteral("Drag & Drop Files Here"));
+    EXPECT_EQ(window->ui().lblText->text(), QStringLiteral("Drag & Drop Files Here"));
 
     FolderDialog::setAnswerer([](const QString&) { return std::optional<QString>(); });
     window->AddFolder(); // cancelled: nothing added
-    EXPECT_EQ(window->lstFile->count(), 3);
+    EXPECT_EQ(window->ui().lstFile->count(), 3);
     window->RemoveAll();
     window->AddFolder();
     expectListShows({});
-    EXPECT_EQ(window->lblText->text(), QStringLiteral("Drag & Drop Files Here"));
+    EXPECT_EQ(window->ui().lblText->text(), QStringLiteral("Drag & Drop Files Here"));
 }
 
 // A tree big enough that the scan lets the window's events through more than once.
@@ -203,14 +203,14 @@ TEST_F(FileListCommands, ScanShowsItsCaptionAndCommandsThatChangeTheListWaitLook
         if (!window->isListBusy())
             return;
         ++interruptions;
-        EXPECT_EQ(window->lblText->text(), QStringLiteral("Searching Files..."));
-        EXPECT_FALSE(window->picText->isHidden());
+        EXPECT_EQ(window->ui().lblText->text(), QStringLiteral("Searching Files..."));
+        EXPECT_FALSE(window->ui().picText->isHidden());
         for (int i : {0, 1, 6})
-            EXPECT_FALSE(window->imgToolbar[i]->isEnabled()) << i;
-        EXPECT_TRUE(window->imgToolbar[2]->isEnabled()) << "options do not change the list";
+            EXPECT_FALSE(window->ui().imgToolbar[i]->isEnabled()) << i;
+        EXPECT_TRUE(window->ui().imgToolbar[2]->isEnabled()) << "options do not change the list";
         EXPECT_FALSE(window->popupMenus()->menuAddaFolder->isEnabled());
         EXPECT_FALSE(window->popupMenus()->menuRemoveAll->isEnabled());
-        EXPECT_TRUE(window->imgConvert->isEnabled()) << "it stops the scan";
+        EXPECT_TRUE(window->ui().imgConvert->isEnabled()) << "it stops the scan";
         window->AddFolder();
         window->RemoveAll();
         if (interruptions == 1) {
@@ -226,12 +226,12 @@ TEST_F(FileListCommands, ScanShowsItsCaptionAndCommandsThatChangeTheListWaitLook
     window->AddFolder();
     poke.stop();
     EXPECT_GT(interruptions, 0) << "the scan never let events through";
-    ASSERT_EQ(window->lstFile->count(), 4001);
-    EXPECT_EQ(window->lstFile->at(4000), QStringLiteral("/m/dropped.wav")) << "a drop joins once the scan ends";
-    EXPECT_FALSE(window->lstFile->paths().contains(QStringLiteral("/m/added.wav")));
+    ASSERT_EQ(window->ui().lstFile->count(), 4001);
+    EXPECT_EQ(window->ui().lstFile->at(4000), QStringLiteral("/m/dropped.wav")) << "a drop joins once the scan ends";
+    EXPECT_FALSE(window->ui().lstFile->paths().contains(QStringLiteral("/m/added.wav")));
     EXPECT_FALSE(window->isConverting());
     EXPECT_FALSE(window->isListBusy());
-    EXPECT_TRUE(window->imgToolbar[6]->isEnabled());
+    EXPECT_TRUE(window->ui().imgToolbar[6]->isEnabled());
     EXPECT_TRUE(window->popupMenus()->menuAddaFolder->isEnabled());
 }
 
@@ -249,13 +249,13 @@ TEST_F(FileListCommands, TheStopButtonEndsAScanAndKeepsWhatItFound)
     window->AddFolder();
     poke.stop();
     ASSERT_GE(interruptions, 2);
-    EXPECT_GT(window->lstFile->count(), 0);
-    EXPECT_LT(window->lstFile->count(), 4000);
-    for (const QString& p : window->lstFile->paths())
+    EXPECT_GT(window->ui().lstFile->count(), 0);
+    EXPECT_LT(window->ui().lstFile->count(), 4000);
+    for (const QString& p : window->ui().lstFile->paths())
         EXPECT_TRUE(p.startsWith(tree + QLatin1Char('/'))) << p.toStdString();
     EXPECT_FALSE(window->isScanning());
     EXPECT_FALSE(window->isConverting()) << "the click stopped the scan, it started nothing";
-    EXPECT_EQ(window->lblText->text(), QStringLiteral("Drag & Drop Files Here"));
+    EXPECT_EQ(window->ui().lblText->text(), QStringLiteral("Drag & Drop Files Here"));
 }
 
 TEST_F(FileListCommands, DropsDuringABatchJoinIt)
@@ -265,14 +265,14 @@ TEST_F(FileListCommands, DropsDuringABatchJoinIt)
     OpenedUrls opened;
     Sound::setPlayer([](const QString&) {});
     window = std::make_unique<frmMain>(program.path());
-    window->txtPath->setText(program.file("out"));
-    window->lstFile->append(program.file("first.wav"));
+    window->ui().txtPath->setText(program.file("out"));
+    window->ui().lstFile->append(program.file("first.wav"));
     QSignalSpy finished(window.get(), &frmMain::batchFinished);
     window->imgConvert_Click();
     QTest::qWait(200);
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(program.file("dropped.wav"))});
-    ASSERT_TRUE(drop(window->LV->viewport(), &mime));
+    ASSERT_TRUE(drop(window->ui().LV->viewport(), &mime));
     ASSERT_TRUE(finished.wait(20000));
     EXPECT_EQ(window->lastBatch().converted(), 2);
     EXPECT_TRUE(QFile::exists(program.file("out/dropped.wma")));

@@ -64,19 +64,19 @@ TEST(ProgramPlace, AnInstalledProgramKeepsSettingsInAFolderItCreatesAndMakesEver
     ScopedEnv config("XDG_CONFIG_HOME", (home.path() + QStringLiteral("/deep/cfg")).toUtf8());
     frmMain window(QStringLiteral("/proc")); // a program folder that cannot be written
     ASSERT_TRUE(window.places().installed);
-    EXPECT_EQ(window.txtPath->text(), home.path() + QStringLiteral("/Veltra WMA Converter"));
-    window.cmbBR->setCurrentIndex(10);
+    EXPECT_EQ(window.ui().txtPath->text(), home.path() + QStringLiteral("/Veltra WMA Converter"));
+    window.ui().cmbBR->setCurrentIndex(10);
     window.SaveSetup();
     EXPECT_TRUE(QFile::exists(home.path() + QStringLiteral("/deep/cfg/veltra-wma-converter/setup.ini")));
     frmMain again(QStringLiteral("/proc"));
-    EXPECT_EQ(again.cmbBR->currentIndex(), 10) << "read back from the configuration folder";
+    EXPECT_EQ(again.ui().cmbBR->currentIndex(), 10) << "read back from the configuration folder";
 
     // The default output folder lies in a music folder that may not exist yet: every level is made.
     MsgBoxRecorder boxes;
     OpenedUrls opened;
     const QString nested = home.path() + QStringLiteral("/Music/Veltra WMA Converter");
-    window.txtPath->setText(nested);
-    window.lstFile->append(home.path() + QStringLiteral("/a.wav"));
+    window.ui().txtPath->setText(nested);
+    window.ui().lstFile->append(home.path() + QStringLiteral("/a.wav"));
     QSignalSpy finished(&window, &frmMain::batchFinished);
     window.imgConvert_Click();
     ASSERT_TRUE(finished.wait(10000));
@@ -95,10 +95,10 @@ TEST(CommandLine, PathsAreMadeAbsoluteAndFilesAndFoldersJoinTheList)
     window.AddPaths({dir.filePath(QStringLiteral("single.mp3")), dir.filePath(QStringLiteral("album")),
                      dir.filePath(QStringLiteral("missing.wav"))});
     EXPECT_EQ(
-        window.lstFile->paths(),
+        window.ui().lstFile->paths(),
         (QList<QString>{dir.filePath(QStringLiteral("single.mp3")), dir.filePath(QStringLiteral("album/01.wav")),
                         dir.filePath(QStringLiteral("album/02.wav")), dir.filePath(QStringLiteral("missing.wav"))}));
-    EXPECT_TRUE(window.picText->isHidden());
+    EXPECT_TRUE(window.ui().picText->isHidden());
 }
 
 TEST(CommandLine, HandOverMessagesSurviveEveryCharacterButNul)

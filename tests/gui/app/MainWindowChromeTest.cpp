@@ -30,11 +30,11 @@ protected:
     // A pointer move as the window system reports it: hit-tested, without a held button.
     void moveTo(const QPoint& pos) { QTest::mouseMove(window->windowHandle(), pos); }
 
-    static bool lit(const HotArea* a) { return !a->pixmap().isNull(); }
+    static bool lit(const HotArea* a) { return !a->look().isNull(); }
     int litToolbarButtons() const
     {
         int n = 0;
-        for (HotArea* a : window->imgToolbar)
+        for (HotArea* a : window->ui().imgToolbar)
             n += a && lit(a);
         return n;
     }
@@ -46,27 +46,28 @@ protected:
 TEST_F(MainWindowChrome, MovingAlongTheToolbarLightsExactlyOneButton)
 {
     for (int index : {0, 6, 1, 2, 3, 4}) {
-        moveTo(window->imgToolbar[index]->geometry().center());
+        moveTo(window->ui().imgToolbar[index]->geometry().center());
         EXPECT_EQ(litToolbarButtons(), 1) << "over button " << index;
-        EXPECT_TRUE(lit(window->imgToolbar[index])) << index;
-        EXPECT_EQ(window->imgToolbar[index]->pixmap().toImage(), window->imgButtonData[index].toImage());
+        EXPECT_TRUE(lit(window->ui().imgToolbar[index])) << index;
+        EXPECT_EQ(window->ui().imgToolbar[index]->look().toImage(),
+                  window->ui().imgToolbar[index]->litLook().toImage());
     }
 }
 
 TEST_F(MainWindowChrome, MenuBarLightsOnlyTheEntryUnderThePointer)
 {
-    moveTo(window->imgMenu[0]->geometry().center());
-    moveTo(window->imgMenu[1]->geometry().center());
-    EXPECT_FALSE(lit(window->imgMenu[0]));
-    EXPECT_TRUE(lit(window->imgMenu[1]));
-    EXPECT_FALSE(lit(window->imgMenu[2]));
+    moveTo(window->ui().imgMenu[0]->geometry().center());
+    moveTo(window->ui().imgMenu[1]->geometry().center());
+    EXPECT_FALSE(lit(window->ui().imgMenu[0]));
+    EXPECT_TRUE(lit(window->ui().imgMenu[1]));
+    EXPECT_FALSE(lit(window->ui().imgMenu[2]));
 }
 
 TEST_F(MainWindowChrome, PressClearsTheToolbarAndTheBrowseButtonGoesDark)
 {
     // The click on Add File(s) opens the file dialog; nobody picks a file.
     DialogSeam::setFileAnswerer([](const DialogSeam::FileRequest&) { return std::optional<QString>(); });
-    const QPoint onAdd = window->imgToolbar[0]->geometry().center();
+    const QPoint onAdd = window->ui().imgToolbar[0]->geometry().center();
     moveTo(onAdd);
     QTest::mousePress(window->windowHandle(), Qt::LeftButton, {}, onAdd);
     EXPECT_EQ(litToolbarButtons(), 0);
@@ -75,12 +76,12 @@ TEST_F(MainWindowChrome, PressClearsTheToolbarAndTheBrowseButtonGoesDark)
     EXPECT_EQ(litToolbarButtons(), 1) << "the next move lights it again";
 
     FolderDialog::setAnswerer([&](const QString&) -> std::optional<QString> {
-        EXPECT_EQ(window->imgBrowse->pixmap().toImage(), window->imgBrowseDark.toImage());
+        EXPECT_EQ(window->ui().imgBrowse->look().toImage(), (*window->ui().imgBrowse->pressedLook()).toImage());
         return std::nullopt;
     });
-    const QPoint onBrowse = window->imgBrowse->geometry().center();
+    const QPoint onBrowse = window->ui().imgBrowse->geometry().center();
     moveTo(onBrowse);
-    EXPECT_EQ(window->imgBrowse->pixmap().toImage(), window->imgBrowseLight.toImage());
+    EXPECT_EQ(window->ui().imgBrowse->look().toImage(), window->ui().imgBrowse->litLook().toImage());
     QTest::mouseClick(window->windowHandle(), Qt::LeftButton, {}, onBrowse);
     FolderDialog::setAnswerer({});
     DialogSeam::setFileAnswerer({});
@@ -88,21 +89,21 @@ TEST_F(MainWindowChrome, PressClearsTheToolbarAndTheBrowseButtonGoesDark)
 
 TEST_F(MainWindowChrome, SingleButtonsStayLitUntilTheBackgroundMove)
 {
-    moveTo(window->imgHelp->geometry().center());
-    moveTo(window->imgConvert->geometry().center());
-    moveTo(window->picButtonBR->geometry().center());
-    QFont bold = window->lblFeed->font();
-    moveTo(window->lblFeed->geometry().center());
-    EXPECT_TRUE(window->lblFeed->font().bold());
-    EXPECT_TRUE(lit(window->imgHelp));
-    EXPECT_TRUE(lit(window->imgConvert));
-    EXPECT_EQ(window->picButtonBR->pixmap().toImage(), window->imgButtonLight.toImage());
+    moveTo(window->ui().imgHelp->geometry().center());
+    moveTo(window->ui().imgConvert->geometry().center());
+    moveTo(window->ui().picButtonBR->geometry().center());
+    QFont bold = window->ui().lblFeed->font();
+    moveTo(window->ui().lblFeed->geometry().center());
+    EXPECT_TRUE(window->ui().lblFeed->font().bold());
+    EXPECT_TRUE(lit(window->ui().imgHelp));
+    EXPECT_TRUE(lit(window->ui().imgConvert));
+    EXPECT_EQ(window->ui().picButtonBR->look().toImage(), window->ui().picButtonBR->litLook().toImage());
 
     moveTo(QPoint(300, 455)); // bare skin beside the progress bar
-    EXPECT_FALSE(lit(window->imgHelp));
-    EXPECT_FALSE(lit(window->imgConvert));
-    EXPECT_EQ(window->picButtonBR->pixmap().toImage(), window->imgButton.toImage());
-    EXPECT_FALSE(window->lblFeed->font().bold());
+    EXPECT_FALSE(lit(window->ui().imgHelp));
+    EXPECT_FALSE(lit(window->ui().imgConvert));
+    EXPECT_EQ(window->ui().picButtonBR->look().toImage(), window->ui().picButtonBR->restingLook().toImage());
+    EXPECT_FALSE(window->ui().lblFeed->font().bold());
     EXPECT_EQ(litToolbarButtons(), 0);
 }
 
@@ -130,16 +131,16 @@ TEST_F(MainWindowChrome, GeometryPassAt120DpiKeepsPixelsAndScalesFonts)
         EXPECT_EQ(w->geometry(), was.first) << w->objectName().toStdString();
         EXPECT_NEAR(w->font().pointSizeF(), was.second * 0.8, 0.01) << w->objectName().toStdString();
     }
-    EXPECT_NEAR(window->txtPath->font().pointSizeF(), before[window->txtPath].second * 0.8, 0.01)
+    EXPECT_NEAR(window->ui().txtPath->font().pointSizeF(), before[window->ui().txtPath].second * 0.8, 0.01)
         << "the folder box is scaled once, like every other control";
 }
 
 TEST_F(MainWindowChrome, EachDropDownButtonOpensItsOwnList)
 {
-    const std::pair<HotArea*, QComboBox*> pairs[] = {{window->picButtonOF, window->cmbOF},
-                                                     {window->picButtonBR, window->cmbBR},
-                                                     {window->picButtonR, window->cmbR},
-                                                     {window->picButtonChannel, window->cmbChannel}};
+    const std::pair<HotArea*, QComboBox*> pairs[] = {{window->ui().picButtonOF, window->ui().cmbOF},
+                                                     {window->ui().picButtonBR, window->ui().cmbBR},
+                                                     {window->ui().picButtonR, window->ui().cmbR},
+                                                     {window->ui().picButtonChannel, window->ui().cmbChannel}};
     for (const auto& [button, list] : pairs) {
         QTest::mouseClick(button, Qt::LeftButton);
         EXPECT_TRUE(QTest::qWaitFor([&] { return list->view()->isVisible(); }, 2000))
@@ -156,17 +157,17 @@ TEST_F(MainWindowChrome, EachDropDownButtonOpensItsOwnList)
 
 TEST_F(MainWindowChrome, SelectorsStartWithTheirItemsDefaultsAndTips)
 {
-    EXPECT_EQ(window->cmbOF->currentText(), QStringLiteral("WMA"));
-    EXPECT_EQ(window->cmbBR->currentText(), QStringLiteral("192"));
-    EXPECT_EQ(window->cmbR->currentText(), QStringLiteral("44100"));
-    EXPECT_EQ(window->cmbChannel->currentText(), QStringLiteral("Stereo"));
-    EXPECT_EQ(window->cmbOF->count(), 8);
-    EXPECT_EQ(window->cmbBR->count(), 12);
-    EXPECT_EQ(window->cmbR->itemText(6), QStringLiteral("12050"));
-    EXPECT_EQ(window->picButtonChannel->toolTip(), QStringLiteral("MP3 Audio Channel(Stereo or Mono)"));
-    EXPECT_EQ(window->txtPath->text(), folder.path() + QStringLiteral("/output"));
-    EXPECT_EQ(window->imgHelp->cursor().hotSpot(), QPoint(6, 0));
-    EXPECT_EQ(window->imgToolbar[0]->cursor().shape(), Qt::ArrowCursor);
+    EXPECT_EQ(window->ui().cmbOF->currentText(), QStringLiteral("WMA"));
+    EXPECT_EQ(window->ui().cmbBR->currentText(), QStringLiteral("192"));
+    EXPECT_EQ(window->ui().cmbR->currentText(), QStringLiteral("44100"));
+    EXPECT_EQ(window->ui().cmbChannel->currentText(), QStringLiteral("Stereo"));
+    EXPECT_EQ(window->ui().cmbOF->count(), 8);
+    EXPECT_EQ(window->ui().cmbBR->count(), 12);
+    EXPECT_EQ(window->ui().cmbR->itemText(6), QStringLiteral("12050"));
+    EXPECT_EQ(window->ui().picButtonChannel->toolTip(), QStringLiteral("MP3 Audio Channel(Stereo or Mono)"));
+    EXPECT_EQ(window->ui().txtPath->text(), folder.path() + QStringLiteral("/output"));
+    EXPECT_EQ(window->ui().imgHelp->cursor().hotSpot(), QPoint(6, 0));
+    EXPECT_EQ(window->ui().imgToolbar[0]->cursor().shape(), Qt::ArrowCursor);
 }
 
 TEST_F(MainWindowChrome, BrowseSetsTheChosenFolderAndCancelResetsToTheDefault)
@@ -176,10 +177,10 @@ TEST_F(MainWindowChrome, BrowseSetsTheChosenFolderAndCancelResetsToTheDefault)
         return QStringLiteral("/srv/music out");
     });
     window->imgBrowse_Click();
-    EXPECT_EQ(window->txtPath->text(), QStringLiteral("/srv/music out"));
+    EXPECT_EQ(window->ui().txtPath->text(), QStringLiteral("/srv/music out"));
     FolderDialog::setAnswerer([](const QString&) { return std::optional<QString>(); });
     window->imgBrowse_Click();
-    EXPECT_EQ(window->txtPath->text(), folder.path() + QStringLiteral("/output"));
+    EXPECT_EQ(window->ui().txtPath->text(), folder.path() + QStringLiteral("/output"));
     FolderDialog::setAnswerer({});
 }
 
@@ -198,15 +199,15 @@ TEST_F(MainWindowChrome, DraggingTheBackgroundOrTheVersionLabelMovesTheWindow)
     QApplication::sendEvent(window.get(), &release);
     EXPECT_EQ(window->pos(), start + QPoint(40, 25));
 
-    moveTo(window->imgHelp->geometry().center());
-    const QPointF label = window->lblVersion->rect().center();
+    moveTo(window->ui().imgHelp->geometry().center());
+    const QPointF label = window->ui().lblVersion->rect().center();
     const QPointF labelGlobal(1000, 1000); // any origin: only the distance moved counts
     QMouseEvent labelPress(QEvent::MouseButtonPress, label, labelGlobal, Qt::LeftButton, Qt::LeftButton, {});
-    QApplication::sendEvent(window->lblVersion, &labelPress);
+    QApplication::sendEvent(window->ui().lblVersion, &labelPress);
     QMouseEvent labelDrag(QEvent::MouseMove, label, labelGlobal + QPointF(-10, 5), Qt::NoButton, Qt::LeftButton, {});
-    QApplication::sendEvent(window->lblVersion, &labelDrag);
+    QApplication::sendEvent(window->ui().lblVersion, &labelDrag);
     EXPECT_EQ(window->pos(), start + QPoint(30, 30));
-    EXPECT_TRUE(lit(window->imgHelp)) << "the version label drags without a reset";
+    EXPECT_TRUE(lit(window->ui().imgHelp)) << "the version label drags without a reset";
 }
 
 } // namespace

@@ -53,19 +53,19 @@ protected:
 TEST_F(Startup, FirstStartShowsTheDefaults)
 {
     auto w = start();
-    EXPECT_EQ(w->cmbBR->currentText(), QStringLiteral("192"));
-    EXPECT_EQ(w->cmbR->currentText(), QStringLiteral("44100"));
-    EXPECT_EQ(w->cmbChannel->currentText(), QStringLiteral("Stereo"));
-    EXPECT_EQ(w->cmbOF->currentText(), QStringLiteral("WMA"));
-    EXPECT_EQ(w->txtPath->text(), dir.path() + QStringLiteral("/output"));
+    EXPECT_EQ(w->ui().cmbBR->currentText(), QStringLiteral("192"));
+    EXPECT_EQ(w->ui().cmbR->currentText(), QStringLiteral("44100"));
+    EXPECT_EQ(w->ui().cmbChannel->currentText(), QStringLiteral("Stereo"));
+    EXPECT_EQ(w->ui().cmbOF->currentText(), QStringLiteral("WMA"));
+    EXPECT_EQ(w->ui().txtPath->text(), dir.path() + QStringLiteral("/output"));
     EXPECT_EQ(
-        w->lblVersion->text(),
+        w->ui().lblVersion->text(),
         QStringLiteral("Ver %1.%2.%3").arg(VELTRA_VERSION_MAJOR).arg(VELTRA_VERSION_MINOR).arg(VELTRA_VERSION_PATCH));
-    EXPECT_EQ(w->lblWeb->text(), QStringLiteral("Veltra WMA Converter"));
-    EXPECT_EQ(w->imgPB->width(), 0);
+    EXPECT_EQ(w->ui().lblWeb->text(), QStringLiteral("Veltra WMA Converter"));
+    EXPECT_EQ(w->ui().imgPB->width(), 0);
     EXPECT_EQ(w->options().SoundReminder, 0);
     EXPECT_EQ(w->options().MusicCutter, 0);
-    EXPECT_FALSE(QDir(w->txtPath->text()).exists()) << "start-up creates no folder";
+    EXPECT_FALSE(QDir(w->ui().txtPath->text()).exists()) << "start-up creates no folder";
     EXPECT_FALSE(QFile::exists(SetupIni::FilePath(dir.path())));
 }
 
@@ -73,27 +73,27 @@ TEST_F(Startup, EachSavedFieldAppliesOnItsOwn)
 {
     writeSetup("\"12\"\r\n\"3\"\r\n\"0\"\r\n\"/srv/My, Music\"\r\n\"7\"\r\n");
     auto w = start();
-    EXPECT_EQ(w->cmbBR->currentText(), QStringLiteral("192")) << "12 is one past the last bitrate";
-    EXPECT_EQ(w->cmbR->currentText(), QStringLiteral("24000"));
-    EXPECT_EQ(w->cmbChannel->currentText(), QStringLiteral("Mono"));
-    EXPECT_EQ(w->txtPath->text(), QStringLiteral("/srv/My, Music"));
-    EXPECT_EQ(w->cmbOF->currentText(), QStringLiteral("AMR"));
+    EXPECT_EQ(w->ui().cmbBR->currentText(), QStringLiteral("192")) << "12 is one past the last bitrate";
+    EXPECT_EQ(w->ui().cmbR->currentText(), QStringLiteral("24000"));
+    EXPECT_EQ(w->ui().cmbChannel->currentText(), QStringLiteral("Mono"));
+    EXPECT_EQ(w->ui().txtPath->text(), QStringLiteral("/srv/My, Music"));
+    EXPECT_EQ(w->ui().cmbOF->currentText(), QStringLiteral("AMR"));
 }
 
 TEST_F(Startup, ThreeLinesApplyThreeIndexesAndAnEmptyFolderKeepsTheDefault)
 {
     writeSetup("\"0\"\r\n\"0\"\r\n\"0\"\r\n");
     auto w = start();
-    EXPECT_EQ(w->cmbBR->currentText(), QStringLiteral("32"));
-    EXPECT_EQ(w->cmbR->currentText(), QStringLiteral("48000"));
-    EXPECT_EQ(w->cmbChannel->currentText(), QStringLiteral("Mono"));
-    EXPECT_EQ(w->txtPath->text(), dir.path() + QStringLiteral("/output"));
-    EXPECT_EQ(w->cmbOF->currentText(), QStringLiteral("WMA"));
+    EXPECT_EQ(w->ui().cmbBR->currentText(), QStringLiteral("32"));
+    EXPECT_EQ(w->ui().cmbR->currentText(), QStringLiteral("48000"));
+    EXPECT_EQ(w->ui().cmbChannel->currentText(), QStringLiteral("Mono"));
+    EXPECT_EQ(w->ui().txtPath->text(), dir.path() + QStringLiteral("/output"));
+    EXPECT_EQ(w->ui().cmbOF->currentText(), QStringLiteral("WMA"));
     w.reset();
     writeSetup("\"8\"\n\"1\"\n\"1\"\n\"\"\n\"0\"\n");
     w = start();
-    EXPECT_EQ(w->txtPath->text(), dir.path() + QStringLiteral("/output"));
-    EXPECT_EQ(w->cmbOF->currentText(), QStringLiteral("MP3"));
+    EXPECT_EQ(w->ui().txtPath->text(), dir.path() + QStringLiteral("/output"));
+    EXPECT_EQ(w->ui().cmbOF->currentText(), QStringLiteral("MP3"));
 }
 
 TEST_F(Startup, OptionsFileIsReadAtStart)
@@ -107,9 +107,9 @@ TEST_F(Startup, OptionsFileIsReadAtStart)
 TEST_F(Startup, ExitCommandSavesTheSettingsAndTheNextStartShowsThem)
 {
     auto w = start();
-    w->cmbBR->setCurrentIndex(10); // 256
-    w->cmbOF->setCurrentIndex(0);
-    w->txtPath->setText(QStringLiteral("/srv/My, Music"));
+    w->ui().cmbBR->setCurrentIndex(10); // 256
+    w->ui().cmbOF->setCurrentIndex(0);
+    w->ui().txtPath->setText(QStringLiteral("/srv/My, Music"));
     writeFile(dir.filePath(QStringLiteral("tmpfile.wav")), "scratch");
     w->imgExit_Click();
     EXPECT_EQ(ended, 1);
@@ -117,9 +117,9 @@ TEST_F(Startup, ExitCommandSavesTheSettingsAndTheNextStartShowsThem)
     EXPECT_TRUE(readFile(SetupIni::FilePath(dir.path())).startsWith("\"10\"\r\n"));
     w.reset();
     w = start();
-    EXPECT_EQ(w->cmbBR->currentText(), QStringLiteral("256"));
-    EXPECT_EQ(w->cmbOF->currentText(), QStringLiteral("MP3"));
-    EXPECT_EQ(w->txtPath->text(), QStringLiteral("/srv/My, Music"));
+    EXPECT_EQ(w->ui().cmbBR->currentText(), QStringLiteral("256"));
+    EXPECT_EQ(w->ui().cmbOF->currentText(), QStringLiteral("MP3"));
+    EXPECT_EQ(w->ui().txtPath->text(), QStringLiteral("/srv/My, Music"));
 }
 
 TEST_F(Startup, OtherWaysOutSaveNothingButStillEndTheProgram)
@@ -129,7 +129,7 @@ TEST_F(Startup, OtherWaysOutSaveNothingButStillEndTheProgram)
     const QByteArray saved = readFile(SetupIni::FilePath(dir.path()));
     w.reset();
     w = start();
-    w->cmbOF->setCurrentIndex(3);
+    w->ui().cmbOF->setCurrentIndex(3);
     w->close(); // the window manager's close
     EXPECT_EQ(ended, 2);
     EXPECT_EQ(readFile(SetupIni::FilePath(dir.path())), saved);

@@ -30,15 +30,15 @@ protected:
     }
     void fill(const QString& name, const QString& email, const QString& comment)
     {
-        form->txtName->setText(name);
-        form->txtEMail->setText(email);
-        form->txtComment->setText(comment);
+        form->ui().txtName->setText(name);
+        form->ui().txtEMail->setText(email);
+        form->ui().txtComment->setText(comment);
     }
     // Sends and waits for the form's own notice that the request ended.
     bool send()
     {
         QSignalSpy done(form.get(), &frmSuggest::requestFinished);
-        QTest::mouseClick(form->imgSend, Qt::LeftButton);
+        QTest::mouseClick(form->ui().imgSend, Qt::LeftButton);
         return done.wait(10000);
     }
 
@@ -48,19 +48,19 @@ protected:
 
 TEST_F(FeedbackForm, MissingFieldsAreNamedOneAtATimeWithTheFocusOnThem)
 {
-    EXPECT_FALSE(form->lblSending->isVisible());
+    EXPECT_FALSE(form->ui().lblSending->isVisible());
     form->Command1_Click();
-    EXPECT_EQ(form->lblSending->text(), QStringLiteral("Your Name?"));
-    EXPECT_TRUE(form->lblSending->isVisible());
-    EXPECT_EQ(form->focusWidget(), form->txtName);
+    EXPECT_EQ(form->ui().lblSending->text(), QStringLiteral("Your Name?"));
+    EXPECT_TRUE(form->ui().lblSending->isVisible());
+    EXPECT_EQ(form->focusWidget(), form->ui().txtName);
     fill(QStringLiteral(" "), QString(), QString());
     form->Command1_Click();
-    EXPECT_EQ(form->lblSending->text(), QStringLiteral("Your Email?"));
-    EXPECT_EQ(form->focusWidget(), form->txtEMail);
+    EXPECT_EQ(form->ui().lblSending->text(), QStringLiteral("Your Email?"));
+    EXPECT_EQ(form->focusWidget(), form->ui().txtEMail);
     fill(QStringLiteral("Ann"), QStringLiteral("x"), QString());
     form->Command1_Click();
-    EXPECT_EQ(form->lblSending->text(), QStringLiteral("Comment?"));
-    EXPECT_EQ(form->focusWidget(), form->txtComment);
+    EXPECT_EQ(form->ui().lblSending->text(), QStringLiteral("Comment?"));
+    EXPECT_EQ(form->focusWidget(), form->ui().txtComment);
     EXPECT_TRUE(server.targets.isEmpty());
 }
 
@@ -69,11 +69,11 @@ TEST_F(FeedbackForm, SendsTheExactQueryOnceAndSaysFinished)
     fill(QStringLiteral("Ann"), QStringLiteral("x"), QStringLiteral("hi"));
     ASSERT_TRUE(send());
     EXPECT_EQ(server.targets, QList<QByteArray>{"/suggest/post.php?name=Ann&age=x&comment=(WMA)hi"});
-    EXPECT_EQ(form->lblSending->text(), QStringLiteral("Finished."));
-    EXPECT_FALSE(form->imgSend->isEnabled());
-    EXPECT_FALSE(form->Command1->isEnabled());
-    form->Command1->click();
-    QTest::mouseClick(form->imgSend, Qt::LeftButton);
+    EXPECT_EQ(form->ui().lblSending->text(), QStringLiteral("Finished."));
+    EXPECT_FALSE(form->ui().imgSend->isEnabled());
+    EXPECT_FALSE(form->ui().Command1->isEnabled());
+    form->ui().Command1->click();
+    QTest::mouseClick(form->ui().imgSend, Qt::LeftButton);
     QTest::qWait(200);
     EXPECT_EQ(server.targets.size(), 1) << "one send per opening";
 }
@@ -105,7 +105,7 @@ TEST_F(FeedbackForm, ServerErrorOrNoServerIsAFailureNeverFinished)
     server.status = 500;
     fill(QStringLiteral("Ann"), QStringLiteral("x"), QStringLiteral("hi"));
     ASSERT_TRUE(send());
-    EXPECT_EQ(form->lblSending->text(), QStringLiteral("Failed."));
+    EXPECT_EQ(form->ui().lblSending->text(), QStringLiteral("Failed."));
 
     QTcpServer closed;
     closed.listen(QHostAddress::LocalHost, 0);
@@ -115,27 +115,27 @@ TEST_F(FeedbackForm, ServerErrorOrNoServerIsAFailureNeverFinished)
     form = std::make_unique<frmSuggest>();
     fill(QStringLiteral("Ann"), QStringLiteral("x"), QStringLiteral("hi"));
     ASSERT_TRUE(send());
-    EXPECT_EQ(form->lblSending->text(), QStringLiteral("Failed."));
+    EXPECT_EQ(form->ui().lblSending->text(), QStringLiteral("Failed."));
 }
 
 TEST_F(FeedbackForm, BoxesRefuseTextBeyondTheirLimits)
 {
-    QTest::keyClicks(form->txtName, QString(60, QLatin1Char('n')));
-    QTest::keyClicks(form->txtEMail, QString(110, QLatin1Char('e')));
-    QTest::keyClicks(form->txtComment, QString(300, QLatin1Char('c')));
-    EXPECT_EQ(form->txtName->text().size(), 50);
-    EXPECT_EQ(form->txtEMail->text().size(), 100);
-    EXPECT_EQ(form->txtComment->text().size(), 256);
+    QTest::keyClicks(form->ui().txtName, QString(60, QLatin1Char('n')));
+    QTest::keyClicks(form->ui().txtEMail, QString(110, QLatin1Char('e')));
+    QTest::keyClicks(form->ui().txtComment, QString(300, QLatin1Char('c')));
+    EXPECT_EQ(form->ui().txtName->text().size(), 50);
+    EXPECT_EQ(form->ui().txtEMail->text().size(), 100);
+    EXPECT_EQ(form->ui().txtComment->text().size(), 256);
     EXPECT_EQ(form->size(), QSize(330, 180));
     EXPECT_EQ(form->windowTitle(), QStringLiteral("FeedBack"));
 }
 
 TEST_F(FeedbackForm, BackAndCloseButtonsCloseTheForm)
 {
-    QTest::mouseClick(form->imgBack, Qt::LeftButton);
+    QTest::mouseClick(form->ui().imgBack, Qt::LeftButton);
     EXPECT_FALSE(form->isVisible());
     form->show();
-    QTest::mouseClick(form->imgExit, Qt::LeftButton);
+    QTest::mouseClick(form->ui().imgExit, Qt::LeftButton);
     EXPECT_FALSE(form->isVisible());
 }
 

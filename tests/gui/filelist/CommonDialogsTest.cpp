@@ -70,45 +70,6 @@ TEST(CommonDialogs, TextReadersStopAtTheFirstNul)
     EXPECT_EQ(dialogs.Filter().size(), 5) << "other readers give the value unchanged";
 }
 
-TEST(CommonDialogs, ColourFontAndSaveRoundTrips)
-{
-    DialogSeam::setColorAnswerer([](const QColor& initial, bool fullOpen) -> std::optional<QColor> {
-        EXPECT_EQ(initial, QColor(0x11, 0x22, 0x33));
-        EXPECT_TRUE(fullOpen);
-        return QColor(0xaa, 0xbb, 0xcc);
-    });
-    DialogSeam::setFontAnswerer([](const QFont& initial) -> std::optional<QFont> {
-        EXPECT_EQ(initial.family(), QStringLiteral("DejaVu Sans"));
-        QFont f(QStringLiteral("DejaVu Serif"));
-        f.setPointSize(14);
-        f.setItalic(true);
-        return f;
-    });
-    CCommonDialogs dialogs;
-    dialogs.setColor(0x332211);
-    ASSERT_TRUE(dialogs.ShowColor(true));
-    EXPECT_EQ(dialogs.Color(), 0xccbbaau);
-    dialogs.setFontName(QStringLiteral("DejaVu Sans"));
-    dialogs.setFontBold(true);
-    ASSERT_TRUE(dialogs.ShowFont());
-    EXPECT_EQ(dialogs.FontName(), QStringLiteral("DejaVu Serif"));
-    EXPECT_EQ(dialogs.FontSize(), 14);
-    EXPECT_FALSE(dialogs.FontBold());
-    EXPECT_TRUE(dialogs.FontItalic());
-    DialogSeam::setColorAnswerer({});
-    DialogSeam::setFontAnswerer({});
-
-    QTemporaryDir program;
-    ScriptedFiles files;
-    files.answers = {std::nullopt};
-    dialogs.setPath(QStringLiteral("/no/such/folder"));
-    dialogs.setProgramFolder(program.path());
-    EXPECT_FALSE(dialogs.ShowSave());
-    EXPECT_EQ(dialogs.Path(), program.path()) << "the folder used is kept even after a cancel";
-    EXPECT_EQ(files.requests[0].title, QStringLiteral("Save"));
-    EXPECT_TRUE(files.requests[0].save);
-}
-
 TEST(OpenFileFunction, OpensInTheProgramFolderUnlessGivenAFolderWithEntries)
 {
     QTemporaryDir program;
@@ -118,9 +79,9 @@ TEST(OpenFileFunction, OpensInTheProgramFolderUnlessGivenAFolderWithEntries)
     files.answers = {QStringLiteral("/m/a b.wav"), std::nullopt, std::nullopt, std::nullopt};
 
     QString folder;
-    EXPECT_EQ(COMDLG::ShowOpenFile(nullptr, QStringLiteral("Open Files"), folder, program.path(),
-                                   QStringLiteral("*.*|*.*"), COMDLG::OFN_NOCHANGEDIR),
-              QStringLiteral("/m/a b.wav"));
+    EXPECT_EQ(
+        COMDLG::ShowOpenFile(nullptr, QStringLiteral("Open Files"), folder, program.path(), QStringLiteral("*.*|*.*")),
+        QStringLiteral("/m/a b.wav"));
     EXPECT_EQ(folder, program.path());
     EXPECT_EQ(files.requests[0].filters, QStringList{QStringLiteral("*.* (*)")});
     folder = QStringLiteral("/no/such/folder");

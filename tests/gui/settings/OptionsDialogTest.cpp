@@ -26,8 +26,8 @@ protected:
     }
     QList<QString> boxes(frmOptions& d)
     {
-        return {d.txtFromH->text(), d.txtFromM->text(), d.txtFromS->text(),
-                d.txtToH->text(),   d.txtToM->text(),   d.txtToS->text()};
+        return {d.ui().txtFromH->text(), d.ui().txtFromM->text(), d.ui().txtFromS->text(),
+                d.ui().txtToH->text(),   d.ui().txtToM->text(),   d.ui().txtToS->text()};
     }
     bool fileWritten() const { return QFile::exists(OptionsIni::FilePath(dir.path())); }
 
@@ -41,13 +41,13 @@ TEST_F(OptionsDialog, OneAndAHalfMinutesAndTwoMinutesStoreAsSecondsAndComeBack)
     auto d = open();
     EXPECT_EQ(d->windowTitle(), QStringLiteral("Options"));
     EXPECT_EQ(d->size(), QSize(330, 206));
-    EXPECT_FALSE(d->txtFromM->isEnabled()) << "boxes are off while the cutter is";
-    QTest::mouseClick(d->chkMC, Qt::LeftButton, {}, d->chkMC->rect().center());
-    EXPECT_TRUE(d->chkMC->isChecked());
-    EXPECT_TRUE(d->txtFromM->isEnabled());
-    d->txtFromM->setText(QStringLiteral("1"));
-    d->txtFromS->setText(QStringLiteral("30"));
-    d->txtToM->setText(QStringLiteral("2"));
+    EXPECT_FALSE(d->ui().txtFromM->isEnabled()) << "boxes are off while the cutter is";
+    QTest::mouseClick(d->ui().chkMC, Qt::LeftButton, {}, d->ui().chkMC->rect().center());
+    EXPECT_TRUE(d->ui().chkMC->isChecked());
+    EXPECT_TRUE(d->ui().txtFromM->isEnabled());
+    d->ui().txtFromM->setText(QStringLiteral("1"));
+    d->ui().txtFromS->setText(QStringLiteral("30"));
+    d->ui().txtToM->setText(QStringLiteral("2"));
     d->imgOK_Click();
     EXPECT_FALSE(d->isVisible());
     EXPECT_EQ(options.MusicCutter, 1);
@@ -59,27 +59,27 @@ TEST_F(OptionsDialog, OneAndAHalfMinutesAndTwoMinutesStoreAsSecondsAndComeBack)
 
     auto again = open();
     EXPECT_EQ(boxes(*again), (QList<QString>{"0", "1", "30", "0", "2", "0"}));
-    EXPECT_TRUE(again->txtToS->isEnabled());
+    EXPECT_TRUE(again->ui().txtToS->isEnabled());
 }
 
 TEST_F(OptionsDialog, FilesAtOnceOffersAutoAndOneToEightAndIsStoredAsTheFifthLine)
 {
     auto d = open();
-    ASSERT_EQ(d->cmbFiles->count(), 9);
-    EXPECT_TRUE(d->cmbFiles->itemText(0).startsWith(QStringLiteral("Auto")));
-    EXPECT_EQ(d->cmbFiles->itemText(8), QStringLiteral("8"));
-    EXPECT_EQ(d->cmbFiles->currentIndex(), 0) << "Auto by default";
+    ASSERT_EQ(d->ui().cmbFiles->count(), 9);
+    EXPECT_TRUE(d->ui().cmbFiles->itemText(0).startsWith(QStringLiteral("Auto")));
+    EXPECT_EQ(d->ui().cmbFiles->itemText(8), QStringLiteral("8"));
+    EXPECT_EQ(d->ui().cmbFiles->currentIndex(), 0) << "Auto by default";
     // Its drop-down button opens it, as the sound reminder's does.
-    EXPECT_EQ(d->picButtonFiles->geometry().right(), d->cmbFiles->geometry().right());
-    d->cmbFiles->setCurrentIndex(3);
+    EXPECT_EQ(d->ui().picButtonFiles->geometry().right(), d->ui().cmbFiles->geometry().right());
+    d->ui().cmbFiles->setCurrentIndex(3);
     d->imgOK_Click();
     EXPECT_EQ(options.FilesAtOnce, 3);
     QFile f(OptionsIni::FilePath(dir.path()));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_EQ(f.readAll(), QByteArray("0\r\n0\r\n0\r\n0\r\n3\r\n"));
     auto again = open();
-    EXPECT_EQ(again->cmbFiles->currentIndex(), 3);
-    again->cmbFiles->setCurrentIndex(0);
+    EXPECT_EQ(again->ui().cmbFiles->currentIndex(), 3);
+    again->ui().cmbFiles->setCurrentIndex(0);
     again->imgBack_Click();
     EXPECT_EQ(options.FilesAtOnce, 3) << "Back keeps what was stored";
 }
@@ -88,18 +88,18 @@ TEST_F(OptionsDialog, SixtyOrFiftyNineAndAHalfIsRefusedWithFocusOnTheBox)
 {
     const struct
     {
-        QLineEdit* frmOptions::*box;
+        QLineEdit* OptionsUi::*box;
         const char* text;
         const char* message;
-    } cases[] = {{&frmOptions::txtFromM, "60", "Minutes must less than 60"},
-                 {&frmOptions::txtToM, "59.5", "Minutes must less than 60"},
-                 {&frmOptions::txtFromS, "75", "Seconds must less than 60"},
-                 {&frmOptions::txtToS, "60", "Seconds must less than 60"}};
+    } cases[] = {{&OptionsUi::txtFromM, "60", "Minutes must less than 60"},
+                 {&OptionsUi::txtToM, "59.5", "Minutes must less than 60"},
+                 {&OptionsUi::txtFromS, "75", "Seconds must less than 60"},
+                 {&OptionsUi::txtToS, "60", "Seconds must less than 60"}};
     for (const auto& c : cases) {
         auto d = open();
-        d->chkMC->setChecked(true);
+        d->ui().chkMC->setChecked(true);
         d->chkMC_Click();
-        QLineEdit* box = (*d).*c.box;
+        QLineEdit* box = d->ui().*c.box;
         box->setText(QString::fromLatin1(c.text));
         d->imgOK_Click();
         ASSERT_FALSE(shown.shown().isEmpty());
@@ -111,8 +111,8 @@ TEST_F(OptionsDialog, SixtyOrFiftyNineAndAHalfIsRefusedWithFocusOnTheBox)
     }
     EXPECT_FALSE(fileWritten());
     auto d = open();
-    d->txtFromM->setText(QStringLiteral("59"));
-    d->txtFromH->setText(QStringLiteral("-2"));
+    d->ui().txtFromM->setText(QStringLiteral("59"));
+    d->ui().txtFromH->setText(QStringLiteral("-2"));
     d->imgOK_Click();
     EXPECT_EQ(shown.shown().size(), 4u) << "59 and negative numbers pass";
 }
@@ -120,9 +120,9 @@ TEST_F(OptionsDialog, SixtyOrFiftyNineAndAHalfIsRefusedWithFocusOnTheBox)
 TEST_F(OptionsDialog, CutterWithAllTimesZeroIsStoredOffAndOffSilencesTheSound)
 {
     auto d = open();
-    d->chkMC->setChecked(true);
+    d->ui().chkMC->setChecked(true);
     d->chkMC_Click();
-    d->cmbSR->setCurrentIndex(1);
+    d->ui().cmbSR->setCurrentIndex(1);
     d->imgOK_Click();
     EXPECT_EQ(options.MusicCutter, 0);
     EXPECT_EQ(options.SoundReminder, 1);
@@ -135,10 +135,10 @@ TEST_F(OptionsDialog, BackAndCloseWriteNothingAndDiscardChanges)
 {
     for (int way = 0; way < 2; ++way) {
         auto d = open();
-        d->cmbSR->setCurrentIndex(1);
-        d->chkMC->setChecked(true);
-        d->txtFromS->setText(QStringLiteral("9"));
-        QTest::mouseClick(way == 0 ? d->imgBack : d->imgExit, Qt::LeftButton);
+        d->ui().cmbSR->setCurrentIndex(1);
+        d->ui().chkMC->setChecked(true);
+        d->ui().txtFromS->setText(QStringLiteral("9"));
+        QTest::mouseClick(way == 0 ? d->ui().imgBack : d->ui().imgExit, Qt::LeftButton);
         EXPECT_FALSE(d->isVisible());
     }
     EXPECT_FALSE(fileWritten());
@@ -151,20 +151,20 @@ TEST_F(OptionsDialog, StoredRangeIsHiddenWhileTheCutterIsOff)
     options = OptionSettings{0, 0, 90, 120};
     auto d = open();
     EXPECT_EQ(boxes(*d), (QList<QString>{"0", "0", "0", "0", "0", "0"}));
-    EXPECT_FALSE(d->txtFromH->isEnabled());
+    EXPECT_FALSE(d->ui().txtFromH->isEnabled());
 }
 
 TEST_F(OptionsDialog, HoverLightsTheButtonsAndTheDropButtonOpensTheList)
 {
     auto d = open();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(d.get()));
-    QTest::mouseMove(d->windowHandle(), d->imgOK->geometry().center());
-    EXPECT_EQ(d->imgOK->pixmap().toImage(), d->imgOKLight.toImage());
+    QTest::mouseMove(d->windowHandle(), d->ui().imgOK->geometry().center());
+    EXPECT_EQ(d->ui().imgOK->look().toImage(), d->ui().imgOK->litLook().toImage());
     QTest::mouseMove(d->windowHandle(), QPoint(60, 160));
-    EXPECT_TRUE(d->imgOK->pixmap().isNull());
-    QTest::mouseClick(d->picButtonBR, Qt::LeftButton);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return d->cmbSR->view()->isVisible(); }, 2000));
-    d->cmbSR->hidePopup();
+    EXPECT_TRUE(d->ui().imgOK->look().isNull());
+    QTest::mouseClick(d->ui().picButtonBR, Qt::LeftButton);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return d->ui().cmbSR->view()->isVisible(); }, 2000));
+    d->ui().cmbSR->hidePopup();
     EXPECT_FALSE(d->mask().contains(QPoint(0, 0)));
 }
 

@@ -1,0 +1,28 @@
+#pragma once
+
+class HotArea;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QWidget;
+
+// The feedback form's controls at their places on its skin; the form connects them.
+struct SuggestUi
+{
+    void setup(QWidget* window);
+
+    QLineEdit* txtName = nullptr;
+    QLineEdit* txtEMail = nullptr;
+    QLineEdit* txtComment = nullptr;
+    QLabel* lblSending = nullptr;
+    HotArea* imgSend = nullptr;
+    HotArea* imgBack = nullptr;
+    HotArea* imgExit = nullptr;
+    // The form's two commands; the painted buttons press them.
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+
+private:
+    void setupFields(QWidget* w);
+    void setupButtons(QWidget* w);
+};
