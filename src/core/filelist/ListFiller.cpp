@@ -1,0 +1,126 @@
+#include "filelist/ListFiller.h"
+
+#include "filelist/FileQueue.h"
+#include "filelist/FileSearch.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFileInfo>
+
+ListFiller::ListFiller(FileQueue* queue, QObject* parent) : QObject(parent), m_queue(queue) {}
+
+void ListFiller::setBusy(bool busy)
+{
+    m_busy = busy;
+    emit busyChanged(busy);
+    if (!busy)
+        addHeld();
+}
+
+void ListFiller::setScanning(bool scanning)
+{
+    m_scanning = scanning;
+    emit scanningChanged(scanning);
+}
+
+void ListFiller::addHeld()
+{
+    // One at a time, in order: a folder among them is searched before the paths after it join. A scan
+    // started from here ends by calling back in; the outer loop carries on instead, so nothing joins
+    // twice or out of turn.
+    if (m_addingHeld)
+        return;
+    m_addingHeld = true;
+    bool added = false;
+    while (!m_busy && !m_held.isEmpty()) {
+        const Held h = m_held.takeFirst();
+        if (h.searchFolders && QFileInfo(h.path).isDir()) {
+            scanFolder(h.path);
+        } else {
+            m_queue->append(h.path);
+            added = true;
+        }
+    }
+    m_addingHeld = false;
+    if (added) {
+        QCoreApplication::processEvents();
+        emit listUpdated();
+    }
+}
+
+void ListFiller::addFiles(const QStringList& paths)
+{
+    // Files that arrive while the list is being filled or emptied wait for that to end, so none is lost.
+    if (m_busy) {
+        for (const QString& p : paths)
+            m_held.append({p, false});
+        return;
+    }
+    m_queue->appendMany(paths);
+    if (m_queue->count() >= 1) {
+        QCoreApplication::processEvents();
+        emit listUpdated();
+    }
+}
+
+void ListFiller::addPaths(const QStringList& paths)
+{
+    for (const QString& p : paths)
+        m_held.append({p, true});
+    addHeld();
+}
+
+void ListFiller::scanFolder(const QString& folder)
+{
+    if (m_busy)
+        return;
+    m_scanStopped = false;
+    setScanning(true);
+    setBusy(true);
+    if (!folder.isEmpty()) {
+        lstAddFolder.clear();
+        // The events let through during the walk may stop it; what was found so far is kept.
+        FileSearch::SearchFolder(folder, lstAddFolder, [this] {
+            QCoreApplication::processEvents();
+            return !m_scanStopped;
+        });
+        m_queue->appendMany(lstAddFolder);
+        lstAddFolder.clear();
+    }
+    setScanning(false);
+    setBusy(false);
+    emit listUpdated();
+}
+
+void ListFiller::stopScan()
+{
+    if (m_scanning)
+        m_scanStopped = true;
+}
+
+void ListFiller::removeAll()
+{
+    if (m_busy)
+        return;
+    setBusy(true);
+    // Rows go from the top in growing slices, with the program's events let through every 15 ms, so a
+    // long list visibly empties while the window stays responsive.
+    int left = m_queue->count();
+    int slice = 1;
+    QElapsedTimer sinceYield;
+    sinceYield.start();
+    while (left > 0) {
+        const int n = qMin(slice, left);
+        m_queue->removeFirst(n);
+        left -= n;
+        if (sinceYield.elapsed() >= 15) {
+            QCoreApplication::processEvents();
+            sinceYield.restart();
+        } else {
+            slice = qMin(slice * 2, 8192);
+        }
+    }
+    m_queue->clear();
+    emit listUpdated();
+    setBusy(false);
+}

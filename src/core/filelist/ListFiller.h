@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+class FileQueue;
+
+// Fills and empties the conversion queue: files as they come, folders searched, Remove All. A folder
+// search and Remove All run inside the call, letting the program's events through as they go; while one
+// runs the list is busy, and paths handed in meanwhile are held and join, in their order, when it ends.
+class ListFiller : public QObject
+{
+    Q_OBJECT
+public:
+    // The queue is not owned and must outlive the filler.
+    explicit ListFiller(FileQueue* queue, QObject* parent = nullptr);
+
+    // A folder search or Remove All is running: commands that change the list wait.
+    bool isBusy() const { return m_busy; }
+    bool isScanning() const { return m_scanning; }
+
+    // Files join as they are, folders included, as a drop adds them.
+    void addFiles(const QStringList& paths);
+    // Files join as they are; folders are searched as Add Folder searches them, each before the paths
+    // after it join. For the command line and a second start handing its files over.
+    void addPaths(const QStringList& paths);
+    // Searches the folder and appends every file beneath it; "" (a cancelled choice) appends nothing.
+    // Nothing happens while the list is busy.
+    void scanFolder(const QString& folder);
+    // Empties the list; nothing happens while it is busy.
+    void removeAll();
+    // Ends a running folder search, keeping what it found so far.
+    void stopScan();
+
+signals:
+    void busyChanged(bool busy);
+    // A scan begins (the placard says it is searching) or ends.
+    void scanningChanged(bool scanning);
+    // Files joined or the list was emptied: the moments to show or hide the placard.
+    void listUpdated();
+
+private:
+    // Paths held while busy; a folder among those handed over is searched when its turn comes.
+    struct Held
+    {
+        QString path;
+        bool searchFolders;
+    };
+
+    void setBusy(bool busy);
+    void setScanning(bool scanning);
+    void addHeld();
+
+    FileQueue* m_queue;
+    bool m_busy = false;
+    bool m_scanning = false;
+    bool m_scanStopped = false;
+    QList<Held> m_held;
+    bool m_addingHeld = false;
+    // What the running scan has found so far.
+    QList<QString> lstAddFolder;
+};
