@@ -7,7 +7,7 @@
 #include "feedback/frmSuggest.h"
 #include "filelist/COMDLG.h"
 #include "filelist/FileQueue.h"
-#include "filelist/FileSearch.h"
+#include "filelist/ListFiller.h"
 #include "settings/OptionsIni.h"
 #include "settings/SetupIni.h"
 #include "settings/frmOptions.h"
@@ -95,6 +95,15 @@ void frmMain::Form_Load()
     QCoreApplication::processEvents();
     m_ui.imgPB->resize(0, m_ui.imgPB->height());
 
+    m_filler = new ListFiller(m_ui.lstFile, this);
+    connect(m_filler, &ListFiller::busyChanged, this, &frmMain::updateCommands);
+    connect(m_filler, &ListFiller::listUpdated, this, &frmMain::placardUpdate);
+    connect(m_filler, &ListFiller::scanningChanged, this, [this](bool scanning) {
+        m_ui.lblText->setText(scanning ? QStringLiteral("Searching Files...")
+                                       : QStringLiteral("Drag & Drop Files Here"));
+        if (scanning)
+            m_ui.picText->show();
+    });
     m_batch = new BatchDriver(
         m_ui.lstFile, [this] { return conversionSettings(); }, this);
     connect(m_batch, &BatchDriver::progressChanged, this, [this](int width, const QString& caption) {
@@ -335,7 +344,7 @@ void frmMain::placardUpdate()
 
 void frmMain::imgAdd_Click()
 {
-    if (m_listBusy)
+    if (m_filler->isBusy())
         return;
     m_dialogs.setTitle(QStringLiteral("Open Files"));
     if (!m_dialogs.ShowOpen())
@@ -348,7 +357,7 @@ void frmMain::imgAdd_Click()
 
 void frmMain::picDrag_Click()
 {
-    if (m_listBusy)
+    if (m_filler->isBusy())
         return;
     QString folder;
     const QString chosen =
@@ -359,42 +368,9 @@ void frmMain::picDrag_Click()
     placardUpdate();
 }
 
-void frmMain::setListBusy(bool busy)
-{
-    m_listBusy = busy;
-    updateCommands();
-    if (!busy)
-        addHeld();
-}
-
-void frmMain::addHeld()
-{
-    // One at a time, in order: a folder among them is searched before the paths after it join.
-    if (m_addingHeld)
-        return;
-    m_addingHeld = true;
-    bool added = false;
-    while (!m_listBusy && !m_held.isEmpty()) {
-        const Held h = m_held.takeFirst();
-        if (h.searchFolders && QFileInfo(h.path).isDir()) {
-            ScanFolder(h.path);
-        } else {
-            m_ui.lstFile->append(h.path);
-            added = true;
-        }
-    }
-    m_addingHeld = false;
-    if (added) {
-        QCoreApplication::processEvents();
-        placardUpdate();
-    }
-}
-
 void frmMain::AddPaths(const QStringList& paths)
 {
-    for (const QString& p : paths)
-        m_held.append({p, true});
-    addHeld();
+    m_filler->addPaths(paths);
 }
 
 void frmMain::BringToFront()
@@ -408,37 +384,15 @@ void frmMain::BringToFront()
 
 void frmMain::AddFolder()
 {
-    if (m_listBusy || isConverting())
+    if (m_filler->isBusy() || isConverting())
         return;
     const auto folder = FolderDialog::choose(this, QStringLiteral("Please select a folder:"));
-    ScanFolder(folder ? *folder : QString());
-}
-
-void frmMain::ScanFolder(const QString& folder)
-{
-    m_scanning = true;
-    m_scanStopped = false;
-    setListBusy(true);
-    m_ui.lblText->setText(QStringLiteral("Searching Files..."));
-    m_ui.picText->show();
-    if (!folder.isEmpty()) {
-        QList<QString> found;
-        // The Stop button ends the walk; what was found so far is kept.
-        FileSearch::SearchFolder(folder, found, [this] {
-            QCoreApplication::processEvents();
-            return !m_scanStopped;
-        });
-        m_ui.lstFile->appendMany(found);
-    }
-    m_ui.lblText->setText(QStringLiteral("Drag & Drop Files Here"));
-    m_scanning = false;
-    setListBusy(false);
-    placardUpdate();
+    m_filler->scanFolder(folder ? *folder : QString());
 }
 
 void frmMain::imgRemove_Click()
 {
-    if (m_listBusy || isConverting())
+    if (m_filler->isBusy() || isConverting())
         return;
     if (m_ui.lstFile->count() >= 1) {
         const QModelIndex current = m_ui.LV->currentIndex();
@@ -451,49 +405,19 @@ void frmMain::imgRemove_Click()
 
 void frmMain::RemoveAll()
 {
-    if (m_listBusy || isConverting())
+    if (isConverting())
         return;
-    setListBusy(true);
-    // Rows go from the top in growing slices, with the window's events let through every 15 ms, so a
-    // long list visibly empties while the window stays responsive.
-    int left = m_ui.lstFile->count();
-    int slice = 1;
-    QElapsedTimer sinceYield;
-    sinceYield.start();
-    while (left > 0) {
-        const int n = qMin(slice, left);
-        m_ui.lstFile->removeFirst(n);
-        left -= n;
-        if (sinceYield.elapsed() >= 15) {
-            QCoreApplication::processEvents();
-            sinceYield.restart();
-        } else {
-            slice = qMin(slice * 2, 8192);
-        }
-    }
-    m_ui.lstFile->clear();
-    m_ui.picText->show();
-    setListBusy(false);
+    m_filler->removeAll();
 }
 
 void frmMain::DropFiles(const QList<QUrl>& urls)
 {
-    // A drop while the list is being filled or emptied waits for that to end, so nothing is lost.
-    if (m_listBusy) {
-        for (const QUrl& url : urls) {
-            if (url.isLocalFile())
-                m_held.append({url.toLocalFile(), false});
-        }
-        return;
-    }
+    QStringList files;
     for (const QUrl& url : urls) {
         if (url.isLocalFile())
-            m_ui.lstFile->append(url.toLocalFile());
+            files.append(url.toLocalFile());
     }
-    if (m_ui.lstFile->count() >= 1) {
-        QCoreApplication::processEvents();
-        placardUpdate();
-    }
+    m_filler->addFiles(files);
 }
 
 void frmMain::updateCommands()
@@ -506,23 +430,23 @@ void frmMain::updateCommands()
             continue;
         m_ui.imgToolbar[i]->setDimWhenDisabled(true);
         const bool changesTheList = i == 0 || i == 1 || i == 6;
-        m_ui.imgToolbar[i]->setEnabled(!converting && !(m_listBusy && changesTheList));
+        m_ui.imgToolbar[i]->setEnabled(!converting && !(m_filler->isBusy() && changesTheList));
     }
     for (HotArea* a : m_ui.imgMenu)
         a->setEnabled(!converting);
     if (m_menu) {
         for (QAction* a :
              {m_menu->menuAddaFile, m_menu->menuAddaFolder, m_menu->menuRemoveSelected, m_menu->menuRemoveAll})
-            a->setEnabled(!m_listBusy);
+            a->setEnabled(!m_filler->isBusy());
     }
     for (HotArea* a : {m_ui.imgAdd, m_ui.imgRemove})
-        a->setEnabled(!m_listBusy);
+        a->setEnabled(!m_filler->isBusy());
     m_ui.lblFeed->setEnabled(!converting);
     // The start button is the Stop button while a list converts or a folder is searched; during Remove
     // All it waits like the rest.
-    const bool stops = converting || m_scanning;
+    const bool stops = converting || m_filler->isScanning();
     m_ui.imgConvert->setDimWhenDisabled(true);
-    m_ui.imgConvert->setEnabled(stops || !m_listBusy);
+    m_ui.imgConvert->setEnabled(stops || !m_filler->isBusy());
     // While it stops, the start button wears the Stop button's looks.
     m_ui.imgConvert->setLooks(stops ? m_stopLooks[1] : m_convertLit, stops ? m_stopLooks[2] : QPixmap());
     m_ui.imgConvert->setRestingLook(stops ? m_stopLooks[0] : QPixmap());
@@ -530,8 +454,8 @@ void frmMain::updateCommands()
 
 void frmMain::imgConvert_Click()
 {
-    if (m_scanning) {
-        m_scanStopped = true;
+    if (m_filler->isScanning()) {
+        m_filler->stopScan();
         return;
     }
     if (isConverting()) {
@@ -543,7 +467,7 @@ void frmMain::imgConvert_Click()
 
 void frmMain::imgStart_Click()
 {
-    if (m_listBusy || isConverting())
+    if (m_filler->isBusy() || isConverting())
         return;
     if (m_ui.lstFile->count() < 1) {
         MsgBox::show(QStringLiteral("Please add a file"), MsgBox::Icon::Exclamation, QStringLiteral("Add"));
@@ -594,4 +518,14 @@ void frmMain::batchEnded(BatchDriver::End how, const QString& folder)
     if (!m_batch->outcome().failures().isEmpty())
         MsgBox::show(m_batch->outcome().failureMessage(), MsgBox::Icon::Warning);
     emit batchFinished();
+}
+
+bool frmMain::isListBusy() const
+{
+    return m_filler->isBusy();
+}
+
+bool frmMain::isScanning() const
+{
+    return m_filler->isScanning();
 }

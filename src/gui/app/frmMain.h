@@ -15,6 +15,7 @@
 #include <QUrl>
 #include <functional>
 
+class ListFiller;
 class frmMenu;
 class QMenu;
 
@@ -69,8 +70,8 @@ public:
     BatchDriver* batch() const { return m_batch; }
     bool isConverting() const { return m_batch->isConverting(); }
     // A folder scan or Remove All is running: commands that change the list wait, and look it.
-    bool isListBusy() const { return m_listBusy; }
-    bool isScanning() const { return m_scanning; }
+    bool isListBusy() const;
+    bool isScanning() const;
 
     // Shows the placard exactly while the list is empty (during a scan it says so instead).
     void placardUpdate();
@@ -112,7 +113,6 @@ private:
     // Enables each command as the batch and the list allow, and gives the start button its look.
     void updateCommands();
     void batchEnded(BatchDriver::End how, const QString& outputFolder);
-    void setListBusy(bool busy);
     // The settings of the moment for the next file to convert.
     CommandBuilder::Request conversionSettings() const;
     // The output folder the tool writes to and the desktop opens: the box's text made absolute.
@@ -121,19 +121,7 @@ private:
     QString m_programFolder;
     ProgramPlace::Places m_places;
     OptionSettings m_options;
-    bool m_listBusy = false;
-    bool m_scanning = false;
-    bool m_scanStopped = false;
-    // Dropped or handed over during a scan or Remove All, added in their order when it ends.
-    struct Held
-    {
-        QString path;
-        bool searchFolders;
-    };
-    QList<Held> m_held;
-    bool m_addingHeld = false;
-    void addHeld();
-    void ScanFolder(const QString& folder);
+    ListFiller* m_filler = nullptr;
     CCommonDialogs m_dialogs;
     std::function<void()> m_endProcess;
     PopupShower m_showPopup;
