@@ -38,7 +38,7 @@ TEST(SkinLayout, DropButtonsRestingPicturesMatchTheSkinAtTheirPlaces)
     EXPECT_EQ(SkinArt::FeedbackSkin().size(), SkinLayout::Feedback::kSize);
 }
 
-TEST(SkinLayout, TheWindowsPutTheirControlsWhereTheSkinPaintsThem)
+TEST(SkinLayout, MainWindowPutsItsControlsWhereTheSkinPaintsThem)
 {
     QTemporaryDir folder;
     frmMain window(folder.path());
@@ -76,7 +76,11 @@ TEST(SkinLayout, TheWindowsPutTheirControlsWhereTheSkinPaintsThem)
     ASSERT_EQ(menus.size(), 3);
     for (QWidget* w : menus)
         EXPECT_EQ(w->geometry(), Main::kMenu[w->property("index").toInt()]);
+}
 
+TEST(SkinLayout, DialogsPutTheirControlsWhereTheSkinPaintsThem)
+{
+    QTemporaryDir folder;
     OptionSettings settings;
     frmOptions options(settings, folder.path());
     namespace O = SkinLayout::Options;
