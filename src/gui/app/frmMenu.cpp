@@ -1,21 +1,14 @@
 #include "frmMenu.h"
 
+#include "skin/StyleSheets.h"
+
 #include <QLineEdit>
 #include <QMenu>
-
-namespace {
-const char* kMenuStyle = R"(
-QMenu { background: #1e2835; color: #e6edf3; border: 1px solid #344356; padding: 4px 0; }
-QMenu::item { padding: 4px 24px 4px 16px; }
-QMenu::item:selected { background: #23b3a0; color: #ffffff; }
-QMenu::separator { height: 1px; background: #344356; margin: 4px 8px; }
-)";
-} // namespace
 
 frmMenu::frmMenu(QLineEdit* txtAction, std::function<void()> removeAll) : m_txtAction(txtAction)
 {
     setObjectName(QStringLiteral("frmMenu"));
-    setStyleSheet(QString::fromLatin1(kMenuStyle));
+    setStyleSheet(StyleSheets::PopupMenu());
     menuFile = new QMenu(QStringLiteral("File"), this);
     menuOptions = new QMenu(QStringLiteral("Options"), this);
     menuAbout = new QMenu(QStringLiteral("About"), this);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "skin/Palette.h"
+
 #include <QByteArray>
 #include <QColor>
 #include <QImage>
@@ -7,13 +9,13 @@
 
 // Every picture the skinned windows wear, painted from code at start-up and then held in memory:
 // nothing is read from disk while the program runs, and the pictures are the same on every machine
-// that has the DejaVu fonts.
+// that has the DejaVu fonts. Each picture of a control is the size of its place in SkinLayout.h.
 namespace SkinArt {
 
 enum class Look { Normal, Light, Dark };
 
 // The colour that the window shape cuts away.
-inline const QColor kKey(255, 0, 255);
+inline constexpr QColor kKey = Palette::kKey;
 
 QPixmap MainSkin();     // 700 x 500
 QPixmap OptionsSkin();  // 330 x 206

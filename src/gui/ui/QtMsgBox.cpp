@@ -1,30 +1,13 @@
 #include "QtMsgBox.h"
 
 #include "skin/SkinArt.h"
+#include "skin/StyleSheets.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMessageBox>
 
 namespace QtMsgBox {
-
-namespace {
-// The skin's own colours: a dark face, light text, buttons like the dialogs' painted ones, and no icons
-// on the buttons.
-const char* kStyle = R"(
-QMessageBox { background: #18202b; border: 1px solid #344356; }
-QMessageBox QLabel { color: #e6edf3; background: transparent; }
-QDialogButtonBox { dialogbuttonbox-buttons-have-icons: 0; }
-QPushButton {
-    background: #2c3b4d; color: #e6edf3; border: 1px solid #344356; border-radius: 3px;
-    min-width: 64px; padding: 3px 12px;
-}
-QPushButton:hover { background: #3a4e64; border-color: #23b3a0; }
-QPushButton:pressed { background: #1f6f66; }
-QPushButton:default { border-color: #23b3a0; }
-QPushButton:focus { outline: none; }
-)";
-} // namespace
 
 void present(const MsgBox::Shown& shown)
 {
@@ -53,7 +36,7 @@ void present(const MsgBox::Shown& shown)
     QFont font(SkinArt::FontFamily());
     font.setPointSizeF(9);
     box.setFont(font);
-    box.setStyleSheet(QString::fromLatin1(kStyle));
+    box.setStyleSheet(StyleSheets::MessageBox());
     for (QAbstractButton* b : box.buttons())
         b->setIcon(QIcon());
     box.exec();
