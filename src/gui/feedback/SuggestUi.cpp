@@ -1,6 +1,7 @@
 #include "SuggestUi.h"
 
 #include "skin/SkinArt.h"
+#include "skin/SkinLayout.h"
 #include "ui/HotArea.h"
 
 #include <QLabel>
@@ -8,6 +9,8 @@
 #include <QPushButton>
 
 namespace {
+namespace Feedback = SkinLayout::Feedback;
+
 QLineEdit* box(QWidget* parent, const char* name, const QRect& r, int maxLength, const QString& tip)
 {
     auto* b = new QLineEdit(parent);
@@ -27,14 +30,14 @@ void SuggestUi::setup(QWidget* w)
 
 void SuggestUi::setupFields(QWidget* w)
 {
-    txtName = box(w, "txtName", {110, 50, 141, 21}, 50, QStringLiteral("Your Name"));
-    txtEMail = box(w, "txtEMail", {110, 76, 141, 21}, 100, QStringLiteral("Email"));
-    txtComment = box(w, "txtComment", {110, 102, 189, 21}, 256, QString());
+    txtName = box(w, "txtName", Feedback::kName, 50, QStringLiteral("Your Name"));
+    txtEMail = box(w, "txtEMail", Feedback::kEmail, 100, QStringLiteral("Email"));
+    txtComment = box(w, "txtComment", Feedback::kComment, 256, QString());
     QWidget::setTabOrder(txtName, txtEMail);
     QWidget::setTabOrder(txtEMail, txtComment);
     lblSending = new QLabel(w);
     lblSending->setObjectName(QStringLiteral("lblSending"));
-    lblSending->setGeometry(48, 138, 70, 14);
+    lblSending->setGeometry(Feedback::kStatus);
     QFont status(SkinArt::FontFamily());
     status.setPointSizeF(9);
     status.setBold(true);
@@ -44,9 +47,9 @@ void SuggestUi::setupFields(QWidget* w)
 
 void SuggestUi::setupButtons(QWidget* w)
 {
-    imgSend = HotArea::create(w, "imgSend", {166, 136, 58, 18}, QStringLiteral("Send your feedback now"));
-    imgBack = HotArea::create(w, "imgBack", {246, 136, 58, 18}, QStringLiteral("back to main"));
-    imgExit = HotArea::create(w, "imgExit", {300, 11, 15, 15}, QStringLiteral("Exit"));
+    imgSend = HotArea::create(w, "imgSend", Feedback::kSend, QStringLiteral("Send your feedback now"));
+    imgBack = HotArea::create(w, "imgBack", Feedback::kBack, QStringLiteral("back to main"));
+    imgExit = HotArea::create(w, "imgExit", Feedback::kClose, QStringLiteral("Exit"));
     imgExit->setCursor(QCursor(SkinArt::HandCursor(), 6, 0));
     Command1 = new QPushButton(QStringLiteral("Send"), w);
     Command2 = new QPushButton(QStringLiteral("Back"), w);

@@ -2,6 +2,7 @@
 
 #include "feedback/FeedbackRequest.h"
 #include "skin/SkinArt.h"
+#include "skin/StyleSheets.h"
 #include "ui/HotArea.h"
 #include "ui/ModalGuard.h"
 
@@ -20,16 +21,6 @@ QString& hostSetting()
     return host;
 }
 
-const char* kStyle = R"(
-QLineEdit {
-    background: #11171f; color: #e6edf3; border: 1px solid #344356; border-radius: 3px;
-    padding: 1px 4px; selection-background-color: #23b3a0;
-}
-QLineEdit:focus { border-color: #23b3a0; }
-QToolTip { background: #243142; color: #e6edf3; border: 1px solid #23b3a0; padding: 3px; }
-#lblSending { color: #ffffff; }
-)";
-
 } // namespace
 
 frmSuggest::frmSuggest(QWidget* parent) : SkinnedWindow(parent)
@@ -47,7 +38,7 @@ frmSuggest::frmSuggest(QWidget* parent) : SkinnedWindow(parent)
         connect(closer, &HotArea::clicked, m_ui.Command2, &QPushButton::click);
     connect(m_ui.Command2, &QPushButton::clicked, this, &QWidget::close);
     connect(this, &SkinnedWindow::backgroundMoved, this, &frmSuggest::Form_MouseMove);
-    setStyleSheet(QString::fromLatin1(kStyle));
+    setStyleSheet(StyleSheets::Feedback());
 
     wb = new QNetworkAccessManager(this);
     connect(wb, &QNetworkAccessManager::finished, this, &frmSuggest::wb_DocumentComplete);

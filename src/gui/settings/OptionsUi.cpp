@@ -2,6 +2,7 @@
 
 #include "settings/FilesAtOnce.h"
 #include "skin/SkinArt.h"
+#include "skin/SkinLayout.h"
 #include "ui/HotArea.h"
 
 #include <QCheckBox>
@@ -9,6 +10,8 @@
 #include <QLineEdit>
 
 namespace {
+namespace Options = SkinLayout::Options;
+
 QLineEdit* timeBox(QWidget* parent, const char* name, const QRect& r)
 {
     auto* box = new QLineEdit(QStringLiteral("0"), parent);
@@ -36,20 +39,20 @@ void OptionsUi::setupFields(QWidget* w)
 {
     cmbSR = new QComboBox(w);
     cmbSR->setObjectName(QStringLiteral("cmbSR"));
-    cmbSR->setGeometry(146, 34, 163, 20);
+    cmbSR->setGeometry(Options::kSoundReminder);
     cmbSR->addItems({QStringLiteral("ON"), QStringLiteral("OFF")});
     chkMC = new QCheckBox(QStringLiteral("Music Cutter"), w);
     chkMC->setObjectName(QStringLiteral("chkMC"));
-    chkMC->setGeometry(146, 64, 13, 13);
-    txtFromH = timeBox(w, "txtFromH", {94, 85, 19, 18});
-    txtFromM = timeBox(w, "txtFromM", {160, 85, 31, 18});
-    txtFromS = timeBox(w, "txtFromS", {230, 85, 43, 18});
-    txtToH = timeBox(w, "txtToH", {94, 109, 19, 18});
-    txtToM = timeBox(w, "txtToM", {160, 109, 31, 18});
-    txtToS = timeBox(w, "txtToS", {230, 109, 43, 18});
+    chkMC->setGeometry(Options::kMusicCutter);
+    txtFromH = timeBox(w, "txtFromH", Options::kFrom[0]);
+    txtFromM = timeBox(w, "txtFromM", Options::kFrom[1]);
+    txtFromS = timeBox(w, "txtFromS", Options::kFrom[2]);
+    txtToH = timeBox(w, "txtToH", Options::kDuration[0]);
+    txtToM = timeBox(w, "txtToM", Options::kDuration[1]);
+    txtToS = timeBox(w, "txtToS", Options::kDuration[2]);
     cmbFiles = new QComboBox(w);
     cmbFiles->setObjectName(QStringLiteral("cmbFiles"));
-    cmbFiles->setGeometry(146, 132, 163, 20);
+    cmbFiles->setGeometry(Options::kFilesAtOnce);
     const int cores = FilesAtOnce::Resolve(0);
     cmbFiles->addItem(QStringLiteral("Auto (%1 %2)").arg(cores).arg(cores == 1 ? "core" : "cores"));
     for (int n = 1; n <= 8; ++n)
@@ -66,11 +69,11 @@ void OptionsUi::setupFields(QWidget* w)
 
 void OptionsUi::setupButtons(QWidget* w)
 {
-    picButtonBR = HotArea::create(w, "picButtonBR", {290, 35, 19, 19});
-    picButtonFiles = HotArea::create(w, "picButtonFiles", {290, 133, 19, 19});
-    imgOK = HotArea::create(w, "imgOK", {166, 162, 58, 18});
-    imgBack = HotArea::create(w, "imgBack", {246, 162, 58, 18}, QStringLiteral("Back"));
-    imgExit = HotArea::create(w, "imgExit", {299, 11, 15, 15}, QStringLiteral("Exit"));
+    picButtonBR = HotArea::create(w, "picButtonBR", Options::kSoundReminderDrop);
+    picButtonFiles = HotArea::create(w, "picButtonFiles", Options::kFilesAtOnceDrop);
+    imgOK = HotArea::create(w, "imgOK", Options::kOK);
+    imgBack = HotArea::create(w, "imgBack", Options::kBack, QStringLiteral("Back"));
+    imgExit = HotArea::create(w, "imgExit", Options::kClose, QStringLiteral("Exit"));
     imgExit->setCursor(QCursor(SkinArt::HandCursor(), 6, 0));
 
     using SkinArt::Look;

@@ -3,6 +3,7 @@
 #include "settings/NumberRules.h"
 #include "settings/OptionsIni.h"
 #include "skin/SkinArt.h"
+#include "skin/StyleSheets.h"
 #include "ui/HotArea.h"
 #include "ui/ModalGuard.h"
 #include "ui/MsgBox.h"
@@ -14,22 +15,6 @@
 #include <cmath>
 
 namespace {
-const char* kStyle = R"(
-QComboBox, QLineEdit {
-    background: #11171f; color: #e6edf3; border: 1px solid #344356; border-radius: 3px;
-    padding: 0px 4px; selection-background-color: #23b3a0;
-}
-QLineEdit:disabled { color: #5f7388; background: #161d26; }
-QComboBox::drop-down { width: 20px; border: none; }
-QComboBox::down-arrow { image: none; }
-QComboBox QAbstractItemView {
-    background: #1e2835; color: #e6edf3; border: 1px solid #344356;
-    selection-background-color: #23b3a0; selection-color: #ffffff; outline: none;
-}
-QCheckBox::indicator { width: 11px; height: 11px; border: 1px solid #5f7388; border-radius: 2px; background: #11171f; }
-QCheckBox::indicator:checked { background: #23b3a0; border-color: #40d6be; }
-QToolTip { background: #243142; color: #e6edf3; border: 1px solid #23b3a0; padding: 3px; }
-)";
 
 double value(const QLineEdit* box)
 {
@@ -56,7 +41,7 @@ frmOptions::frmOptions(OptionSettings& options, const QString& programFolder, QW
     connect(m_ui.imgExit, &HotArea::clicked, this, &frmOptions::imgBack_Click);
     connect(m_ui.chkMC, &QCheckBox::clicked, this, &frmOptions::chkMC_Click);
     connect(this, &SkinnedWindow::backgroundMoved, this, &frmOptions::Form_MouseMove);
-    setStyleSheet(QString::fromLatin1(kStyle));
+    setStyleSheet(StyleSheets::Options());
 
     Form_Load();
 }
