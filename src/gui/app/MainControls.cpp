@@ -1,6 +1,7 @@
 #include "MainControls.h"
 
 #include "app/frmMain.h"
+#include "convert/FormatTraits.h"
 #include "filelist/FileQueue.h"
 #include "skin/SkinArt.h"
 #include "ui/HotArea.h"
@@ -15,7 +16,7 @@
 namespace MainControls {
 
 namespace {
-const QStringList kFormats = {"MP3", "WMA", "OGG", "WAV", "FLAC", "AC3", "AAC", "AMR"};
+const QStringList kFormats = FormatTraits::Names();
 const QStringList kBitrates = {"32", "48", "56", "64", "80", "96", "112", "128", "192", "224", "256", "320"};
 const QStringList kRates = {"48000", "44100", "32000", "24000", "22050", "16000", "12050", "8000"};
 const QStringList kChannels = {"Mono", "Stereo"};
