@@ -136,7 +136,8 @@ MuxedOutput::MuxedOutput(const Settings& settings, const AudioInput& input)
     av_dict_free(&muxerOptions);
     LibAv::Check(header);
     checkIo();
-    // MP3 and FLAC hold the audio back until the picture arrives: it goes first.
+    // MP3 and FLAC hold the audio back until the picture arrives, and MP4 keeps it for its index: it goes
+    // first.
     if (m_pictureStream) {
         AVPacket* pic = av_packet_clone(m_picture);
         if (!pic)

@@ -160,7 +160,9 @@ TEST_F(MainWindowChrome, SelectorsStartWithTheirItemsDefaultsAndTips)
     EXPECT_EQ(window->cmbBR->currentText(), QStringLiteral("192"));
     EXPECT_EQ(window->cmbR->currentText(), QStringLiteral("44100"));
     EXPECT_EQ(window->cmbChannel->currentText(), QStringLiteral("Stereo"));
-    EXPECT_EQ(window->cmbOF->count(), 8);
+    EXPECT_EQ(window->cmbOF->count(), 10);
+    EXPECT_EQ(window->cmbOF->itemText(8), QStringLiteral("OPUS"));
+    EXPECT_EQ(window->cmbOF->itemText(9), QStringLiteral("M4A"));
     EXPECT_EQ(window->cmbBR->count(), 12);
     EXPECT_EQ(window->cmbR->itemText(6), QStringLiteral("12050"));
     EXPECT_EQ(window->picButtonChannel->toolTip(), QStringLiteral("MP3 Audio Channel(Stereo or Mono)"));
