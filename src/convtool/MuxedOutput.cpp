@@ -5,16 +5,54 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace {
 // Encoders that take frames of any size get this many samples at a time.
 constexpr int kFreeFrameSize = 4096;
 
+// libopus refuses more; every Opus file is decoded at 48 kHz whatever rate it was encoded from.
+constexpr long long kOpusMaxPerChannel = 256000;
+constexpr int kOpusRate = 48000;
+
 bool named(const AVOutputFormat* f, const char* name)
 {
     return f && f->name && !std::strcmp(f->name, name);
 }
+
+std::string kbps(long long bitsPerSecond)
+{
+    return std::to_string((bitsPerSecond + 500) / 1000) + " kbps";
+}
 } // namespace
+
+int MuxedOutput::chooseRate(const AVCodec* codec, int wanted, int decoded, bool opus)
+{
+    if (opus) {
+        if (wanted > 0 && wanted != kOpusRate)
+            m_notes.push_back("Opus is always " + std::to_string(kOpusRate) + " Hz: the file gets " +
+                              std::to_string(kOpusRate) + " Hz, not " + std::to_string(wanted) + " Hz");
+        return kOpusRate;
+    }
+    if (wanted <= 0)
+        return Negotiate::SampleRate(codec, decoded);
+    const int rate = Negotiate::SampleRate(codec, wanted);
+    if (rate != wanted)
+        m_notes.push_back("the encoder cannot take " + std::to_string(wanted) + " Hz: the file gets " +
+                          std::to_string(rate) + " Hz");
+    return rate;
+}
+
+void MuxedOutput::noteBitRate(long long asked, long long got)
+{
+    m_notes.push_back("the encoder cannot make " + kbps(asked) + " at " + std::to_string(m_format.rate) +
+                      " Hz: the file gets " + kbps(got));
+}
+
+std::vector<std::string> MuxedOutput::TakeNotes()
+{
+    return std::exchange(m_notes, {});
+}
 
 MuxedOutput::MuxedOutput(const Settings& settings, const AudioInput& input)
 {
@@ -34,18 +72,8 @@ MuxedOutput::MuxedOutput(const Settings& settings, const AudioInput& input)
         throw LibAv::Failure{LibAv::Reason(AVERROR(ENOMEM))};
 
     const AVCodecContext* decoder = input.decoder();
-    if (settings.sampleRate > 0 && codec->supported_samplerates) {
-        std::string rates;
-        bool takes = false;
-        for (const int* r = codec->supported_samplerates; *r; ++r) {
-            takes = takes || *r == settings.sampleRate;
-            rates += (rates.empty() ? "" : ", ") + std::to_string(*r);
-        }
-        if (!takes)
-            throw LibAv::Failure{"the encoder cannot take " + std::to_string(settings.sampleRate) + " Hz (it takes " +
-                                 rates + ")"};
-    }
-    m_format.rate = settings.sampleRate > 0 ? settings.sampleRate : Negotiate::SampleRate(codec, decoder->sample_rate);
+    const bool opus = named(container, "opus");
+    m_format.rate = chooseRate(codec, settings.sampleRate, decoder->sample_rate, opus);
     if (settings.channels > 0) {
         av_channel_layout_default(&m_format.layout, settings.channels);
     } else {
@@ -58,13 +86,24 @@ MuxedOutput::MuxedOutput(const Settings& settings, const AudioInput& input)
     LibAv::Check(av_channel_layout_copy(&enc->ch_layout, &m_format.layout));
     enc->sample_fmt = m_format.sampleFormat;
     enc->time_base = AVRational{1, m_format.rate};
-    if (settings.bitRate > 0)
-        enc->bit_rate = settings.bitRate;
+    long long bitRate = settings.bitRate;
+    if (opus && bitRate > kOpusMaxPerChannel * m_format.layout.nb_channels) {
+        bitRate = kOpusMaxPerChannel * m_format.layout.nb_channels;
+        m_notes.push_back("libopus takes at most " + kbps(kOpusMaxPerChannel) + " per channel: the file gets " +
+                          kbps(bitRate) + ", not " + kbps(settings.bitRate));
+    }
+    if (bitRate > 0)
+        enc->bit_rate = bitRate;
     if (decoder->bits_per_raw_sample > 0)
         enc->bits_per_raw_sample = std::min(decoder->bits_per_raw_sample, av_get_bytes_per_sample(enc->sample_fmt) * 8);
     if (container->flags & AVFMT_GLOBALHEADER)
         enc->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     LibAv::Check(avcodec_open2(enc, codec, nullptr));
+    // Some encoders clamp the rate and say what they chose; LAME's choice shows only in its frames.
+    if (bitRate > 0 && enc->bit_rate > 0 && kbps(enc->bit_rate) != kbps(bitRate))
+        noteBitRate(bitRate, enc->bit_rate);
+    else if (bitRate > 0 && codec->id == AV_CODEC_ID_MP3)
+        m_checkFrames = bitRate;
     const bool anySize = (codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) || enc->frame_size <= 0;
     m_frameSize = anySize ? kFreeFrameSize : enc->frame_size;
 
@@ -81,10 +120,24 @@ MuxedOutput::MuxedOutput(const Settings& settings, const AudioInput& input)
     av_dict_free(&tags);
     addPicture(input);
 
-    LibAv::Check(avio_open(&m_muxer->pb, ("file:" + settings.writePath).c_str(), AVIO_FLAG_WRITE));
-    LibAv::Check(avformat_write_header(m_muxer.get(), nullptr));
+    // The url names the part file: the MP4 muxer's faststart pass reopens the url to move its index to
+    // the front, and with the final name it would read whatever file already has that name.
+    const std::string url = "file:" + settings.writePath;
+    av_free(m_muxer->url);
+    m_muxer->url = av_strdup(url.c_str());
+    if (!m_muxer->url)
+        throw LibAv::Failure{LibAv::Reason(AVERROR(ENOMEM))};
+    LibAv::Check(avio_open(&m_muxer->pb, url.c_str(), AVIO_FLAG_WRITE));
+    AVDictionary* muxerOptions = nullptr;
+    // A player can start an M4A file before it has all of it only with the index at the front.
+    if (named(container, "ipod"))
+        av_dict_set(&muxerOptions, "movflags", "+faststart", 0);
+    const int header = avformat_write_header(m_muxer.get(), &muxerOptions);
+    av_dict_free(&muxerOptions);
+    LibAv::Check(header);
     checkIo();
-    // MP3 and FLAC hold the audio back until the picture arrives: it goes first.
+    // MP3 and FLAC hold the audio back until the picture arrives, and MP4 keeps it for its index: it goes
+    // first.
     if (m_pictureStream) {
         AVPacket* pic = av_packet_clone(m_picture);
         if (!pic)
@@ -110,7 +163,7 @@ void MuxedOutput::addPicture(const AudioInput& input)
     if (mime.empty())
         return;
     const AVOutputFormat* container = m_muxer->oformat;
-    if (named(container, "mp3") || named(container, "flac")) {
+    if (named(container, "mp3") || named(container, "flac") || named(container, "ipod")) {
         m_pictureStream = avformat_new_stream(m_muxer.get(), nullptr);
         if (!m_pictureStream)
             throw LibAv::Failure{LibAv::Reason(AVERROR(ENOMEM))};
@@ -120,7 +173,7 @@ void MuxedOutput::addPicture(const AudioInput& input)
         m_pictureStream->time_base = AVRational{1, 90000};
         av_dict_copy(&m_pictureStream->metadata, picture->metadata, 0);
         m_picture = &picture->attached_pic;
-    } else if (named(container, "ogg") || named(container, "oga")) {
+    } else if (named(container, "ogg") || named(container, "oga") || named(container, "opus")) {
         Tags::Picture p;
         p.type = Tags::PictureType(av_dict_get(picture->metadata, "comment", nullptr, 0)
                                        ? av_dict_get(picture->metadata, "comment", nullptr, 0)->value
@@ -154,6 +207,12 @@ void MuxedOutput::drain()
         if (got == AVERROR(EAGAIN) || got == AVERROR_EOF)
             return;
         LibAv::Check(got);
+        if (m_checkFrames > 0) {
+            const long long made = Negotiate::Mp3FrameBitRate(m_packet->data, m_packet->size);
+            if (made > 0 && kbps(made) != kbps(m_checkFrames))
+                noteBitRate(m_checkFrames, made);
+            m_checkFrames = 0;
+        }
         // The container chose its own time base when it wrote its header.
         av_packet_rescale_ts(m_packet.get(), m_encoder->time_base, m_stream->time_base);
         m_packet->stream_index = m_stream->index;

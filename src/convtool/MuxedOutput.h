@@ -4,10 +4,12 @@
 #include "Output.h"
 
 #include <string>
+#include <vector>
 
 // Every output FFmpeg's libraries write: the container named by the output's extension, its default
 // audio encoder or the one asked for, the input's tags, and its cover picture where the container
-// keeps one (MP3 and FLAC as a picture, Ogg as a comment).
+// keeps one (MP3, FLAC and M4A as a picture, Ogg and Opus as a comment). A rate or bit rate the encoder
+// cannot take becomes the nearest it can, with a note saying so.
 class MuxedOutput : public Output
 {
 public:
@@ -30,8 +32,11 @@ public:
     void Write(AVFrame* frame) override;
     void Finish() override;
     int64_t size() const override;
+    std::vector<std::string> TakeNotes() override;
 
 private:
+    int chooseRate(const AVCodec* codec, int wanted, int decoded, bool opus);
+    void noteBitRate(long long asked, long long got);
     void addPicture(const AudioInput& input);
     void drain();
     void checkIo() const;
@@ -45,4 +50,6 @@ private:
     Resampler::Format m_format;
     int m_frameSize = 0;
     int64_t m_nextPts = 0;
+    long long m_checkFrames = 0; // the bit rate asked of LAME, until its first frame shows what it made
+    std::vector<std::string> m_notes;
 };

@@ -138,4 +138,19 @@ AVSampleFormat SampleFormat(const AVCodec* encoder, AVSampleFormat decoded)
     return best;
 }
 
+long long Mp3FrameBitRate(const uint8_t* data, int size)
+{
+    // Layer III rates in kbps by header index: MPEG-1 (32, 44.1, 48 kHz), then MPEG-2 and 2.5 (below).
+    static const int kMpeg1[16] = {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0};
+    static const int kMpeg2[16] = {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0};
+    if (!data || size < 4 || data[0] != 0xFF || (data[1] & 0xE0) != 0xE0)
+        return 0;
+    const int version = (data[1] >> 3) & 3; // 0: 2.5, 1: reserved, 2: MPEG-2, 3: MPEG-1
+    const int layer = (data[1] >> 1) & 3;   // 1: layer III
+    if (version == 1 || layer != 1)
+        return 0;
+    const int index = data[2] >> 4;
+    return 1000LL * (version == 3 ? kMpeg1[index] : kMpeg2[index]);
+}
+
 } // namespace Negotiate

@@ -20,4 +20,9 @@ AVChannelLayout Layout(const AVCodec* encoder, const AVChannelLayout& wanted);
 // (32-bit input prefers 64-bit), else the widest narrower one.
 AVSampleFormat SampleFormat(const AVCodec* encoder, AVSampleFormat decoded);
 
+// The bit rate an MPEG audio layer III frame header at the start of data names, in bits per second; 0 when
+// data does not start with one. LAME changes a rate the sample rate does not allow (320 kbps at 8000 Hz
+// gives 64 kbps) without saying so, and the frames are the only place that tells.
+long long Mp3FrameBitRate(const uint8_t* data, int size);
+
 } // namespace Negotiate

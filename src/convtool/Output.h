@@ -4,6 +4,8 @@
 #include "Resampler.h"
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 // Where converted audio goes: an encoder and the file it writes (a part file until Finish).
 class Output
@@ -21,4 +23,7 @@ public:
     virtual void Finish() = 0;
     // Bytes written so far.
     virtual int64_t size() const = 0;
+    // Lines for the console about what the file gets that differs from what was asked (a rate or bit
+    // rate the encoder cannot take), each once; the file still converts.
+    virtual std::vector<std::string> TakeNotes() { return {}; }
 };

@@ -109,6 +109,7 @@ public:
 
         PartFile part(m_args.output);
         std::unique_ptr<Output> out = openOutput(m_args, input, part);
+        notes(*out);
         const AVCodecContext* dec = input.decoder();
         Resampler::Format in;
         in.rate = dec->sample_rate;
@@ -159,7 +160,7 @@ public:
         {};
         const int64_t bytes = ::stat(part.path().c_str(), &written) == 0 ? int64_t(written.st_size) : 0;
         part.Commit();
-        stats(bytes, true);
+        stats(*out, bytes, true);
     }
 
 private:
@@ -174,12 +175,20 @@ private:
         const auto now = Clock::now();
         if (now - m_lastStats >= kStatsEvery) {
             m_lastStats = now;
-            stats(out.size(), false);
+            stats(out, out.size(), false);
         }
     }
 
-    void stats(int64_t bytes, bool last)
+    // Each on a line of its own, ahead of any stats line, and free of the markers progress is read from.
+    void notes(Output& out)
     {
+        for (const std::string& note : out.TakeNotes())
+            std::fprintf(m_console, "%s\n", note.c_str());
+    }
+
+    void stats(Output& out, int64_t bytes, bool last)
+    {
+        notes(out);
         const double wall = std::chrono::duration<double>(Clock::now() - m_started).count();
         const int64_t position = m_rate > 0 ? m_written * 1000000 / m_rate : 0;
         std::fputs(ConsoleLines::Stats(bytes, position, wall, last).c_str(), m_console);

@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 #include "convert/CommandBuilder.h"
 #include "convert/CommandLineSplit.h"
+#include "convert/ProgressParser.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -61,16 +62,17 @@ QStringList leftovers(const QTemporaryDir& dir)
 }
 
 // The arguments the program sends for a format, taken from its own command line builder.
-QStringList templateArgs(int format, const QString& in, const QString& outFolder)
+QStringList templateArgs(int format, const QString& in, const QString& outFolder, const char* bitrate = "192",
+                         const char* sampleRate = "44100", int channelIndex = 1)
 {
     CommandBuilder::Request r;
     r.programFolder = QStringLiteral("/p");
     r.inputPath = in;
     r.outputFolder = outFolder;
     r.formatIndex = format;
-    r.bitrate = QStringLiteral("192");
-    r.sampleRate = QStringLiteral("44100");
-    r.channelIndex = 1;
+    r.bitrate = QString::fromLatin1(bitrate);
+    r.sampleRate = QString::fromLatin1(sampleRate);
+    r.channelIndex = channelIndex;
     QStringList args;
     for (const QByteArray& a : CommandLineSplit::split(CommandBuilder::BuildCommandLine(r)).mid(1))
         args.append(QString::fromUtf8(a));
@@ -441,6 +443,222 @@ TEST_F(ConvTool, OtherArgumentsGoThroughFfmpegWithItsExitStatus)
     EXPECT_EQ(run({"-hide_banner", "-i", "a.wav", "b.mp3"}, env).status, 7);
     env.insert(QStringLiteral("FAKE_TOOL_OPS"), QStringLiteral("kill:9"));
     EXPECT_EQ(run({"-i", "a.wav", "-f", "mp3", "b.mp3"}, env).status, 128 + 9);
+}
+
+// The two newest formats, with the fall-back FFmpeg program made to fail, so only the tool's own work
+// can pass.
+QProcessEnvironment ffmpegFails()
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("VELTRA_FFMPEG"), QStringLiteral("/bin/false"));
+    return env;
+}
+
+// True when FFmpeg decodes the whole file without a word of complaint.
+bool decodesCleanly(const QString& path)
+{
+    QProcess p;
+    p.start(QStringLiteral("ffmpeg"), {"-nostdin", "-v", "error", "-i", path, "-f", "null", "-"});
+    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0 &&
+           p.readAllStandardError().isEmpty();
+}
+
+// The console lines of a run that are neither the duration nor stats.
+QStringList notes(const QByteArray& console)
+{
+    QStringList out;
+    for (const QByteArray& line : console.split('\n')) {
+        const QString text = QString::fromUtf8(line).trimmed();
+        if (!text.isEmpty() && !text.contains(QLatin1String("Duration: ")) && !text.contains(QLatin1String("size=")))
+            out.append(text);
+    }
+    return out;
+}
+
+class NewFormats : public ConvTool
+{
+protected:
+    void SetUp() override
+    {
+        ConvTool::SetUp();
+        // Two unrelated channels of noise: a variable-rate encoder spends close to the rate it was given.
+        ASSERT_TRUE(runFfmpeg({"-f", "lavfi", "-i", "anoisesrc=d=3:c=pink:r=44100:seed=1", "-f", "lavfi", "-i",
+                               "anoisesrc=d=3:c=pink:r=44100:seed=2", "-filter_complex", "[0][1]amerge=inputs=2",
+                               "-c:a", "pcm_s16le", file("noise.wav")}));
+        ASSERT_TRUE(runFfmpeg({"-f", "lavfi", "-i", "testsrc=size=64x48:d=1", "-frames:v", "1", file("cover.jpg")}));
+        ASSERT_TRUE(runFfmpeg({"-f", "lavfi", "-i", "testsrc=size=64x48:d=1", "-frames:v", "1", file("cover.png")}));
+        const QStringList tags = {"-metadata", "title=Mr. Brightside", "-metadata", "artist=The Killers",
+                                  "-metadata", "album=Hot Fuss",       "-metadata", "track=2"};
+        for (const char* in : {"in.mp3", "in.flac"}) {
+            const QString cover = file(QLatin1String(in) == QLatin1String("in.mp3") ? "cover.jpg" : "cover.png");
+            ASSERT_TRUE(runFfmpeg(QStringList{"-i", file("tone.wav"), "-i", cover, "-map", "0", "-map", "1", "-c:v",
+                                              "copy", "-disposition:v", "attached_pic"} +
+                                  tags + QStringList{file(in)}));
+        }
+    }
+};
+
+TEST_F(NewFormats, OpusAndM4aCarryTheirCodecRateChannelsTagsAndCover)
+{
+    struct Case
+    {
+        int format;
+        const char* codec;
+        const char* container;
+    };
+    for (const char* input : {"in.mp3", "in.flac"}) {
+        for (const Case& c : {Case{8, "opus", "ogg"}, Case{9, "aac", "mov,mp4,m4a,3gp,3g2,mj2"}}) {
+            const QStringList args = templateArgs(c.format, file(input), dir.path());
+            const std::string what = std::string(input) + " to " + args.last().toStdString();
+            const Result r = run(args, ffmpegFails());
+            ASSERT_EQ(r.status, 0) << what << ": " << r.console.toStdString();
+            EXPECT_TRUE(notes(r.console).isEmpty()) << what << ": " << r.console.toStdString();
+            const QJsonObject probed = probeAll(args.last());
+            const QJsonObject audio = audioStream(probed);
+            EXPECT_EQ(audio["codec_name"].toString(), QLatin1String(c.codec)) << what;
+            EXPECT_EQ(probed["format"]["format_name"].toString(), QLatin1String(c.container)) << what;
+            EXPECT_EQ(audio["sample_rate"].toString(),
+                      c.format == 8 ? QStringLiteral("48000") : QStringLiteral("44100"))
+                << what;
+            EXPECT_EQ(audio["channels"].toInt(), 2) << what;
+            EXPECT_NEAR(probed["format"]["duration"].toString().toDouble(), 3.0, 0.05) << what;
+            EXPECT_EQ(tag(probed, "title"), QStringLiteral("Mr. Brightside")) << what;
+            EXPECT_EQ(tag(probed, "artist"), QStringLiteral("The Killers")) << what;
+            EXPECT_EQ(tag(probed, "album"), QStringLiteral("Hot Fuss")) << what;
+            EXPECT_TRUE(tag(probed, "track").startsWith(QLatin1Char('2'))) << what;
+            ASSERT_EQ(pictureStreams(probed), 1) << what;
+            for (const QJsonValue& s : probed["streams"].toArray()) {
+                if (s["disposition"]["attached_pic"].toInt() == 1) {
+                    EXPECT_EQ(s["codec_name"].toString(), QLatin1String(input) == QLatin1String("in.mp3")
+                                                              ? QStringLiteral("mjpeg")
+                                                              : QStringLiteral("png"))
+                        << what;
+                }
+            }
+            EXPECT_TRUE(decodesCleanly(args.last())) << what;
+            if (c.format == 9) {
+                EXPECT_EQ(tag(probed, "major_brand"), QStringLiteral("M4A ")) << what;
+                QFile m4a(args.last());
+                ASSERT_TRUE(m4a.open(QIODevice::ReadOnly));
+                const QByteArray bytes = m4a.readAll();
+                EXPECT_LT(bytes.indexOf("moov"), bytes.indexOf("mdat")) << what << ": the index comes first";
+            }
+        }
+    }
+    EXPECT_TRUE(leftovers(dir).isEmpty());
+}
+
+TEST_F(NewFormats, BitRateChannelsAndRateFollowTheSelectors)
+{
+    struct Case
+    {
+        int format;
+        const char* bitrate;
+        const char* rate;
+        int channelIndex;
+        const char* wantRate;
+    };
+    for (const Case& c : {Case{8, "192", "44100", 1, "48000"}, Case{8, "64", "22050", 0, "48000"},
+                          Case{9, "192", "44100", 1, "44100"}, Case{9, "96", "22050", 0, "22050"}}) {
+        const QString outFolder = dir.filePath(QStringLiteral("%1-%2").arg(c.format).arg(c.bitrate));
+        QDir().mkpath(outFolder);
+        const QStringList args =
+            templateArgs(c.format, file("noise.wav"), outFolder, c.bitrate, c.rate, c.channelIndex);
+        const std::string what = args.last().toStdString();
+        const Result r = run(args, ffmpegFails());
+        ASSERT_EQ(r.status, 0) << what << ": " << r.console.toStdString();
+        EXPECT_TRUE(notes(r.console).isEmpty()) << what << ": " << r.console.toStdString();
+        const QJsonObject probed = probeAll(args.last());
+        const QJsonObject audio = audioStream(probed);
+        EXPECT_EQ(audio["sample_rate"].toString(), QLatin1String(c.wantRate)) << what;
+        EXPECT_EQ(audio["channels"].toInt(), c.channelIndex + 1) << what;
+        const double kbps = probed["format"]["bit_rate"].toString().toDouble() / 1000;
+        std::printf("%s: %.1f kbps, %lld bytes\n", what.c_str(), kbps, QFileInfo(args.last()).size());
+        EXPECT_NEAR(kbps, QByteArray(c.bitrate).toDouble(), QByteArray(c.bitrate).toDouble() * 0.15) << what;
+        EXPECT_TRUE(decodesCleanly(args.last())) << what;
+    }
+}
+
+TEST_F(NewFormats, M4aOverAnOlderFileIsTheNewConversionWhole)
+{
+    // A longer mono file at the output's name: the new file must not borrow a byte of it.
+    ASSERT_TRUE(runFfmpeg({"-f", "lavfi", "-i", "sine=d=7:r=8000", "-c:a", "aac", file("tone.m4a")}));
+    const QStringList args = templateArgs(9, file("tone.wav"), dir.path());
+    ASSERT_EQ(args.last(), file("tone.m4a"));
+    const Result r = run(args, ffmpegFails());
+    ASSERT_EQ(r.status, 0) << r.console.toStdString();
+    const QJsonObject probed = probeAll(args.last());
+    EXPECT_NEAR(probed["format"]["duration"].toString().toDouble(), 3.0, 0.05);
+    EXPECT_EQ(audioStream(probed)["channels"].toInt(), 2);
+    EXPECT_EQ(audioStream(probed)["sample_rate"].toString(), QStringLiteral("44100"));
+    EXPECT_TRUE(decodesCleanly(args.last()));
+    EXPECT_TRUE(leftovers(dir).isEmpty());
+}
+
+TEST_F(NewFormats, ARateTheEncoderCannotTakeBecomesTheNearestWithOneLine)
+{
+    struct Case
+    {
+        int format;
+        const char* gets;
+        const char* note; // nullptr: the rate is kept without a word
+    };
+    for (const Case& c :
+         {Case{0, "12000", "the encoder cannot take 12050 Hz: the file gets 12000 Hz"},
+          Case{9, "12000", "the encoder cannot take 12050 Hz: the file gets 12000 Hz"}, Case{1, "12050", nullptr}}) {
+        const QStringList args = templateArgs(c.format, file("tone.wav"), dir.path(), "32", "12050", 1);
+        const std::string what = args.last().toStdString();
+        const Result r = run(args, ffmpegFails());
+        ASSERT_EQ(r.status, 0) << what << ": " << r.console.toStdString();
+        EXPECT_EQ(notes(r.console), c.note ? QStringList{QString::fromLatin1(c.note)} : QStringList()) << what;
+        if (c.note) {
+            EXPECT_LT(r.console.indexOf(c.note), r.console.indexOf("size=")) << what << ": the line comes first";
+        }
+        EXPECT_EQ(probe(args.last(), QStringLiteral("sample_rate")), QLatin1String(c.gets)) << what;
+        EXPECT_TRUE(decodesCleanly(args.last())) << what;
+
+        // The program's progress reads the run to its end as if the line were not there.
+        qint32 total = 0;
+        std::optional<ProgressParser::Display> shown;
+        for (const QByteArray& piece : r.console.split('\r')) {
+            for (const QByteArray& line : piece.split('\n')) {
+                if (auto d = ProgressParser::Parse(QString::fromUtf8(line + '\n'), total, OptionSettings{}))
+                    shown = d;
+            }
+        }
+        EXPECT_EQ(total, 3) << what;
+        ASSERT_TRUE(shown) << what;
+        EXPECT_EQ(shown->caption, QStringLiteral("100%")) << what;
+    }
+}
+
+TEST_F(NewFormats, ABitRateTheEncoderChangesIsSaidAndTheFileStillConverts)
+{
+    struct Case
+    {
+        int format;
+        const char* rate;
+        int channelIndex;
+        const char* note;
+        double kbps; // what the file holds
+    };
+    for (const Case& c :
+         {Case{0, "8000", 1, "the encoder cannot make 320 kbps at 8000 Hz: the file gets 64 kbps", 64},
+          Case{8, "44100", 0, "libopus takes at most 256 kbps per channel: the file gets 256 kbps, not 320 kbps",
+               256}}) {
+        const QStringList args = templateArgs(c.format, file("noise.wav"), dir.path(), "320", c.rate, c.channelIndex);
+        const std::string what = args.last().toStdString();
+        const Result r = run(args, ffmpegFails());
+        ASSERT_EQ(r.status, 0) << what << ": " << r.console.toStdString();
+        EXPECT_EQ(notes(r.console), QStringList{QString::fromLatin1(c.note)}) << what;
+        EXPECT_LT(r.console.indexOf(c.note), r.console.indexOf("size=")) << what;
+        const QJsonObject probed = probeAll(args.last());
+        EXPECT_EQ(audioStream(probed)["channels"].toInt(), c.channelIndex + 1) << what;
+        const double kbps = probed["format"]["bit_rate"].toString().toDouble() / 1000;
+        std::printf("%s: %.1f kbps, %lld bytes\n", what.c_str(), kbps, QFileInfo(args.last()).size());
+        EXPECT_NEAR(kbps, c.kbps, c.kbps * 0.15) << what;
+        EXPECT_TRUE(decodesCleanly(args.last())) << what;
+    }
 }
 
 } // namespace

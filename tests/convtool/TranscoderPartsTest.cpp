@@ -67,6 +67,30 @@ TEST(Negotiate, RatesLayoutsAndSampleFormatsAsFfmpegPicksThem)
     EXPECT_EQ(Negotiate::SampleFormat(lame, AV_SAMPLE_FMT_U8), AV_SAMPLE_FMT_S16P);
 }
 
+TEST(Negotiate, RatesTheEncoderPicksForARateItCannotTakeAndWhatAnMp3FrameHolds)
+{
+    const AVCodec* lame = avcodec_find_encoder_by_name("libmp3lame");
+    const AVCodec* aac = avcodec_find_encoder_by_name("aac");
+    const AVCodec* wma = avcodec_find_encoder_by_name("wmav1");
+    ASSERT_TRUE(lame && aac && wma);
+    EXPECT_EQ(Negotiate::SampleRate(lame, 12050), 12000);
+    EXPECT_EQ(Negotiate::SampleRate(aac, 12050), 12000);
+    EXPECT_EQ(Negotiate::SampleRate(wma, 12050), 12050) << "WMA lists no rates and plays any";
+
+    // Headers as LAME writes them: MPEG-1 at 128 kbps, MPEG-2.5 at 64 kbps, MPEG-2 at 160 kbps.
+    const uint8_t mpeg1[] = {0xFF, 0xFB, 0x90, 0x64};
+    const uint8_t mpeg25[] = {0xFF, 0xE3, 0x80, 0xC4};
+    const uint8_t mpeg2[] = {0xFF, 0xF3, 0xE0, 0x64};
+    EXPECT_EQ(Negotiate::Mp3FrameBitRate(mpeg1, 4), 128000);
+    EXPECT_EQ(Negotiate::Mp3FrameBitRate(mpeg25, 4), 64000);
+    EXPECT_EQ(Negotiate::Mp3FrameBitRate(mpeg2, 4), 160000);
+    const uint8_t layer2[] = {0xFF, 0xFD, 0x90, 0x64};
+    const uint8_t id3[] = {'I', 'D', '3', 4};
+    EXPECT_EQ(Negotiate::Mp3FrameBitRate(layer2, 4), 0);
+    EXPECT_EQ(Negotiate::Mp3FrameBitRate(id3, 4), 0);
+    EXPECT_EQ(Negotiate::Mp3FrameBitRate(mpeg1, 3), 0);
+}
+
 TEST(Tags, FileTagsWinAndTheOldEncodingIsLeftBehind)
 {
     AVDictionary* file = nullptr;

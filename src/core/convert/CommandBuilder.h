@@ -13,7 +13,7 @@ struct Request
     QString programFolder; // holds data/conv.exe
     QString inputPath;
     QString outputFolder; // the output folder text as the user left it
-    int formatIndex = 1;  // 0 MP3, 1 WMA, 2 OGG, 3 WAV, 4 FLAC, 5 AC3, 6 AAC, 7 AMR
+    int formatIndex = 1;  // 0 MP3, 1 WMA, 2 OGG, 3 WAV, 4 FLAC, 5 AC3, 6 AAC, 7 AMR, 8 OPUS, 9 M4A
     QString bitrate;      // kilobits per second, as shown
     QString sampleRate;   // hertz, as shown
     int channelIndex = 1; // 0 Mono, 1 Stereo
@@ -22,15 +22,15 @@ struct Request
     QString outputPath;
 };
 
-// The extension of a format position, "" outside 0 to 7.
+// The extension of a format position, "" outside 0 to 9.
 QString Extension(int formatIndex);
 
 // Where the output of this request would go: the output folder (with one trailing "/"), the input's
 // whole name without its last extension, and the format's extension; "" for a format position outside
-// 0 to 7. Whether that name is free is for OutputNames to say.
+// 0 to 9. Whether that name is free is for OutputNames to say.
 QString OutputPath(const Request& r);
 
-// The whole command line, or an empty one for a format position outside 0 to 7. Paths are quoted so
+// The whole command line, or an empty one for a format position outside 0 to 9. Paths are quoted so
 // that the runner's split gives them back exactly, whatever they hold.
 QByteArray BuildCommandLine(const Request& r);
 

@@ -1,5 +1,6 @@
 #include "MainUi.h"
 
+#include "convert/FormatTraits.h"
 #include "filelist/FileQueue.h"
 #include "skin/SkinArt.h"
 #include "skin/SkinLayout.h"
@@ -19,7 +20,7 @@
 namespace {
 namespace Main = SkinLayout::Main;
 
-const QStringList kFormats = {"MP3", "WMA", "OGG", "WAV", "FLAC", "AC3", "AAC", "AMR"};
+const QStringList kFormats = FormatTraits::Names();
 const QStringList kBitrates = {"32", "48", "56", "64", "80", "96", "112", "128", "192", "224", "256", "320"};
 const QStringList kRates = {"48000", "44100", "32000", "24000", "22050", "16000", "12050", "8000"};
 const QStringList kChannels = {"Mono", "Stereo"};

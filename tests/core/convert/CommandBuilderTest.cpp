@@ -50,7 +50,10 @@ INSTANTIATE_TEST_SUITE_P(
         TemplateCase{5, R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn "/out/live.set.ac3")"},
         TemplateCase{6, R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn "/out/live.set.aac")"},
         TemplateCase{
-            7, R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn -ar 8000 -ab 7.4k -ac 1 "/out/live.set.amr")"}),
+            7, R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn -ar 8000 -ab 7.4k -ac 1 "/out/live.set.amr")"},
+        TemplateCase{8, R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn -ab 192k -ac 2 "/out/live.set.opus")"},
+        TemplateCase{
+            9, R"(/app/data/conv.exe -i "/music/live.set.wav" -y -vn -ab 192k -ar 44100 -ac 2 "/out/live.set.m4a")"}),
     [](const ::testing::TestParamInfo<TemplateCase>& info) { return "Format" + std::to_string(info.param.format); });
 
 TEST(CommandBuilder, CutterArgumentsFollowTheInputExactlyAsStored)
@@ -88,7 +91,8 @@ TEST(CommandBuilder, SelectorsCountOnlyForMp3AndWma)
 TEST(CommandBuilder, FormatOutsideTheListGivesAnEmptyLine)
 {
     EXPECT_TRUE(BuildCommandLine(liveSet(-1)).isEmpty());
-    EXPECT_TRUE(BuildCommandLine(liveSet(8)).isEmpty());
+    EXPECT_TRUE(BuildCommandLine(liveSet(10)).isEmpty());
+    EXPECT_TRUE(CommandBuilder::Extension(10).isEmpty());
 }
 
 TEST(CommandBuilder, OutputPathsFromFolderAndTheWholeName)

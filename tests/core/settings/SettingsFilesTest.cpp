@@ -1,3 +1,5 @@
+#include "convert/CommandBuilder.h"
+#include "convert/FormatTraits.h"
 #include "settings/FieldReader.h"
 #include "settings/OptionsIni.h"
 #include "settings/SetupIni.h"
@@ -136,6 +138,18 @@ TEST(SetupFile, FolderWithACommaAndIndexesComeBack)
     EXPECT_EQ(r.channelIndex, 0);
     EXPECT_EQ(r.outputFolder, QStringLiteral("/home/ann/My, Music"));
     EXPECT_EQ(r.formatIndex, 7);
+}
+
+TEST(SetupFile, TheLastTwoFormatPositionsComeBackAndTheNextIsNoFormat)
+{
+    QTemporaryDir dir;
+    for (int format : {8, 9, 10}) {
+        ASSERT_TRUE(SetupIni::Save(dir.path(), SetupIni::Values{8, 1, 1, dir.path(), format}));
+        EXPECT_EQ(SetupIni::Load(dir.path()).formatIndex, format);
+        EXPECT_EQ(CommandBuilder::Extension(format).isEmpty(), format >= FormatTraits::Count()) << format;
+    }
+    EXPECT_EQ(CommandBuilder::Extension(8), QStringLiteral(".opus"));
+    EXPECT_EQ(CommandBuilder::Extension(9), QStringLiteral(".m4a"));
 }
 
 TEST(SetupFile, ShortAndDamagedFilesGiveWhatTheyHold)

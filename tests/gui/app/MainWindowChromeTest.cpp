@@ -161,7 +161,9 @@ TEST_F(MainWindowChrome, SelectorsStartWithTheirItemsDefaultsAndTips)
     EXPECT_EQ(window->ui().cmbBR->currentText(), QStringLiteral("192"));
     EXPECT_EQ(window->ui().cmbR->currentText(), QStringLiteral("44100"));
     EXPECT_EQ(window->ui().cmbChannel->currentText(), QStringLiteral("Stereo"));
-    EXPECT_EQ(window->ui().cmbOF->count(), 8);
+    EXPECT_EQ(window->ui().cmbOF->count(), 10);
+    EXPECT_EQ(window->ui().cmbOF->itemText(8), QStringLiteral("OPUS"));
+    EXPECT_EQ(window->ui().cmbOF->itemText(9), QStringLiteral("M4A"));
     EXPECT_EQ(window->ui().cmbBR->count(), 12);
     EXPECT_EQ(window->ui().cmbR->itemText(6), QStringLiteral("12050"));
     EXPECT_EQ(window->ui().picButtonChannel->toolTip(), QStringLiteral("MP3 Audio Channel(Stereo or Mono)"));

@@ -80,6 +80,14 @@ TEST_F(Startup, EachSavedFieldAppliesOnItsOwn)
     EXPECT_EQ(w->ui().cmbOF->currentText(), QStringLiteral("AMR"));
 }
 
+TEST_F(Startup, SavedOpusAndM4aComeBackAndAnUnknownFormatKeepsTheDefault)
+{
+    for (const auto& [index, shown] : {std::pair{"8", "OPUS"}, std::pair{"9", "M4A"}, std::pair{"10", "WMA"}}) {
+        writeSetup(QByteArray("\"8\"\r\n\"1\"\r\n\"1\"\r\n\"/srv\"\r\n\"") + index + "\"\r\n");
+        EXPECT_EQ(start()->ui().cmbOF->currentText(), QString::fromLatin1(shown)) << index;
+    }
+}
+
 TEST_F(Startup, ThreeLinesApplyThreeIndexesAndAnEmptyFolderKeepsTheDefault)
 {
     writeSetup("\"0\"\r\n\"0\"\r\n\"0\"\r\n");
