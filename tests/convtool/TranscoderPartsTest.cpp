@@ -1,12 +1,12 @@
 // The pieces of the conversion tool that need no file: console lines, the encoder's settings chosen as
 // FFmpeg chooses them, tags and cover pictures, part file names.
 #include "ConsoleLines.h"
-#include "Negotiate.h"
 #include "FatName.h"
+#include "Negotiate.h"
 #include "NumberedName.h"
 #include "PartName.h"
-#include "ToolRecord.h"
 #include "Tags.h"
+#include "ToolRecord.h"
 
 #include <gtest/gtest.h>
 

@@ -215,9 +215,9 @@ void run(const std::string& op, int argc, char** argv)
 
 bool isOp(const char* arg)
 {
-    static const char* const names[] = {"out:",     "err:",    "bytes:",   "sleep:",  "argsto:", "touch",
-                                        "touchif:", "failif:", "exit:",    "kill:",   "logto:",  "ignoreterm",
-                                        "part",     "first:",  "childto:", "groupto:", "childfor:", "record:", "recordto:"};
+    static const char* const names[] = {
+        "out:",   "err:",       "bytes:", "sleep:", "argsto:",  "touch",    "touchif:",  "failif:", "exit:",    "kill:",
+        "logto:", "ignoreterm", "part",   "first:", "childto:", "groupto:", "childfor:", "record:", "recordto:"};
     for (const char* n : names) {
         if (std::strncmp(arg, n, std::strlen(n)) == 0)
             return true;

@@ -124,8 +124,9 @@ void BatchDriver::ConvertNext()
     if (!m_folderChecked) {
         m_folderChecked = true;
         if (!folderProblem.isEmpty()) {
-            MsgBox::show(QStringLiteral("The output folder %1 cannot be used: %2").arg(settings.outputFolder, folderProblem),
-                         MsgBox::Icon::Critical);
+            MsgBox::show(
+                QStringLiteral("The output folder %1 cannot be used: %2").arg(settings.outputFolder, folderProblem),
+                MsgBox::Icon::Critical);
             end(End::CannotStart);
             return;
         }
@@ -284,8 +285,7 @@ void BatchDriver::Stop()
     end(End::Stopped);
 }
 
-void BatchDriver::stoppedToolEnded(const QString& input, const QString& output, pid_t pid,
-                                   DOSOutputs::ExitInfo exit)
+void BatchDriver::stoppedToolEnded(const QString& input, const QString& output, pid_t pid, DOSOutputs::ExitInfo exit)
 {
     // Only this tool's part file goes: never another window's live one, never the output name.
     if (!output.isEmpty())

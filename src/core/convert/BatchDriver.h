@@ -98,7 +98,7 @@ private:
     BatchOutcome m_outcome;
     OutputNames m_outputNames;
     std::vector<std::unique_ptr<Slot>> m_allSlots;
-    QList<Slot*> m_running; // in the order they started: row i of the queue is m_running[i]'s file
+    QList<Slot*> m_running;            // in the order they started: row i of the queue is m_running[i]'s file
     QHash<QString, bool> m_inputsDone; // input path -> whether it converted, for a second row of it
     double m_doneSeconds = 0;
 };

@@ -24,8 +24,8 @@
 #include <QTimer>
 #include <QUrl>
 #include <csignal>
-#include <unistd.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace TestSupport;
 
@@ -217,7 +217,8 @@ TEST_F(BatchDriver, AToolKilledBySignalIsAFailureWithThatReasonAndItsPartFileGoe
     EXPECT_EQ(window->lastBatch().failures()[0].lastLine,
               QStringLiteral("the conversion tool was ended by signal 9 (Killed)"));
     EXPECT_EQ(window->lstFile->count(), 1);
-    EXPECT_EQ(QDir(folder.file("out")).entryList(QDir::Files | QDir::Hidden), QStringList{QFileInfo(theirs).fileName()});
+    EXPECT_EQ(QDir(folder.file("out")).entryList(QDir::Files | QDir::Hidden),
+              QStringList{QFileInfo(theirs).fileName()});
     EXPECT_TRUE(opened.urls.isEmpty()) << "nothing was converted: no folder opens";
 }
 
@@ -233,7 +234,8 @@ TEST_F(BatchDriver, AnOutputFolderThatCannotBeUsedStopsTheBatchBeforeAnyFileWith
     window->txtPath->setText(notAFolder);
     ASSERT_TRUE(runBatch(10000));
     ASSERT_EQ(boxes.shown().size(), 1);
-    EXPECT_EQ(boxes.shown()[0].text, QStringLiteral("The output folder %1 cannot be used: Not a directory").arg(notAFolder));
+    EXPECT_EQ(boxes.shown()[0].text,
+              QStringLiteral("The output folder %1 cannot be used: Not a directory").arg(notAFolder));
     EXPECT_EQ(window->lstFile->paths(), inputs);
     EXPECT_FALSE(QFile::exists(folder.file("log.txt"))) << "no file started";
     EXPECT_TRUE(opened.urls.isEmpty());
