@@ -1,6 +1,8 @@
 #include "PartFile.h"
 
+#include "FatName.h"
 #include "LibAv.h"
+#include "NumberedName.h"
 #include "PartName.h"
 
 #include <cerrno>
@@ -12,51 +14,91 @@
 #include <unistd.h>
 
 namespace {
-// The part file a signal handler must remove; written only with signals blocked.
+// What a signal handler must remove: the part file, and an empty placeholder of our own at the output
+// name while a commit on a file system without renameat2 or hard links holds one. Written only with
+// signals blocked.
 char g_current[4096] = {};
+char g_placeholder[4096] = {};
 
-void setCurrent(const char* path)
+class SignalsBlocked
 {
-    sigset_t all;
-    sigset_t old;
-    sigfillset(&all);
-    sigprocmask(SIG_BLOCK, &all, &old);
-    std::snprintf(g_current, sizeof g_current, "%s", path);
-    sigprocmask(SIG_SETMASK, &old, nullptr);
+public:
+    SignalsBlocked()
+    {
+        sigset_t all;
+        sigfillset(&all);
+        sigprocmask(SIG_BLOCK, &all, &m_old);
+    }
+    ~SignalsBlocked() { sigprocmask(SIG_SETMASK, &m_old, nullptr); }
+    SignalsBlocked(const SignalsBlocked&) = delete;
+    SignalsBlocked& operator=(const SignalsBlocked&) = delete;
+
+private:
+    sigset_t m_old;
+};
+
+void remember(char (&slot)[4096], const char* path)
+{
+    SignalsBlocked blocked;
+    std::snprintf(slot, sizeof slot, "%s", path);
 }
 
 std::string failureText(const std::string& what, int error)
 {
     return what + ": " + std::strerror(error);
 }
+
+// The errors with which FAT, exFAT and NTFS drivers refuse a name's characters.
+bool refusesName(int error)
+{
+    return error == EINVAL || error == EPERM || error == ENOENT;
+}
 } // namespace
 
-PartFile::PartFile(const std::string& outputPath) : m_output(outputPath)
+PartFile::PartFile(const std::string& outputPath)
 {
     const size_t slash = outputPath.rfind('/');
-    const std::string folder = slash == std::string::npos ? std::string() : outputPath.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? outputPath : outputPath.substr(slash + 1);
-    std::string pattern = folder + PartName::Prefix(name) + "XXXXXX";
+    m_folder = slash == std::string::npos ? std::string() : outputPath.substr(0, slash + 1);
+    m_name = slash == std::string::npos ? outputPath : outputPath.substr(slash + 1);
+    if (create(m_folder, m_name))
+        return;
+    const int error = errno;
+    // Decided by trying: FUSE file systems all look alike to statfs.
+    if (refusesName(error) && FatName::NeedsMapping(m_name)) {
+        const std::string mapped = FatName::Map(m_name);
+        if (create(m_folder, mapped)) {
+            m_name = mapped;
+            m_mapped = true;
+            return;
+        }
+    }
+    throw LibAv::Failure{std::strerror(error)};
+}
+
+bool PartFile::create(const std::string& folder, const std::string& name)
+{
+    std::string pattern = folder + PartName::Prefix(name, long(::getpid())) + "XXXXXX";
     if (pattern.size() >= sizeof g_current)
         throw LibAv::Failure{failureText("cannot write the output", ENAMETOOLONG)};
     m_fd = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (m_fd < 0)
-        throw LibAv::Failure{std::strerror(errno)};
+        return false;
     m_path = pattern;
-    setCurrent(m_path.c_str());
+    remember(g_current, m_path.c_str());
     // mkstemp makes the file private; the output is an ordinary file, as the user's umask says.
     const mode_t mask = ::umask(0);
     ::umask(mask);
     ::fchmod(m_fd, 0666 & ~mask);
+    return true;
 }
 
 PartFile::~PartFile()
 {
     if (m_fd >= 0)
         ::close(m_fd);
-    if (!m_committed)
+    if (!m_committed && !m_path.empty())
         ::unlink(m_path.c_str());
-    setCurrent("");
+    remember(g_current, "");
 }
 
 int PartFile::takeFd()
@@ -66,20 +108,84 @@ int PartFile::takeFd()
     return fd;
 }
 
+void PartFile::allowReplacing(dev_t device, ino_t inode)
+{
+    m_replaceable = true;
+    m_replaceDevice = device;
+    m_replaceInode = inode;
+}
+
+bool PartFile::mayReplace(const std::string& target) const
+{
+    struct stat st
+    {};
+    return m_replaceable && ::lstat(target.c_str(), &st) == 0 && st.st_dev == m_replaceDevice &&
+           st.st_ino == m_replaceInode;
+}
+
+int PartFile::place(const std::string& target)
+{
+    if (::renameat2(AT_FDCWD, m_path.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0)
+        return 0;
+    if (errno != EINVAL && errno != ENOSYS)
+        return errno;
+    // FUSE file systems and NFS refuse the flag: a hard link cannot replace either.
+    if (::link(m_path.c_str(), target.c_str()) == 0) {
+        ::unlink(m_path.c_str());
+        return 0;
+    }
+    if (errno != EPERM && errno != EOPNOTSUPP && errno != ENOSYS && errno != EMLINK)
+        return errno;
+    // No hard links either (fusefat): claim the name with an empty file of our own, then rename over it.
+    int fd;
+    {
+        SignalsBlocked blocked;
+        fd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        if (fd >= 0)
+            std::snprintf(g_placeholder, sizeof g_placeholder, "%s", target.c_str());
+    }
+    if (fd < 0)
+        return errno;
+    ::close(fd);
+    // A stop between the rename and forgetting the placeholder would remove the finished output.
+    SignalsBlocked blocked;
+    int error = 0;
+    if (::rename(m_path.c_str(), target.c_str()) != 0) {
+        error = errno;
+        ::unlink(target.c_str());
+    }
+    g_placeholder[0] = '\0';
+    return error;
+}
+
 void PartFile::Commit()
 {
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;
     }
-    if (::rename(m_path.c_str(), m_output.c_str()) != 0)
-        throw LibAv::Failure{std::strerror(errno)};
-    m_committed = true;
-    setCurrent("");
+    for (int n = 1; n <= kMaxCounter; ++n) {
+        const std::string target = m_folder + (n == 1 ? m_name : NumberedName(m_name, n));
+        int error = place(target);
+        if (error == EEXIST && n == 1 && mayReplace(target))
+            error = ::rename(m_path.c_str(), target.c_str()) == 0 ? 0 : errno;
+        if (error == 0) {
+            m_committed = true;
+            m_committedPath = target;
+            m_counter = n;
+            remember(g_current, "");
+            return;
+        }
+        if (error != EEXIST)
+            throw LibAv::Failure{std::strerror(error)};
+    }
+    throw LibAv::Failure{"no free name for the output beside " + m_folder + m_name};
 }
 
 void PartFile::RemoveNow()
 {
+    if (g_placeholder[0])
+        ::unlink(g_placeholder);
     if (g_current[0])
         ::unlink(g_current);
 }

@@ -6,16 +6,19 @@
 #include "MuxedOutput.h"
 #include "PartFile.h"
 #include "Resampler.h"
+#include "ToolRecord.h"
 
 extern "C" {
 #include <libavutil/parseutils.h>
 }
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cmath>
 #include <memory>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace Transcoder {
 
@@ -108,6 +111,10 @@ public:
             throw LibAv::Failure{"File '" + m_args.output + "' already exists. Exiting."};
 
         PartFile part(m_args.output);
+        // "-y" lets the output replace the file that held its name at the start, and only that one. The
+        // program (which asks for records) chose a free name itself: whatever holds it now came meanwhile.
+        if (m_args.overwrite && !ToolRecord::Requested() && ::lstat(m_args.output.c_str(), &existing) == 0)
+            part.allowReplacing(existing.st_dev, existing.st_ino);
         std::unique_ptr<Output> out = openOutput(m_args, input, part);
         notes(*out);
         const AVCodecContext* dec = input.decoder();
@@ -161,9 +168,25 @@ public:
         const int64_t bytes = ::stat(part.path().c_str(), &written) == 0 ? int64_t(written.st_size) : 0;
         part.Commit();
         stats(*out, bytes, true);
+        if (ToolRecord::Requested())
+            record(ToolRecord::NameLine(part.counter(), part.mapped()));
     }
 
 private:
+    static void record(const std::string& line)
+    {
+        // The program reads this pipe after the tool has ended: a full or closed pipe is not a failure.
+        size_t done = 0;
+        while (done < line.size()) {
+            const ssize_t n = ::write(ToolRecord::kDescriptor, line.data() + done, line.size() - done);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0)
+                return;
+            done += size_t(n);
+        }
+    }
+
     void encode(Resampler& resampler, Output& out, AVFrame* frame, bool last)
     {
         const int size = out.frameSize();

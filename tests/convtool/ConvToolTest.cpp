@@ -2,6 +2,7 @@
 #include "TestSupport.h"
 #include "convert/CommandBuilder.h"
 #include "convert/CommandLineSplit.h"
+#include "convert/DOSOutputs.h"
 #include "convert/ProgressParser.h"
 
 #include <QDir>
@@ -9,7 +10,10 @@
 #include <QFile>
 #include <QJsonArray>
 #include <QProcess>
+#include <QSet>
+#include <QStandardPaths>
 #include <QTest>
+#include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -367,6 +371,163 @@ TEST_F(ConvTool, StoppedMidFileItRemovesItsPartFileAndLeavesTheOutputNameAlone)
     EXPECT_EQ(st.st_mode & 0777, 0666 & ~mask);
     p.terminate();
     p.waitForFinished(10000);
+}
+
+// Runs the tool as the program does, with its record pipe, and keeps the record.
+struct RecordedRun
+{
+    DOSOutputs dos;
+    bool over = false;
+
+    RecordedRun()
+    {
+        dos.setToolRecord(true);
+        QObject::connect(&dos, &DOSOutputs::CommandOver, [this] { over = true; });
+    }
+    bool start(const QStringList& args)
+    {
+        QByteArray line = CommandLineSplit::quote(tool().toUtf8());
+        for (const QString& a : args)
+            line += ' ' + CommandLineSplit::quote(a.toUtf8());
+        return dos.Start(line);
+    }
+    bool wait()
+    {
+        return QTest::qWaitFor([this] { return over; }, 120000);
+    }
+    // The counter of the name record, 0 without one; mapped tells whether the name was changed.
+    int counter(bool* mapped = nullptr) const
+    {
+        for (const ToolRecord::Entry& e : dos.records()) {
+            if (e.kind == ToolRecord::Entry::Kind::Name) {
+                if (mapped)
+                    *mapped = e.mapped;
+                return e.counter;
+            }
+        }
+        return 0;
+    }
+};
+
+TEST_F(ConvTool, AFileMadeAtTheOutputNameWhileItConvertsIsKeptAndTheOutputTakesTheNextName)
+{
+    ASSERT_TRUE(makeTone(file("long.wav"), 120));
+    RecordedRun run;
+    ASSERT_TRUE(run.start(templateArgs(4, file("long.wav"), dir.path())));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !leftovers(dir).isEmpty(); }, 10000));
+    // Held still while somebody else's file takes the name.
+    ::kill(run.dos.processId(), SIGSTOP);
+    EXPECT_TRUE(leftovers(dir).value(0).startsWith(QStringLiteral(".long.flac.part-%1-").arg(run.dos.processId())));
+    QFile theirs(file("long.flac"));
+    ASSERT_TRUE(theirs.open(QIODevice::WriteOnly));
+    theirs.write("theirs");
+    theirs.close();
+    ::kill(run.dos.processId(), SIGCONT);
+    ASSERT_TRUE(run.wait());
+    EXPECT_TRUE(run.dos.lastExit().succeeded()) << run.dos.Outputs().toStdString();
+    ASSERT_TRUE(theirs.open(QIODevice::ReadOnly));
+    EXPECT_EQ(theirs.readAll(), QByteArray("theirs"));
+    EXPECT_NEAR(probe(file("long (2).flac"), QStringLiteral("duration")).toDouble(), 120, 0.1);
+    bool mapped = true;
+    EXPECT_EQ(run.counter(&mapped), 2);
+    EXPECT_FALSE(mapped);
+    EXPECT_TRUE(leftovers(dir).isEmpty());
+}
+
+TEST_F(ConvTool, TwoToolsConvertingSameNamedInputsIntoOneFolderAtOnceKeepBothOutputs)
+{
+    QDir(dir.path()).mkpath(QStringLiteral("a"));
+    QDir(dir.path()).mkpath(QStringLiteral("b"));
+    QDir(dir.path()).mkpath(QStringLiteral("out"));
+    ASSERT_TRUE(makeTone(file("a/track01.wav"), 30));
+    ASSERT_TRUE(makeTone(file("b/track01.wav"), 31));
+    RecordedRun first;
+    RecordedRun second;
+    ASSERT_TRUE(first.start(templateArgs(0, file("a/track01.wav"), file("out"))));
+    ASSERT_TRUE(second.start(templateArgs(0, file("b/track01.wav"), file("out"))));
+    ASSERT_TRUE(first.wait() && second.wait());
+    EXPECT_TRUE(first.dos.lastExit().succeeded() && second.dos.lastExit().succeeded());
+    EXPECT_EQ(QSet<int>({first.counter(), second.counter()}), QSet<int>({1, 2}));
+    // Each output holds its own input.
+    const auto duration = [&](const char* name) { return probe(file(name), QStringLiteral("duration")).toDouble(); };
+    const bool firstTookTheName = first.counter() == 1;
+    EXPECT_NEAR(duration("out/track01.mp3"), firstTookTheName ? 30 : 31, 0.2);
+    EXPECT_NEAR(duration("out/track01 (2).mp3"), firstTookTheName ? 31 : 30, 0.2);
+}
+
+// A FAT file system through fusefat, as a stick mounted by a FUSE driver: no renameat2 flags, no hard
+// links, and names with the characters FAT refuses fail.
+class FatStick
+{
+public:
+    FatStick()
+    {
+        if (!QFile::exists(QStringLiteral("/dev/fuse")) || QStandardPaths::findExecutable("fusefat").isEmpty() ||
+            QStandardPaths::findExecutable("mkfs.fat").isEmpty())
+            return;
+        const QString image = m_dir.filePath(QStringLiteral("fat.img"));
+        QFile img(image);
+        if (!img.open(QIODevice::WriteOnly) || !img.resize(16 * 1024 * 1024))
+            return;
+        img.close();
+        QDir(m_dir.path()).mkdir(QStringLiteral("mnt"));
+        if (QProcess::execute(QStringLiteral("mkfs.fat"), {QStringLiteral("-F"), QStringLiteral("16"), image}) != 0)
+            return;
+        QProcess fuse;
+        fuse.start(QStringLiteral("fusefat"), {QStringLiteral("-o"), QStringLiteral("rw+"), image, mount()});
+        if (!fuse.waitForFinished(10000) || fuse.exitCode() != 0)
+            return;
+        m_mounted = QTest::qWaitFor(
+            [this] { return QFile(QStringLiteral("/proc/mounts")).open(QIODevice::ReadOnly) && isMounted(); }, 5000);
+    }
+    ~FatStick()
+    {
+        if (m_mounted)
+            QProcess::execute(QStringLiteral("fusermount"), {QStringLiteral("-u"), mount()});
+    }
+    bool mounted() const { return m_mounted; }
+    QString mount() const { return m_dir.filePath(QStringLiteral("mnt")); }
+
+private:
+    bool isMounted() const
+    {
+        QFile mounts(QStringLiteral("/proc/mounts"));
+        return mounts.open(QIODevice::ReadOnly) && mounts.readAll().contains(" " + QFile::encodeName(mount()) + " ");
+    }
+    QTemporaryDir m_dir;
+    bool m_mounted = false;
+};
+
+TEST_F(ConvTool, OnAFatStickRefusedCharactersAreMappedAndATakenNameGetsTheNextOne)
+{
+    FatStick stick;
+    if (!stick.mounted())
+        GTEST_SKIP() << "needs /dev/fuse, fusefat and mkfs.fat";
+    ASSERT_TRUE(QFile::copy(file("tone.wav"), file("Live: \"Best\"?.wav")));
+    for (int n : {1, 2}) {
+        RecordedRun run;
+        ASSERT_TRUE(run.start(templateArgs(0, file("Live: \"Best\"?.wav"), stick.mount())));
+        ASSERT_TRUE(run.wait());
+        EXPECT_TRUE(run.dos.lastExit().succeeded()) << run.dos.Outputs().toStdString();
+        bool mapped = false;
+        EXPECT_EQ(run.counter(&mapped), n);
+        EXPECT_TRUE(mapped);
+    }
+    for (int n : {1, 2}) {
+        RecordedRun run;
+        ASSERT_TRUE(run.start(templateArgs(0, file("tone.wav"), stick.mount())));
+        ASSERT_TRUE(run.wait());
+        EXPECT_TRUE(run.dos.lastExit().succeeded()) << run.dos.Outputs().toStdString();
+        bool mapped = true;
+        EXPECT_EQ(run.counter(&mapped), n);
+        EXPECT_FALSE(mapped);
+    }
+    QStringList names = QDir(stick.mount()).entryList(QDir::Files | QDir::Hidden);
+    names.sort();
+    EXPECT_EQ(names, (QStringList{"Live_ _Best__ (2).mp3", "Live_ _Best__.mp3", "tone (2).mp3", "tone.mp3"}));
+    for (const QString& name : names)
+        EXPECT_EQ(probe(stick.mount() + QLatin1Char('/') + name, QStringLiteral("codec_name")), QStringLiteral("mp3"))
+            << name.toStdString();
 }
 
 TEST_F(ConvTool, BadInputGetsItsReasonWithinSecondsAndNoFile)

@@ -1,9 +1,12 @@
 // The pieces of the conversion tool that need no file: console lines, the encoder's settings chosen as
 // FFmpeg chooses them, tags and cover pictures, part file names.
 #include "ConsoleLines.h"
+#include "FatName.h"
 #include "Negotiate.h"
+#include "NumberedName.h"
 #include "PartName.h"
 #include "Tags.h"
+#include "ToolRecord.h"
 
 #include <gtest/gtest.h>
 
@@ -138,15 +141,68 @@ TEST(Tags, PictureBlockIsFlacsLayoutAndOggsBase64)
     EXPECT_EQ(Tags::PictureMime(AV_CODEC_ID_H264), "");
 }
 
-TEST(PartName, HiddenBesideTheOutputAndNeverTooLongForTheFileSystem)
+TEST(PartName, HiddenBesideTheOutputNamedForItsToolAndNeverTooLongForTheFileSystem)
 {
-    EXPECT_EQ(PartName::Prefix("01. Jenny.mp3"), ".01. Jenny.mp3.part-");
+    EXPECT_EQ(PartName::Prefix("01. Jenny.mp3", 4242), ".01. Jenny.mp3.part-4242-");
     const std::string longName = std::string(240, 'a') + ".mp3";
-    const std::string prefix = PartName::Prefix(longName);
-    EXPECT_EQ(prefix.size() + PartName::kRandom, PartName::kMaxName);
-    // Cut before a two-byte character rather than through it.
-    const std::string accented = std::string(241, 'a') + "\xC3\xA9.mp3";
-    EXPECT_EQ(PartName::Prefix(accented), "." + std::string(241, 'a') + ".part-");
+    for (long pid : {7L, 4242L, 4194304L}) {
+        const std::string prefix = PartName::Prefix(longName, pid);
+        EXPECT_EQ(prefix.size() + PartName::kRandom, PartName::kMaxName) << pid;
+        EXPECT_TRUE(PartName::IsPartOf(prefix + "Ab12Cd", pid)) << pid;
+    }
+    // Cut before a two-byte character rather than through it (237 bytes of name fit with pid 4242).
+    const std::string accented = std::string(236, 'a') + "\xC3\xA9.mp3";
+    EXPECT_EQ(PartName::Prefix(accented, 4242), "." + std::string(236, 'a') + ".part-4242-");
+
+    // Only the part files of one tool: not another pid's, not a longer pid that ends alike, not the output.
+    EXPECT_TRUE(PartName::IsPartOf(".a.mp3.part-42-xYz123", 42));
+    EXPECT_TRUE(PartName::IsPartOf(".a\nb\xFF.mp3.part-42-xYz123", 42));
+    EXPECT_FALSE(PartName::IsPartOf(".a.mp3.part-142-xYz123", 42));
+    EXPECT_FALSE(PartName::IsPartOf(".a.mp3.part-42-xYz12", 42));
+    EXPECT_FALSE(PartName::IsPartOf("a.mp3.part-42-xYz123", 42));
+    EXPECT_FALSE(PartName::IsPartOf(".a.mp3.part-xYz123", 42));
+}
+
+TEST(ToolRecord, NameAndEndLinesReadBackAndAnythingElseIsIgnored)
+{
+    for (int counter : {1, 2, 10000}) {
+        for (bool mapped : {false, true}) {
+            const std::string line = ToolRecord::NameLine(counter, mapped);
+            ASSERT_EQ(line.back(), '\n');
+            const auto e = ToolRecord::Parse(std::string_view(line).substr(0, line.size() - 1));
+            ASSERT_TRUE(e.has_value()) << line;
+            EXPECT_EQ(e->kind, ToolRecord::Entry::Kind::Name);
+            EXPECT_EQ(e->counter, counter);
+            EXPECT_EQ(e->mapped, mapped);
+        }
+    }
+    EXPECT_EQ(ToolRecord::NameLine(3, true), "name 3 1\n");
+    const auto end = ToolRecord::Parse("end 1");
+    ASSERT_TRUE(end.has_value());
+    EXPECT_EQ(end->kind, ToolRecord::Entry::Kind::End);
+    EXPECT_EQ(end->status, 1);
+    for (const char* other : {"", "name", "name 2", "name 0 0", "name 2 2", "name -2 0", "name 2 0 extra", "name x 0",
+                              "name 99999999999 0", "end", "end x", "progress 50", "NAME 2 0"})
+        EXPECT_FALSE(ToolRecord::Parse(other).has_value()) << other;
+}
+
+TEST(FatName, RefusedCharactersBecomeUnderscoresAndTrailingDotsAndSpacesGo)
+{
+    EXPECT_FALSE(FatName::NeedsMapping("01. Jenny.mp3"));
+    EXPECT_FALSE(FatName::NeedsMapping("caf\xC3\xA9 \xFF.mp3")); // bytes above ASCII are the stick's to judge
+    EXPECT_EQ(FatName::Map("R: Live? \"Best\" <1|2> *\\.mp3"), "R_ Live_ _Best_ _1_2_ __.mp3");
+    EXPECT_EQ(FatName::Map(std::string("a\tb\nc\x7F.ogg")), "a_b_c_.ogg");
+    EXPECT_TRUE(FatName::NeedsMapping("name. "));
+    EXPECT_EQ(FatName::Map("name. "), "name");
+    EXPECT_EQ(FatName::Map(". ."), "_");
+}
+
+TEST(NumberedName, TheCounterGoesBeforeTheLastExtension)
+{
+    EXPECT_EQ(NumberedName("track01.mp3", 2), "track01 (2).mp3");
+    EXPECT_EQ(NumberedName("01. Jenny.mp3", 12), "01. Jenny (12).mp3");
+    EXPECT_EQ(NumberedName("noext", 3), "noext (3)");
+    EXPECT_EQ(NumberedName(".hidden", 2), ".hidden (2)");
 }
 
 } // namespace

@@ -22,6 +22,10 @@
 //   begin:PATH   append "begin NANOSECONDS INPUT" (a monotonic clock; INPUT follows -i) to PATH as one line
 //   end:PATH     the same with "end"
 //   childto:PATH start a child in the tool's process group that sleeps for a minute; its pid goes to PATH
+//   childfor:MS  start a child in the tool's process group that sleeps for MS and ends
+//   record:TEXT  write TEXT (\n understood) to descriptor 3, the tool's record, whatever is there
+//   recordto:PATH write to PATH whether the record was asked for ("asked" or "not asked") and whether
+//                descriptor 3 is open ("open" or "closed")
 #include "PartName.h"
 
 #include <csignal>
@@ -29,6 +33,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -140,7 +145,7 @@ void run(const std::string& op, int argc, char** argv)
             const size_t slash = out.rfind('/');
             const std::string folder = slash == std::string::npos ? std::string() : out.substr(0, slash + 1);
             const std::string file = slash == std::string::npos ? out : out.substr(slash + 1);
-            if (FILE* f = std::fopen((folder + PartName::Prefix(file) + "fake01").c_str(), "wb")) {
+            if (FILE* f = std::fopen((folder + PartName::Prefix(file, long(::getpid())) + "fake01").c_str(), "wb")) {
                 std::fputs("half", f);
                 std::fclose(f);
             }
@@ -180,6 +185,21 @@ void run(const std::string& op, int argc, char** argv)
             std::fprintf(f, "%s %lld %s\n", name.c_str(), ns, input.c_str());
             std::fclose(f);
         }
+    } else if (name == "childfor") {
+        if (::fork() == 0) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(std::stol(value)));
+            ::_exit(0);
+        }
+    } else if (name == "record") {
+        writeAll(3, unescape(value));
+    } else if (name == "recordto") {
+        const char* asked = std::getenv("VELTRA_TOOL_RECORD");
+        const bool open = ::fcntl(3, F_GETFD) >= 0; // before fopen, which may take descriptor 3 itself
+        if (FILE* f = std::fopen(value.c_str(), "wb")) {
+            std::fprintf(f, "%s %s", asked && std::strcmp(asked, "3") == 0 ? "asked" : "not asked",
+                         open ? "open" : "closed");
+            std::fclose(f);
+        }
     } else if (name == "childto") {
         const pid_t child = ::fork();
         if (child == 0) {
@@ -195,9 +215,9 @@ void run(const std::string& op, int argc, char** argv)
 
 bool isOp(const char* arg)
 {
-    static const char* const names[] = {"out:",     "err:",    "bytes:",   "sleep:",  "argsto:", "touch",
-                                        "touchif:", "failif:", "exit:",    "kill:",   "logto:",  "ignoreterm",
-                                        "part",     "first:",  "childto:", "groupto:"};
+    static const char* const names[] = {
+        "out:",   "err:",       "bytes:", "sleep:", "argsto:",  "touch",    "touchif:",  "failif:", "exit:",    "kill:",
+        "logto:", "ignoreterm", "part",   "first:", "childto:", "groupto:", "childfor:", "record:", "recordto:"};
     for (const char* n : names) {
         if (std::strncmp(arg, n, std::strlen(n)) == 0)
             return true;

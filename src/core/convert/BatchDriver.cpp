@@ -1,68 +1,45 @@
 #include "BatchDriver.h"
 
 #include "DOSOutputs.h"
-#include "PartName.h"
+#include "FatName.h"
+#include "NumberedName.h"
+#include "OutputFolder.h"
+#include "PartFileSweep.h"
 #include "ProgressParser.h"
 #include "filelist/FileQueue.h"
 #include "filelist/GetFile.h"
 #include "settings/FilesAtOnce.h"
+#include "ui/MsgBox.h"
 
 #include <QCoreApplication>
-#include <QDateTime>
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QPointer>
 #include <QTimer>
 #include <algorithm>
-#include <sys/stat.h>
 
 namespace {
-// What stood at a path when a tool started, to tell afterwards whether the tool wrote there.
-struct Snapshot
+// The path the tool actually wrote, from the name it was given and what its record says; the name it
+// was given when it recorded nothing (a tool of the user's own).
+QString writtenPath(const QString& given, const QList<ToolRecord::Entry>& records)
 {
-    bool existed = false;
-    dev_t device = 0;
-    ino_t inode = 0;
-    off_t size = 0;
-    struct timespec modified
-    {};
+    const auto named = std::find_if(records.crbegin(), records.crend(),
+                                    [](const ToolRecord::Entry& e) { return e.kind == ToolRecord::Entry::Kind::Name; });
+    if (named == records.crend() || given.isEmpty())
+        return given;
+    const QString fileName = GetFile::ParseFileName(given);
+    const QString folder = given.left(given.size() - fileName.size());
+    std::string name = QFile::encodeName(fileName).toStdString();
+    if (named->mapped)
+        name = FatName::Map(name);
+    if (named->counter > 1)
+        name = NumberedName(name, named->counter);
+    return folder + QFile::decodeName(QByteArray::fromStdString(name));
+}
 
-    static Snapshot of(const QString& path)
-    {
-        Snapshot s;
-        struct stat st
-        {};
-        if (::lstat(QFile::encodeName(path).constData(), &st) == 0) {
-            s.existed = true;
-            s.device = st.st_dev;
-            s.inode = st.st_ino;
-            s.size = st.st_size;
-            s.modified = st.st_mtim;
-        }
-        return s;
-    }
-
-    bool operator==(const Snapshot& o) const
-    {
-        return existed == o.existed && device == o.device && inode == o.inode && size == o.size &&
-               modified.tv_sec == o.modified.tv_sec && modified.tv_nsec == o.modified.tv_nsec;
-    }
-};
-
-// After a stopped tool has ended: its part file goes, and so does a file under the output name that
-// the tool itself wrote. What the user had there before the tool started stays.
-void cleanUpAfter(const QString& output, const Snapshot& before, qint64 startedMs)
+QByteArray folderOf(const QString& path)
 {
-    const QFileInfo out(output);
-    const QString prefix = QFile::decodeName(PartName::Prefix(QFile::encodeName(out.fileName()).toStdString()).c_str());
-    const QDir folder = out.absoluteDir();
-    for (const QFileInfo& part : folder.entryInfoList({prefix + QLatin1Char('*')}, QDir::Files | QDir::Hidden)) {
-        if (part.lastModified().toMSecsSinceEpoch() >= startedMs - 1000)
-            QFile::remove(part.filePath());
-    }
-    const Snapshot now = Snapshot::of(output);
-    if (now.existed && !(now == before))
-        QFile::remove(output);
+    return QFile::encodeName(QFileInfo(path).absolutePath());
 }
 } // namespace
 
@@ -71,8 +48,7 @@ struct BatchDriver::Slot
     DOSOutputs* dos = nullptr;
     QString input;
     QString output;
-    Snapshot before;
-    qint64 startedMs = 0;
+    pid_t pid = -1;
     qint32 totalSeconds = 0;
     qint32 elapsedSeconds = 0;
 };
@@ -113,6 +89,8 @@ bool BatchDriver::Start()
     m_cannotStart = false;
     m_outcome.reset();
     m_outputNames.reset();
+    m_inputsDone.clear();
+    m_folderChecked = false;
     m_doneSeconds = 0;
     m_slots = FilesAtOnce::Resolve(m_filesAtOnce);
     Timer1->start();
@@ -133,13 +111,24 @@ void BatchDriver::ConvertNext()
         return;
     const CommandBuilder::Request settings = m_settings();
     m_outputFolder = settings.outputFolder;
-    if (m_makeFolder)
-        m_makeFolder(settings.outputFolder);
-    else
-        QDir().mkdir(settings.outputFolder);
+    // Made again before later files too, in case it was removed while the batch ran; those files then
+    // fail with the tool's reason.
+    const QString folderProblem = OutputFolder::Prepare(settings.outputFolder);
+    if (!m_folderChecked) {
+        m_folderChecked = true;
+        if (!folderProblem.isEmpty()) {
+            MsgBox::show(
+                QStringLiteral("The output folder %1 cannot be used: %2").arg(settings.outputFolder, folderProblem),
+                MsgBox::Icon::Critical);
+            end(End::CannotStart);
+            return;
+        }
+    }
     while (!m_cannotStart && m_running.size() < m_slots && m_running.size() < m_queue->count()) {
         const QString input = m_queue->at(int(m_running.size()));
-        // Two tools never write one output: the second copy of a path waits for the first.
+        if (startsAsConvertedCopy(input))
+            continue;
+        // Two tools never write one output: the second copy of a path ends with the first.
         const bool copyRunning =
             std::any_of(m_running.cbegin(), m_running.cend(), [&](const Slot* s) { return s->input == input; });
         if (copyRunning)
@@ -152,6 +141,18 @@ void BatchDriver::ConvertNext()
     }
     if (m_running.isEmpty())
         end(m_cannotStart ? End::CannotStart : End::Finished);
+}
+
+bool BatchDriver::startsAsConvertedCopy(const QString& input)
+{
+    const auto done = m_inputsDone.constFind(input);
+    if (done == m_inputsDone.cend())
+        return false;
+    // A failed first copy is back in the list once already.
+    if (*done)
+        m_outcome.countConverted();
+    m_queue->removeAt(int(m_running.size()));
+    return true;
 }
 
 bool BatchDriver::startFile(Slot* slot, const QString& input)
@@ -170,11 +171,10 @@ bool BatchDriver::startFile(Slot* slot, const QString& input)
     }
     slot->input = input;
     slot->output = request.outputPath;
-    slot->before = Snapshot::of(request.outputPath);
-    slot->startedMs = QDateTime::currentMSecsSinceEpoch();
+    slot->pid = -1;
     slot->totalSeconds = 0;
     slot->elapsedSeconds = 0;
-    slot->dos->setOwnToolOnly(m_slots > 1);
+    slot->dos->setToolRecord(true);
     slot->dos->setCommandLine(CommandBuilder::BuildCommandLine(request));
     m_running.append(slot);
     if (!slot->dos->Start()) {
@@ -182,6 +182,7 @@ bool BatchDriver::startFile(Slot* slot, const QString& input)
         m_cannotStart = true;
         return false;
     }
+    slot->pid = slot->dos->processId();
     if (m_slots > 1)
         m_queue->setRowProgress(int(m_running.size()) - 1, 0);
     emit fileStarted(input, int(m_running.size()) - 1);
@@ -235,7 +236,14 @@ void BatchDriver::objDOS_CommandOver(Slot* slot)
     const int row = int(m_running.indexOf(slot));
     if (row < 0)
         return;
-    m_outcome.record(slot->input, slot->output, slot->dos->lastExit(), slot->dos->Outputs());
+    const DOSOutputs::ExitInfo exit = slot->dos->lastExit();
+    const QString written = writtenPath(slot->output, slot->dos->records());
+    const bool converted = m_outcome.record(slot->input, written, exit, slot->dos->Outputs());
+    if (converted)
+        m_outputNames.Claim(written);
+    else if (!slot->output.isEmpty())
+        PartFileSweep::RemoveOwnedBy(folderOf(slot->output), slot->pid); // a killed tool cannot clean up
+    m_inputsDone.insert(slot->input, converted);
     m_running.removeAt(row);
     m_queue->removeAt(row);
     if (slot == m_allSlots.front().get())
@@ -254,19 +262,37 @@ void BatchDriver::Stop()
     if (!m_converting)
         return;
     Timer1->stop();
-    for (Slot* slot : m_running) {
-        const QString output = slot->output;
-        const Snapshot before = slot->before;
-        const qint64 started = slot->startedMs;
-        slot->dos->Stop([output, before, started] {
-            if (!output.isEmpty())
-                cleanUpAfter(output, before, started);
+    const QList<Slot*> stopping = m_running;
+    m_running.clear();
+    for (Slot* slot : stopping) {
+        QPointer<BatchDriver> self(this);
+        slot->dos->Stop([self, input = slot->input, output = slot->output, pid = slot->pid](DOSOutputs::ExitInfo e) {
+            if (self)
+                self->stoppedToolEnded(input, output, pid, e);
+            else if (!output.isEmpty())
+                PartFileSweep::RemoveOwnedBy(folderOf(output), pid);
         });
     }
     // Their files stay at the head of the list, in their order.
-    m_running.clear();
     lTotalSeconds = 0;
     end(End::Stopped);
+}
+
+void BatchDriver::stoppedToolEnded(const QString& input, const QString& output, pid_t pid, DOSOutputs::ExitInfo exit)
+{
+    // Only this tool's part file goes: never another window's live one, never the output name.
+    if (!output.isEmpty())
+        PartFileSweep::RemoveOwnedBy(folderOf(output), pid);
+    if (!exit.succeeded())
+        return;
+    // It finished its file before the signal came: the file is converted and leaves the list, unless a
+    // new batch is converting that row already.
+    m_outcome.countConverted();
+    const bool busy =
+        std::any_of(m_running.cbegin(), m_running.cend(), [&](const Slot* s) { return s->input == input; });
+    const int row = int(m_queue->paths().indexOf(input));
+    if (!busy && row >= int(m_running.size()))
+        m_queue->removeAt(row);
 }
 
 void BatchDriver::end(End how)
@@ -276,5 +302,5 @@ void BatchDriver::end(End how)
     for (const BatchOutcome::Failure& f : m_outcome.failures())
         m_queue->append(f.input);
     m_converting = false;
-    emit batchEnded(how, m_outputFolder);
+    emit batchEnded(how, m_outcome.converted() > 0 ? m_outputFolder : QString());
 }

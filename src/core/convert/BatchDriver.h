@@ -4,6 +4,9 @@
 #include "CommandBuilder.h"
 #include "OutputNames.h"
 
+#include "DOSOutputs.h"
+
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -11,16 +14,20 @@
 #include <memory>
 #include <vector>
 
-class DOSOutputs;
 class FileQueue;
 class QTimer;
 
 // The batch: converts the queue's files from its head, one tool process per file, and says when the
 // batch is over. With one file at a time (the default of the Parts) a file is converted after the one
 // before it has ended and the command counts as over only when no process of the tool's name is left;
-// with several, files start in list order as slots free up and each slot waits for its own tool only.
+// with several, files start in list order as slots free up. Either way a tool counts as running while
+// a process named like it is left in its process group; nobody else's process of that name counts.
 // The files being converted are always the first rows of the queue, in the order they started; a file
-// leaves the queue when its tool ends, and a file that failed comes back at the end of the batch.
+// leaves the queue when its tool ends, and a file that failed comes back at the end of the batch. An
+// input listed twice converts once: its second row ends with the first.
+//
+// The output folder is made (every level) before the first file starts; a folder that cannot be made
+// or written stops the batch with one message and the list as it was.
 class BatchDriver : public QObject
 {
     Q_OBJECT
@@ -28,7 +35,7 @@ public:
     enum class End {
         Finished,   // the queue ran empty
         Stopped,    // Stop
-        CannotStart // the tool could not be started (its message box was shown)
+        CannotStart // the tool could not be started, or the output folder not used (a message box said why)
     };
 
     // The settings of the moment for the next file: everything but the input path.
@@ -39,8 +46,6 @@ public:
 
     // Files converted at once: 1 to 8, or 0 for one per processor core. Read when a batch starts.
     void setFilesAtOnce(int n) { m_filesAtOnce = n; }
-    // How the output folder is made before each file: one level by default.
-    void setFolderMaker(std::function<void(const QString&)> maker) { m_makeFolder = std::move(maker); }
 
     // The start command once the queue holds a file: arms Timer1. False while a batch runs.
     bool Start();
@@ -64,7 +69,8 @@ signals:
     void fileStarted(const QString& input, int row);
     // The bar (0 .. ProgressParser::kBarFullWidth) and the label.
     void progressChanged(int barWidth, const QString& caption);
-    // The folder the batch wrote to, and how it ended. Failed files are back in the queue by then.
+    // The folder the batch wrote to (empty when nothing was converted), and how it ended. Failed files
+    // are back in the queue by then.
     void batchEnded(BatchDriver::End end, const QString& outputFolder);
 
 private:
@@ -74,21 +80,24 @@ private:
     bool startFile(Slot* slot, const QString& input);
     void objDOS_ReceiveOutputs(Slot* slot, const QString& CommandOutputs);
     void objDOS_CommandOver(Slot* slot);
+    void stoppedToolEnded(const QString& input, const QString& output, pid_t pid, DOSOutputs::ExitInfo exit);
+    bool startsAsConvertedCopy(const QString& input);
     void showBatchProgress();
     void end(End how);
     Slot* freeSlot();
 
     FileQueue* m_queue;
     Settings m_settings;
-    std::function<void(const QString&)> m_makeFolder;
     int m_filesAtOnce = 1;
     int m_slots = 1;
     bool m_converting = false;
     bool m_cannotStart = false;
+    bool m_folderChecked = false;
     QString m_outputFolder;
     BatchOutcome m_outcome;
     OutputNames m_outputNames;
     std::vector<std::unique_ptr<Slot>> m_allSlots;
-    QList<Slot*> m_running; // in the order they started: row i of the queue is m_running[i]'s file
+    QList<Slot*> m_running;            // in the order they started: row i of the queue is m_running[i]'s file
+    QHash<QString, bool> m_inputsDone; // input path -> whether it converted, for a second row of it
     double m_doneSeconds = 0;
 };

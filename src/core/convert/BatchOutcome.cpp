@@ -2,6 +2,7 @@
 
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <cstring>
 
 void BatchOutcome::reset()
 {
@@ -20,17 +21,25 @@ bool BatchOutcome::record(const QString& input, const QString& output, const DOS
         ++m_converted;
         return true;
     }
-    QString why = LastLine(toolOutput);
+    // A killed tool's last line is whatever it was printing then (a progress line), not a reason.
+    QString why = exit.kind == Kind::Signaled ? SignalReason(exit.code) : LastLine(toolOutput);
     if (why.isEmpty()) {
-        if (exit.kind == Kind::Signaled)
-            why = QStringLiteral("The conversion tool was ended by signal %1.").arg(exit.code);
-        else if (exit.kind == Kind::Exited && exit.code != 0)
+        if (exit.kind == Kind::Exited && exit.code != 0)
             why = QStringLiteral("The conversion tool failed with status %1.").arg(exit.code);
         else
             why = QStringLiteral("No output file was written.");
     }
     m_failures.append({input, why});
     return false;
+}
+
+QString BatchOutcome::SignalReason(int signal)
+{
+    // The untranslated name: the reason is read beside tool output, which is English too.
+    const char* name = ::sigdescr_np(signal);
+    return QStringLiteral("the conversion tool was ended by signal %1 (%2)")
+        .arg(signal)
+        .arg(QString::fromLatin1(name ? name : "unknown signal"));
 }
 
 void BatchOutcome::fail(const QString& input, const QString& reason)

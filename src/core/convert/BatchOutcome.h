@@ -7,7 +7,7 @@
 
 // Keeps count of what one batch really converted. A file counts as converted only when the tool ended
 // with status 0 and left a non-empty output file; everything else is a failure, kept with the last
-// line the tool printed for it.
+// line the tool printed for it, or, for a tool ended by a signal, with that signal.
 class BatchOutcome
 {
 public:
@@ -24,6 +24,12 @@ public:
 
     // A file that never reached the tool, with the reason.
     void fail(const QString& input, const QString& reason);
+    // A file converted without a conversion of its own in this batch: a second row of an input that
+    // was converted, or a file whose tool finished it just as it was stopped.
+    void countConverted() { ++m_converted; }
+
+    // "the conversion tool was ended by signal 9 (Killed)".
+    static QString SignalReason(int signal);
 
     int converted() const { return m_converted; }
     const QList<Failure>& failures() const { return m_failures; }

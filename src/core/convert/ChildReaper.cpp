@@ -15,13 +15,15 @@ namespace ChildReaper {
 namespace {
 int g_pending = 0;
 
-bool tryReap(pid_t pid)
+bool tryReap(pid_t pid, int* waitStatus = nullptr)
 {
-    int status = 0;
+    int status = -1;
     pid_t r;
     do {
         r = ::waitpid(pid, &status, WNOHANG);
     } while (r < 0 && errno == EINTR);
+    if (waitStatus)
+        *waitStatus = r == pid ? status : -1;
     // ECHILD: somebody else reaped it; either way it is gone.
     return r == pid || (r < 0 && errno == ECHILD);
 }
@@ -44,13 +46,14 @@ int openPidFd(pid_t pid)
 namespace {
 // Watches one child until it is reaped, then calls back; from a pidfd where the kernel has one, else
 // by polling.
-void watch(pid_t pid, int pidfd, std::function<void()> onEnded, QObject** watcherOut = nullptr)
+void watch(pid_t pid, int pidfd, std::function<void(int)> onEnded, QObject** watcherOut = nullptr)
 {
-    if (tryReap(pid)) {
+    int status = -1;
+    if (tryReap(pid, &status)) {
         if (pidfd >= 0)
             ::close(pidfd);
         if (onEnded)
-            QTimer::singleShot(0, QCoreApplication::instance(), onEnded);
+            QTimer::singleShot(0, QCoreApplication::instance(), [onEnded, status] { onEnded(status); });
         return;
     }
     QCoreApplication* app = QCoreApplication::instance();
@@ -61,7 +64,8 @@ void watch(pid_t pid, int pidfd, std::function<void()> onEnded, QObject** watche
     }
     ++g_pending;
     const auto ended = [pid, pidfd, onEnded](QObject* watcher) {
-        if (!tryReap(pid))
+        int status = -1;
+        if (!tryReap(pid, &status))
             return;
         if (auto* n = qobject_cast<QSocketNotifier*>(watcher))
             n->setEnabled(false);
@@ -72,7 +76,7 @@ void watch(pid_t pid, int pidfd, std::function<void()> onEnded, QObject** watche
         --g_pending;
         watcher->deleteLater();
         if (onEnded)
-            onEnded();
+            onEnded(status);
     };
     QObject* watcher;
     if (pidfd >= 0) {
@@ -95,7 +99,7 @@ void reapLater(pid_t pid, int pidfd)
     watch(pid, pidfd, {});
 }
 
-void terminate(pid_t pid, int pidfd, int killAfterMs, std::function<void()> onEnded)
+void terminate(pid_t pid, int pidfd, int killAfterMs, std::function<void(int waitStatus)> onEnded)
 {
     // The child leads its own process group: the signal reaches whatever it started too.
     ::kill(-pid, SIGTERM);

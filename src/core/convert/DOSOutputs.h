@@ -1,6 +1,9 @@
 #pragma once
 
+#include "ToolRecord.h"
+
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QStringDecoder>
@@ -13,9 +16,12 @@
 // command is over (CommandOver). Nothing waits: the pipe and the child's end raise the events from the
 // event loop, so a modal dialog or a second runner never holds a run up.
 //
-// The command counts as over once the pipe holds nothing and no process named "conv.exe" is left on
-// the machine: the conversion tool may hand its work to processes of its own, and only the name tells.
-// Where several tools run at once, each runner waits for its own tool only (setOwnToolOnly).
+// The command counts as over once the pipe holds nothing and no process named "conv.exe" is left in
+// the process group of the child it started: the conversion tool may hand its work to processes of its
+// own, and only the name tells. Another program's or user's conv.exe never holds a run.
+//
+// With setToolRecord, the tool also gets a pipe on descriptor 3 for its record (ToolRecord.h); each
+// entry is handed on as it arrives (Recorded) and kept for the run (records()).
 //
 // Each child runs in a process group of its own with no signal blocked: a Ctrl+C or a closed terminal
 // meant for the program does not reach it, and Stop reaches the tool with any children it started.
@@ -61,24 +67,32 @@ public:
     pid_t processId() const;
 
     // Ends the running command at once: its process group gets SIGTERM now and SIGKILL two seconds
-    // later if it is still there. No CommandOver follows; afterEnd runs once the tool has ended.
-    void Stop(std::function<void()> afterEnd = {});
+    // later if it is still there. No CommandOver follows; afterEnd runs once the tool has ended, with
+    // how it ended (a tool may have finished its file before the signal came).
+    void Stop(std::function<void(ExitInfo)> afterEnd = {});
 
-    // True: the command is over when its own child has ended, whatever else of the tool's name runs.
-    void setOwnToolOnly(bool own) { m_ownToolOnly = own; }
+    // Whether the next runs give the tool its record pipe (and the variable that asks for it).
+    void setToolRecord(bool on) { m_toolRecord = on; }
 
     ExitInfo lastExit() const { return m_lastExit; }
+    // The record entries of the current or last run, all of them once CommandOver is raised.
+    const QList<ToolRecord::Entry>& records() const { return m_records; }
+
+    static ExitInfo exitInfoOf(int waitStatus);
 
 signals:
     void ReceiveOutputs(const QString& CommandOutputs);
     void CommandOver();
     // The running command was stopped (Stop); no CommandOver follows.
     void Stopped();
+    // One entry of the tool's record.
+    void Recorded(const ToolRecord::Entry& entry);
 
 private:
     struct Run;
 
-    bool IsProcessRunning(const QString& imageName);
+    bool IsProcessRunning(const QString& imageName, pid_t group);
+    void readRecord();
     void pass();
     void reap();
     void finish();
@@ -87,6 +101,8 @@ private:
     QString m_outputs;
     QStringDecoder m_decoder;
     ExitInfo m_lastExit;
-    bool m_ownToolOnly = false;
+    bool m_toolRecord = false;
+    QByteArray m_recordBuffer;
+    QList<ToolRecord::Entry> m_records;
     std::unique_ptr<Run> m_run;
 };

@@ -39,6 +39,11 @@ QString OutputNames::FolderKey(const QString& path)
     return (canonical.isEmpty() ? QDir::cleanPath(absolute) : canonical) + QLatin1Char('/');
 }
 
+void OutputNames::Claim(const QString& path)
+{
+    m_reserved.insert((FolderKey(path) + GetFile::ParseFileName(path)).toCaseFolded());
+}
+
 std::optional<QString> OutputNames::Reserve(const QString& input, const QString& wanted)
 {
     const auto again = m_byInput.constFind(input);

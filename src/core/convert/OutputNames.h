@@ -8,8 +8,9 @@
 // Chooses the name of each output when its file starts, so that no output ever replaces a file that
 // exists (another track of the batch, an input waiting or done, whatever the user keeps in the output
 // folder) or a name that another file of the batch has reserved. A taken name gets " (2)", " (3)", ...
-// before its extension. The one name that is given again is the output of an input listed twice: the
-// same file converts to the same output once more.
+// before its extension. An input listed twice converts once: asked again, it gets the output it has.
+// The tool itself never replaces either: a file made at the name while it converts makes it take the
+// next free " (n)" (the same rule, NumberedName.h), and Claim records the name it actually took.
 //
 // "Exists" is asked of the file system itself, so a case-insensitive stick, a linked or relative folder
 // and a hard link all count as they really are. Reserved names are kept in hash tables, case-folded so
@@ -26,6 +27,9 @@ public:
     // The path this input's output gets, given the path the naming rule asks for; nothing when no free
     // name was found within kMaxTries counters.
     std::optional<QString> Reserve(const QString& input, const QString& wanted);
+
+    // A name the batch wrote to that was not reserved (the tool took " (n)" or a mapped name).
+    void Claim(const QString& path);
 
     // The output reserved for this input in this batch; empty when it has none.
     QString ReservedFor(const QString& input) const { return m_byInput.value(input); }

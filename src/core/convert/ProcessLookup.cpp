@@ -1,5 +1,6 @@
 #include "ProcessLookup.h"
 
+#include <QList>
 #include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
@@ -36,7 +37,7 @@ QByteArray readSmallFile(const QByteArray& path)
 }
 } // namespace
 
-bool parseStat(const QByteArray& stat, QByteArray* imageName, char* state)
+bool parseStat(const QByteArray& stat, QByteArray* imageName, char* state, pid_t* group)
 {
     const qsizetype open = stat.indexOf('(');
     const qsizetype close = stat.lastIndexOf(')');
@@ -44,10 +45,20 @@ bool parseStat(const QByteArray& stat, QByteArray* imageName, char* state)
         return false;
     *imageName = stat.mid(open + 1, close - open - 1);
     *state = stat[close + 2];
+    if (group) {
+        // ") S PPID PGRP ..."
+        const QList<QByteArray> fields = stat.mid(close + 2).split(' ');
+        bool ok = false;
+        *group = fields.size() > 2 ? pid_t(fields[2].toLong(&ok)) : 0;
+        if (!ok)
+            return false;
+    }
     return true;
 }
 
-bool IsProcessRunning(const QString& imageName, const QString& procRoot)
+namespace {
+// groupWanted < 0: any group.
+bool lookFor(const QString& imageName, pid_t groupWanted, const QString& procRoot)
 {
     QByteArray wanted = imageName.toLower().toUtf8();
     if (wanted.size() > kKernelNameLimit)
@@ -64,13 +75,25 @@ bool IsProcessRunning(const QString& imageName, const QString& procRoot)
         const QByteArray stat = readSmallFile(root + '/' + entry->d_name + "/stat");
         QByteArray name;
         char state = 0;
-        if (!parseStat(stat, &name, &state) || state == 'Z')
+        pid_t group = 0;
+        if (!parseStat(stat, &name, &state, groupWanted < 0 ? nullptr : &group) || state == 'Z')
             continue;
-        if (name.toLower() == wanted)
+        if (name.toLower() == wanted && (groupWanted < 0 || group == groupWanted))
             found = true;
     }
     ::closedir(dir);
     return found;
+}
+} // namespace
+
+bool IsProcessRunning(const QString& imageName, const QString& procRoot)
+{
+    return lookFor(imageName, -1, procRoot);
+}
+
+bool IsProcessRunningInGroup(const QString& imageName, pid_t group, const QString& procRoot)
+{
+    return group > 0 && lookFor(imageName, group, procRoot);
 }
 
 } // namespace ProcessLookup

@@ -111,10 +111,6 @@ void frmMain::Form_Load()
         m_ui.lblPB->setText(caption);
     });
     connect(m_batch, &BatchDriver::batchEnded, this, &frmMain::batchEnded);
-    // An installed program makes its output folder with every missing level (its default lies under the
-    // user's music folder); a program in a folder of its own makes the one level, as it always has.
-    if (m_places.installed)
-        m_batch->setFolderMaker([](const QString& folder) { QDir().mkpath(folder); });
     m_stopLooks[0] = SkinArt::StopButton(SkinArt::Look::Normal);
     m_stopLooks[1] = SkinArt::StopButton(SkinArt::Look::Light);
     m_stopLooks[2] = SkinArt::StopButton(SkinArt::Look::Dark);
@@ -504,7 +500,8 @@ CommandBuilder::Request frmMain::conversionSettings() const
 void frmMain::batchEnded(BatchDriver::End how, const QString& folder)
 {
     if (how == BatchDriver::End::Finished) {
-        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+        if (!folder.isEmpty())
+            QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
         if (m_options.SoundReminder == 0)
             Sound::play(m_programFolder + QStringLiteral("/sound.wav"));
         m_ui.picDrag->setVisible(true);

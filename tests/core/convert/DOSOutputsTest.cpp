@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -238,13 +239,77 @@ TEST(ConsoleRunner, StopEndsTheToolAndRaisesNoCommandOver)
     ASSERT_TRUE(QTest::qWaitFor([&] { return !run.pieces.isEmpty(); }, 5000));
     const pid_t pid = run.dos.processId();
     bool ended = false;
+    DOSOutputs::ExitInfo how;
     QSignalSpy stopped(&run.dos, &DOSOutputs::Stopped);
-    run.dos.Stop([&] { ended = true; });
+    run.dos.Stop([&](DOSOutputs::ExitInfo e) {
+        ended = true;
+        how = e;
+    });
     EXPECT_FALSE(run.dos.isRunning());
     EXPECT_EQ(stopped.count(), 1);
     EXPECT_TRUE(QTest::qWaitFor([&] { return ended; }, 3000)) << "the tool did not end on SIGTERM";
+    EXPECT_EQ(how.kind, DOSOutputs::ExitInfo::Kind::Signaled);
+    EXPECT_EQ(how.code, SIGTERM);
     EXPECT_NE(::kill(pid, 0), 0) << "reaped";
     EXPECT_FALSE(run.events.contains(QStringLiteral("over")));
+}
+
+TEST(ConsoleRunner, TheRecordPipeIsGivenOnlyWhenAskedForAndItsLinesReachTheCaller)
+{
+    ProgramFolder folder;
+    const QByteArray tool = q(folder.toolPath()).toUtf8();
+    const QByteArray state = q(folder.file("state")).toUtf8();
+    const auto stateSeen = [&] {
+        QFile f(folder.file("state"));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    {
+        // A variable the program inherited asks nothing of a tool the runner gives no pipe.
+        ScopedEnv inherited("VELTRA_TOOL_RECORD", "3");
+        DOSOutputs dos;
+        dos.ExecuteCommand(tool + " recordto:" + state);
+        EXPECT_TRUE(stateSeen().startsWith("not asked ")) << stateSeen().toStdString();
+        EXPECT_TRUE(dos.records().isEmpty());
+    }
+    DOSOutputs dos;
+    dos.setToolRecord(true);
+    QList<ToolRecord::Entry> handed;
+    QObject::connect(&dos, &DOSOutputs::Recorded, [&](const ToolRecord::Entry& e) { handed.append(e); });
+    // Unknown lines are skipped; a line cut by the end of the tool is not a record.
+    dos.ExecuteCommand(tool + " recordto:" + state + " \"record:progress 5\\nname 2 1\\nend 0\\nname 3\"");
+    EXPECT_EQ(stateSeen(), "asked open");
+    ASSERT_EQ(dos.records().size(), 2);
+    EXPECT_EQ(dos.records()[0].kind, ToolRecord::Entry::Kind::Name);
+    EXPECT_EQ(dos.records()[0].counter, 2);
+    EXPECT_TRUE(dos.records()[0].mapped);
+    EXPECT_EQ(dos.records()[1].kind, ToolRecord::Entry::Kind::End);
+    EXPECT_EQ(handed.size(), 2);
+    // The next run starts with none.
+    dos.ExecuteCommand(tool + " exit:0");
+    EXPECT_TRUE(dos.records().isEmpty());
+}
+
+TEST(ConsoleRunner, OnlyTheToolsOwnProcessGroupHoldsTheEndNeverAnotherConvExe)
+{
+    ProgramFolder folder;
+    // Somebody else's conv.exe, stopped, never ends by itself.
+    QProcess stranger;
+    stranger.start(folder.toolPath(), {QStringLiteral("sleep:60000")});
+    ASSERT_TRUE(stranger.waitForStarted());
+    ::kill(pid_t(stranger.processId()), SIGSTOP);
+    const QByteArray tool = q(folder.toolPath()).toUtf8();
+    QElapsedTimer clock;
+    clock.start();
+    ToolRun run;
+    run.exec(QString::fromUtf8(tool + " exit:0"));
+    EXPECT_EQ(run.events, QStringList{QStringLiteral("over")});
+    EXPECT_LT(clock.elapsed(), 5000);
+    // A process the tool started under its own name is waited for.
+    clock.restart();
+    run.exec(QString::fromUtf8(tool + " childfor:800 exit:0"));
+    EXPECT_GE(clock.elapsed(), 700);
+    ::kill(pid_t(stranger.processId()), SIGKILL);
+    stranger.waitForFinished();
 }
 
 TEST(ConsoleRunner, RealToolConvertsAWavIntoAnMp3AndReportsProgressMarkers)

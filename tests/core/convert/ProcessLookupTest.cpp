@@ -45,6 +45,25 @@ TEST(ProcessLookup, MatchesWholeNamesCaseInsensitivelyAndSkipsEndedProcesses)
     EXPECT_FALSE(ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe"), proc.path() + "/missing"));
 }
 
+TEST(ProcessLookup, AGroupSeesOnlyItsOwnMembers)
+{
+    QTemporaryDir proc;
+    fakeProcess(proc, "20", "20 (conv.exe) T 1 20 20 0");  // a stopped tool of another program
+    fakeProcess(proc, "31", "31 (conv.exe) S 30 30 30 0"); // the child of our tool, in its group
+    fakeProcess(proc, "32", "32 (conv.exe) Z 30 32 30 0"); // ended, in a group of its own
+    fakeProcess(proc, "33", "33 (conv.exe)");              // no group to read
+    EXPECT_TRUE(ProcessLookup::IsProcessRunningInGroup(QStringLiteral("conv.exe"), 30, proc.path()));
+    EXPECT_FALSE(ProcessLookup::IsProcessRunningInGroup(QStringLiteral("conv.exe"), 32, proc.path()));
+    EXPECT_FALSE(ProcessLookup::IsProcessRunningInGroup(QStringLiteral("conv.exe"), 40, proc.path()));
+    EXPECT_FALSE(ProcessLookup::IsProcessRunningInGroup(QStringLiteral("conv.exe"), 0, proc.path()));
+    pid_t group = 0;
+    QByteArray name;
+    char state = 0;
+    ASSERT_TRUE(ProcessLookup::parseStat("31 (a) b) S 30 29 28", &name, &state, &group));
+    EXPECT_EQ(group, 29);
+    EXPECT_FALSE(ProcessLookup::parseStat("31 (a) S 30", &name, &state, &group));
+}
+
 TEST(ProcessLookup, SeesRealToolProcessesUntilTheLastHasEnded)
 {
     TestSupport::ProgramFolder folder;
