@@ -106,9 +106,9 @@ TEST_F(RealBatch, AnUnsupportedRateFailsAndTheFileComesBack)
     EXPECT_EQ(window->lblPB->text(), QStringLiteral("1 failed."));
     EXPECT_EQ(window->lstFile->paths(), QList<QString>{folder.file("odd.wav")});
     ASSERT_EQ(boxes.shown().size(), 1);
-    EXPECT_TRUE(boxes.shown()[0].text.contains(folder.file("odd.wav")));
-    EXPECT_TRUE(boxes.shown()[0].text.contains("the encoder cannot take 12050 Hz"))
-        << boxes.shown()[0].text.toStdString();
+    EXPECT_TRUE(boxes.shown()[0].details.contains(folder.file("odd.wav")));
+    EXPECT_TRUE(boxes.shown()[0].details.contains("the encoder cannot take 12050 Hz"))
+        << boxes.shown()[0].details.toStdString();
 }
 
 } // namespace
