@@ -460,7 +460,7 @@ TEST_F(BatchDriver, SeveralAtOnceAFailureInOneSlotComesBackAndTheBatchEndsAfterT
     for (const char* out : {"out/slow.wma", "out/c.wma", "out/d.wma"})
         EXPECT_TRUE(QFile::exists(folder.file(out))) << out << " was written before the batch ended";
     ASSERT_EQ(boxes.shown().size(), 1);
-    EXPECT_TRUE(boxes.shown()[0].text.contains(folder.file("bad.wav")));
+    EXPECT_TRUE(boxes.shown()[0].details.contains(folder.file("bad.wav")));
     EXPECT_FALSE(ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe")));
 }
 
