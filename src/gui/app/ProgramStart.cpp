@@ -74,9 +74,8 @@ int Run(const QString& executablePath, const QString& programFolder, const QStri
     QApplication::setWindowIcon(icon);
     frmMain window(programFolder);
     QLockFile* lock = claim.lock.get();
-    // Every way out ends the process at once; a conversion tool still running is left to finish.
-    // Every way out ends here (signals and the exit command included), and _exit runs no destructor: the
-    // socket and the lock go first.
+    // Every way out (the exit command, closing, a signal) ends the process here, at once: a conversion
+    // tool still running is left to finish. _exit runs no destructor, so the socket and the lock go first.
     window.setProcessEnder([lock, &server] {
         server.Close();
         if (lock)

@@ -246,6 +246,18 @@ TEST_F(SecondStart, AStaleSocketAndASecondStartRacingTheFirstLoseNoFile)
         10000));
 }
 
+TEST_F(SecondStart, AStartThatCannotReachTheRunningWindowOpensItsOwnInsteadOfEndingInSilence)
+{
+    start(first, QStringLiteral("first.txt"), {QStringLiteral("one.wav")});
+    ASSERT_TRUE(eventuallyListed(QStringLiteral("first.txt"), {work.filePath(QStringLiteral("one.wav"))}));
+    // Still holding its lock, but hung: it takes the connection and never answers.
+    ::kill(pid_t(first.processId()), SIGSTOP);
+    start(second, QStringLiteral("second.txt"), {QStringLiteral("two.wav")});
+    EXPECT_TRUE(eventuallyListed(QStringLiteral("second.txt"), {work.filePath(QStringLiteral("two.wav"))}, 20000));
+    EXPECT_EQ(second.state(), QProcess::Running);
+    ::kill(pid_t(first.processId()), SIGCONT);
+}
+
 TEST_F(SecondStart, ALockThatCannotBeMadeDoesNotStopTheProgram)
 {
     QFile notAFolder(work.filePath(QStringLiteral("not-a-folder")));
