@@ -23,7 +23,6 @@ int main(int argc, char** argv)
     return ProgramStart::Run(
         QCoreApplication::applicationFilePath(), args[1], ProgramStart::PathsFrom(args.mid(2), QDir::currentPath()),
         [listFile](frmMain& w) {
-            w.setProcessEnder([] { ::_exit(0); });
             const auto write = [&w, listFile] {
                 QSaveFile f(listFile);
                 if (f.open(QIODevice::WriteOnly)) {

@@ -54,6 +54,30 @@ QString BatchOutcome::label() const
     return QStringLiteral("%1 failed.").arg(m_failures.size());
 }
 
+namespace {
+// A name or reason as one line of text: a file name may hold line breaks and other control characters.
+QString oneLine(const QString& text)
+{
+    QString line = text;
+    for (QChar& c : line) {
+        if (c.category() == QChar::Other_Control)
+            c = QChar::ReplacementCharacter;
+    }
+    return line;
+}
+
+// Cut in the middle, where a long path is least telling: a label cannot wrap a name without spaces, and
+// one long enough would push the box off the screen sideways.
+QString shortened(const QString& text, int most)
+{
+    const QString line = oneLine(text);
+    if (line.size() <= most)
+        return line;
+    const int half = (most - 1) / 2;
+    return line.left(half) + QChar(0x2026) + line.right(most - 1 - half);
+}
+} // namespace
+
 QString BatchOutcome::failureMessage() const
 {
     if (m_failures.isEmpty())
@@ -64,8 +88,25 @@ QString BatchOutcome::failureMessage() const
                        : QStringLiteral("%1 of %2 files could not be converted and are back in the list:")
                              .arg(m_failures.size())
                              .arg(total);
+    text += QLatin1Char('\n');
+    // One short line each, so the box stays well inside any screen; the details hold the whole paths.
+    for (qsizetype i = 0; i < m_failures.size() && i < kNamedInMessage; ++i) {
+        const QString& input = m_failures[i].input;
+        text += QLatin1Char('\n') + shortened(input.mid(input.lastIndexOf(QLatin1Char('/')) + 1), 40) +
+                QStringLiteral(": ") + shortened(m_failures[i].lastLine, 60);
+    }
+    const qsizetype more = m_failures.size() - kNamedInMessage;
+    if (more > 0)
+        text += QStringLiteral("\n\n... and %1 more.").arg(more);
+    text += QStringLiteral("\n\nShow Details lists every file with its folder.");
+    return text;
+}
+
+QString BatchOutcome::failureDetails() const
+{
+    QString text;
     for (const Failure& f : m_failures)
-        text += QStringLiteral("\n\n") + f.input + QStringLiteral("\n    ") + f.lastLine;
+        text += oneLine(f.input) + QStringLiteral("\n    ") + oneLine(f.lastLine) + QLatin1Char('\n');
     return text;
 }
 

@@ -36,8 +36,14 @@ public:
 
     // The progress label at the end: "Done." when every file converted, else how many failed.
     QString label() const;
-    // The message naming each failed file; empty when none failed.
+    // The message naming the first failed files by name (as many as a message can show on any screen)
+    // and how many more there are; empty when none failed.
     QString failureMessage() const;
+    // Every failed file, its whole path and its reason, for the message's details; empty when none failed.
+    QString failureDetails() const;
+
+    // How many failures the message names at most.
+    static constexpr int kNamedInMessage = 15;
 
     static QString LastLine(const QString& toolOutput);
 

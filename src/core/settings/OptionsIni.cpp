@@ -2,9 +2,9 @@
 
 #include "FieldReader.h"
 #include "NumberRules.h"
+#include "SettingsFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace OptionsIni {
 
@@ -65,13 +65,11 @@ void ParseOptions(const QByteArray& bytes, OptionSettings& options)
 
 bool SaveOptions(const QString& programFolder, const OptionSettings& options)
 {
-    QSaveFile file(FilePath(programFolder));
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
+    QByteArray bytes;
     for (qint64 v : {qint64(options.SoundReminder), qint64(options.MusicCutter), qint64(options.CutFrom),
                      qint64(options.CutDuration), qint64(options.FilesAtOnce)})
-        file.write(QByteArray::number(v) + "\r\n");
-    return file.commit();
+        bytes += QByteArray::number(v) + "\r\n";
+    return SettingsFile::Write(FilePath(programFolder), bytes);
 }
 
 } // namespace OptionsIni

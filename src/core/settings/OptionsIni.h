@@ -20,7 +20,8 @@ void LoadOptions(const QString& programFolder, OptionSettings& options);
 // The same, from the file's bytes.
 void ParseOptions(const QByteArray& bytes, OptionSettings& options);
 
-// Writes the whole file; false when it cannot be written (the settings stay as they are).
+// Writes the whole file; false when it cannot be written, after one message that names the file and the
+// reason (the settings stay as they are).
 bool SaveOptions(const QString& programFolder, const OptionSettings& options);
 
 } // namespace OptionsIni

@@ -65,4 +65,23 @@ Places For(const QString& programFolder, const QStringList& installFolders)
     return p;
 }
 
+QString ExpandHome(const QString& folder)
+{
+    if (folder == QLatin1String("~"))
+        return QDir::homePath();
+    if (folder.startsWith(QLatin1String("~/")))
+        return QDir::homePath() + folder.mid(1);
+    return folder;
+}
+
+QString TypedOutputFolder(const QString& typed)
+{
+    if (typed.isEmpty())
+        return typed;
+    const QString folder = ExpandHome(typed);
+    if (QDir::isAbsolutePath(folder))
+        return folder;
+    return QDir::cleanPath(QDir::home().absoluteFilePath(folder));
+}
+
 } // namespace ProgramPlace

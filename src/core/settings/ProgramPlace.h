@@ -27,4 +27,12 @@ bool CanWriteIn(const QString& folder);
 
 Places For(const QString& programFolder, const QStringList& installFolders = InstallFolders());
 
+// A leading "~", alone or before a "/", is the home folder, as in a shell.
+QString ExpandHome(const QString& folder);
+
+// The output folder as typed in the window, as the tool gets it: "~" is the home folder, and a relative
+// folder is taken against the home folder, never against whatever folder the program was started from.
+// Empty stays empty.
+QString TypedOutputFolder(const QString& typed);
+
 } // namespace ProgramPlace

@@ -2,9 +2,10 @@
 
 #include "FieldReader.h"
 #include "NumberRules.h"
+#include "ProgramPlace.h"
+#include "SettingsFile.h"
 
 #include <QFile>
-#include <QSaveFile>
 
 namespace SetupIni {
 
@@ -27,6 +28,22 @@ std::optional<int> index(const std::optional<QString>& text)
 QByteArray quoted(const QString& s)
 {
     return '"' + s.toUtf8() + "\"\r\n";
+}
+
+// A folder the file names is used only as an absolute path of printable characters: anything else is
+// damage (or bytes that were never text) and would become a folder nobody asked for.
+std::optional<QString> folder(const std::optional<QString>& text)
+{
+    if (!text || text->isEmpty())
+        return text;
+    const QString path = ProgramPlace::ExpandHome(*text);
+    if (!path.startsWith(QLatin1Char('/')))
+        return std::nullopt;
+    for (const QChar c : path) {
+        if (!c.isPrint() || c == QChar::ReplacementCharacter)
+            return std::nullopt;
+    }
+    return path;
 }
 } // namespace
 
@@ -55,22 +72,18 @@ Read Parse(const QByteArray& bytes)
     r.bitrateIndex = index(reader.next());
     r.rateIndex = index(reader.next());
     r.channelIndex = index(reader.next());
-    r.outputFolder = reader.next();
+    r.outputFolder = folder(reader.next());
     r.formatIndex = index(reader.next());
     return r;
 }
 
 bool Save(const QString& programFolder, const Values& values)
 {
-    QSaveFile file(FilePath(programFolder));
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    file.write(quoted(QString::number(values.bitrateIndex)));
-    file.write(quoted(QString::number(values.rateIndex)));
-    file.write(quoted(QString::number(values.channelIndex)));
-    file.write(quoted(values.outputFolder));
-    file.write(quoted(QString::number(values.formatIndex)));
-    return file.commit();
+    return SettingsFile::Write(FilePath(programFolder), quoted(QString::number(values.bitrateIndex)) +
+                                                            quoted(QString::number(values.rateIndex)) +
+                                                            quoted(QString::number(values.channelIndex)) +
+                                                            quoted(values.outputFolder) +
+                                                            quoted(QString::number(values.formatIndex)));
 }
 
 } // namespace SetupIni

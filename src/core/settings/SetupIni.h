@@ -18,7 +18,8 @@ struct Values
 };
 
 // What the file holds, field by field; a field that is missing or does not read as a 16-bit integer
-// is nothing, so the caller keeps its default for it alone.
+// is nothing, so the caller keeps its default for it alone. So is an output folder that is not, once a
+// leading "~" is the home folder, an absolute path of printable characters.
 struct Read
 {
     std::optional<int> bitrateIndex;
@@ -32,7 +33,8 @@ QString FilePath(const QString& programFolder);
 bool Exists(const QString& programFolder);
 Read Load(const QString& programFolder);
 Read Parse(const QByteArray& bytes);
-// False when the file cannot be written; nothing else is affected.
+// False when the file cannot be written, after one message that names the file and the reason; nothing
+// else is affected.
 bool Save(const QString& programFolder, const Values& values);
 
 } // namespace SetupIni

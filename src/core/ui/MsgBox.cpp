@@ -8,9 +8,9 @@ MsgBox::Presenter& currentPresenter()
 }
 } // namespace
 
-void MsgBox::show(const QString& text, Icon icon, const QString& title)
+void MsgBox::show(const QString& text, Icon icon, const QString& title, const QString& details)
 {
-    Shown shown{text, title.isEmpty() ? QString::fromLatin1(kAppTitle) : title, icon};
+    Shown shown{text, title.isEmpty() ? QString::fromLatin1(kAppTitle) : title, icon, details};
     // Copied first: a presenter may replace itself while its modal box runs.
     Presenter p = currentPresenter();
     if (p)

@@ -15,6 +15,8 @@ public:
         QString text;
         QString title;
         Icon icon = Icon::None;
+        // Longer text the user may open, scroll and copy (every failed file, say); empty for none.
+        QString details;
     };
 
     using Presenter = std::function<void(const Shown&)>;
@@ -22,7 +24,8 @@ public:
     static constexpr const char* kAppTitle = "Veltra WMA Converter";
 
     // An empty title means the application title.
-    static void show(const QString& text, Icon icon, const QString& title = QString());
+    static void show(const QString& text, Icon icon, const QString& title = QString(),
+                     const QString& details = QString());
 
     static void setPresenter(Presenter presenter);
     static Presenter presenter();

@@ -5,6 +5,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QTimer>
+#include <unistd.h>
 
 namespace {
 // A message is a few paths; one much larger is not from a start of this program.
@@ -16,6 +17,13 @@ InstanceServer::InstanceServer(QObject* parent) : QObject(parent), m_server(new 
     m_server->setSocketOptions(QLocalServer::UserAccessOption);
     connect(m_server, &QLocalServer::newConnection, this, [this] {
         while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+            // The socket's folder keeps others out already; a socket passed on by another user's program
+            // is still refused here.
+            if (SingleInstance::PeerUser(socket->socketDescriptor()) != qint64(::geteuid())) {
+                socket->abort();
+                socket->deleteLater();
+                continue;
+            }
             auto* received = new QByteArray;
             connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
             connect(socket, &QObject::destroyed, socket, [received] { delete received; });
@@ -39,8 +47,21 @@ InstanceServer::InstanceServer(QObject* parent) : QObject(parent), m_server(new 
     });
 }
 
+InstanceServer::~InstanceServer()
+{
+    Close();
+}
+
 bool InstanceServer::Listen(const QString& socketPath)
 {
+    if (socketPath.isEmpty())
+        return false;
     QLocalServer::removeServer(socketPath);
     return m_server->listen(socketPath);
+}
+
+void InstanceServer::Close()
+{
+    // Closing removes the file the server made.
+    m_server->close();
 }

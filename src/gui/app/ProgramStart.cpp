@@ -40,23 +40,27 @@ QStringList PathsFrom(const QStringList& arguments, const QString& currentFolder
 int Run(const QString& executablePath, const QString& programFolder, const QStringList& paths,
         const std::function<void(frmMain&)>& ready)
 {
-    // A second start hands its files to the running window and ends, silently, before any window or file
-    // is touched. Until the first has its socket up, keep trying; should the first have gone meanwhile,
-    // the lock is free and this start becomes the program.
+    // A second start hands its files to the running window and ends, before any window or file is
+    // touched; with no files it brings that window to the front. Until the first has its socket up, keep
+    // trying; should the first have gone meanwhile, the lock is free and this start becomes the program.
+    // One that cannot reach it in time opens a window of its own rather than lose the files.
     SingleInstance::Claim claim = SingleInstance::Acquire(executablePath);
     QElapsedTimer trying;
     trying.start();
     while (claim.outcome == SingleInstance::Claim::Outcome::Second) {
-        if (paths.isEmpty())
-            return 0;
         const int left = int(qMax<qint64>(0, kHandOverMs - trying.elapsed()));
         if (SingleInstance::HandOver(SingleInstance::SocketPath(executablePath), paths, qMin(left, 1000)))
             return 0;
-        if (trying.elapsed() >= kHandOverMs)
-            return 0;
+        if (trying.elapsed() >= kHandOverMs) {
+            qWarning("The running Veltra WMA Converter did not answer; this one opens a window of its own.");
+            claim.outcome = SingleInstance::Claim::Outcome::NoLock;
+            break;
+        }
         QThread::msleep(100);
         claim = SingleInstance::Acquire(executablePath);
     }
+    if (claim.outcome == SingleInstance::Claim::Outcome::NoLock && SingleInstance::RuntimeFolder().isEmpty())
+        qWarning("No private folder for the lock of Veltra WMA Converter; later starts open windows of their own.");
 
     // Listening before the window exists: a start that comes meanwhile waits in the socket's queue.
     InstanceServer server;
@@ -70,8 +74,10 @@ int Run(const QString& executablePath, const QString& programFolder, const QStri
     QApplication::setWindowIcon(icon);
     frmMain window(programFolder);
     QLockFile* lock = claim.lock.get();
-    // Every way out ends the process at once; a conversion tool still running is left to finish.
-    window.setProcessEnder([lock] {
+    // Every way out (the exit command, closing, a signal) ends the process here, at once: a conversion
+    // tool still running is left to finish. _exit runs no destructor, so the socket and the lock go first.
+    window.setProcessEnder([lock, &server] {
+        server.Close();
         if (lock)
             lock->unlock();
         ::_exit(0);

@@ -476,12 +476,7 @@ void frmMain::imgStart_Click()
 
 QString frmMain::outputFolder() const
 {
-    // A relative folder is taken from where the program runs, once, so the tool writes to the folder
-    // that opens at the end whatever either of them takes as its own current folder.
-    const QString text = m_ui.txtPath->text();
-    if (text.isEmpty() || QDir::isAbsolutePath(text))
-        return text;
-    return QDir::cleanPath(QDir::current().absoluteFilePath(text));
+    return ProgramPlace::TypedOutputFolder(m_ui.txtPath->text());
 }
 
 CommandBuilder::Request frmMain::conversionSettings() const
@@ -513,7 +508,8 @@ void frmMain::batchEnded(BatchDriver::End how, const QString& folder)
     m_ui.lblPB->setText(how == BatchDriver::End::Finished ? m_batch->outcome().label() : QStringLiteral("Stopped."));
     placardUpdate();
     if (!m_batch->outcome().failures().isEmpty())
-        MsgBox::show(m_batch->outcome().failureMessage(), MsgBox::Icon::Warning);
+        MsgBox::show(m_batch->outcome().failureMessage(), MsgBox::Icon::Warning, {},
+                     m_batch->outcome().failureDetails());
     emit batchFinished();
 }
 

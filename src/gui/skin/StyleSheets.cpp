@@ -136,6 +136,7 @@ QPushButton:hover { background: @button-hover; border-color: @accent; }
 QPushButton:pressed { background: @accent-deep; }
 QPushButton:default { border-color: @accent; }
 QPushButton:focus { outline: none; }
+QTextEdit { background: @field; color: @text; border: 1px solid @edge; selection-background-color: @accent-deep; }
 )");
 }
 

@@ -5,11 +5,12 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 
 namespace QtMsgBox {
 
-void present(const MsgBox::Shown& shown)
+std::unique_ptr<QMessageBox> build(const MsgBox::Shown& shown, QWidget* parent)
 {
     QMessageBox::Icon icon = QMessageBox::NoIcon;
     SkinArt::MessageKind kind = SkinArt::MessageKind::Information;
@@ -29,17 +30,30 @@ void present(const MsgBox::Shown& shown)
     case MsgBox::Icon::None:
         break;
     }
-    QMessageBox box(icon, shown.title, shown.text, QMessageBox::Ok, QApplication::activeWindow());
+    auto box = std::make_unique<QMessageBox>(icon, shown.title, shown.text, QMessageBox::Ok, parent);
     // The kind of icon stays; the picture is the skin's own.
     if (icon != QMessageBox::NoIcon)
-        box.setIconPixmap(SkinArt::MessageIcon(kind));
+        box->setIconPixmap(SkinArt::MessageIcon(kind));
     QFont font(SkinArt::FontFamily());
     font.setPointSizeF(9);
-    box.setFont(font);
-    box.setStyleSheet(StyleSheets::MessageBox());
-    for (QAbstractButton* b : box.buttons())
+    box->setFont(font);
+    box->setStyleSheet(StyleSheets::MessageBox());
+    // The details show in a list of fixed height that scrolls, however long it is.
+    if (!shown.details.isEmpty()) {
+        box->setDetailedText(shown.details);
+        // Wide enough that a listed name and its reason take one line: the box would wrap them at half
+        // its usual width, and grow twice as tall.
+        if (auto* label = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
+            label->setMinimumWidth(560);
+    }
+    for (QAbstractButton* b : box->buttons())
         b->setIcon(QIcon());
-    box.exec();
+    return box;
+}
+
+void present(const MsgBox::Shown& shown)
+{
+    build(shown, QApplication::activeWindow())->exec();
 }
 
 void install()

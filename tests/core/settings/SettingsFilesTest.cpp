@@ -1,7 +1,9 @@
+#include "TestSupport.h"
 #include "convert/CommandBuilder.h"
 #include "convert/FormatTraits.h"
 #include "settings/FieldReader.h"
 #include "settings/OptionsIni.h"
+#include "settings/ProgramPlace.h"
 #include "settings/SetupIni.h"
 
 #include <QDir>
@@ -9,6 +11,8 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -167,15 +171,67 @@ TEST(SetupFile, ShortAndDamagedFilesGiveWhatTheyHold)
     EXPECT_EQ(r.formatIndex, 2);
 }
 
-TEST(SetupFile, UnwritableFileReportsFailureAndLeavesWhatWasThere)
+TEST(SetupFile, UnwritableFileReportsFailureOnceWithTheFileAndTheReasonAndLeavesWhatWasThere)
 {
+    TestSupport::MsgBoxRecorder boxes;
     // A folder in the file's place cannot be replaced by a file, whoever runs the test.
     QTemporaryDir dir;
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("setup.ini")));
     EXPECT_FALSE(SetupIni::Save(dir.path(), SetupIni::Values{}));
     EXPECT_TRUE(QFileInfo(SetupIni::FilePath(dir.path())).isDir());
+    ASSERT_EQ(boxes.shown().size(), 1);
+    EXPECT_TRUE(boxes.shown()[0].text.contains(SetupIni::FilePath(dir.path())));
+    EXPECT_TRUE(boxes.shown()[0].text.contains(QStringLiteral("Is a directory")))
+        << boxes.shown()[0].text.toStdString();
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("options.ini")));
     EXPECT_FALSE(OptionsIni::SaveOptions(dir.path(), OptionSettings{}));
+    EXPECT_EQ(boxes.shown().size(), 2);
+    // A file where the settings folder should be.
+    QFile(dir.filePath(QStringLiteral("file"))).open(QIODevice::WriteOnly);
+    EXPECT_FALSE(SetupIni::Save(dir.filePath(QStringLiteral("file/cfg")), SetupIni::Values{}));
+    ASSERT_EQ(boxes.shown().size(), 3);
+    EXPECT_TRUE(boxes.shown()[2].text.contains(QStringLiteral("Not a directory")));
+    // A folder the user may not write (root may write anywhere).
+    if (::geteuid() != 0) {
+        QDir(dir.path()).mkdir(QStringLiteral("locked"));
+        ::chmod(QFile::encodeName(dir.filePath(QStringLiteral("locked"))).constData(), 0500);
+        EXPECT_FALSE(OptionsIni::SaveOptions(dir.filePath(QStringLiteral("locked")), OptionSettings{}));
+        ASSERT_EQ(boxes.shown().size(), 4);
+        EXPECT_TRUE(boxes.shown()[3].text.contains(QStringLiteral("Permission denied")));
+    }
+    // Every level of a folder that is missing is made, and nothing is left beside the file.
+    const QString deep = dir.filePath(QStringLiteral("a/b/c"));
+    EXPECT_TRUE(OptionsIni::SaveOptions(deep, OptionSettings{}));
+    EXPECT_EQ(QDir(deep).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("options.ini")});
+}
+
+TEST(SetupFile, AnOutputFolderThatIsNotAnAbsolutePathOfPrintableCharactersGivesWayToTheDefault)
+{
+    QTemporaryDir home;
+    TestSupport::ScopedEnv homeVar("HOME", home.path().toUtf8());
+    const auto folderIn = [](const QByteArray& field) {
+        return SetupIni::Parse("\"8\"\r\n\"1\"\r\n\"1\"\r\n\"" + field + "\"\r\n\"1\"\r\n").outputFolder;
+    };
+    EXPECT_EQ(folderIn("~/Music/Converted"), home.path() + QStringLiteral("/Music/Converted"));
+    EXPECT_EQ(folderIn("~"), home.path());
+    EXPECT_EQ(folderIn("/srv/m\xc3\xa9"), QString::fromUtf8("/srv/m\xc3\xa9"));
+    for (const QByteArray& garbage : {QByteArray("out"), QByteArray("~other/x"), QByteArray("/m/a\x01\x02"),
+                                      QByteArray("/m/\xff\xfe"), QByteArray("/m/tab\there")})
+        EXPECT_EQ(folderIn(garbage), std::nullopt) << garbage.toStdString();
+}
+
+TEST(OutputFolder, TildeIsTheHomeFolderAndARelativeFolderIsTakenAgainstIt)
+{
+    QTemporaryDir home;
+    TestSupport::ScopedEnv homeVar("HOME", home.path().toUtf8());
+    EXPECT_EQ(ProgramPlace::TypedOutputFolder(QStringLiteral("~/Music/Converted")),
+              home.path() + QStringLiteral("/Music/Converted"));
+    EXPECT_EQ(ProgramPlace::TypedOutputFolder(QStringLiteral("~")), home.path());
+    EXPECT_EQ(ProgramPlace::TypedOutputFolder(QStringLiteral("Converted/../out")),
+              home.path() + QStringLiteral("/out"));
+    EXPECT_EQ(ProgramPlace::TypedOutputFolder(QStringLiteral("~x")), home.path() + QStringLiteral("/~x"));
+    EXPECT_EQ(ProgramPlace::TypedOutputFolder(QStringLiteral("/srv/~/a")), QStringLiteral("/srv/~/a"));
+    EXPECT_EQ(ProgramPlace::TypedOutputFolder(QString()), QString());
 }
 
 } // namespace

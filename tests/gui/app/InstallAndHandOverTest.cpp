@@ -1,6 +1,7 @@
 // Where an installed program keeps its settings, files named on the command line, and a second start
 // handing its files to the running window.
 #include "TestSupport.h"
+#include "app/InstanceServer.h"
 #include "app/ProgramStart.h"
 #include "app/SingleInstance.h"
 #include "app/frmMain.h"
@@ -17,9 +18,19 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
+#include <csignal>
+#include <fcntl.h>
+#include <functional>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <pwd.h>
+#include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace TestSupport;
@@ -174,6 +185,24 @@ TEST_F(SecondStart, ItHandsItsFilesToTheRunningWindowAndEnds)
                                  {work.filePath(QStringLiteral("one.wav")), work.filePath(QStringLiteral("two.wav")),
                                   work.filePath(QStringLiteral("three.wav"))}));
     EXPECT_EQ(first.state(), QProcess::Running);
+
+    // A plain second start reaches the window too (to bring it forward) and adds nothing.
+    QProcess plain;
+    plain.setProcessEnvironment(env(QStringLiteral("plain.txt")));
+    plain.start(QStringLiteral(VELTRA_INSTANCE_HELPER), {work.filePath(QStringLiteral("program"))});
+    ASSERT_TRUE(plain.waitForFinished(10000));
+    EXPECT_EQ(plain.exitCode(), 0);
+    EXPECT_FALSE(QFile::exists(work.filePath(QStringLiteral("plain.txt"))));
+
+    // Leaving takes the socket and the lock along.
+    ScopedEnv runtimeVar("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+    const QString socket = SingleInstance::SocketPath(QStringLiteral(VELTRA_INSTANCE_HELPER));
+    ASSERT_TRUE(QFile::exists(socket));
+    ::kill(pid_t(first.processId()), SIGTERM);
+    ASSERT_TRUE(first.waitForFinished(10000));
+    EXPECT_EQ(first.exitCode(), 0);
+    EXPECT_FALSE(QFile::exists(socket));
+    EXPECT_FALSE(QFile::exists(SingleInstance::LockPath(QStringLiteral(VELTRA_INSTANCE_HELPER))));
 }
 
 TEST_F(SecondStart, AStaleSocketAndASecondStartRacingTheFirstLoseNoFile)
@@ -217,18 +246,259 @@ TEST_F(SecondStart, AStaleSocketAndASecondStartRacingTheFirstLoseNoFile)
         10000));
 }
 
+TEST_F(SecondStart, AStartThatCannotReachTheRunningWindowOpensItsOwnInsteadOfEndingInSilence)
+{
+    start(first, QStringLiteral("first.txt"), {QStringLiteral("one.wav")});
+    ASSERT_TRUE(eventuallyListed(QStringLiteral("first.txt"), {work.filePath(QStringLiteral("one.wav"))}));
+    // Still holding its lock, but hung: it takes the connection and never answers.
+    ::kill(pid_t(first.processId()), SIGSTOP);
+    start(second, QStringLiteral("second.txt"), {QStringLiteral("two.wav")});
+    EXPECT_TRUE(eventuallyListed(QStringLiteral("second.txt"), {work.filePath(QStringLiteral("two.wav"))}, 20000));
+    EXPECT_EQ(second.state(), QProcess::Running);
+    ::kill(pid_t(first.processId()), SIGCONT);
+}
+
 TEST_F(SecondStart, ALockThatCannotBeMadeDoesNotStopTheProgram)
 {
     QFile notAFolder(work.filePath(QStringLiteral("not-a-folder")));
     ASSERT_TRUE(notAFolder.open(QIODevice::WriteOnly));
     QProcessEnvironment e = env(QStringLiteral("first.txt"));
     e.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+    // No folder anywhere: not the temp folder, not the home folder's cache.
     e.insert(QStringLiteral("TMPDIR"), notAFolder.fileName());
+    e.insert(QStringLiteral("HOME"), notAFolder.fileName());
+    e.remove(QStringLiteral("XDG_CACHE_HOME"));
     first.setProcessEnvironment(e);
     first.setWorkingDirectory(work.path());
     first.start(QStringLiteral(VELTRA_INSTANCE_HELPER),
                 {work.filePath(QStringLiteral("program")), QStringLiteral("one.wav")});
     EXPECT_TRUE(eventuallyListed(QStringLiteral("first.txt"), {work.filePath(QStringLiteral("one.wav"))}));
+}
+
+// Runs body in a child process as the user nobody; the child ends when body returns.
+pid_t asStranger(const std::function<int()>& body)
+{
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const passwd* nobody = ::getpwnam("nobody");
+        const uid_t uid = nobody ? nobody->pw_uid : 65534;
+        const gid_t gid = nobody ? nobody->pw_gid : 65534;
+        if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
+            ::_exit(90);
+        ::_exit(body());
+    }
+    return pid;
+}
+
+// A socket listening at path, made by whoever calls it; -1 on failure.
+int listenAt(const QByteArray& path)
+{
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_un addr{};
+    addr.sun_family = AF_UNIX;
+    qstrncpy(addr.sun_path, path.constData(), sizeof addr.sun_path);
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 || ::listen(fd, 8) != 0)
+        return -1;
+    ::chmod(path.constData(), 0777);
+    return fd;
+}
+
+bool isRoot()
+{
+    return ::geteuid() == 0;
+}
+
+TEST(PrivateHandOver, OnlyAFolderOfTheUsersOwnThatNoOneElseMayEnterIsUsed)
+{
+    QTemporaryDir dir;
+    const QString mine = dir.filePath(QStringLiteral("mine"));
+    QDir().mkpath(mine);
+    ::chmod(QFile::encodeName(mine).constData(), 0700);
+    EXPECT_TRUE(SingleInstance::IsPrivateFolder(mine));
+    QFile::link(mine, dir.filePath(QStringLiteral("link")));
+    EXPECT_FALSE(SingleInstance::IsPrivateFolder(dir.filePath(QStringLiteral("link"))))
+        << "a link is not looked through";
+    ::chmod(QFile::encodeName(mine).constData(), 0755);
+    EXPECT_FALSE(SingleInstance::IsPrivateFolder(mine));
+    ::chmod(QFile::encodeName(mine).constData(), 0700);
+    if (isRoot()) {
+        ASSERT_EQ(::chown(QFile::encodeName(mine).constData(), 65534, 65534), 0);
+        EXPECT_FALSE(SingleInstance::IsPrivateFolder(mine)) << "another user's";
+    }
+
+    // $XDG_RUNTIME_DIR, when private and short enough; else the cache folder, made private.
+    ScopedEnv cache("XDG_CACHE_HOME", dir.filePath(QStringLiteral("cache")).toUtf8());
+    ScopedEnv shared("TMPDIR", QByteArray("/nonexistent"));
+    const QString runtime = dir.filePath(QStringLiteral("run"));
+    QDir().mkpath(runtime);
+    ::chmod(QFile::encodeName(runtime).constData(), 0700);
+    {
+        ScopedEnv xdg("XDG_RUNTIME_DIR", runtime.toUtf8());
+        EXPECT_EQ(SingleInstance::RuntimeFolder(), runtime);
+    }
+    const QString deep = runtime + QLatin1Char('/') + QString(70, QLatin1Char('d'));
+    QDir().mkpath(deep);
+    ::chmod(QFile::encodeName(deep).constData(), 0700);
+    const QString open = dir.filePath(QStringLiteral("open"));
+    QDir().mkpath(open);
+    ::chmod(QFile::encodeName(open).constData(), 0777);
+    for (const QString& unusable : {dir.filePath(QStringLiteral("link")), open, deep}) {
+        ScopedEnv xdg("XDG_RUNTIME_DIR", unusable.toUtf8());
+        EXPECT_EQ(SingleInstance::RuntimeFolder(), dir.filePath(QStringLiteral("cache/veltra-wma-converter")));
+    }
+    ScopedEnv xdg("XDG_RUNTIME_DIR", deep.toUtf8());
+    EXPECT_TRUE(SingleInstance::IsPrivateFolder(dir.filePath(QStringLiteral("cache/veltra-wma-converter"))));
+    const QString socket = SingleInstance::SocketPath(QStringLiteral(VELTRA_INSTANCE_HELPER));
+    EXPECT_LT(QFile::encodeName(socket).size(), 108);
+    EXPECT_TRUE(socket.startsWith(QLatin1Char('/'))) << "a file, not a name in the abstract namespace";
+}
+
+TEST(PrivateHandOver, TheServerTakesPathsFromItsUserOnlyAndAPlainStartStillReachesIt)
+{
+    if (!isRoot())
+        GTEST_SKIP() << "needs root to act as another user";
+    QTemporaryDir dir;
+    ::chmod(QFile::encodeName(dir.path()).constData(), 0777); // so the stranger can reach the socket
+    const QString path = dir.filePath(QStringLiteral("s.sock"));
+    InstanceServer server;
+    ASSERT_TRUE(server.Listen(path));
+    ::chmod(QFile::encodeName(path).constData(), 0777);
+    QSignalSpy received(&server, &InstanceServer::pathsReceived);
+
+    const QByteArray native = QFile::encodeName(path);
+    const pid_t stranger = asStranger([&native] {
+        const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+        sockaddr_un addr{};
+        addr.sun_family = AF_UNIX;
+        qstrncpy(addr.sun_path, native.constData(), sizeof addr.sun_path);
+        if (::connect(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
+            return 2;
+        const char message[] = "/m/planted.wav\0";
+        if (::write(fd, message, sizeof message) < 0)
+            return 0;
+        char answer[8] = {};
+        return ::read(fd, answer, sizeof answer) > 0 && answer[0] == 'o' ? 1 : 0;
+    });
+    ASSERT_GT(stranger, 0);
+    int status = 0;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ::waitpid(stranger, &status, WNOHANG) == stranger; }, 10000));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the server answered a stranger, 2: could not connect, 90: no nobody";
+    QTest::qWait(200);
+    EXPECT_EQ(received.count(), 0);
+
+    // The user's own start with no files is heard: the window comes forward.
+    bool handed = false;
+    QThread* t = QThread::create([&] { handed = SingleInstance::HandOver(path, {}, 5000); });
+    t->start();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return t->isFinished(); }, 10000));
+    t->wait();
+    delete t;
+    EXPECT_TRUE(handed);
+    ASSERT_EQ(received.count(), 1);
+    EXPECT_EQ(received.first().first().toStringList(), QStringList{});
+
+    server.Close();
+    EXPECT_FALSE(QFile::exists(path));
+}
+
+TEST_F(SecondStart, AStrangersLockAndSocketInTheSharedTempFolderNeitherStopTheStartNorReceiveFiles)
+{
+    if (!isRoot())
+        GTEST_SKIP() << "needs root to act as another user";
+    QTemporaryDir shared, home;
+    ::chmod(QFile::encodeName(shared.path()).constData(), 01777);
+    QString lockName, socketName;
+    {
+        ScopedEnv runtimeVar("XDG_RUNTIME_DIR", runtime.path().toUtf8());
+        lockName = QFileInfo(SingleInstance::LockPath(QStringLiteral(VELTRA_INSTANCE_HELPER))).fileName();
+        socketName = QFileInfo(SingleInstance::SocketPath(QStringLiteral(VELTRA_INSTANCE_HELPER))).fileName();
+    }
+    // Where Qt would put the runtime folder of this user, and the names older versions used beside it.
+    const QString qtRuntime =
+        shared.path() + QStringLiteral("/runtime-") + QString::fromLocal8Bit(::getpwuid(0)->pw_name);
+    const QList<QByteArray> locks = {QFile::encodeName(qtRuntime + QLatin1Char('/') + lockName),
+                                     QFile::encodeName(shared.path() + QStringLiteral("/uid0-") + lockName)};
+    const QList<QByteArray> sockets = {QFile::encodeName(qtRuntime + QLatin1Char('/') + socketName),
+                                       QFile::encodeName(shared.path() + QStringLiteral("/uid0-") + socketName)};
+    const QByteArray runtimeFolder = QFile::encodeName(qtRuntime);
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    const pid_t stranger = asStranger([&] {
+        ::close(report[0]);
+        ::mkdir(runtimeFolder.constData(), 0777);
+        ::chmod(runtimeFolder.constData(), 0777);
+        for (const QByteArray& lock : locks) {
+            // A lock that names a live process, held as Qt holds its own.
+            const int fd = ::open(lock.constData(), O_CREAT | O_WRONLY, 0666);
+            const QByteArray info = QByteArray::number(::getpid()) + "\ninstance_helper\n\n";
+            if (fd < 0 || ::write(fd, info.constData(), size_t(info.size())) < 0 || ::flock(fd, LOCK_EX) != 0)
+                return 3;
+        }
+        std::vector<pollfd> listening;
+        for (const QByteArray& socket : sockets) {
+            const int fd = listenAt(socket);
+            if (fd < 0)
+                return 4;
+            listening.push_back({fd, POLLIN, 0});
+        }
+        if (::write(report[1], "R", 1) != 1)
+            return 5;
+        // Everything anyone sends here goes back to the test.
+        for (;;) {
+            if (::poll(listening.data(), listening.size(), -1) <= 0)
+                continue;
+            for (pollfd& p : listening) {
+                if (!(p.revents & POLLIN))
+                    continue;
+                const int c = ::accept(p.fd, nullptr, nullptr);
+                [[maybe_unused]] ssize_t n = ::write(report[1], "C", 1);
+                ::write(c, "ok\n", 3);
+                char buffer[4096];
+                pollfd in{c, POLLIN, 0};
+                while (::poll(&in, 1, 1000) > 0 && (n = ::read(c, buffer, sizeof buffer)) > 0)
+                    n = ::write(report[1], buffer, size_t(n));
+                ::close(c);
+            }
+        }
+    });
+    ::close(report[1]);
+    ASSERT_GT(stranger, 0);
+    char ready = 0;
+    ASSERT_EQ(::read(report[0], &ready, 1), 1);
+    ASSERT_EQ(ready, 'R');
+
+    const auto startHere = [&](QProcess& p, const QString& listName, const QStringList& files) {
+        QProcessEnvironment e = env(listName);
+        e.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+        e.remove(QStringLiteral("XDG_CACHE_HOME"));
+        e.insert(QStringLiteral("TMPDIR"), shared.path());
+        e.insert(QStringLiteral("HOME"), home.path());
+        p.setProcessEnvironment(e);
+        p.setWorkingDirectory(work.path());
+        p.start(QStringLiteral(VELTRA_INSTANCE_HELPER), QStringList{work.filePath(QStringLiteral("program"))} + files);
+    };
+    startHere(first, QStringLiteral("first.txt"), {QStringLiteral("one.wav")});
+    EXPECT_TRUE(eventuallyListed(QStringLiteral("first.txt"), {work.filePath(QStringLiteral("one.wav"))}))
+        << "the start opened its window";
+    const QString ownFolder = home.path() + QStringLiteral("/.cache/veltra-wma-converter");
+    EXPECT_TRUE(QTest::qWaitFor([&] { return QFile::exists(ownFolder + QLatin1Char('/') + socketName); }, 10000));
+    EXPECT_TRUE(SingleInstance::IsPrivateFolder(ownFolder));
+    // A second start finds the window through the user's own folder.
+    startHere(second, QStringLiteral("second.txt"), {QStringLiteral("two.wav")});
+    ASSERT_TRUE(second.waitForFinished(10000));
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(eventuallyListed(QStringLiteral("first.txt"),
+                                 {work.filePath(QStringLiteral("one.wav")), work.filePath(QStringLiteral("two.wav"))}));
+
+    ::kill(stranger, SIGKILL);
+    ::waitpid(stranger, nullptr, 0);
+    QByteArray heard;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(report[0], buffer, sizeof buffer)) > 0;)
+        heard.append(buffer, n);
+    ::close(report[0]);
+    EXPECT_EQ(heard, QByteArray()) << "the stranger was reached";
 }
 
 } // namespace
