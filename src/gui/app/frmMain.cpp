@@ -3,6 +3,7 @@
 #include "app/frmMenu.h"
 #include "convert/CommandBuilder.h"
 #include "convert/DOSOutputs.h"
+#include "convert/FormatTraits.h"
 #include "convert/ProgressParser.h"
 #include "feedback/frmSuggest.h"
 #include "filelist/COMDLG.h"
@@ -78,6 +79,7 @@ void frmMain::connectControls()
                                                      {m_ui.picButtonChannel, m_ui.cmbChannel}};
     for (const auto& [button, list] : drops)
         connect(button, &HotArea::clicked, list, &QComboBox::showPopup);
+    connect(m_ui.cmbOF, &QComboBox::currentIndexChanged, this, &frmMain::cmbOF_Change);
     connect(m_ui.imgBrowse, &HotArea::clicked, this, &frmMain::imgBrowse_Click);
     connect(m_ui.imgConvert, &HotArea::clicked, this, &frmMain::imgConvert_Click);
     connect(m_ui.imgStart, &HotArea::clicked, this, &frmMain::imgStart_Click);
@@ -86,6 +88,33 @@ void frmMain::connectControls()
     connect(m_ui.picDrag, &HotArea::clicked, this, &frmMain::picDrag_Click);
     connect(m_ui.lblFeed, &LinkLabel::clicked, this, &frmMain::lblFeed_Click);
     connect(m_ui.lblWeb, &LinkLabel::clicked, this, &frmMain::lblWeb_Click);
+}
+
+void frmMain::cmbOF_Change()
+{
+    // A selector the chosen format ignores is greyed out and its tooltip says what the format does
+    // instead; its choice stays, is saved, and counts again for a format that uses it.
+    const int format = m_ui.cmbOF->currentIndex();
+    const struct
+    {
+        QComboBox* list;
+        HotArea* button;
+        FormatTraits::Selector selector;
+    } selectors[] = {{m_ui.cmbBR, m_ui.picButtonBR, FormatTraits::Selector::Bitrate},
+                     {m_ui.cmbR, m_ui.picButtonR, FormatTraits::Selector::Rate},
+                     {m_ui.cmbChannel, m_ui.picButtonChannel, FormatTraits::Selector::Channels}};
+    for (const auto& s : selectors) {
+        if (!s.list->property("usedTip").isValid())
+            s.list->setProperty("usedTip", s.list->toolTip());
+        const bool used = FormatTraits::Uses(format, s.selector);
+        const QString tip =
+            used ? s.list->property("usedTip").toString() : FormatTraits::IgnoredTip(format, s.selector);
+        s.list->setEnabled(used);
+        s.button->setDimWhenDisabled(true);
+        s.button->setEnabled(used);
+        s.list->setToolTip(tip);
+        s.button->setToolTip(tip);
+    }
 }
 
 void frmMain::Form_Load()
@@ -146,6 +175,7 @@ void frmMain::Form_Load()
         QStringLiteral("Ver %1.%2.%3").arg(VELTRA_VERSION_MAJOR).arg(VELTRA_VERSION_MINOR).arg(VELTRA_VERSION_PATCH));
     m_ui.lblWeb->setText(QStringLiteral("Veltra WMA Converter"));
     OptionsIni::LoadOptions(m_places.settingsFolder, m_options);
+    cmbOF_Change();
     // Every control's font, the folder box's included, is scaled exactly once.
     GeometryPass();
 }

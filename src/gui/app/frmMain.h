@@ -94,6 +94,8 @@ public:
     // A pointer move over the bare background: every painted button back to rest.
     void Form_MouseMove();
     void imgBrowse_Click();
+    // The output format was chosen: the selectors it ignores look it.
+    void cmbOF_Change();
     void imgMin_Click();
 
     // The controls, for the program's tools and tests.

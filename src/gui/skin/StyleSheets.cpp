@@ -71,6 +71,7 @@ QComboBox, QLineEdit {
 }
 QLineEdit { padding: 1px 4px; }
 QComboBox:focus, QLineEdit:focus { border-color: @accent; }
+QComboBox:disabled { color: @dim; background: @field-disabled; }
 )") + fill(kOpenList) +
            fill(R"(QTreeView {
     background: @field; alternate-background-color: @field-alternate; color: @list-text;

@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 #include "app/frmMain.h"
+#include "convert/FormatTraits.h"
 #include "skin/SkinArt.h"
 #include "ui/DialogSeam.h"
 #include "ui/FolderDialog.h"
@@ -153,6 +154,43 @@ TEST_F(MainWindowChrome, EachDropDownButtonOpensItsOwnList)
         list->hidePopup();
         EXPECT_TRUE(QTest::qWaitFor([&] { return !list->view()->isVisible(); }, 2000));
     }
+}
+
+TEST_F(MainWindowChrome, SelectorsAFormatIgnoresAreGreyedWithTheReasonAndKeepTheirChoice)
+{
+    using FormatTraits::Selector;
+    const MainUi& ui = window->ui();
+    const QString bitrateTip = ui.cmbBR->toolTip();
+    ui.cmbBR->setCurrentIndex(11);
+    const std::tuple<QComboBox*, HotArea*, Selector> selectors[] = {
+        {ui.cmbBR, ui.picButtonBR, Selector::Bitrate},
+        {ui.cmbR, ui.picButtonR, Selector::Rate},
+        {ui.cmbChannel, ui.picButtonChannel, Selector::Channels}};
+    int greyed = 0;
+    for (int format = 0; format < ui.cmbOF->count(); ++format) {
+        ui.cmbOF->setCurrentIndex(format);
+        for (const auto& [list, button, selector] : selectors) {
+            const bool used = FormatTraits::Uses(format, selector);
+            EXPECT_EQ(list->isEnabled(), used) << format;
+            EXPECT_EQ(button->isEnabled(), used) << format;
+            if (!used) {
+                ++greyed;
+                EXPECT_EQ(list->toolTip(), FormatTraits::IgnoredTip(format, selector)) << format;
+                EXPECT_FALSE(list->toolTip().isEmpty()) << format;
+            }
+        }
+    }
+    EXPECT_GT(greyed, 10) << "OGG, WAV, FLAC, AC3, AAC and AMR ignore all three, OPUS the rate";
+    ui.cmbOF->setCurrentIndex(4); // FLAC
+    EXPECT_FALSE(ui.cmbBR->isEnabled());
+    window->SaveSetup();
+    ui.cmbOF->setCurrentIndex(0); // MP3
+    EXPECT_TRUE(ui.cmbBR->isEnabled());
+    EXPECT_EQ(ui.cmbBR->currentText(), QStringLiteral("320")) << "the choice stayed while greyed";
+    EXPECT_EQ(ui.cmbBR->toolTip(), bitrateTip);
+    QFile setup(folder.filePath(QStringLiteral("setup.ini")));
+    ASSERT_TRUE(setup.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(setup.readAll().startsWith("\"11\"")) << "a greyed choice is saved as it stands";
 }
 
 TEST_F(MainWindowChrome, SelectorsStartWithTheirItemsDefaultsAndTips)
