@@ -60,8 +60,17 @@ MuxedOutput::MuxedOutput(const Settings& settings, const AudioInput& input)
     if (avformat_alloc_output_context2(&muxer, nullptr, nullptr, settings.outputPath.c_str()) < 0)
         throw LibAv::Failure{"no output format has the extension of " + settings.outputPath};
     m_muxer.reset(muxer);
-    const AVOutputFormat* container = m_muxer->oformat;
+    openEncoder(settings, input);
+    addStreams(input);
+    openFile(settings);
+    m_packet.reset(av_packet_alloc());
+    if (!m_packet)
+        throw LibAv::Failure{LibAv::Reason(AVERROR(ENOMEM))};
+}
 
+void MuxedOutput::openEncoder(const Settings& settings, const AudioInput& input)
+{
+    const AVOutputFormat* container = m_muxer->oformat;
     const AVCodec* codec = settings.codec.empty() ? avcodec_find_encoder(container->audio_codec)
                                                   : avcodec_find_encoder_by_name(settings.codec.c_str());
     if (!codec || codec->type != AVMEDIA_TYPE_AUDIO)
@@ -106,7 +115,11 @@ MuxedOutput::MuxedOutput(const Settings& settings, const AudioInput& input)
         m_checkFrames = bitRate;
     const bool anySize = (codec->capabilities & AV_CODEC_CAP_VARIABLE_FRAME_SIZE) || enc->frame_size <= 0;
     m_frameSize = anySize ? kFreeFrameSize : enc->frame_size;
+}
 
+void MuxedOutput::addStreams(const AudioInput& input)
+{
+    const AVCodecContext* enc = m_encoder.get();
     m_stream = avformat_new_stream(m_muxer.get(), nullptr);
     if (!m_stream)
         throw LibAv::Failure{LibAv::Reason(AVERROR(ENOMEM))};
@@ -119,7 +132,11 @@ MuxedOutput::MuxedOutput(const Settings& settings, const AudioInput& input)
     av_dict_copy(&m_stream->metadata, tags, 0);
     av_dict_free(&tags);
     addPicture(input);
+}
 
+void MuxedOutput::openFile(const Settings& settings)
+{
+    const AVOutputFormat* container = m_muxer->oformat;
     // The url names the part file: the MP4 muxer's faststart pass reopens the url to move its index to
     // the front, and with the final name it would read whatever file already has that name.
     const std::string url = "file:" + settings.writePath;
@@ -149,9 +166,6 @@ MuxedOutput::MuxedOutput(const Settings& settings, const AudioInput& input)
         av_packet_free(&pic);
         LibAv::Check(written);
     }
-    m_packet.reset(av_packet_alloc());
-    if (!m_packet)
-        throw LibAv::Failure{LibAv::Reason(AVERROR(ENOMEM))};
 }
 
 void MuxedOutput::addPicture(const AudioInput& input)

@@ -37,6 +37,9 @@ public:
 private:
     int chooseRate(const AVCodec* codec, int wanted, int decoded, bool opus);
     void noteBitRate(long long asked, long long got);
+    void openEncoder(const Settings& settings, const AudioInput& input);
+    void addStreams(const AudioInput& input);
+    void openFile(const Settings& settings);
     void addPicture(const AudioInput& input);
     void drain();
     void checkIo() const;
