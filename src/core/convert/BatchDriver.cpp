@@ -15,6 +15,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QPointer>
+#include <QScopeGuard>
 #include <QTimer>
 #include <algorithm>
 
@@ -163,8 +164,10 @@ bool BatchDriver::startFile(Slot* slot, const QString& input)
     if (!wanted.isEmpty()) {
         const auto chosen = m_outputNames.Reserve(input, wanted);
         if (!chosen) {
-            m_outcome.fail(input, QStringLiteral("No free name for the output beside ") + wanted);
+            const QString reason = QStringLiteral("No free name for the output beside ") + wanted;
+            m_outcome.fail(input, reason);
             m_queue->removeAt(int(m_running.size()));
+            emit fileEnded(input, FileEnd::Failed, reason);
             return false;
         }
         request.outputPath = *chosen;
@@ -196,8 +199,10 @@ void BatchDriver::objDOS_ReceiveOutputs(Slot* slot, const QString& CommandOutput
     const OptionSettings options = m_settings().options;
     if (m_slots == 1) {
         const auto display = ProgressParser::Parse(CommandOutputs, lTotalSeconds, options);
-        if (display)
+        if (display) {
             emit progressChanged(display->barWidth, display->caption);
+            emit fileProgress(slot->input, display->barWidth * 100 / ProgressParser::kBarFullWidth);
+        }
         return;
     }
     const auto display = ProgressParser::Parse(CommandOutputs, slot->totalSeconds, options);
@@ -205,7 +210,9 @@ void BatchDriver::objDOS_ReceiveOutputs(Slot* slot, const QString& CommandOutput
         slot->elapsedSeconds = *elapsed;
     if (display) {
         const int row = int(m_running.indexOf(slot));
-        m_queue->setRowProgress(row, display->barWidth * 100 / ProgressParser::kBarFullWidth);
+        const int percent = display->barWidth * 100 / ProgressParser::kBarFullWidth;
+        m_queue->setRowProgress(row, percent);
+        emit fileProgress(slot->input, percent);
         showBatchProgress();
     }
 }
@@ -246,6 +253,8 @@ void BatchDriver::objDOS_CommandOver(Slot* slot)
     m_inputsDone.insert(slot->input, converted);
     m_running.removeAt(row);
     m_queue->removeAt(row);
+    emit fileEnded(slot->input, converted ? FileEnd::Converted : FileEnd::Failed,
+                   converted ? QString() : m_outcome.failures().constLast().lastLine);
     if (slot == m_allSlots.front().get())
         lTotalSeconds = 0;
     if (m_slots > 1) {
@@ -264,6 +273,7 @@ void BatchDriver::Stop()
     Timer1->stop();
     const QList<Slot*> stopping = m_running;
     m_running.clear();
+    m_toolsEnding += int(stopping.size());
     for (Slot* slot : stopping) {
         QPointer<BatchDriver> self(this);
         slot->dos->Stop([self, input = slot->input, output = slot->output, pid = slot->pid](DOSOutputs::ExitInfo e) {
@@ -283,6 +293,11 @@ void BatchDriver::stoppedToolEnded(const QString& input, const QString& output, 
     // Only this tool's part file goes: never another window's live one, never the output name.
     if (!output.isEmpty())
         PartFileSweep::RemoveOwnedBy(folderOf(output), pid);
+    // Whoever waits for the last tool hears of it only once this file's outcome is settled.
+    const auto settled = qScopeGuard([this] {
+        if (--m_toolsEnding == 0)
+            emit toolsEnded();
+    });
     if (!exit.succeeded())
         return;
     // It finished its file before the signal came: the file is converted and leaves the list, unless a
@@ -293,6 +308,7 @@ void BatchDriver::stoppedToolEnded(const QString& input, const QString& output, 
     const int row = int(m_queue->paths().indexOf(input));
     if (!busy && row >= int(m_running.size()))
         m_queue->removeAt(row);
+    emit fileEnded(input, FileEnd::Converted, QString());
 }
 
 void BatchDriver::end(End how)

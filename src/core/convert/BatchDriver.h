@@ -38,6 +38,9 @@ public:
         CannotStart // the tool could not be started, or the output folder not used (a message box said why)
     };
 
+    // How one file of the batch ended.
+    enum class FileEnd { Converted, Failed, Skipped };
+
     // The settings of the moment for the next file: everything but the input path.
     using Settings = std::function<CommandBuilder::Request()>;
 
@@ -58,6 +61,8 @@ public:
     bool isConverting() const { return m_converting; }
     int running() const { return int(m_running.size()); }
     const BatchOutcome& outcome() const { return m_outcome; }
+    // Tools told to stop that have not ended yet; their part files go as each ends.
+    int toolsEnding() const { return m_toolsEnding; }
 
     // The Part's names: the one-shot start timer, the first slot's runner and its input's length.
     QTimer* Timer1 = nullptr;
@@ -67,6 +72,12 @@ public:
 signals:
     // A file's tool has started; row is where the file stands in the queue.
     void fileStarted(const QString& input, int row);
+    // How far a running file has come, 0 to 100, as its tool says it.
+    void fileProgress(const QString& input, int percent);
+    // A file's tool has ended (or the file never reached one); reason is empty unless it failed.
+    void fileEnded(const QString& input, BatchDriver::FileEnd how, const QString& reason);
+    // The last tool told to stop has ended: nothing of the batch is running or half-written any more.
+    void toolsEnded();
     // The bar (0 .. ProgressParser::kBarFullWidth) and the label.
     void progressChanged(int barWidth, const QString& caption);
     // The folder the batch wrote to (empty when nothing was converted), and how it ended. Failed files
@@ -100,4 +111,5 @@ private:
     QList<Slot*> m_running;            // in the order they started: row i of the queue is m_running[i]'s file
     QHash<QString, bool> m_inputsDone; // input path -> whether it converted, for a second row of it
     double m_doneSeconds = 0;
+    int m_toolsEnding = 0;
 };

@@ -1,6 +1,7 @@
 #include "MainUi.h"
 
 #include "convert/FormatTraits.h"
+#include "convert/SelectorChoices.h"
 #include "filelist/FileQueue.h"
 #include "skin/SkinArt.h"
 #include "skin/SkinLayout.h"
@@ -21,9 +22,9 @@ namespace {
 namespace Main = SkinLayout::Main;
 
 const QStringList kFormats = FormatTraits::Names();
-const QStringList kBitrates = {"32", "48", "56", "64", "80", "96", "112", "128", "192", "224", "256", "320"};
-const QStringList kRates = {"48000", "44100", "32000", "24000", "22050", "16000", "12050", "8000"};
-const QStringList kChannels = {"Mono", "Stereo"};
+const QStringList kBitrates = SelectorChoices::Bitrates();
+const QStringList kRates = SelectorChoices::Rates();
+const QStringList kChannels = SelectorChoices::Channels();
 
 QComboBox* selector(QWidget* parent, const char* name, const QRect& r, const QStringList& items, int index,
                     const QString& tip)
