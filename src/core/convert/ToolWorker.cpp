@@ -313,7 +313,7 @@ void ToolWorker::jobEnded(DOSOutputs::ExitInfo exit)
     m_busy = false;
     m_lastExit = exit;
     // A failure may have left the process in any state; the next file gets a fresh one.
-    if (!exit.succeeded() || m_jobs >= kMaxJobs)
+    if (!exit.succeeded() || m_jobs >= m_maxJobs)
         m_process.reset();
     emit CommandOver();
 }

@@ -36,6 +36,9 @@ public:
     // and no event, when the tool cannot be started. Only while no job is in hand.
     bool Start(const QByteArray& commandLine);
 
+    // Jobs one tool process converts before the next job gets a fresh one (a test's knob).
+    void setMaxJobs(int n) { m_maxJobs = n; }
+
     // A job is in hand.
     bool isRunning() const { return m_busy; }
     // The tool process's id (also its process group), or -1.
@@ -70,6 +73,7 @@ private:
 
     std::unique_ptr<Process> m_process;
     int m_jobs = 0;
+    int m_maxJobs = kMaxJobs;
     bool m_busy = false;
     QString m_outputs;
     QStringDecoder m_decoder;
