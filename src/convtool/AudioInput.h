@@ -13,6 +13,8 @@ class AudioInput
 public:
     // The demuxers an input may be read with.
     static const char* const kDemuxers;
+    // What the stream search reads where the header already describes the stream.
+    static constexpr int64_t kSmallProbeBytes = 4096;
 
     // Opens a file. Throws LibAv::Failure with the reason ("No such file or directory", "the input has
     // no audio", ...). Anything but a regular file is refused before it is opened: a FIFO would block.

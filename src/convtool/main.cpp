@@ -1,10 +1,14 @@
 // The conversion tool the program runs as data/conv.exe. The command lines the program writes (and the
 // interface the README documents) are converted in this process on FFmpeg's libraries, AMR-NB through
 // its own codec library; any other arguments are handed to the system's FFmpeg program unchanged, whose
-// console output passes straight through.
+// console output passes straight through. Started by the program in job mode (ToolJobs.h), it converts
+// one file after another in this process, each exactly as a one-file run would.
+#include "JobReader.h"
 #include "LibAv.h"
 #include "PartFile.h"
 #include "ToolArgs.h"
+#include "ToolJobs.h"
+#include "ToolRecord.h"
 #include "Transcoder.h"
 
 #include <cerrno>
@@ -25,6 +29,7 @@ extern char** environ;
 namespace {
 
 volatile sig_atomic_t g_child = 0;
+bool g_jobMode = false;
 
 const char* ffmpegProgram()
 {
@@ -88,18 +93,77 @@ int fail(const std::string& message, int status = 1)
 
 // Arguments outside our own interface: the system's FFmpeg program does the whole job with them and with our
 // console.
-int passThrough(int argc, char** argv)
+int passThrough(const std::vector<std::string>& toolArgs)
 {
     std::vector<std::string> args = {ffmpegProgram()};
-    for (int i = 1; i < argc; ++i)
-        args.emplace_back(argv[i]);
+    args.insert(args.end(), toolArgs.begin(), toolArgs.end());
     std::vector<char*> childArgv = argvOf(args);
     pid_t pid = 0;
-    const int rc = ::posix_spawnp(&pid, childArgv[0], nullptr, nullptr, childArgv.data(), environ);
+    // In job mode standard input carries the next jobs, and FFmpeg reads its keys from there.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (g_jobMode)
+        posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    const int rc = ::posix_spawnp(&pid, childArgv[0], &actions, nullptr, childArgv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
     if (rc != 0)
         return fail(std::string("cannot start ffmpeg: ") + std::strerror(rc), 127);
     g_child = pid;
     return waitFor(pid);
+}
+
+int convert(const std::vector<std::string>& args)
+{
+    const ToolArgs::Parsed parsed = ToolArgs::Parse(args);
+    if (!parsed.ownInterface)
+        return passThrough(args);
+    return Transcoder::Run(parsed, stderr);
+}
+
+void record(const std::string& line)
+{
+    // A program that has gone away reads nothing more: a closed pipe is not this job's failure.
+    size_t done = 0;
+    while (done < line.size()) {
+        const ssize_t n = ::write(ToolRecord::kDescriptor, line.data() + done, line.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
+        done += size_t(n);
+    }
+}
+
+int runJobs()
+{
+    JobReader jobs(stdin);
+    const bool recorded = ToolRecord::Requested();
+    while (const auto args = jobs.Next()) {
+        const int status = convert(*args);
+        // The program acts on a job's end as soon as it reads it: the console lines, the reason last
+        // of all, must be in their pipe before.
+        std::fflush(stdout);
+        std::fflush(stderr);
+        if (recorded)
+            record(ToolRecord::EndLine(status));
+    }
+    return 0;
+}
+
+bool sayHello()
+{
+    const char* token = std::getenv(ToolJobs::kHelloVariable);
+    if (!token || !*token)
+        return false;
+    const std::string line = ToolJobs::HelloLine(token);
+    std::fwrite(line.data(), 1, line.size(), stdout);
+    return std::fflush(stdout) == 0;
+}
+
+bool jobMode()
+{
+    const char* value = std::getenv(ToolJobs::kJobsVariable);
+    return value && std::string(value) == "1";
 }
 
 } // namespace
@@ -111,10 +175,12 @@ int main(int argc, char** argv)
     // A file-size limit is a write error with a reason, not a death that leaves the part file behind.
     std::signal(SIGXFSZ, SIG_IGN);
     installStopHandlers();
-    std::vector<std::string> args(argv + 1, argv + argc);
-    const ToolArgs::Parsed parsed = ToolArgs::Parse(args);
-    if (!parsed.ownInterface)
-        return passThrough(argc, argv);
+    if (sayHello())
+        return 0;
     LibAv::Init();
-    return Transcoder::Run(parsed, stderr);
+    if (argc == 1 && jobMode()) {
+        g_jobMode = true;
+        return runJobs();
+    }
+    return convert(std::vector<std::string>(argv + 1, argv + argc));
 }

@@ -26,6 +26,9 @@
 //   record:TEXT  write TEXT (\n understood) to descriptor 3, the tool's record, whatever is there
 //   recordto:PATH write to PATH whether the record was asked for ("asked" or "not asked") and whether
 //                descriptor 3 is open ("open" or "closed")
+//
+// Started with no arguments, as the program asks a tool whether it takes jobs, it refuses as FFmpeg
+// does (usage on standard error, status 1) and runs no operation: it is a tool without job mode.
 #include "PartName.h"
 
 #include <csignal>
@@ -228,6 +231,10 @@ bool isOp(const char* arg)
 
 int main(int argc, char** argv)
 {
+    if (argc == 1 && std::getenv("VELTRA_TOOL_HELLO")) {
+        std::fputs("usage: conv.exe [options] [-i infile]... {[options] outfile}...\n", stderr);
+        return 1;
+    }
     std::vector<std::string> ops;
     for (int i = 1; i < argc; ++i) {
         if (isOp(argv[i]))

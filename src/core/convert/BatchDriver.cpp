@@ -1,11 +1,14 @@
 #include "BatchDriver.h"
 
+#include "CommandLineSplit.h"
 #include "DOSOutputs.h"
 #include "FatName.h"
 #include "NumberedName.h"
 #include "OutputFolder.h"
 #include "PartFileSweep.h"
 #include "ProgressParser.h"
+#include "ToolHandshake.h"
+#include "ToolWorker.h"
 #include "filelist/FileQueue.h"
 #include "filelist/GetFile.h"
 #include "settings/FilesAtOnce.h"
@@ -44,14 +47,23 @@ QByteArray folderOf(const QString& path)
 }
 } // namespace
 
+// A slot runs its files either one tool process each (dos) or as jobs of one tool process it keeps
+// (worker), as the batch decided when its first file started.
 struct BatchDriver::Slot
 {
     DOSOutputs* dos = nullptr;
+    ToolWorker* worker = nullptr;
+    bool viaWorker = false;
     QString input;
     QString output;
     pid_t pid = -1;
     qint32 totalSeconds = 0;
     qint32 elapsedSeconds = 0;
+
+    bool busy() const { return dos->isRunning() || worker->isRunning(); }
+    DOSOutputs::ExitInfo lastExit() const { return viaWorker ? worker->lastExit() : dos->lastExit(); }
+    const QList<ToolRecord::Entry>& records() const { return viaWorker ? worker->records() : dos->records(); }
+    QString outputs() const { return viaWorker ? worker->Outputs() : dos->Outputs(); }
 };
 
 BatchDriver::BatchDriver(FileQueue* queue, Settings settings, QObject* parent)
@@ -69,15 +81,19 @@ BatchDriver::~BatchDriver() = default;
 BatchDriver::Slot* BatchDriver::freeSlot()
 {
     for (const auto& s : m_allSlots) {
-        if (!m_running.contains(s.get()) && !s->dos->isRunning())
+        if (!m_running.contains(s.get()) && !s->busy())
             return s.get();
     }
     auto slot = std::make_unique<Slot>();
     slot->dos = new DOSOutputs(this);
+    slot->worker = new ToolWorker(this);
     Slot* raw = slot.get();
     connect(raw->dos, &DOSOutputs::ReceiveOutputs, this,
             [this, raw](const QString& piece) { objDOS_ReceiveOutputs(raw, piece); });
     connect(raw->dos, &DOSOutputs::CommandOver, this, [this, raw] { objDOS_CommandOver(raw); });
+    connect(raw->worker, &ToolWorker::ReceiveOutputs, this,
+            [this, raw](const QString& piece) { objDOS_ReceiveOutputs(raw, piece); });
+    connect(raw->worker, &ToolWorker::CommandOver, this, [this, raw] { objDOS_CommandOver(raw); });
     m_allSlots.push_back(std::move(slot));
     return raw;
 }
@@ -92,6 +108,8 @@ bool BatchDriver::Start()
     m_outputNames.reset();
     m_inputsDone.clear();
     m_folderChecked = false;
+    m_toolAsked = false;
+    m_toolTakesJobs = false;
     m_doneSeconds = 0;
     m_slots = FilesAtOnce::Resolve(m_filesAtOnce);
     Timer1->start();
@@ -177,15 +195,30 @@ bool BatchDriver::startFile(Slot* slot, const QString& input)
     slot->pid = -1;
     slot->totalSeconds = 0;
     slot->elapsedSeconds = 0;
-    slot->dos->setToolRecord(true);
-    slot->dos->setCommandLine(CommandBuilder::BuildCommandLine(request));
+    const QByteArray commandLine = CommandBuilder::BuildCommandLine(request);
+    if (!m_toolAsked) {
+        // Once per batch: the user may have put another tool in place between two batches.
+        m_toolAsked = true;
+        const QList<QByteArray> args = CommandLineSplit::split(commandLine);
+        m_toolTakesJobs = !args.isEmpty() && ToolHandshake::Answers(args.first());
+    }
+    slot->viaWorker = m_toolTakesJobs;
     m_running.append(slot);
-    if (!slot->dos->Start()) {
+    bool started;
+    if (slot->viaWorker) {
+        started = slot->worker->Start(commandLine);
+        slot->pid = slot->worker->processId();
+    } else {
+        slot->dos->setToolRecord(true);
+        slot->dos->setCommandLine(commandLine);
+        started = slot->dos->Start();
+        slot->pid = slot->dos->processId();
+    }
+    if (!started) {
         m_running.removeOne(slot);
         m_cannotStart = true;
         return false;
     }
-    slot->pid = slot->dos->processId();
     if (m_slots > 1)
         m_queue->setRowProgress(int(m_running.size()) - 1, 0);
     emit fileStarted(input, int(m_running.size()) - 1);
@@ -243,9 +276,9 @@ void BatchDriver::objDOS_CommandOver(Slot* slot)
     const int row = int(m_running.indexOf(slot));
     if (row < 0)
         return;
-    const DOSOutputs::ExitInfo exit = slot->dos->lastExit();
-    const QString written = writtenPath(slot->output, slot->dos->records());
-    const bool converted = m_outcome.record(slot->input, written, exit, slot->dos->Outputs());
+    const DOSOutputs::ExitInfo exit = slot->lastExit();
+    const QString written = writtenPath(slot->output, slot->records());
+    const bool converted = m_outcome.record(slot->input, written, exit, slot->outputs());
     if (converted)
         m_outputNames.Claim(written);
     else if (!slot->output.isEmpty())
@@ -276,13 +309,20 @@ void BatchDriver::Stop()
     m_toolsEnding += int(stopping.size());
     for (Slot* slot : stopping) {
         QPointer<BatchDriver> self(this);
-        slot->dos->Stop([self, input = slot->input, output = slot->output, pid = slot->pid](DOSOutputs::ExitInfo e) {
+        auto afterEnd = [self, input = slot->input, output = slot->output, pid = slot->pid](DOSOutputs::ExitInfo e) {
             if (self)
                 self->stoppedToolEnded(input, output, pid, e);
             else if (!output.isEmpty())
                 PartFileSweep::RemoveOwnedBy(folderOf(output), pid);
-        });
+        };
+        if (slot->viaWorker)
+            slot->worker->Stop(afterEnd);
+        else
+            slot->dos->Stop(afterEnd);
     }
+    // Workers between two files go with the rest.
+    for (const auto& s : m_allSlots)
+        s->worker->Stop();
     // Their files stay at the head of the list, in their order.
     lTotalSeconds = 0;
     end(End::Stopped);
@@ -313,6 +353,11 @@ void BatchDriver::stoppedToolEnded(const QString& input, const QString& output, 
 
 void BatchDriver::end(End how)
 {
+    // Idle workers see the end of their input and exit.
+    for (const auto& s : m_allSlots) {
+        if (!s->worker->isRunning())
+            s->worker->Close();
+    }
     m_queue->clearProgress();
     // Files that did not convert go back into the list, so nothing is lost silently.
     for (const BatchOutcome::Failure& f : m_outcome.failures())

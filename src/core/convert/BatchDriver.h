@@ -18,13 +18,14 @@ class FileQueue;
 class QTimer;
 
 // The batch: converts the queue's files from its head, one tool process per file, and says when the
-// batch is over. With one file at a time (the default of the Parts) a file is converted after the one
-// before it has ended and the command counts as over only when no process of the tool's name is left;
-// with several, files start in list order as slots free up. Either way a tool counts as running while
-// a process named like it is left in its process group; nobody else's process of that name counts.
-// The files being converted are always the first rows of the queue, in the order they started; a file
-// leaves the queue when its tool ends, and a file that failed comes back at the end of the batch. An
-// input listed twice converts once: its second row ends with the first.
+// batch is over. Our own tool, which answers the handshake, instead keeps one process per slot that
+// converts file after file (ToolWorker); every rule below holds per file either way. With one file at a time (the
+// default of the Parts) a file is converted after the one before it has ended and the command counts as over only when
+// no process of the tool's name is left; with several, files start in list order as slots free up. Either way a tool
+// counts as running while a process named like it is left in its process group; nobody else's process of that name
+// counts. The files being converted are always the first rows of the queue, in the order they started; a file leaves
+// the queue when its tool ends, and a file that failed comes back at the end of the batch. An input listed twice
+// converts once: its second row ends with the first.
 //
 // The output folder is made (every level) before the first file starts; a folder that cannot be made
 // or written stops the batch with one message and the list as it was.
@@ -104,6 +105,8 @@ private:
     bool m_converting = false;
     bool m_cannotStart = false;
     bool m_folderChecked = false;
+    bool m_toolAsked = false;     // the tool was asked this batch whether it takes jobs
+    bool m_toolTakesJobs = false; // it does: each slot keeps one tool process for its files
     QString m_outputFolder;
     BatchOutcome m_outcome;
     OutputNames m_outputNames;

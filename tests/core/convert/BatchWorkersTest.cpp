@@ -1,0 +1,126 @@
+// Batches with our own tool run through one worker per slot; any other tool still runs once per file.
+#include "TestSupport.h"
+#include "convert/BatchDriver.h"
+#include "convert/ChildReaper.h"
+#include "filelist/FileQueue.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTest>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+using namespace TestSupport;
+
+namespace {
+
+// Children of this process whose image is conv.exe, ended ones included.
+int toolChildren()
+{
+    int n = 0;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        const qsizetype close = text.lastIndexOf(')');
+        const QByteArray name = text.mid(text.indexOf('(') + 1, close - text.indexOf('(') - 1);
+        const QList<QByteArray> rest = text.mid(close + 2).split(' ');
+        if (name == "conv.exe" && rest.size() > 1 && rest[1].toLongLong() == ::getpid())
+            ++n;
+    }
+    return n;
+}
+
+struct Batch
+{
+    explicit Batch(const QString& programFolder, const QString& outputFolder, int filesAtOnce)
+        : driver(&queue, [=] {
+              CommandBuilder::Request r;
+              r.programFolder = programFolder;
+              r.outputFolder = outputFolder;
+              r.formatIndex = 0;
+              r.bitrate = QStringLiteral("192");
+              r.sampleRate = QStringLiteral("44100");
+              r.channelIndex = 1;
+              return r;
+          })
+    {
+        driver.setFilesAtOnce(filesAtOnce);
+    }
+
+    bool run(QList<QString> inputs)
+    {
+        QSignalSpy ended(&driver, &BatchDriver::batchEnded);
+        queue.appendMany(inputs);
+        return driver.Start() && ended.wait(120000);
+    }
+
+    FileQueue queue;
+    BatchDriver driver;
+};
+
+} // namespace
+
+TEST(BatchWorkers, OurToolConvertsEveryFileAndNoToolIsLeftAfterTheBatch)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QList<QString> inputs;
+    for (int i = 0; i < 5; ++i) {
+        inputs.append(dir.filePath(QStringLiteral("in%1.wav").arg(i)));
+        ASSERT_TRUE(makeTone(inputs.last(), 0.3));
+    }
+    // The third input is no audio: it fails alone, and the files after it still convert.
+    QFile bad(inputs[2]);
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    bad.write("not audio at all");
+    bad.close();
+    const QString out = dir.filePath(QStringLiteral("out"));
+    Batch batch(buildProgramFolder(), out, 2);
+    ASSERT_TRUE(batch.run(inputs));
+    EXPECT_EQ(batch.driver.outcome().converted(), 4);
+    ASSERT_EQ(batch.driver.outcome().failures().size(), 1);
+    EXPECT_EQ(batch.driver.outcome().failures().first().input, inputs[2]);
+    EXPECT_EQ(batch.queue.paths(), QList<QString>{inputs[2]});
+    for (int i : {0, 1, 3, 4})
+        EXPECT_TRUE(QFile::exists(out + QStringLiteral("/in%1.mp3").arg(i))) << i;
+    EXPECT_TRUE(QDir(out).entryList({QStringLiteral("*.part-*")}, QDir::Files | QDir::Hidden).isEmpty());
+    EXPECT_TRUE(QTest::qWaitFor([] { return toolChildren() == 0 && ChildReaper::pendingCount() == 0; }, 5000))
+        << toolChildren() << " conv.exe still there after the batch";
+}
+
+TEST(BatchWorkers, AToolWithoutTheHandshakeRunsOneProcessPerFile)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString log = dir.filePath(QStringLiteral("pids"));
+    const QString script = dir.filePath(QStringLiteral("tool.sh"));
+    QFile f(script);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QStringLiteral("#!/bin/sh\n[ $# -eq 0 ] && exit 1\necho $$ >> '%1'\nfor a; do last=$a; done\n"
+                           "echo x > \"$last\"\n")
+                .arg(log)
+                .toUtf8());
+    f.close();
+    f.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    ProgramFolder program(script);
+    QList<QString> inputs;
+    for (int i = 0; i < 3; ++i) {
+        inputs.append(dir.filePath(QStringLiteral("in%1.wav").arg(i)));
+        QFile in(inputs.last());
+        ASSERT_TRUE(in.open(QIODevice::WriteOnly));
+    }
+    Batch batch(program.path(), dir.filePath(QStringLiteral("out")), 1);
+    ASSERT_TRUE(batch.run(inputs));
+    EXPECT_EQ(batch.driver.outcome().converted(), 3)
+        << (batch.driver.outcome().failures().isEmpty()
+                ? std::string()
+                : batch.driver.outcome().failures().first().lastLine.toStdString());
+    QFile pids(log);
+    ASSERT_TRUE(pids.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = pids.readAll().trimmed().split('\n');
+    EXPECT_EQ(lines.size(), 3);
+    EXPECT_EQ(QSet<QByteArray>(lines.begin(), lines.end()).size(), 3) << "one process per file";
+}
