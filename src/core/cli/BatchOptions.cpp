@@ -201,12 +201,15 @@ Parsed Parse(const QList<QByteArray>& arguments, const CommandBuilder::Request& 
         const QStringList parts = v.split(QLatin1Char(','));
         const auto from = parts.size() == 2 ? seconds(parts[0]) : std::nullopt;
         const auto length = parts.size() == 2 ? seconds(parts[1]) : std::nullopt;
+        // value_or rather than *: GCC 12 cannot see that has_value() guards the read.
+        const auto fromValue = from.value_or(-1);
+        const auto lengthValue = length.value_or(0);
         if (v.compare(QLatin1String("off"), Qt::CaseInsensitive) == 0) {
             p.request.options.MusicCutter = 0;
-        } else if (from && length && *length > 0) {
+        } else if (from.has_value() && length.has_value() && lengthValue > 0) {
             p.request.options.MusicCutter = 1;
-            p.request.options.CutFrom = *from;
-            p.request.options.CutDuration = *length;
+            p.request.options.CutFrom = fromValue;
+            p.request.options.CutDuration = lengthValue;
         } else {
             p.message = refused(QStringLiteral("cut"), v,
                                 QStringLiteral("START,LENGTH in whole seconds (LENGTH above 0), or off"));
