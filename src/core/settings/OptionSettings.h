@@ -11,4 +11,6 @@ struct OptionSettings
     qint32 CutFrom = 0;       // whole seconds
     qint32 CutDuration = 0;   // whole seconds
     qint32 FilesAtOnce = 0;   // files converted at once: 1 to 8, 0 for one per processor core
+    qint32 OutputFiles = 0;   // 0 keep the folders, 1 all in one folder, 2 beside each original
+    qint32 IfExists = 0;      // 0 keep both, 1 skip the file
 };
