@@ -62,10 +62,10 @@ TEST(OptionsFile, OutputFilesAndIfExistsReadAsDefaultsWhenMissingOrOutOfRange)
         qint32 ifExists;
     };
     const QByteArray five = "0\r\n1\r\n90\r\n120\r\n3\r\n";
-    for (const Case& c : {Case{"0\r\n1\r\n90\r\n120\r\n", 0, 0}, Case{five, 0, 0}, Case{five + "1\r\n", 1, 0},
-                          Case{five + "2\r\n1\r\n", 2, 1}, Case{five + "3\r\n2\r\n", 0, 0},
-                          Case{five + "-1\r\n-1\r\n", 0, 0}, Case{five + "x\r\n1\r\n", 0, 1},
-                          Case{five + "1\n1\n", 1, 1}}) {
+    for (const Case& c :
+         {Case{"0\r\n1\r\n90\r\n120\r\n", 0, 0}, Case{five, 0, 0}, Case{five + "1\r\n", 1, 0},
+          Case{five + "2\r\n1\r\n", 2, 1}, Case{five + "3\r\n2\r\n", 0, 0}, Case{five + "-1\r\n-1\r\n", 0, 0},
+          Case{five + "x\r\n1\r\n", 0, 1}, Case{five + "1\n1\n", 1, 1}}) {
         OptionSettings o{0, 0, 0, 0, 5, 2, 1};
         OptionsIni::ParseOptions(c.bytes, o);
         EXPECT_EQ(o.OutputFiles, c.outputFiles) << c.bytes.toStdString();

@@ -55,7 +55,7 @@ TEST_F(OptionsDialog, OneAndAHalfMinutesAndTwoMinutesStoreAsSecondsAndComeBack)
     EXPECT_EQ(options.CutDuration, 120);
     QFile f(OptionsIni::FilePath(dir.path()));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("0\r\n1\r\n90\r\n120\r\n0\r\n"));
+    EXPECT_EQ(f.readAll(), QByteArray("0\r\n1\r\n90\r\n120\r\n0\r\n0\r\n0\r\n"));
 
     auto again = open();
     EXPECT_EQ(boxes(*again), (QList<QString>{"0", "1", "30", "0", "2", "0"}));
@@ -76,7 +76,7 @@ TEST_F(OptionsDialog, FilesAtOnceOffersAutoAndOneToEightAndIsStoredAsTheFifthLin
     EXPECT_EQ(options.FilesAtOnce, 3);
     QFile f(OptionsIni::FilePath(dir.path()));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("0\r\n0\r\n0\r\n0\r\n3\r\n"));
+    EXPECT_EQ(f.readAll(), QByteArray("0\r\n0\r\n0\r\n0\r\n3\r\n0\r\n0\r\n"));
     auto again = open();
     EXPECT_EQ(again->ui().cmbFiles->currentIndex(), 3);
     again->ui().cmbFiles->setCurrentIndex(0);
