@@ -84,7 +84,7 @@ struct Walk
         }
     }
 
-    void folder(const QString& path)
+    void folder(const QString& path, bool top = false)
     {
         const QByteArray native = QFile::encodeName(path);
         DIR* dir = ::opendir(native.isEmpty() ? "." : native.constData());
@@ -92,8 +92,8 @@ struct Walk
             return;
         struct stat self
         {};
-        if (::fstat(::dirfd(dir), &self) == 0 &&
-            (!visited.insert({self.st_dev, self.st_ino}).second || skipped.count({self.st_dev, self.st_ino}))) {
+        if (::fstat(::dirfd(dir), &self) == 0 && (!visited.insert({self.st_dev, self.st_ino}).second ||
+                                                  (!top && skipped.count({self.st_dev, self.st_ino})))) {
             ::closedir(dir);
             return;
         }
@@ -154,7 +154,9 @@ void SearchFolder(const QString& folder, QList<QString>& target, const Yield& yi
         }
     }
     walk.sinceYield.start();
-    walk.folder(folder);
+    // The folder the user added is searched even when it is the output folder itself: only what lies
+    // inside the tree is the batch's, not what the user chose.
+    walk.folder(folder, true);
 }
 
 QString TrimNameBuffer(const QString& name)

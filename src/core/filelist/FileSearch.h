@@ -19,8 +19,8 @@ constexpr int kMaxSubfolders = 200;
 using Yield = std::function<bool()>;
 
 // What a scan for music collects: only what can be music (MusicFilter), no trash folder (".Trash",
-// ".Trash-1000"), and none of the folders the batch writes into, so a run never re-adds the last run's
-// outputs.
+// ".Trash-1000"), and none of the folders the batch writes into that lie inside the tree, so a run never
+// re-adds the last run's outputs.
 struct Collect
 {
     bool musicOnly = false;

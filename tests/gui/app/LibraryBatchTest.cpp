@@ -5,6 +5,7 @@
 #include "filelist/FileQueue.h"
 #include "ui/Sound.h"
 
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -174,6 +175,17 @@ TEST_F(LibraryBatch, AScanOfALibraryHoldingTheOutputFolderNeverAddsTheOutputs)
     ASSERT_TRUE(run());
     EXPECT_EQ(window->ui().lblPB->text(), QStringLiteral("4 files were already there and were skipped."));
     EXPECT_EQ(filesBelow("Music/Veltra WMA Converter").size(), 4);
+}
+
+TEST_F(LibraryBatch, AFolderAddedInsideTheOutputFolderConvertsIntoItsOwnTree)
+{
+    write("out/Band/Album/x.flac");
+    window->AddPaths({folder.file("out/Band")});
+    ASSERT_EQ(window->ui().lstFile->count(), 1);
+    ASSERT_TRUE(run());
+    EXPECT_EQ(filesBelow("out"), QStringList({"Band/Album/x.flac", "Band/Album/x.wma"}));
+    window->AddPaths({folder.file("out")});
+    EXPECT_EQ(window->ui().lstFile->count(), 2) << "the output folder itself, when added, is searched";
 }
 
 TEST_F(LibraryBatch, AFolderThatCannotBeMadeFailsItsFilesWithTheReasonAndTheRestConvert)
