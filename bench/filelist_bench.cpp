@@ -1,8 +1,11 @@
 // The file list with a hundred thousand files: the folder scan against `find`, appending, removing the
 // head, and Remove All, all with the main window's list view attached to the queue; then sorting 100,000
-// names and choosing 100,000 output names.
+// names and choosing 100,000 output names; then where 100,000 outputs go with the folder tree kept, and
+// the check a second run in skip mode makes for each.
 #include "app/frmMain.h"
+#include "convert/FolderMaker.h"
 #include "convert/OutputNames.h"
+#include "convert/OutputPlace.h"
 #include "filelist/FileQueue.h"
 #include "filelist/FileSearch.h"
 #include "filelist/NameOrder.h"
@@ -33,9 +36,10 @@ int main(int argc, char** argv)
     QApplication app(argc, argv);
     QTemporaryDir dir;
     const QString tree = dir.filePath(QStringLiteral("tree"));
-    const int folders = 1000;
-    const int perFolder = 100;
-    // Ten artists of a hundred albums each: no folder holds more than the 200 subfolders a scan walks.
+    const int folders = 10000;
+    const int perFolder = 10;
+    // A hundred artists of a hundred albums each: no folder holds more than the 200 subfolders a scan
+    // walks. Every album also holds its cover, which the scan leaves out.
     for (int d = 0; d < folders; ++d) {
         const QByteArray sub = QFile::encodeName(tree + QStringLiteral("/artist%1/album%2").arg(d / 100).arg(d % 100));
         QDir().mkpath(QFile::decodeName(sub));
@@ -43,8 +47,9 @@ int main(int argc, char** argv)
             const QByteArray path = sub + "/track" + QByteArray::number(f) + ".wav";
             ::close(::open(path.constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
         }
+        ::close(::open((sub + "/cover.jpg").constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
     }
-    std::printf("tree: %d files in %d folders\n", folders * perFolder, folders);
+    std::printf("tree: %d music files and %d covers in %d folders\n", folders * perFolder, folders, folders);
 
     QElapsedTimer t;
     t.start();
@@ -61,11 +66,21 @@ int main(int argc, char** argv)
     window.AddFolder();
     const double scanTime = seconds(t);
     std::printf("find -type f: %.3f s (%lld files)\n", findTime, static_cast<long long>(findLines));
-    std::printf("Add Folder (scan and list): %.3f s (%d files), %.2f times find\n", scanTime,
+    std::printf("Add Folder (scan for music and list): %.3f s (%d files), %.2f times find\n", scanTime,
                 window.ui().lstFile->count(), scanTime / findTime);
 
+    QList<QString> all;
+    t.restart();
+    FileSearch::SearchFolder(tree, all);
+    std::printf("the same walk collecting every file, without the music filter: %.3f s (%lld files)\n", seconds(t),
+                static_cast<long long>(all.size()));
     QList<QString> paths;
-    FileSearch::SearchFolder(tree, paths);
+    FileSearch::Collect collect;
+    collect.musicOnly = true;
+    t.restart();
+    FileSearch::SearchFolder(tree, paths, {}, &collect);
+    std::printf("the walk with the music filter: %.3f s (%lld files, %d left out)\n", seconds(t),
+                static_cast<long long>(paths.size()), collect.leftOut);
     window.RemoveAll();
     t.restart();
     for (const QString& p : paths)
@@ -123,5 +138,39 @@ int main(int argc, char** argv)
     }
     std::printf("choosing %d output names (1000 files per name): %.3f s, %.1f us per file\n", given, seconds(t),
                 seconds(t) * 1e6 / 100000);
+
+    // The folder tree kept: each file's folder below the output folder is made when its first file
+    // starts, then its output name is chosen, as the batch does before it starts a file's tool.
+    const QString kept = dir.filePath(QStringLiteral("kept"));
+    QDir().mkpath(kept);
+    FolderMaker maker;
+    OutputNames keptNames;
+    t.restart();
+    int placed = 0;
+    for (const QString& p : paths) {
+        const FolderMaker::Made made = maker.Make(OutputPlace::FolderFor(OutputPlace::KeepFolders, kept, p, tree));
+        const QString name = made.folder + p.section(QLatin1Char('/'), -1).replace(QStringLiteral(".wav"), ".mp3");
+        if (keptNames.Reserve(p, name)) {
+            ::close(::open(QFile::encodeName(name).constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
+            ++placed;
+        }
+    }
+    const double keptTime = seconds(t);
+    std::printf("tree kept: %d outputs placed (folders made, names chosen, files written) in %.3f s, %.1f us per "
+                "file\n",
+                placed, keptTime, keptTime * 1e6 / qMax(1, placed));
+
+    // A second run in skip mode: every output is there already.
+    FolderMaker again;
+    OutputNames againNames;
+    t.restart();
+    int skipped = 0;
+    for (const QString& p : paths) {
+        const FolderMaker::Made made = again.Make(OutputPlace::FolderFor(OutputPlace::KeepFolders, kept, p, tree));
+        skipped +=
+            againNames.Taken(made.folder + p.section(QLatin1Char('/'), -1).replace(QStringLiteral(".wav"), ".mp3"));
+    }
+    std::printf("second run in skip mode: %d of %lld found already there in %.3f s, %.1f us per file\n", skipped,
+                static_cast<long long>(paths.size()), seconds(t), seconds(t) * 1e6 / qMax<qsizetype>(1, paths.size()));
     return 0;
 }

@@ -11,15 +11,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     OptionsIni::ParseOptions(QByteArray(reinterpret_cast<const char*>(data), qsizetype(size)), options);
     QByteArray written;
     for (qint64 v : {qint64(options.SoundReminder), qint64(options.MusicCutter), qint64(options.CutFrom),
-                     qint64(options.CutDuration), qint64(options.FilesAtOnce)})
+                     qint64(options.CutDuration), qint64(options.FilesAtOnce), qint64(options.OutputFiles),
+                     qint64(options.IfExists)})
         written += QByteArray::number(v) + "\r\n";
-    if (options.FilesAtOnce < 0 || options.FilesAtOnce > 8)
+    if (options.FilesAtOnce < 0 || options.FilesAtOnce > 8 || options.OutputFiles < 0 || options.OutputFiles > 2 ||
+        options.IfExists < 0 || options.IfExists > 1)
         std::abort();
-    OptionSettings again{7, 7, 7, 7, 7};
+    OptionSettings again{7, 7, 7, 7, 7, 7, 7};
     OptionsIni::ParseOptions(written, again);
     if (again.SoundReminder != options.SoundReminder || again.MusicCutter != options.MusicCutter ||
         again.CutFrom != options.CutFrom || again.CutDuration != options.CutDuration ||
-        again.FilesAtOnce != options.FilesAtOnce)
+        again.FilesAtOnce != options.FilesAtOnce || again.OutputFiles != options.OutputFiles ||
+        again.IfExists != options.IfExists)
         std::abort();
     return 0;
 }

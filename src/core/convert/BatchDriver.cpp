@@ -5,6 +5,7 @@
 #include "FatName.h"
 #include "NumberedName.h"
 #include "OutputFolder.h"
+#include "OutputPlace.h"
 #include "PartFileSweep.h"
 #include "ProgressParser.h"
 #include "ToolHandshake.h"
@@ -106,6 +107,9 @@ bool BatchDriver::Start()
     m_cannotStart = false;
     m_outcome.reset();
     m_outputNames.reset();
+    m_folders.reset();
+    m_firstOutputFolder.clear();
+    m_rootOf.clear();
     m_inputsDone.clear();
     m_folderChecked = false;
     m_toolAsked = false;
@@ -130,9 +134,12 @@ void BatchDriver::ConvertNext()
         return;
     const CommandBuilder::Request settings = m_settings();
     m_outputFolder = settings.outputFolder;
+    m_outputMode = settings.options.OutputFiles;
+    // Beside each original, the output folder is not used: nothing to make or check.
+    const bool besideOriginal = m_outputMode == OutputPlace::BesideOriginal;
     // Made again before later files too, in case it was removed while the batch ran; those files then
     // fail with the tool's reason.
-    const QString folderProblem = OutputFolder::Prepare(settings.outputFolder);
+    const QString folderProblem = besideOriginal ? QString() : OutputFolder::Prepare(settings.outputFolder);
     if (!m_folderChecked) {
         m_folderChecked = true;
         if (!folderProblem.isEmpty()) {
@@ -155,7 +162,7 @@ void BatchDriver::ConvertNext()
         if (!startFile(freeSlot(), input)) {
             if (m_cannotStart)
                 break;
-            continue; // no name for it: recorded as failed and taken off the list
+            continue; // skipped, or no name or folder for it: counted and taken off the list
         }
     }
     if (m_running.isEmpty())
@@ -174,11 +181,38 @@ bool BatchDriver::startsAsConvertedCopy(const QString& input)
     return true;
 }
 
+QString BatchDriver::outputFolderFor(const CommandBuilder::Request& request, int row)
+{
+    const int mode = request.options.OutputFiles;
+    const QString root = m_queue->rootAt(row);
+    if (!root.isEmpty())
+        m_rootOf.insert(request.inputPath, root);
+    const QString folder = OutputPlace::FolderFor(mode, request.outputFolder, request.inputPath, root);
+    if (mode != OutputPlace::KeepFolders || root.isEmpty())
+        return folder;
+    const FolderMaker::Made made = m_folders.Make(folder);
+    if (made.folder.isEmpty()) {
+        m_outcome.fail(request.inputPath, made.problem);
+        m_queue->removeAt(row);
+    }
+    return made.folder;
+}
+
 bool BatchDriver::startFile(Slot* slot, const QString& input)
 {
     CommandBuilder::Request request = m_settings();
     request.inputPath = input;
+    const int row = int(m_running.size());
+    request.outputFolder = outputFolderFor(request, row);
+    if (request.outputFolder.isEmpty())
+        return false;
     const QString wanted = CommandBuilder::OutputPath(request);
+    if (!wanted.isEmpty() && request.options.IfExists == 1 && m_outputNames.Taken(wanted)) {
+        // Already converted by an earlier run: no tool, and the file leaves the list as a converted one.
+        m_outcome.countSkipped();
+        m_queue->removeAt(row);
+        return false;
+    }
     if (!wanted.isEmpty()) {
         const auto chosen = m_outputNames.Reserve(input, wanted);
         if (!chosen) {
@@ -279,9 +313,11 @@ void BatchDriver::objDOS_CommandOver(Slot* slot)
     const DOSOutputs::ExitInfo exit = slot->lastExit();
     const QString written = writtenPath(slot->output, slot->records());
     const bool converted = m_outcome.record(slot->input, written, exit, slot->outputs());
-    if (converted)
+    if (converted) {
         m_outputNames.Claim(written);
-    else if (!slot->output.isEmpty())
+        if (m_firstOutputFolder.isEmpty())
+            m_firstOutputFolder = QFileInfo(written).absolutePath();
+    } else if (!slot->output.isEmpty())
         PartFileSweep::RemoveOwnedBy(folderOf(slot->output), slot->pid); // a killed tool cannot clean up
     m_inputsDone.insert(slot->input, converted);
     m_running.removeAt(row);
@@ -361,7 +397,9 @@ void BatchDriver::end(End how)
     m_queue->clearProgress();
     // Files that did not convert go back into the list, so nothing is lost silently.
     for (const BatchOutcome::Failure& f : m_outcome.failures())
-        m_queue->append(f.input);
+        m_queue->append(f.input, m_rootOf.value(f.input));
     m_converting = false;
-    emit batchEnded(how, m_outcome.converted() > 0 ? m_outputFolder : QString());
+    // Beside each original there is no one output folder: the first converted file's folder stands in.
+    const QString folder = m_outputMode == OutputPlace::BesideOriginal ? m_firstOutputFolder : m_outputFolder;
+    emit batchEnded(how, m_outcome.converted() > 0 ? folder : QString());
 }

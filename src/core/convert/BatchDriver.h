@@ -2,6 +2,7 @@
 
 #include "BatchOutcome.h"
 #include "CommandBuilder.h"
+#include "FolderMaker.h"
 #include "OutputNames.h"
 
 #include "DOSOutputs.h"
@@ -28,7 +29,10 @@ class QTimer;
 // converts once: its second row ends with the first.
 //
 // The output folder is made (every level) before the first file starts; a folder that cannot be made
-// or written stops the batch with one message and the list as it was.
+// or written stops the batch with one message and the list as it was. Where each output goes follows
+// the "Output files" setting (OutputPlace); a folder below the output folder is made when its first
+// file starts, and one that cannot be made fails that file with the reason while the batch goes on.
+// In skip mode a file whose output is already there starts no tool and leaves the list as converted.
 class BatchDriver : public QObject
 {
     Q_OBJECT
@@ -90,6 +94,8 @@ private:
 
     void Timer1_Timer();
     bool startFile(Slot* slot, const QString& input);
+    // The folder this file's output goes into, made if need be; empty after recording the failure.
+    QString outputFolderFor(const CommandBuilder::Request& request, int row);
     void objDOS_ReceiveOutputs(Slot* slot, const QString& CommandOutputs);
     void objDOS_CommandOver(Slot* slot);
     void stoppedToolEnded(const QString& input, const QString& output, pid_t pid, DOSOutputs::ExitInfo exit);
@@ -110,6 +116,10 @@ private:
     QString m_outputFolder;
     BatchOutcome m_outcome;
     OutputNames m_outputNames;
+    FolderMaker m_folders;
+    int m_outputMode = 0;
+    QString m_firstOutputFolder;      // where the first converted file went
+    QHash<QString, QString> m_rootOf; // input path -> the added folder it was found in
     std::vector<std::unique_ptr<Slot>> m_allSlots;
     QList<Slot*> m_running;            // in the order they started: row i of the queue is m_running[i]'s file
     QHash<QString, bool> m_inputsDone; // input path -> whether it converted, for a second row of it

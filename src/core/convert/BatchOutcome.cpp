@@ -7,6 +7,7 @@
 void BatchOutcome::reset()
 {
     m_converted = 0;
+    m_skipped = 0;
     m_failures.clear();
 }
 
@@ -49,9 +50,20 @@ void BatchOutcome::fail(const QString& input, const QString& reason)
 
 QString BatchOutcome::label() const
 {
-    if (m_failures.isEmpty())
-        return QStringLiteral("Done.");
-    return QStringLiteral("%1 failed.").arg(m_failures.size());
+    if (!m_failures.isEmpty())
+        return QStringLiteral("%1 failed.").arg(m_failures.size());
+    if (m_skipped > 0)
+        return skippedText();
+    return QStringLiteral("Done.");
+}
+
+QString BatchOutcome::skippedText() const
+{
+    if (m_skipped == 0)
+        return {};
+    if (m_skipped == 1)
+        return QStringLiteral("1 file was already there and was skipped.");
+    return QStringLiteral("%1 files were already there and were skipped.").arg(m_skipped);
 }
 
 namespace {

@@ -27,15 +27,21 @@ public:
     // A file converted without a conversion of its own in this batch: a second row of an input that
     // was converted, or a file whose tool finished it just as it was stopped.
     void countConverted() { ++m_converted; }
+    // A file whose output was already there, left alone in skip mode.
+    void countSkipped() { ++m_skipped; }
 
     // "the conversion tool was ended by signal 9 (Killed)".
     static QString SignalReason(int signal);
 
     int converted() const { return m_converted; }
+    int skipped() const { return m_skipped; }
     const QList<Failure>& failures() const { return m_failures; }
 
-    // The progress label at the end: "Done." when every file converted, else how many failed.
+    // The progress label at the end: "Done." when every file converted, how many failed, or how many
+    // were skipped.
     QString label() const;
+    // "12 files were already there and were skipped."; empty when none was.
+    QString skippedText() const;
     // The message naming the first failed files by name (as many as a message can show on any screen)
     // and how many more there are; empty when none failed.
     QString failureMessage() const;
@@ -49,5 +55,6 @@ public:
 
 private:
     int m_converted = 0;
+    int m_skipped = 0;
     QList<Failure> m_failures;
 };

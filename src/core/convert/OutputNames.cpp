@@ -1,5 +1,6 @@
 #include "OutputNames.h"
 
+#include "FatName.h"
 #include "filelist/GetFile.h"
 
 #include <QDir>
@@ -13,6 +14,7 @@ void OutputNames::reset()
     m_byInput.clear();
     m_reserved.clear();
     m_lastCounter.clear();
+    m_folderKeys.clear();
 }
 
 bool OutputNames::Exists(const QString& path)
@@ -33,10 +35,30 @@ QString OutputNames::Numbered(const QString& path, int n)
 
 QString OutputNames::FolderKey(const QString& path)
 {
+    const QString written = path.left(path.size() - GetFile::ParseFileName(path).size());
+    const auto known = m_folderKeys.constFind(written);
+    if (known != m_folderKeys.cend())
+        return *known;
     // The folder as the system resolves it, so "out", "./out" and a link to it are one folder.
     const QString absolute = QFileInfo(path).absolutePath();
     const QString canonical = QFileInfo(absolute).canonicalFilePath();
-    return (canonical.isEmpty() ? QDir::cleanPath(absolute) : canonical) + QLatin1Char('/');
+    const QString key = (canonical.isEmpty() ? QDir::cleanPath(absolute) : canonical) + QLatin1Char('/');
+    // A folder not made yet resolves differently once it is; only a resolved one is kept.
+    if (!canonical.isEmpty())
+        m_folderKeys.insert(written, key);
+    return key;
+}
+
+bool OutputNames::Taken(const QString& wanted)
+{
+    const QString name = GetFile::ParseFileName(wanted);
+    if (m_reserved.contains((FolderKey(wanted) + name).toCaseFolded()) || Exists(wanted))
+        return true;
+    const std::string bytes = QFile::encodeName(name).toStdString();
+    if (!FatName::NeedsMapping(bytes))
+        return false;
+    const QString folder = wanted.left(wanted.size() - name.size());
+    return Exists(folder + QFile::decodeName(QByteArray::fromStdString(FatName::Map(bytes))));
 }
 
 void OutputNames::Claim(const QString& path)

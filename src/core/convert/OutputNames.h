@@ -31,6 +31,10 @@ public:
     // A name the batch wrote to that was not reserved (the tool took " (n)" or a mapped name).
     void Claim(const QString& path);
 
+    // True when the output a file wants is there already: the name itself, the name a stick that refuses
+    // some of its characters gave it (FatName), or a name another file of this batch reserved.
+    bool Taken(const QString& wanted);
+
     // The output reserved for this input in this batch; empty when it has none.
     QString ReservedFor(const QString& input) const { return m_byInput.value(input); }
 
@@ -43,10 +47,11 @@ public:
     static QString Numbered(const QString& path, int n);
 
 private:
-    // The folder of a path, resolved, with a trailing "/".
-    static QString FolderKey(const QString& path);
+    // The folder of a path, resolved, with a trailing "/"; resolved once per folder and batch.
+    QString FolderKey(const QString& path);
 
-    QHash<QString, QString> m_byInput; // input path as listed -> its output
-    QSet<QString> m_reserved;          // key of every reserved output
-    QHash<QString, int> m_lastCounter; // key of a wanted path -> the last counter given for it
+    QHash<QString, QString> m_byInput;    // input path as listed -> its output
+    QSet<QString> m_reserved;             // key of every reserved output
+    QHash<QString, int> m_lastCounter;    // key of a wanted path -> the last counter given for it
+    QHash<QString, QString> m_folderKeys; // folder as written -> its key
 };

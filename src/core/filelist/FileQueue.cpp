@@ -9,21 +9,23 @@ QString FileQueue::FormatCell(const QString& path)
     return GetFile::ParseExtension(path.trimmed()).toUpper();
 }
 
-void FileQueue::append(const QString& path)
+void FileQueue::append(const QString& path, const QString& root)
 {
     const int row = count();
     beginInsertRows(QModelIndex(), row, row);
     m_paths.append(path);
+    m_roots.append(root);
     endInsertRows();
 }
 
-void FileQueue::appendMany(const QList<QString>& paths)
+void FileQueue::appendMany(const QList<QString>& paths, const QString& root)
 {
     if (paths.isEmpty())
         return;
     const int row = count();
     beginInsertRows(QModelIndex(), row, row + int(paths.size()) - 1);
     m_paths.append(paths);
+    m_roots.insert(m_roots.size(), paths.size(), root);
     endInsertRows();
 }
 
@@ -33,6 +35,7 @@ void FileQueue::removeAt(int index)
         return;
     beginRemoveRows(QModelIndex(), index, index);
     m_paths.removeAt(index);
+    m_roots.removeAt(index);
     if (index < m_progress.size())
         m_progress.removeAt(index);
     endRemoveRows();
@@ -65,6 +68,7 @@ void FileQueue::removeFirst(int n)
         return;
     beginRemoveRows(QModelIndex(), 0, n - 1);
     m_paths.remove(0, n);
+    m_roots.remove(0, n);
     m_progress.remove(0, qMin(n, int(m_progress.size())));
     endRemoveRows();
 }
@@ -75,6 +79,7 @@ void FileQueue::clear()
         return;
     beginResetModel();
     m_paths.clear();
+    m_roots.clear();
     m_progress.clear();
     endResetModel();
 }

@@ -20,9 +20,11 @@ public:
     QString at(int index) const { return m_paths.value(index); }
     const QList<QString>& paths() const { return m_paths; }
 
-    // The append step: a new last entry; there is no duplicate or type check.
-    void append(const QString& path);
-    void appendMany(const QList<QString>& paths);
+    // The append step: a new last entry; there is no duplicate or type check. root: the folder that was
+    // added when the file was found by a folder search (its output keeps the tree beneath it), else "".
+    void append(const QString& path, const QString& root = QString());
+    void appendMany(const QList<QString>& paths, const QString& root = QString());
+    QString rootAt(int index) const { return m_roots.value(index); }
     void removeAt(int index);
     // Removes the first n rows in one step.
     void removeFirst(int n);
@@ -42,5 +44,6 @@ public:
 
 private:
     QList<QString> m_paths;
-    QList<int> m_progress; // by row, for the first rows only; -1 for none
+    QList<QString> m_roots; // by row, beside m_paths
+    QList<int> m_progress;  // by row, for the first rows only; -1 for none
 };

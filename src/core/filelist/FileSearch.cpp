@@ -1,9 +1,11 @@
 #include "FileSearch.h"
 
+#include "MusicFilter.h"
 #include "NameOrder.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <cstring>
 #include <dirent.h>
 #include <set>
 #include <sys/stat.h>
@@ -18,6 +20,22 @@ constexpr qint64 kYieldEveryMs = 15;
 constexpr int kYieldEveryEntries = 1024;
 
 enum class Kind { File, Folder, Other };
+
+// The desktop's trash: ".Trash" in the home folder, ".Trash-UID" at the top of a drive.
+bool isTrash(const char* name)
+{
+    if (std::strncmp(name, ".Trash", 6) != 0)
+        return false;
+    if (name[6] == '\0')
+        return true;
+    if (name[6] != '-' || name[7] == '\0')
+        return false;
+    for (const char* c = name + 7; *c; ++c) {
+        if (*c < '0' || *c > '9')
+            return false;
+    }
+    return true;
+}
 
 // Links are followed. Only regular files are listed: a FIFO would block the tool's open() for ever, and
 // sockets and devices are no music.
@@ -49,6 +67,9 @@ struct Walk
     const Yield& yield;
     QCollator collator;
     std::set<std::pair<dev_t, ino_t>> visited;
+    Collect* collect = nullptr;
+    std::set<std::pair<dev_t, ino_t>> skipped;
+    MusicFilter music;
     QElapsedTimer sinceYield;
     int entriesSinceYield = 0;
 
@@ -63,7 +84,7 @@ struct Walk
         }
     }
 
-    void folder(const QString& path)
+    void folder(const QString& path, bool top = false)
     {
         const QByteArray native = QFile::encodeName(path);
         DIR* dir = ::opendir(native.isEmpty() ? "." : native.constData());
@@ -71,7 +92,8 @@ struct Walk
             return;
         struct stat self
         {};
-        if (::fstat(::dirfd(dir), &self) == 0 && !visited.insert({self.st_dev, self.st_ino}).second) {
+        if (::fstat(::dirfd(dir), &self) == 0 && (!visited.insert({self.st_dev, self.st_ino}).second ||
+                                                  (!top && skipped.count({self.st_dev, self.st_ino})))) {
             ::closedir(dir);
             return;
         }
@@ -84,11 +106,17 @@ struct Walk
             // readdir hands over the exact name, not a padded buffer: a name may end in a space.
             switch (kindOf(::dirfd(dir), *entry)) {
             case Kind::Folder:
-                subfolders.append(QFile::decodeName(name));
+                if (!(collect && collect->musicOnly && isTrash(name)))
+                    subfolders.append(QFile::decodeName(name));
                 break;
-            case Kind::File:
-                files.append(QFile::decodeName(name));
+            case Kind::File: {
+                QString decoded = QFile::decodeName(name);
+                if (collect && collect->musicOnly && !music.CanBeMusic(decoded))
+                    ++collect->leftOut;
+                else
+                    files.append(std::move(decoded));
                 break;
+            }
             case Kind::Other:
                 break;
             }
@@ -114,11 +142,21 @@ struct Walk
 };
 } // namespace
 
-void SearchFolder(const QString& folder, QList<QString>& target, const Yield& yield)
+void SearchFolder(const QString& folder, QList<QString>& target, const Yield& yield, Collect* collect)
 {
-    Walk walk{&target, yield, NameOrder::Collator(), {}, {}, 0, false};
+    Walk walk{&target, yield, NameOrder::Collator(), {}, collect, {}, {}, {}, 0, false};
+    if (collect) {
+        for (const QString& skip : collect->skipFolders) {
+            struct stat st
+            {};
+            if (!skip.isEmpty() && ::stat(QFile::encodeName(skip).constData(), &st) == 0 && S_ISDIR(st.st_mode))
+                walk.skipped.insert({st.st_dev, st.st_ino});
+        }
+    }
     walk.sinceYield.start();
-    walk.folder(folder);
+    // The folder the user added is searched even when it is the output folder itself: only what lies
+    // inside the tree is the batch's, not what the user chose.
+    walk.folder(folder, true);
 }
 
 QString TrimNameBuffer(const QString& name)

@@ -18,7 +18,19 @@ constexpr int kMaxSubfolders = 200;
 // what was found so far.
 using Yield = std::function<bool()>;
 
-void SearchFolder(const QString& folder, QList<QString>& target, const Yield& yield = Yield());
+// What a scan for music collects: only what can be music (MusicFilter), no trash folder (".Trash",
+// ".Trash-1000"), and none of the folders the batch writes into that lie inside the tree, so a run never
+// re-adds the last run's outputs.
+struct Collect
+{
+    bool musicOnly = false;
+    QList<QString> skipFolders;
+    // Out: the files found that were left out as no music.
+    int leftOut = 0;
+};
+
+void SearchFolder(const QString& folder, QList<QString>& target, const Yield& yield = Yield(),
+                  Collect* collect = nullptr);
 
 // The name up to its last character that is neither NUL nor a space; "" when there is none.
 QString TrimNameBuffer(const QString& name);

@@ -65,6 +65,8 @@ void ListFiller::addFiles(const QStringList& paths)
 
 void ListFiller::addPaths(const QStringList& paths)
 {
+    if (!m_busy)
+        m_leftOut = 0;
     for (const QString& p : paths)
         m_held.append({p, true});
     addHeld();
@@ -77,14 +79,27 @@ void ListFiller::scanFolder(const QString& folder)
     m_scanStopped = false;
     setScanning(true);
     setBusy(true);
+    if (!m_addingHeld)
+        m_leftOut = 0;
     if (!folder.isEmpty()) {
         lstAddFolder.clear();
+        FileSearch::Collect collect;
+        collect.musicOnly = true;
+        if (m_skipFolders)
+            collect.skipFolders = m_skipFolders();
         // The events let through during the walk may stop it; what was found so far is kept.
-        FileSearch::SearchFolder(folder, lstAddFolder, [this] {
-            QCoreApplication::processEvents();
-            return !m_scanStopped;
-        });
-        m_queue->appendMany(lstAddFolder);
+        FileSearch::SearchFolder(
+            folder, lstAddFolder,
+            [this] {
+                QCoreApplication::processEvents();
+                return !m_scanStopped;
+            },
+            &collect);
+        m_leftOut += collect.leftOut;
+        QString root = folder;
+        while (root.size() > 1 && root.endsWith(QLatin1Char('/')))
+            root.chop(1);
+        m_queue->appendMany(lstAddFolder, root);
         lstAddFolder.clear();
     }
     setScanning(false);

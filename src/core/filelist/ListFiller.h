@@ -4,6 +4,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 class FileQueue;
 
@@ -26,9 +27,13 @@ public:
     // Files join as they are; folders are searched as Add Folder searches them, each before the paths
     // after it join. For the command line and a second start handing its files over.
     void addPaths(const QStringList& paths);
-    // Searches the folder and appends every file beneath it; "" (a cancelled choice) appends nothing.
-    // Nothing happens while the list is busy.
+    // Searches the folder and appends every file beneath it that can be music, each remembering the
+    // folder; "" (a cancelled choice) appends nothing. Nothing happens while the list is busy.
     void scanFolder(const QString& folder);
+    // The folders a search never walks (where the batch writes), asked when each search starts.
+    void setSkipFolders(std::function<QList<QString>()> folders) { m_skipFolders = std::move(folders); }
+    // Files the last searches found and left out as no music; searches handed over together add up.
+    int leftOut() const { return m_leftOut; }
     // Empties the list; nothing happens while it is busy.
     void removeAll();
     // Ends a running folder search, keeping what it found so far.
@@ -58,6 +63,8 @@ private:
     bool m_scanning = false;
     bool m_scanStopped = false;
     QList<Held> m_held;
+    std::function<QList<QString>()> m_skipFolders;
+    int m_leftOut = 0;
     bool m_addingHeld = false;
     // What the running scan has found so far.
     QList<QString> lstAddFolder;

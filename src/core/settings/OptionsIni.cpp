@@ -52,6 +52,10 @@ void ParseOptions(const QByteArray& bytes, OptionSettings& options)
     const auto duration = field(reader, -2147483648LL, 2147483647LL);
     // Files at once: anything but 0 to 8 (a missing line included) is Auto.
     const auto filesAtOnce = field(reader, 0, 8);
+    // Where outputs go and what an output already there means: older files end before these lines,
+    // and a value out of range is the default.
+    const auto outputFiles = field(reader, 0, 2);
+    const auto ifExists = field(reader, 0, 1);
     if (sound)
         options.SoundReminder = qint16(*sound);
     if (cutter)
@@ -61,13 +65,16 @@ void ParseOptions(const QByteArray& bytes, OptionSettings& options)
     if (duration)
         options.CutDuration = qint32(*duration);
     options.FilesAtOnce = filesAtOnce ? qint32(*filesAtOnce) : 0;
+    options.OutputFiles = outputFiles ? qint32(*outputFiles) : 0;
+    options.IfExists = ifExists ? qint32(*ifExists) : 0;
 }
 
 bool SaveOptions(const QString& programFolder, const OptionSettings& options)
 {
     QByteArray bytes;
     for (qint64 v : {qint64(options.SoundReminder), qint64(options.MusicCutter), qint64(options.CutFrom),
-                     qint64(options.CutDuration), qint64(options.FilesAtOnce)})
+                     qint64(options.CutDuration), qint64(options.FilesAtOnce), qint64(options.OutputFiles),
+                     qint64(options.IfExists)})
         bytes += QByteArray::number(v) + "\r\n";
     return SettingsFile::Write(FilePath(programFolder), bytes);
 }

@@ -6,8 +6,8 @@
 #include <QString>
 
 // "options.ini" in the program folder: lines of decimal integers (sound reminder, music cutter, cut
-// start, cut length, files at once), each ended by CR LF. A file of the first four lines only, as older
-// versions wrote it, reads with files at once on Auto.
+// start, cut length, files at once, output files, if a file is already there), each ended by CR LF. A
+// file that ends early, as older versions wrote it, reads the missing settings as their defaults.
 namespace OptionsIni {
 
 QString FilePath(const QString& programFolder);

@@ -132,6 +132,20 @@ void frmMain::Form_Load()
                                        : QStringLiteral("Drag & Drop Files Here"));
         if (scanning)
             m_ui.picText->show();
+        const int leftOut = m_filler->leftOut();
+        if (!scanning && leftOut > 0) {
+            const QString text = leftOut == 1 ? QStringLiteral("1 other file was not added.")
+                                              : QStringLiteral("%1 other files were not added.").arg(leftOut);
+            m_ui.lblPB->setText(text);
+            m_ui.lblPB->setToolTip(text);
+        }
+    });
+    // A scan never collects the batch's own outputs: last run's files inside the library would come
+    // back one level deeper every run.
+    m_filler->setSkipFolders([this]() -> QList<QString> {
+        if (m_options.OutputFiles == 2)
+            return {};
+        return {outputFolder()};
     });
     m_batch = new BatchDriver(
         m_ui.lstFile, [this] { return conversionSettings(); }, this);
@@ -176,6 +190,7 @@ void frmMain::Form_Load()
     m_ui.lblWeb->setText(QStringLiteral("Veltra WMA Converter"));
     OptionsIni::LoadOptions(m_places.settingsFolder, m_options);
     cmbOF_Change();
+    showOutputMode();
     // Every control's font, the folder box's included, is scaled exactly once.
     GeometryPass();
 }
@@ -225,6 +240,17 @@ void frmMain::imgOptions_Click()
         m_showModal("options");
     else
         frmOptions::ShowModal(m_options, m_places.settingsFolder);
+    showOutputMode();
+}
+
+void frmMain::showOutputMode()
+{
+    const bool unused = m_options.OutputFiles == 2;
+    m_ui.txtPath->setEnabled(!unused);
+    m_ui.imgBrowse->setEnabled(!unused);
+    m_ui.txtPath->setToolTip(unused ? QStringLiteral("Not used: each output goes beside its original "
+                                                     "(Options, Output files)")
+                                    : QString());
 }
 
 frmMain::~frmMain()
@@ -533,9 +559,11 @@ void frmMain::batchEnded(BatchDriver::End how, const QString& folder)
     }
     for (HotArea* a : {m_ui.imgAdd, m_ui.imgRemove, m_ui.imgStart, m_ui.imgBrowse, m_ui.imgConvert})
         a->setEnabled(true);
+    showOutputMode();
     updateCommands();
     m_ui.imgPB->resize(0, m_ui.imgPB->height());
     m_ui.lblPB->setText(how == BatchDriver::End::Finished ? m_batch->outcome().label() : QStringLiteral("Stopped."));
+    m_ui.lblPB->setToolTip(m_batch->outcome().skippedText());
     placardUpdate();
     if (!m_batch->outcome().failures().isEmpty())
         MsgBox::show(m_batch->outcome().failureMessage(), MsgBox::Icon::Warning, {},

@@ -114,6 +114,8 @@ private:
     void connectControls();
     // Enables each command as the batch and the list allow, and gives the start button its look.
     void updateCommands();
+    // Beside each original the output folder box is not used, and says so.
+    void showOutputMode();
     void batchEnded(BatchDriver::End how, const QString& outputFolder);
     // The settings of the moment for the next file to convert.
     CommandBuilder::Request conversionSettings() const;

@@ -58,6 +58,19 @@ void OptionsUi::setupFields(QWidget* w)
     for (int n = 1; n <= 8; ++n)
         cmbFiles->addItem(QString::number(n));
     cmbFiles->setToolTip(QStringLiteral("How many files convert at the same time; Auto takes one per processor core"));
+    cmbOutputFiles = new QComboBox(w);
+    cmbOutputFiles->setObjectName(QStringLiteral("cmbOutputFiles"));
+    cmbOutputFiles->setGeometry(Options::kOutputFiles);
+    cmbOutputFiles->addItems({QStringLiteral("Keep the folders"), QStringLiteral("All in one folder"),
+                              QStringLiteral("Beside each original")});
+    cmbOutputFiles->setToolTip(QStringLiteral("Where the outputs go: below a copy of each added folder's tree, all "
+                                              "in the output folder, or in each input's own folder"));
+    cmbIfExists = new QComboBox(w);
+    cmbIfExists->setObjectName(QStringLiteral("cmbIfExists"));
+    cmbIfExists->setGeometry(Options::kIfExists);
+    cmbIfExists->addItems({QStringLiteral("Keep both"), QStringLiteral("Skip the file")});
+    cmbIfExists->setToolTip(QStringLiteral("When an output of that name is already there: write the new one beside "
+                                           "it as \"NAME (2)\", or leave the file unconverted"));
     QWidget::setTabOrder(cmbSR, chkMC);
     QWidget* previous = chkMC;
     for (QLineEdit* box : timeBoxes()) {
@@ -65,12 +78,16 @@ void OptionsUi::setupFields(QWidget* w)
         previous = box;
     }
     QWidget::setTabOrder(previous, cmbFiles);
+    QWidget::setTabOrder(cmbFiles, cmbOutputFiles);
+    QWidget::setTabOrder(cmbOutputFiles, cmbIfExists);
 }
 
 void OptionsUi::setupButtons(QWidget* w)
 {
     picButtonBR = HotArea::create(w, "picButtonBR", Options::kSoundReminderDrop);
     picButtonFiles = HotArea::create(w, "picButtonFiles", Options::kFilesAtOnceDrop);
+    picButtonOutputFiles = HotArea::create(w, "picButtonOutputFiles", Options::kOutputFilesDrop);
+    picButtonIfExists = HotArea::create(w, "picButtonIfExists", Options::kIfExistsDrop);
     imgOK = HotArea::create(w, "imgOK", Options::kOK);
     imgBack = HotArea::create(w, "imgBack", Options::kBack, QStringLiteral("Back"));
     imgExit = HotArea::create(w, "imgExit", Options::kClose, QStringLiteral("Exit"));
@@ -80,7 +97,7 @@ void OptionsUi::setupButtons(QWidget* w)
     imgOK->setLooks(SkinArt::DialogButton(QStringLiteral("OK"), Look::Light));
     imgBack->setLooks(SkinArt::DialogButton(QStringLiteral("Back"), Look::Light));
     imgExit->setLooks(SkinArt::CloseButton(Look::Light));
-    for (HotArea* b : {picButtonBR, picButtonFiles}) {
+    for (HotArea* b : {picButtonBR, picButtonFiles, picButtonOutputFiles, picButtonIfExists}) {
         b->setRestingLook(SkinArt::DropButton(Look::Normal));
         b->setLooks(SkinArt::DropButton(Look::Light));
     }

@@ -24,8 +24,14 @@ struct OptionsUi
     QLineEdit* txtToS = nullptr;
     // Files at once: "Auto" (one per processor core), then 1 to 8; the position is the setting.
     QComboBox* cmbFiles = nullptr;
+    // Output files: "Keep the folders", "All in one folder", "Beside each original"; and if a file is
+    // already there: "Keep both", "Skip the file". The positions are the settings.
+    QComboBox* cmbOutputFiles = nullptr;
+    QComboBox* cmbIfExists = nullptr;
     HotArea* picButtonBR = nullptr;
     HotArea* picButtonFiles = nullptr;
+    HotArea* picButtonOutputFiles = nullptr;
+    HotArea* picButtonIfExists = nullptr;
     HotArea* imgOK = nullptr;
     HotArea* imgBack = nullptr;
     HotArea* imgExit = nullptr;

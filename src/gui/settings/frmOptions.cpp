@@ -36,6 +36,8 @@ frmOptions::frmOptions(OptionSettings& options, const QString& programFolder, QW
 
     connect(m_ui.picButtonBR, &HotArea::clicked, m_ui.cmbSR, &QComboBox::showPopup);
     connect(m_ui.picButtonFiles, &HotArea::clicked, m_ui.cmbFiles, &QComboBox::showPopup);
+    connect(m_ui.picButtonOutputFiles, &HotArea::clicked, m_ui.cmbOutputFiles, &QComboBox::showPopup);
+    connect(m_ui.picButtonIfExists, &HotArea::clicked, m_ui.cmbIfExists, &QComboBox::showPopup);
     connect(m_ui.imgOK, &HotArea::clicked, this, &frmOptions::imgOK_Click);
     connect(m_ui.imgBack, &HotArea::clicked, this, &frmOptions::imgBack_Click);
     connect(m_ui.imgExit, &HotArea::clicked, this, &frmOptions::imgBack_Click);
@@ -52,6 +54,8 @@ void frmOptions::Form_Load()
     GeometryPass();
     m_ui.cmbSR->setCurrentIndex(m_options.SoundReminder);
     m_ui.cmbFiles->setCurrentIndex(qBound(0, int(m_options.FilesAtOnce), 8));
+    m_ui.cmbOutputFiles->setCurrentIndex(qBound(0, int(m_options.OutputFiles), 2));
+    m_ui.cmbIfExists->setCurrentIndex(qBound(0, int(m_options.IfExists), 1));
     m_ui.chkMC->setChecked(m_options.MusicCutter != 0);
     const bool on = m_ui.chkMC->isChecked();
     for (QLineEdit* box : m_ui.timeBoxes())
@@ -113,6 +117,8 @@ void frmOptions::imgOK_Click()
     m_options.CutFrom = seconds(m_ui.txtFromH, m_ui.txtFromM, m_ui.txtFromS, m_options.CutFrom);
     m_options.CutDuration = seconds(m_ui.txtToH, m_ui.txtToM, m_ui.txtToS, m_options.CutDuration);
     m_options.FilesAtOnce = qint32(qMax(0, m_ui.cmbFiles->currentIndex()));
+    m_options.OutputFiles = qint32(qMax(0, m_ui.cmbOutputFiles->currentIndex()));
+    m_options.IfExists = qint32(qMax(0, m_ui.cmbIfExists->currentIndex()));
     QDir().mkpath(m_programFolder);
     OptionsIni::SaveOptions(m_programFolder, m_options);
     close();

@@ -4,7 +4,8 @@
 #include "settings/OptionsUi.h"
 #include "ui/SkinnedWindow.h"
 
-// The options window: the end-of-batch sound, the music cutter and how many files convert at once. OK
+// The options window: the end-of-batch sound, the music cutter, how many files convert at once, where
+// the outputs go and what an output already there means. OK
 // checks the times, stores the settings and writes options.ini; Back and the close button discard every
 // change.
 class frmOptions : public SkinnedWindow

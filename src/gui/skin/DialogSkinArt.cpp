@@ -84,6 +84,14 @@ QPixmap OptionsSkin()
         field(p, Layout::kFilesAtOnce);
         paintDropButton(p, Layout::kFilesAtOnceDrop, Look::Normal);
         label(p, QRect(22, 132, 120, 20), QStringLiteral("Files at once"), c, 7.5);
+        field(p, Layout::kOutputFiles);
+        paintDropButton(p, Layout::kOutputFilesDrop, Look::Normal);
+        label(p, QRect(22, Layout::kOutputFiles.y(), 120, 20), QStringLiteral("Output files"), c, 7.5);
+        field(p, Layout::kIfExists);
+        paintDropButton(p, Layout::kIfExistsDrop, Look::Normal);
+        // The longest caption of the window: two short lines beside its list.
+        label(p, QRect(22, Layout::kIfExists.y() - 5, 120, 30), QStringLiteral("If a file is\nalready there"), c, 7.5,
+              false, Qt::AlignLeft | Qt::AlignVCenter);
     });
 }
 

@@ -77,7 +77,7 @@ constexpr QRect BackButton(int height)
 } // namespace Dialog
 
 namespace Options {
-constexpr QSize kSize{Dialog::kWidth, 206};
+constexpr QSize kSize{Dialog::kWidth, 262};
 // The Options window's close area has always sat one pixel left of the painted button.
 constexpr QRect kClose{299, 11, 15, 15};
 constexpr QRect kSoundReminder{146, 34, 163, 20};
@@ -88,6 +88,11 @@ constexpr QRect kFrom[3] = {{94, 85, 19, 18}, {160, 85, 31, 18}, {230, 85, 43, 1
 constexpr QRect kDuration[3] = {{94, 109, 19, 18}, {160, 109, 31, 18}, {230, 109, 43, 18}};
 constexpr QRect kFilesAtOnce{146, 132, 163, 20};
 constexpr QRect kFilesAtOnceDrop{290, 133, 19, 19};
+// Where outputs go, and what an output already there means: lists like Files at once, one row each.
+constexpr QRect kOutputFiles{146, 160, 163, 20};
+constexpr QRect kOutputFilesDrop{290, 161, 19, 19};
+constexpr QRect kIfExists{146, 188, 163, 20};
+constexpr QRect kIfExistsDrop{290, 189, 19, 19};
 constexpr QRect kOK = Dialog::CommandButton(kSize.height());
 constexpr QRect kBack = Dialog::BackButton(kSize.height());
 } // namespace Options

@@ -36,12 +36,12 @@ TEST(FieldReader, QuotedAndPlainFieldsAcrossLinesAndCommas)
     EXPECT_FALSE(open.next());
 }
 
-TEST(OptionsFile, RoundTripInFiveCrLfLines)
+TEST(OptionsFile, RoundTripInSevenCrLfLines)
 {
     QTemporaryDir dir;
-    OptionSettings saved{0, 1, 90, 120, 4};
+    OptionSettings saved{0, 1, 90, 120, 4, 2, 1};
     ASSERT_TRUE(OptionsIni::SaveOptions(dir.path(), saved));
-    EXPECT_EQ(readAll(OptionsIni::FilePath(dir.path())), QByteArray("0\r\n1\r\n90\r\n120\r\n4\r\n"));
+    EXPECT_EQ(readAll(OptionsIni::FilePath(dir.path())), QByteArray("0\r\n1\r\n90\r\n120\r\n4\r\n2\r\n1\r\n"));
     OptionSettings loaded;
     OptionsIni::LoadOptions(dir.path(), loaded);
     EXPECT_EQ(loaded.SoundReminder, 0);
@@ -49,6 +49,29 @@ TEST(OptionsFile, RoundTripInFiveCrLfLines)
     EXPECT_EQ(loaded.CutFrom, 90);
     EXPECT_EQ(loaded.CutDuration, 120);
     EXPECT_EQ(loaded.FilesAtOnce, 4);
+    EXPECT_EQ(loaded.OutputFiles, 2);
+    EXPECT_EQ(loaded.IfExists, 1);
+}
+
+TEST(OptionsFile, OutputFilesAndIfExistsReadAsDefaultsWhenMissingOrOutOfRange)
+{
+    struct Case
+    {
+        QByteArray bytes;
+        qint32 outputFiles;
+        qint32 ifExists;
+    };
+    const QByteArray five = "0\r\n1\r\n90\r\n120\r\n3\r\n";
+    for (const Case& c :
+         {Case{"0\r\n1\r\n90\r\n120\r\n", 0, 0}, Case{five, 0, 0}, Case{five + "1\r\n", 1, 0},
+          Case{five + "2\r\n1\r\n", 2, 1}, Case{five + "3\r\n2\r\n", 0, 0}, Case{five + "-1\r\n-1\r\n", 0, 0},
+          Case{five + "x\r\n1\r\n", 0, 1}, Case{five + "1\n1\n", 1, 1}}) {
+        OptionSettings o{0, 0, 0, 0, 5, 2, 1};
+        OptionsIni::ParseOptions(c.bytes, o);
+        EXPECT_EQ(o.OutputFiles, c.outputFiles) << c.bytes.toStdString();
+        EXPECT_EQ(o.IfExists, c.ifExists) << c.bytes.toStdString();
+        EXPECT_EQ(o.CutDuration, 120) << "the lines before keep their meaning";
+    }
 }
 
 TEST(OptionsFile, AFourLineFileOrAFifthValueOutOfRangeMeansAuto)
@@ -76,7 +99,7 @@ TEST(OptionsFile, NegativeCutValuesComeBackAsTheyWereSaved)
     QTemporaryDir dir;
     const OptionSettings saved{1, 1, -3660, -30};
     ASSERT_TRUE(OptionsIni::SaveOptions(dir.path(), saved));
-    EXPECT_EQ(readAll(OptionsIni::FilePath(dir.path())), QByteArray("1\r\n1\r\n-3660\r\n-30\r\n0\r\n"));
+    EXPECT_EQ(readAll(OptionsIni::FilePath(dir.path())), QByteArray("1\r\n1\r\n-3660\r\n-30\r\n0\r\n0\r\n0\r\n"));
     OptionSettings loaded;
     OptionsIni::LoadOptions(dir.path(), loaded);
     EXPECT_EQ(loaded.CutFrom, -3660);

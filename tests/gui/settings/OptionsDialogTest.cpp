@@ -40,7 +40,7 @@ TEST_F(OptionsDialog, OneAndAHalfMinutesAndTwoMinutesStoreAsSecondsAndComeBack)
 {
     auto d = open();
     EXPECT_EQ(d->windowTitle(), QStringLiteral("Options"));
-    EXPECT_EQ(d->size(), QSize(330, 206));
+    EXPECT_EQ(d->size(), QSize(330, 262));
     EXPECT_FALSE(d->ui().txtFromM->isEnabled()) << "boxes are off while the cutter is";
     QTest::mouseClick(d->ui().chkMC, Qt::LeftButton, {}, d->ui().chkMC->rect().center());
     EXPECT_TRUE(d->ui().chkMC->isChecked());
@@ -55,7 +55,7 @@ TEST_F(OptionsDialog, OneAndAHalfMinutesAndTwoMinutesStoreAsSecondsAndComeBack)
     EXPECT_EQ(options.CutDuration, 120);
     QFile f(OptionsIni::FilePath(dir.path()));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("0\r\n1\r\n90\r\n120\r\n0\r\n"));
+    EXPECT_EQ(f.readAll(), QByteArray("0\r\n1\r\n90\r\n120\r\n0\r\n0\r\n0\r\n"));
 
     auto again = open();
     EXPECT_EQ(boxes(*again), (QList<QString>{"0", "1", "30", "0", "2", "0"}));
@@ -76,12 +76,41 @@ TEST_F(OptionsDialog, FilesAtOnceOffersAutoAndOneToEightAndIsStoredAsTheFifthLin
     EXPECT_EQ(options.FilesAtOnce, 3);
     QFile f(OptionsIni::FilePath(dir.path()));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("0\r\n0\r\n0\r\n0\r\n3\r\n"));
+    EXPECT_EQ(f.readAll(), QByteArray("0\r\n0\r\n0\r\n0\r\n3\r\n0\r\n0\r\n"));
     auto again = open();
     EXPECT_EQ(again->ui().cmbFiles->currentIndex(), 3);
     again->ui().cmbFiles->setCurrentIndex(0);
     again->imgBack_Click();
     EXPECT_EQ(options.FilesAtOnce, 3) << "Back keeps what was stored";
+}
+
+TEST_F(OptionsDialog, OutputFilesAndIfAFileIsAlreadyThereAreStoredAsTheLastTwoLines)
+{
+    auto d = open();
+    ASSERT_EQ(d->ui().cmbOutputFiles->count(), 3);
+    EXPECT_EQ(d->ui().cmbOutputFiles->itemText(0), QStringLiteral("Keep the folders"));
+    EXPECT_EQ(d->ui().cmbOutputFiles->itemText(2), QStringLiteral("Beside each original"));
+    ASSERT_EQ(d->ui().cmbIfExists->count(), 2);
+    EXPECT_EQ(d->ui().cmbIfExists->itemText(1), QStringLiteral("Skip the file"));
+    EXPECT_EQ(d->ui().cmbOutputFiles->currentIndex(), 0);
+    EXPECT_EQ(d->ui().cmbIfExists->currentIndex(), 0);
+    // Both rows lie inside the window, above its buttons.
+    for (QWidget* w : {static_cast<QWidget*>(d->ui().cmbOutputFiles), static_cast<QWidget*>(d->ui().cmbIfExists)})
+        EXPECT_LT(w->geometry().bottom(), d->ui().imgOK->geometry().top());
+    d->ui().cmbOutputFiles->setCurrentIndex(2);
+    d->ui().cmbIfExists->setCurrentIndex(1);
+    d->imgOK_Click();
+    EXPECT_EQ(options.OutputFiles, 2);
+    EXPECT_EQ(options.IfExists, 1);
+    QFile f(OptionsIni::FilePath(dir.path()));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_EQ(f.readAll(), QByteArray("0\r\n0\r\n0\r\n0\r\n0\r\n2\r\n1\r\n"));
+    auto again = open();
+    EXPECT_EQ(again->ui().cmbOutputFiles->currentIndex(), 2);
+    EXPECT_EQ(again->ui().cmbIfExists->currentIndex(), 1);
+    again->ui().cmbIfExists->setCurrentIndex(0);
+    again->imgBack_Click();
+    EXPECT_EQ(options.IfExists, 1) << "Back keeps what was stored";
 }
 
 TEST_F(OptionsDialog, SixtyOrFiftyNineAndAHalfIsRefusedWithFocusOnTheBox)

@@ -32,7 +32,8 @@ TEST(SkinLayout, DropButtonsRestingPicturesMatchTheSkinAtTheirPlaces)
     for (const QRect& r : Main::kSelectorDrop)
         EXPECT_TRUE(same(skin.copy(r), SkinArt::DropButton(Look::Normal))) << r.y();
     const QImage options = SkinArt::OptionsSkin().toImage().convertToFormat(QImage::Format_RGB32);
-    for (const QRect& r : {SkinLayout::Options::kSoundReminderDrop, SkinLayout::Options::kFilesAtOnceDrop})
+    for (const QRect& r : {SkinLayout::Options::kSoundReminderDrop, SkinLayout::Options::kFilesAtOnceDrop,
+                           SkinLayout::Options::kOutputFilesDrop, SkinLayout::Options::kIfExistsDrop})
         EXPECT_TRUE(same(options.copy(r), SkinArt::DropButton(Look::Normal))) << r.y();
     EXPECT_EQ(options.size(), SkinLayout::Options::kSize);
     EXPECT_EQ(SkinArt::FeedbackSkin().size(), SkinLayout::Feedback::kSize);
@@ -96,6 +97,10 @@ TEST(SkinLayout, DialogsPutTheirControlsWhereTheSkinPaintsThem)
                                                               {"txtToS", O::kDuration[2]},
                                                               {"cmbFiles", O::kFilesAtOnce},
                                                               {"picButtonFiles", O::kFilesAtOnceDrop},
+                                                              {"cmbOutputFiles", O::kOutputFiles},
+                                                              {"picButtonOutputFiles", O::kOutputFilesDrop},
+                                                              {"cmbIfExists", O::kIfExists},
+                                                              {"picButtonIfExists", O::kIfExistsDrop},
                                                               {"imgOK", O::kOK},
                                                               {"imgBack", O::kBack},
                                                               {"imgExit", O::kClose}})

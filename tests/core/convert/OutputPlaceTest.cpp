@@ -1,0 +1,86 @@
+#include "convert/OutputPlace.h"
+#include "convert/FolderMaker.h"
+#include "convert/OutputNames.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+TEST(OutputPlace, EachModePutsTheOutputWhereItSays)
+{
+    const QString input = QStringLiteral("/music/The Killers/Hot Fuss/02. Mr. Brightside.flac");
+    const QString root = QStringLiteral("/music/The Killers");
+    using namespace OutputPlace;
+    EXPECT_EQ(FolderFor(KeepFolders, QStringLiteral("/stick"), input, root),
+              QStringLiteral("/stick/The Killers/Hot Fuss/"));
+    EXPECT_EQ(FolderFor(KeepFolders, QStringLiteral("/stick/"), input, root + QLatin1Char('/')),
+              QStringLiteral("/stick/The Killers/Hot Fuss/"));
+    EXPECT_EQ(FolderFor(KeepFolders, QStringLiteral("/stick"), input, QString()), QStringLiteral("/stick/"))
+        << "a file added on its own";
+    EXPECT_EQ(FolderFor(KeepFolders, QStringLiteral("/stick"), input, QStringLiteral("/other")),
+              QStringLiteral("/stick/"));
+    EXPECT_EQ(FolderFor(KeepFolders, QStringLiteral("/stick"), QStringLiteral("/a.mp3"), QStringLiteral("/")),
+              QStringLiteral("/stick/"));
+    EXPECT_EQ(FolderFor(AllInOne, QStringLiteral("/stick"), input, root), QStringLiteral("/stick/"));
+    EXPECT_EQ(FolderFor(BesideOriginal, QStringLiteral("/stick"), input, root),
+              QStringLiteral("/music/The Killers/Hot Fuss/"));
+}
+
+TEST(FolderMaker, MakesEveryLevelOnceAndReportsAFolderThatCannotBeMade)
+{
+    QTemporaryDir out;
+    FolderMaker maker;
+    const QString deep = out.filePath(QStringLiteral("A/B/C"));
+    const FolderMaker::Made made = maker.Make(deep);
+    EXPECT_EQ(made.folder, deep + QLatin1Char('/'));
+    EXPECT_TRUE(made.problem.isEmpty());
+    EXPECT_TRUE(QFileInfo(deep).isDir());
+
+    // Remembered: removing the folder behind its back does not make it again within the batch.
+    ASSERT_TRUE(QDir(out.filePath(QStringLiteral("A"))).removeRecursively());
+    EXPECT_EQ(maker.Make(deep + QLatin1Char('/')).folder, deep + QLatin1Char('/'));
+    EXPECT_FALSE(QFileInfo(deep).exists());
+    maker.reset();
+    maker.Make(deep);
+    EXPECT_TRUE(QFileInfo(deep).isDir()) << "a new batch makes it again";
+
+    // A file where a level should be.
+    QFile blocker(out.filePath(QStringLiteral("file")));
+    ASSERT_TRUE(blocker.open(QIODevice::WriteOnly));
+    const FolderMaker::Made blocked = maker.Make(out.filePath(QStringLiteral("file/Album")));
+    EXPECT_TRUE(blocked.folder.isEmpty());
+    EXPECT_EQ(blocked.problem, QStringLiteral("The folder %1 cannot be made: Not a directory").arg(blocker.fileName()));
+
+    if (::geteuid() != 0) {
+        QDir(out.path()).mkdir(QStringLiteral("locked"));
+        ::chmod(QFile::encodeName(out.filePath(QStringLiteral("locked"))).constData(), 0500);
+        const FolderMaker::Made refused = maker.Make(out.filePath(QStringLiteral("locked/Album/CD1")));
+        EXPECT_TRUE(refused.problem.endsWith(QStringLiteral("Permission denied"))) << refused.problem.toStdString();
+        ::chmod(QFile::encodeName(out.filePath(QStringLiteral("locked"))).constData(), 0700);
+    }
+}
+
+TEST(OutputNames, TakenSeesTheNameOnDiskItsStickMappingAndReservations)
+{
+    QTemporaryDir out;
+    OutputNames names;
+    const QString plain = out.filePath(QStringLiteral("song.mp3"));
+    EXPECT_FALSE(names.Taken(plain));
+    QFile(plain).open(QIODevice::WriteOnly);
+    EXPECT_TRUE(names.Taken(plain));
+    // A stick that refused ":" got "AC_DC.mp3" last time.
+    QFile(out.filePath(QStringLiteral("AC_DC.mp3"))).open(QIODevice::WriteOnly);
+    EXPECT_TRUE(names.Taken(out.filePath(QStringLiteral("AC:DC.mp3"))));
+    EXPECT_FALSE(names.Taken(out.filePath(QStringLiteral("AC:DC live.mp3"))));
+    const QString reserved = out.filePath(QStringLiteral("new.mp3"));
+    ASSERT_TRUE(names.Reserve(QStringLiteral("/in/new.flac"), reserved));
+    EXPECT_TRUE(names.Taken(reserved));
+}
+
+} // namespace
