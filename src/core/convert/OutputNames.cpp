@@ -1,10 +1,11 @@
 #include "OutputNames.h"
 
 #include "filelist/GetFile.h"
+#include "filelist/PathBytes.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
+#include <cstdlib>
 #include <limits>
 #include <sys/stat.h>
 
@@ -19,7 +20,7 @@ bool OutputNames::Exists(const QString& path)
 {
     struct stat st
     {};
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+    return ::lstat(PathBytes::Encode(path).constData(), &st) == 0;
 }
 
 QString OutputNames::Numbered(const QString& path, int n)
@@ -35,7 +36,12 @@ QString OutputNames::FolderKey(const QString& path)
 {
     // The folder as the system resolves it, so "out", "./out" and a link to it are one folder.
     const QString absolute = QFileInfo(path).absolutePath();
-    const QString canonical = QFileInfo(absolute).canonicalFilePath();
+    // realpath on the path's own bytes: QFileInfo would look up a look-alike of a name that is not UTF-8.
+    QString canonical;
+    if (char* resolved = ::realpath(PathBytes::Encode(absolute).constData(), nullptr)) {
+        canonical = PathBytes::Decode(resolved);
+        ::free(resolved);
+    }
     return (canonical.isEmpty() ? QDir::cleanPath(absolute) : canonical) + QLatin1Char('/');
 }
 

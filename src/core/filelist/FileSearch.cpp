@@ -1,9 +1,9 @@
 #include "FileSearch.h"
 
 #include "NameOrder.h"
+#include "PathBytes.h"
 
 #include <QElapsedTimer>
-#include <QFile>
 #include <dirent.h>
 #include <set>
 #include <sys/stat.h>
@@ -65,7 +65,7 @@ struct Walk
 
     void folder(const QString& path)
     {
-        const QByteArray native = QFile::encodeName(path);
+        const QByteArray native = PathBytes::Encode(path);
         DIR* dir = ::opendir(native.isEmpty() ? "." : native.constData());
         if (!dir)
             return;
@@ -84,10 +84,10 @@ struct Walk
             // readdir hands over the exact name, not a padded buffer: a name may end in a space.
             switch (kindOf(::dirfd(dir), *entry)) {
             case Kind::Folder:
-                subfolders.append(QFile::decodeName(name));
+                subfolders.append(PathBytes::Decode(name));
                 break;
             case Kind::File:
-                files.append(QFile::decodeName(name));
+                files.append(PathBytes::Decode(name));
                 break;
             case Kind::Other:
                 break;
