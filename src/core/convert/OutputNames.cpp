@@ -47,7 +47,7 @@ QString OutputNames::FolderKey(const QString& path)
 
 void OutputNames::Claim(const QString& path)
 {
-    m_reserved.insert((FolderKey(path) + GetFile::ParseFileName(path)).toCaseFolded());
+    m_reserved.insert(PathBytes::CaseFolded(FolderKey(path) + GetFile::ParseFileName(path)));
 }
 
 std::optional<QString> OutputNames::Reserve(const QString& input, const QString& wanted)
@@ -59,7 +59,7 @@ std::optional<QString> OutputNames::Reserve(const QString& input, const QString&
     // Every candidate lies in the wanted path's folder: resolve it once.
     const QString folderKey = FolderKey(wanted);
     const auto keyOf = [&](const QString& candidate) {
-        return (folderKey + GetFile::ParseFileName(candidate)).toCaseFolded();
+        return PathBytes::CaseFolded(folderKey + GetFile::ParseFileName(candidate));
     };
     const QString wantedKey = keyOf(wanted);
     int counter = m_lastCounter.value(wantedKey, 1);

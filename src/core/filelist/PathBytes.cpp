@@ -1,6 +1,7 @@
 #include "filelist/PathBytes.h"
 
 #include <QList>
+#include <algorithm>
 #include <dirent.h>
 #include <sys/stat.h>
 
@@ -58,6 +59,11 @@ bool isEscape(char16_t u)
 // Encodes, and says whether every surrogate stood for a byte.
 QByteArray encode(const QString& path, bool* carried)
 {
+    if (std::none_of(path.cbegin(), path.cend(), [](QChar c) { return c.isSurrogate(); })) {
+        if (carried)
+            *carried = true;
+        return path.toUtf8();
+    }
     QByteArray out;
     out.reserve(path.size() * 3);
     bool ok = true;
@@ -84,6 +90,14 @@ QByteArray encode(const QString& path, bool* carried)
 
 QString Decode(const QByteArray& bytes)
 {
+    // Nearly every name is valid UTF-8, which Qt reads fast; its decoder rejects overlong forms and
+    // surrogates too, marking each with U+FFFD, so only a name that shows one needs reading byte by byte.
+    // It also drops a leading byte order mark, which in a name is a character like any other.
+    if (!bytes.startsWith("\xef\xbb\xbf")) {
+        QString text = QString::fromUtf8(bytes);
+        if (!text.contains(QChar::ReplacementCharacter))
+            return text;
+    }
     QString out;
     out.reserve(bytes.size());
     const qsizetype n = bytes.size();
@@ -100,7 +114,15 @@ QString Decode(const QByteArray& bytes)
             ++i;
             continue;
         }
-        out += QString::fromUtf8(bytes.constData() + i, length);
+        char32_t code = lead & (0x7F >> length);
+        for (int k = 1; k < length; ++k)
+            code = (code << 6) | (static_cast<unsigned char>(bytes[i + k]) & 0x3F);
+        if (QChar::requiresSurrogates(code)) {
+            out += QChar(QChar::highSurrogate(code));
+            out += QChar(QChar::lowSurrogate(code));
+        } else {
+            out += QChar(char16_t(code));
+        }
         i += length;
     }
     return out;
@@ -116,6 +138,25 @@ bool IsCarried(const QString& path)
     bool carried = false;
     const QByteArray bytes = encode(path, &carried);
     return carried && Decode(bytes) == path;
+}
+
+QString CaseFolded(const QString& path)
+{
+    if (!HasEscapes(path))
+        return path.toCaseFolded();
+    // Only the text between the bytes is folded: a lone surrogate is not a character to fold.
+    QString out;
+    qsizetype start = 0;
+    const qsizetype n = path.size();
+    for (qsizetype i = 0; i <= n; ++i) {
+        if (i == n || (isEscape(path[i].unicode()) && (i == 0 || !QChar::isHighSurrogate(path[i - 1].unicode())))) {
+            out += path.mid(start, i - start).toCaseFolded();
+            if (i < n)
+                out += path[i];
+            start = i + 1;
+        }
+    }
+    return out;
 }
 
 bool HasEscapes(const QString& path)

@@ -26,6 +26,9 @@ bool IsCarried(const QString& path);
 // True when the path holds a byte that is not valid UTF-8.
 bool HasEscapes(const QString& path);
 
+// Folded for comparing names without case, each byte that is not text kept as it is.
+QString CaseFolded(const QString& path);
+
 // For people: each such byte shown as the replacement character U+FFFD.
 QString Display(const QString& path);
 

@@ -40,6 +40,8 @@ TEST(PathBytes, EveryByteStringComesBackExactly)
         "\x80\xbf",
         "\xed\xa0\x80\xed\xb0\x80",
         "\xef\xbf\xbd",
+        "\xef\xbb\xbf"
+        "bom.wav", // a byte order mark is a name's first character like any other
         "",
     };
     for (const QByteArray& bytes : samples) {
@@ -82,6 +84,9 @@ TEST(PathBytes, ALookAlikeStaysAnotherNameAndOnlyTheDisplayMerges)
     EXPECT_TRUE(PathBytes::HasEscapes(bad));
     EXPECT_EQ(PathBytes::Display(bad), lookAlike);
     EXPECT_EQ(PathBytes::Display(lookAlike), lookAlike);
+    // Names compared without case (outputs on a stick that ignores it) stay apart too.
+    EXPECT_EQ(PathBytes::CaseFolded(decoded("/M/BAD\xff.WAV")), bad);
+    EXPECT_EQ(PathBytes::CaseFolded(decoded("/M/BAD\xef\xbf\xbd.WAV")), lookAlike);
 
     FileQueue queue;
     queue.appendMany({bad, lookAlike});
