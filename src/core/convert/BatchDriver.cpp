@@ -12,11 +12,11 @@
 #include "ToolWorker.h"
 #include "filelist/FileQueue.h"
 #include "filelist/GetFile.h"
+#include "filelist/PathBytes.h"
 #include "settings/FilesAtOnce.h"
 #include "ui/MsgBox.h"
 
 #include <QCoreApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QPointer>
 #include <QScopeGuard>
@@ -34,17 +34,17 @@ QString writtenPath(const QString& given, const QList<ToolRecord::Entry>& record
         return given;
     const QString fileName = GetFile::ParseFileName(given);
     const QString folder = given.left(given.size() - fileName.size());
-    std::string name = QFile::encodeName(fileName).toStdString();
+    std::string name = PathBytes::Encode(fileName).toStdString();
     if (named->mapped)
         name = FatName::Map(name);
     if (named->counter > 1)
         name = NumberedName(name, named->counter);
-    return folder + QFile::decodeName(QByteArray::fromStdString(name));
+    return folder + PathBytes::Decode(QByteArray::fromStdString(name));
 }
 
 QByteArray folderOf(const QString& path)
 {
-    return QFile::encodeName(QFileInfo(path).absolutePath());
+    return PathBytes::Encode(QFileInfo(path).absolutePath());
 }
 } // namespace
 

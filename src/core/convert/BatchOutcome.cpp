@@ -1,8 +1,10 @@
 #include "BatchOutcome.h"
 
-#include <QFileInfo>
+#include "filelist/PathBytes.h"
+
 #include <QRegularExpression>
 #include <cstring>
+#include <sys/stat.h>
 
 void BatchOutcome::reset()
 {
@@ -15,9 +17,11 @@ bool BatchOutcome::record(const QString& input, const QString& output, const DOS
                           const QString& toolOutput)
 {
     using Kind = DOSOutputs::ExitInfo::Kind;
-    const QFileInfo out(output);
+    struct stat out
+    {};
     const bool statusOk = exit.kind == Kind::Unknown || exit.succeeded();
-    const bool fileOk = !output.isEmpty() && out.isFile() && out.size() > 0;
+    const bool fileOk = !output.isEmpty() && ::stat(PathBytes::Encode(output).constData(), &out) == 0 &&
+                        S_ISREG(out.st_mode) && out.st_size > 0;
     if (statusOk && fileOk) {
         ++m_converted;
         return true;
@@ -67,10 +71,11 @@ QString BatchOutcome::skippedText() const
 }
 
 namespace {
-// A name or reason as one line of text: a file name may hold line breaks and other control characters.
+// A name or reason as one line of text: a file name may hold line breaks and other control characters,
+// and bytes that are not text.
 QString oneLine(const QString& text)
 {
-    QString line = text;
+    QString line = PathBytes::Display(text);
     for (QChar& c : line) {
         if (c.category() == QChar::Other_Control)
             c = QChar::ReplacementCharacter;

@@ -2,6 +2,7 @@
 
 #include "CommandLineSplit.h"
 #include "filelist/GetFile.h"
+#include "filelist/PathBytes.h"
 
 #include <QStringList>
 
@@ -85,15 +86,15 @@ QByteArray BuildCommandLine(const Request& r)
     const QString options =
         fillIn(QString::fromLatin1(f.options), {r.bitrate, r.sampleRate, QString::number(r.channelIndex + 1)});
 
-    QByteArray line = CommandLineSplit::quoteIfNeeded(toolPath(r.programFolder).toUtf8());
+    QByteArray line = CommandLineSplit::quoteIfNeeded(PathBytes::Encode(toolPath(r.programFolder)));
     line += " -i ";
-    line += CommandLineSplit::quote(r.inputPath.toUtf8());
+    line += CommandLineSplit::quote(PathBytes::Encode(r.inputPath));
     if (r.options.MusicCutter != 0) {
         line += " -ss " + QByteArray::number(r.options.CutFrom);
         line += " -t " + QByteArray::number(r.options.CutDuration);
     }
     line += options.toUtf8();
-    line += CommandLineSplit::quote((r.outputPath.isEmpty() ? OutputPath(r) : r.outputPath).toUtf8());
+    line += CommandLineSplit::quote(PathBytes::Encode(r.outputPath.isEmpty() ? OutputPath(r) : r.outputPath));
     return line;
 }
 

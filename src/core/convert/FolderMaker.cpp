@@ -47,12 +47,12 @@ FolderMaker::Made FolderMaker::Make(const QString& folder)
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) {
         made.folder = parent.folder + (name.isEmpty() ? QString() : name + QLatin1Char('/'));
     } else {
-        int error = makeLevel(QFile::encodeName(parent.folder + name));
+        int error = makeLevel(PathBytes::Encode(parent.folder + name));
         QString used = name;
-        const std::string bytes = QFile::encodeName(name).toStdString();
+        const std::string bytes = PathBytes::Encode(name).toStdString();
         if (error != 0 && error != ENOTDIR && FatName::NeedsMapping(bytes)) {
-            used = QFile::decodeName(QByteArray::fromStdString(FatName::Map(bytes)));
-            if (makeLevel(QFile::encodeName(parent.folder + used)) == 0)
+            used = PathBytes::Decode(QByteArray::fromStdString(FatName::Map(bytes)));
+            if (makeLevel(PathBytes::Encode(parent.folder + used)) == 0)
                 error = 0;
         }
         if (error == 0)

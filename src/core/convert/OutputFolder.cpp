@@ -1,6 +1,7 @@
 #include "OutputFolder.h"
 
-#include <QFile>
+#include "filelist/PathBytes.h"
+
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
@@ -30,7 +31,7 @@ int makeLevel(const QByteArray& path)
 
 QString Prepare(const QString& folder)
 {
-    QByteArray path = QFile::encodeName(folder);
+    QByteArray path = PathBytes::Encode(folder);
     while (path.size() > 1 && path.endsWith('/'))
         path.chop(1);
     if (path.isEmpty())

@@ -2,10 +2,11 @@
 
 #include "FatName.h"
 #include "filelist/GetFile.h"
+#include "filelist/PathBytes.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
+#include <cstdlib>
 #include <limits>
 #include <sys/stat.h>
 
@@ -21,7 +22,7 @@ bool OutputNames::Exists(const QString& path)
 {
     struct stat st
     {};
-    return ::lstat(QFile::encodeName(path).constData(), &st) == 0;
+    return ::lstat(PathBytes::Encode(path).constData(), &st) == 0;
 }
 
 QString OutputNames::Numbered(const QString& path, int n)
@@ -41,7 +42,12 @@ QString OutputNames::FolderKey(const QString& path)
         return *known;
     // The folder as the system resolves it, so "out", "./out" and a link to it are one folder.
     const QString absolute = QFileInfo(path).absolutePath();
-    const QString canonical = QFileInfo(absolute).canonicalFilePath();
+    // realpath on the path's own bytes: QFileInfo would look up a look-alike of a name that is not UTF-8.
+    QString canonical;
+    if (char* resolved = ::realpath(PathBytes::Encode(absolute).constData(), nullptr)) {
+        canonical = PathBytes::Decode(resolved);
+        ::free(resolved);
+    }
     const QString key = (canonical.isEmpty() ? QDir::cleanPath(absolute) : canonical) + QLatin1Char('/');
     // A folder not made yet resolves differently once it is; only a resolved one is kept.
     if (!canonical.isEmpty())
@@ -52,18 +58,18 @@ QString OutputNames::FolderKey(const QString& path)
 bool OutputNames::Taken(const QString& wanted)
 {
     const QString name = GetFile::ParseFileName(wanted);
-    if (m_reserved.contains((FolderKey(wanted) + name).toCaseFolded()) || Exists(wanted))
+    if (m_reserved.contains(PathBytes::CaseFolded(FolderKey(wanted) + name)) || Exists(wanted))
         return true;
-    const std::string bytes = QFile::encodeName(name).toStdString();
+    const std::string bytes = PathBytes::Encode(name).toStdString();
     if (!FatName::NeedsMapping(bytes))
         return false;
     const QString folder = wanted.left(wanted.size() - name.size());
-    return Exists(folder + QFile::decodeName(QByteArray::fromStdString(FatName::Map(bytes))));
+    return Exists(folder + PathBytes::Decode(QByteArray::fromStdString(FatName::Map(bytes))));
 }
 
 void OutputNames::Claim(const QString& path)
 {
-    m_reserved.insert((FolderKey(path) + GetFile::ParseFileName(path)).toCaseFolded());
+    m_reserved.insert(PathBytes::CaseFolded(FolderKey(path) + GetFile::ParseFileName(path)));
 }
 
 std::optional<QString> OutputNames::Reserve(const QString& input, const QString& wanted)
@@ -75,7 +81,7 @@ std::optional<QString> OutputNames::Reserve(const QString& input, const QString&
     // Every candidate lies in the wanted path's folder: resolve it once.
     const QString folderKey = FolderKey(wanted);
     const auto keyOf = [&](const QString& candidate) {
-        return (folderKey + GetFile::ParseFileName(candidate)).toCaseFolded();
+        return PathBytes::CaseFolded(folderKey + GetFile::ParseFileName(candidate));
     };
     const QString wantedKey = keyOf(wanted);
     int counter = m_lastCounter.value(wantedKey, 1);

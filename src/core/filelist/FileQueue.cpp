@@ -1,6 +1,7 @@
 #include "FileQueue.h"
 
 #include "GetFile.h"
+#include "filelist/PathBytes.h"
 
 FileQueue::FileQueue(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -106,8 +107,9 @@ QVariant FileQueue::data(const QModelIndex& index, int role) const
     const QString& path = m_paths[index.row()];
     if (index.column() == 1 && role == Qt::DisplayRole && progress >= 0)
         return QStringLiteral("%1%").arg(progress);
+    // The row keeps the path's exact bytes; only what is shown marks the ones that are not text.
     if (index.column() == 0 || role == Qt::ToolTipRole)
-        return path;
+        return PathBytes::Display(path);
     return FormatCell(path);
 }
 

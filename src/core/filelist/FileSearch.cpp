@@ -2,6 +2,7 @@
 
 #include "MusicFilter.h"
 #include "NameOrder.h"
+#include "PathBytes.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -86,7 +87,7 @@ struct Walk
 
     void folder(const QString& path, bool top = false)
     {
-        const QByteArray native = QFile::encodeName(path);
+        const QByteArray native = PathBytes::Encode(path);
         DIR* dir = ::opendir(native.isEmpty() ? "." : native.constData());
         if (!dir)
             return;
@@ -107,10 +108,10 @@ struct Walk
             switch (kindOf(::dirfd(dir), *entry)) {
             case Kind::Folder:
                 if (!(collect && collect->musicOnly && isTrash(name)))
-                    subfolders.append(QFile::decodeName(name));
+                    subfolders.append(PathBytes::Decode(name));
                 break;
             case Kind::File: {
-                QString decoded = QFile::decodeName(name);
+                QString decoded = PathBytes::Decode(name);
                 if (collect && collect->musicOnly && !music.CanBeMusic(decoded))
                     ++collect->leftOut;
                 else

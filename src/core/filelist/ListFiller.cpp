@@ -2,10 +2,11 @@
 
 #include "filelist/FileQueue.h"
 #include "filelist/FileSearch.h"
+#include "filelist/PathBytes.h"
+#include "ui/MsgBox.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFileInfo>
 
 ListFiller::ListFiller(FileQueue* queue, QObject* parent) : QObject(parent), m_queue(queue) {}
 
@@ -34,7 +35,7 @@ void ListFiller::addHeld()
     bool added = false;
     while (!m_busy && !m_held.isEmpty()) {
         const Held h = m_held.takeFirst();
-        if (h.searchFolders && QFileInfo(h.path).isDir()) {
+        if (h.searchFolders && PathBytes::IsDir(h.path)) {
             scanFolder(h.path);
         } else {
             m_queue->append(h.path);
@@ -48,8 +49,25 @@ void ListFiller::addHeld()
     }
 }
 
-void ListFiller::addFiles(const QStringList& paths)
+QStringList ListFiller::carried(const QStringList& paths)
 {
+    // A path that would reach the system as other bytes than it names is never listed: it would fail, or
+    // convert a look-alike.
+    QStringList kept;
+    for (const QString& p : paths) {
+        const QString why = PathBytes::Refusal(p);
+        if (why.isEmpty())
+            kept.append(p);
+        else
+            MsgBox::show(QStringLiteral("%1 cannot be added: %2").arg(PathBytes::Display(p), why),
+                         MsgBox::Icon::Exclamation);
+    }
+    return kept;
+}
+
+void ListFiller::addFiles(const QStringList& given)
+{
+    const QStringList paths = carried(given);
     // Files that arrive while the list is being filled or emptied wait for that to end, so none is lost.
     if (m_busy) {
         for (const QString& p : paths)
@@ -67,7 +85,7 @@ void ListFiller::addPaths(const QStringList& paths)
 {
     if (!m_busy)
         m_leftOut = 0;
-    for (const QString& p : paths)
+    for (const QString& p : carried(paths))
         m_held.append({p, true});
     addHeld();
 }

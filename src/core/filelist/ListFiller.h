@@ -54,6 +54,8 @@ private:
         bool searchFolders;
     };
 
+    // The paths that name exactly the bytes they stand for; each other one is refused with a message.
+    static QStringList carried(const QStringList& paths);
     void setBusy(bool busy);
     void setScanning(bool scanning);
     void addHeld();

@@ -4,6 +4,7 @@
 #include "app/QuitSignals.h"
 #include "app/SingleInstance.h"
 #include "app/frmMain.h"
+#include "filelist/PathBytes.h"
 #include "skin/SkinArt.h"
 #include "ui/QtMsgBox.h"
 
@@ -31,7 +32,8 @@ QStringList PathsFrom(const QStringList& arguments, const QString& currentFolder
         if (a.isEmpty())
             continue;
         // "file://" addresses come from file managers that pass URLs.
-        const QString local = a.startsWith(QLatin1String("file://")) ? QUrl(a).toLocalFile() : a;
+        const QString local =
+            a.startsWith(QLatin1String("file://")) ? PathBytes::FromUrl(QUrl::fromEncoded(PathBytes::Encode(a))) : a;
         paths.append(QDir::cleanPath(QDir(currentFolder).absoluteFilePath(local)));
     }
     return paths;

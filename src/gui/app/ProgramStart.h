@@ -11,7 +11,8 @@ class frmMain;
 // out. main() calls it; a test program calls it with a hook to watch the window.
 namespace ProgramStart {
 
-// The paths named on the command line (Qt's own options already taken out), made absolute.
+// The paths named on the command line (Qt's own options already taken out, each decoded by PathBytes),
+// made absolute.
 QStringList PathsFrom(const QStringList& arguments, const QString& currentFolder);
 
 // Runs the program; returns the process's exit status. ready, when given, is called once the window is

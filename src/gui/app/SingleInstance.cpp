@@ -1,5 +1,7 @@
 #include "SingleInstance.h"
 
+#include "filelist/PathBytes.h"
+
 #include <QCryptographicHash>
 #include <QDeadlineTimer>
 #include <QDir>
@@ -160,7 +162,7 @@ QByteArray Encode(const QStringList& paths)
     QByteArray message;
     for (const QString& p : paths) {
         if (!p.isEmpty())
-            message += p.toUtf8() + '\0';
+            message += PathBytes::Encode(p) + '\0';
     }
     return message + '\0';
 }
@@ -175,7 +177,7 @@ std::optional<QStringList> Decode(const QByteArray& message)
             return std::nullopt;
         if (end == at)
             return paths;
-        paths.append(QString::fromUtf8(message.mid(at, end - at)));
+        paths.append(PathBytes::Decode(message.mid(at, end - at)));
         at = end + 1;
     }
     return std::nullopt;

@@ -9,6 +9,7 @@
 #include "filelist/COMDLG.h"
 #include "filelist/FileQueue.h"
 #include "filelist/ListFiller.h"
+#include "filelist/PathBytes.h"
 #include "settings/OptionsIni.h"
 #include "settings/SetupIni.h"
 #include "settings/frmOptions.h"
@@ -394,6 +395,18 @@ void frmMain::placardUpdate()
     m_ui.picText->setVisible(m_ui.lstFile->count() < 1);
 }
 
+namespace {
+// Qt's file dialog shows each byte of a name that is not text as U+FFFD and returns the name so.
+void appendChosen(FileQueue* list, const QString& chosen)
+{
+    QString why;
+    if (const std::optional<QString> path = PathBytes::FromShown(chosen, &why))
+        list->append(*path);
+    else
+        MsgBox::show(QStringLiteral("%1 cannot be added: %2").arg(chosen, why), MsgBox::Icon::Exclamation);
+}
+} // namespace
+
 void frmMain::imgAdd_Click()
 {
     if (m_filler->isBusy())
@@ -403,7 +416,7 @@ void frmMain::imgAdd_Click()
         return;
     const QString chosen = m_dialogs.FileName();
     if (!chosen.isEmpty())
-        m_ui.lstFile->append(chosen);
+        appendChosen(m_ui.lstFile, chosen);
     placardUpdate();
 }
 
@@ -416,7 +429,7 @@ void frmMain::picDrag_Click()
         COMDLG::ShowOpenFile(this, QStringLiteral("Open Files"), folder, m_programFolder, QStringLiteral("*.*|*.*"));
     if (chosen.isEmpty())
         return;
-    m_ui.lstFile->append(chosen);
+    appendChosen(m_ui.lstFile, chosen);
     placardUpdate();
 }
 
@@ -467,7 +480,7 @@ void frmMain::DropFiles(const QList<QUrl>& urls)
     QStringList files;
     for (const QUrl& url : urls) {
         if (url.isLocalFile())
-            files.append(url.toLocalFile());
+            files.append(PathBytes::FromUrl(url));
     }
     m_filler->addFiles(files);
 }
@@ -552,7 +565,7 @@ void frmMain::batchEnded(BatchDriver::End how, const QString& folder)
 {
     if (how == BatchDriver::End::Finished) {
         if (!folder.isEmpty())
-            QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+            QDesktopServices::openUrl(PathBytes::ToUrl(folder));
         if (m_options.SoundReminder == 0)
             Sound::play(m_programFolder + QStringLiteral("/sound.wav"));
         m_ui.picDrag->setVisible(true);

@@ -1,11 +1,14 @@
 #include "app/ProgramStart.h"
 #include "cli/BatchOptions.h"
 #include "cli/BatchRun.h"
+#include "filelist/PathBytes.h"
 
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <climits>
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 void nameApplication()
@@ -34,6 +37,14 @@ int main(int argc, char* argv[])
     nameApplication();
     QApplication::setDesktopFileName(QStringLiteral("example.veltrasoft.WmaConverter"));
 
+    // From argv itself, which QApplication has stripped of its own options: arguments() decodes each one
+    // as UTF-8 and turns a name that is not into a look-alike of it.
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(PathBytes::Decode(QByteArray(argv[i])));
+    char cwd[PATH_MAX];
+    const QString currentFolder = ::getcwd(cwd, sizeof cwd) ? PathBytes::Decode(QByteArray(cwd)) : QDir::currentPath();
+
     return ProgramStart::Run(QCoreApplication::applicationFilePath(), QCoreApplication::applicationDirPath(),
-                             ProgramStart::PathsFrom(QCoreApplication::arguments().mid(1), QDir::currentPath()));
+                             ProgramStart::PathsFrom(arguments, currentFolder));
 }

@@ -1,6 +1,8 @@
 #include "TestSupport.h"
+#include "app/ProgramStart.h"
 #include "app/frmMain.h"
 #include "filelist/FileQueue.h"
+#include "filelist/PathBytes.h"
 #include "ui/Sound.h"
 
 #include <QComboBox>
@@ -10,7 +12,11 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 #include <QUrl>
+#include <algorithm>
+#include <dirent.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace TestSupport;
 
@@ -107,6 +113,66 @@ TEST_F(RealBatch, ARateMp3CannotCarryConvertsAtTheNearestOneAndCounts)
     EXPECT_EQ(window->ui().lstFile->count(), 0);
     EXPECT_TRUE(boxes.shown().isEmpty());
     EXPECT_EQ(probe(folder.file("out/odd.mp3"), QStringLiteral("sample_rate")), QStringLiteral("12000"));
+}
+
+// The length of the audio at a path given as bytes; ffprobe is reached through a plain name.
+double durationOf(const QByteArray& path, const QString& plainName)
+{
+    ::unlink(plainName.toUtf8().constData());
+    if (::link(path.constData(), plainName.toUtf8().constData()) != 0)
+        return -1;
+    const double seconds = probe(plainName, QStringLiteral("duration")).toDouble();
+    ::unlink(plainName.toUtf8().constData());
+    return seconds;
+}
+
+QList<QByteArray> namesIn(const QByteArray& folder)
+{
+    QList<QByteArray> names;
+    if (DIR* dir = ::opendir(folder.constData())) {
+        while (const dirent* entry = ::readdir(dir)) {
+            if (entry->d_name[0] != '.')
+                names.append(entry->d_name);
+        }
+        ::closedir(dir);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+TEST_F(RealBatch, ANameThatIsNotTextAndItsLookAlikeBecomeTwoRightOutputs)
+{
+    const QByteArray in = folder.file("in").toUtf8();
+    ASSERT_EQ(::mkdir(in.constData(), 0700), 0);
+    // Lengths tell the outputs apart: each must come from its own input.
+    const QByteArray bad = "bad\xff";
+    const QByteArray lookAlike = "bad\xef\xbf\xbd";
+    ASSERT_TRUE(makeTone(folder.file("one.wav"), 1));
+    ASSERT_TRUE(makeTone(folder.file("two.wav"), 2));
+    ASSERT_EQ(::rename(folder.file("one.wav").toUtf8().constData(), in + "/" + bad + ".wav"), 0);
+    ASSERT_EQ(::rename(folder.file("two.wav").toUtf8().constData(), in + "/" + lookAlike + ".wav"), 0);
+    window->ui().cmbOF->setCurrentIndex(3); // WAV: its length is exact
+
+    const QStringList byCommandLine = ProgramStart::PathsFrom(
+        {PathBytes::Decode(bad + ".wav"), PathBytes::Decode(lookAlike + ".wav")}, PathBytes::Decode(in));
+    const struct
+    {
+        const char* way;
+        QStringList added;
+    } ways[] = {{"scan", {PathBytes::Decode(in)}}, {"command line", byCommandLine}};
+    for (const auto& w : ways) {
+        const QByteArray out = folder.file(QStringLiteral("out-%1").arg(QLatin1String(w.way))).toUtf8();
+        window->ui().txtPath->setText(PathBytes::Decode(out));
+        window->AddPaths(w.added);
+        ASSERT_EQ(window->ui().lstFile->count(), 2) << w.way;
+        ASSERT_TRUE(runBatch()) << w.way;
+        EXPECT_EQ(window->ui().lblPB->text(), QStringLiteral("Done.")) << w.way;
+        EXPECT_EQ(window->ui().lstFile->count(), 0) << w.way;
+        EXPECT_TRUE(boxes.shown().isEmpty()) << w.way;
+        EXPECT_EQ(namesIn(out), (QList<QByteArray>{lookAlike + ".wav", bad + ".wav"})) << w.way;
+        EXPECT_NEAR(durationOf(out + "/" + bad + ".wav", folder.file("probe.wav")), 1.0, 0.05) << w.way;
+        EXPECT_NEAR(durationOf(out + "/" + lookAlike + ".wav", folder.file("probe.wav")), 2.0, 0.05) << w.way;
+    }
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 #include "app/frmMain.h"
 #include "app/frmMenu.h"
 #include "filelist/FileQueue.h"
+#include "filelist/PathBytes.h"
 #include "ui/DialogSeam.h"
 #include "ui/FolderDialog.h"
 #include "ui/HotArea.h"
@@ -124,6 +125,21 @@ TEST_F(FileListCommands, DroppedFilesJoinInTheDraggedOrderOnTheListOrTheDropZone
     text.setText(QStringLiteral("/m/not-a-file.wav"));
     EXPECT_FALSE(drop(window->ui().LV->viewport(), &text));
     EXPECT_EQ(window->ui().lstFile->count(), 7);
+}
+
+TEST_F(FileListCommands, DroppedNamesThatAreNotTextKeepTheirBytesAndShowAReplacementCharacter)
+{
+    // As another program's drag delivers them: the uri-list's own bytes, "%FF" and all.
+    QMimeData mime;
+    mime.setData(QStringLiteral("text/uri-list"), "file:///m/bad%FF.wav\r\nfile:///m/bad%EF%BF%BD.wav\r\n");
+    ASSERT_TRUE(drop(window->ui().LV->viewport(), &mime));
+    const QList<QString> paths = window->ui().lstFile->paths();
+    ASSERT_EQ(paths.size(), 2);
+    EXPECT_EQ(PathBytes::Encode(paths[0]), QByteArray("/m/bad\xff.wav"));
+    EXPECT_EQ(PathBytes::Encode(paths[1]), QByteArray("/m/bad\xef\xbf\xbd.wav"));
+    const QAbstractItemModel* shown = window->ui().LV->model();
+    for (int row : {0, 1})
+        EXPECT_EQ(shown->index(row, 0).data().toString(), QString::fromUtf8("/m/bad\xef\xbf\xbd.wav")) << row;
 }
 
 TEST_F(FileListCommands, RemoveSelectedTakesOnlyTheCurrentRow)

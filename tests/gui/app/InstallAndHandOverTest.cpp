@@ -6,6 +6,7 @@
 #include "app/SingleInstance.h"
 #include "app/frmMain.h"
 #include "filelist/FileQueue.h"
+#include "filelist/PathBytes.h"
 #include "settings/ProgramPlace.h"
 
 #include <QComboBox>
@@ -96,6 +97,9 @@ TEST(ProgramPlace, AnInstalledProgramKeepsSettingsInAFolderItCreatesAndMakesEver
 
 TEST(CommandLine, PathsAreMadeAbsoluteAndFilesAndFoldersJoinTheList)
 {
+    const QString bytesFolder = PathBytes::Decode("/home/\xfe");
+    EXPECT_EQ(ProgramStart::PathsFrom({PathBytes::Decode("bad\xff.wav"), "file:///m/bad%FF.wav"}, bytesFolder),
+              (QStringList{PathBytes::Decode("/home/\xfe/bad\xff.wav"), PathBytes::Decode("/m/bad\xff.wav")}));
     EXPECT_EQ(ProgramStart::PathsFrom({"a.wav", "/m/b.flac", "file:///m/c%20d.mp3", "sub/../e.ogg", ""}, "/home/u"),
               (QStringList{"/home/u/a.wav", "/m/b.flac", "/m/c d.mp3", "/home/u/e.ogg"}));
     QTemporaryDir dir;
@@ -114,8 +118,10 @@ TEST(CommandLine, PathsAreMadeAbsoluteAndFilesAndFoldersJoinTheList)
 
 TEST(CommandLine, HandOverMessagesSurviveEveryCharacterButNul)
 {
-    const QStringList paths = {"/m/a b.wav", "/m/new\nline.mp3", QString::fromUtf8("/m/é.flac")};
+    const QStringList paths = {"/m/a b.wav", "/m/new\nline.mp3", QString::fromUtf8("/m/é.flac"),
+                               PathBytes::Decode("/m/bad\xff.wav"), PathBytes::Decode("/m/bad\xef\xbf\xbd.wav")};
     const QByteArray message = SingleInstance::Encode(paths);
+    EXPECT_TRUE(message.contains("/m/bad\xff.wav")) << "the name's own bytes travel";
     EXPECT_EQ(SingleInstance::Decode(message), paths);
     EXPECT_EQ(SingleInstance::Decode(message.chopped(1)), std::nullopt) << "incomplete";
     EXPECT_EQ(SingleInstance::Decode(QByteArray(1, '\0')), QStringList{});
