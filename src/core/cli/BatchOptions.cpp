@@ -2,6 +2,7 @@
 
 #include "convert/FormatTraits.h"
 #include "convert/SelectorChoices.h"
+#include "filelist/PathBytes.h"
 #include "settings/OptionsIni.h"
 #include "settings/ProgramPlace.h"
 #include "settings/SetupIni.h"
@@ -119,7 +120,7 @@ Parsed Parse(const QList<QByteArray>& arguments, const CommandBuilder::Request& 
         {convert, format, bitrate, rate, channels, output, jobs, cut, folders, existing, quiet, help, version});
     QStringList args;
     for (const QByteArray& a : arguments)
-        args.append(QFile::decodeName(a));
+        args.append(PathBytes::Decode(a));
     if (!parser.parse(args)) {
         p.message = parser.errorText();
         return p;

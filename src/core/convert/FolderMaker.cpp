@@ -1,6 +1,7 @@
 #include "FolderMaker.h"
 
 #include "FatName.h"
+#include "filelist/PathBytes.h"
 
 #include <QFile>
 #include <cerrno>

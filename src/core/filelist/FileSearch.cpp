@@ -150,7 +150,7 @@ void SearchFolder(const QString& folder, QList<QString>& target, const Yield& yi
         for (const QString& skip : collect->skipFolders) {
             struct stat st
             {};
-            if (!skip.isEmpty() && ::stat(QFile::encodeName(skip).constData(), &st) == 0 && S_ISDIR(st.st_mode))
+            if (!skip.isEmpty() && ::stat(PathBytes::Encode(skip).constData(), &st) == 0 && S_ISDIR(st.st_mode))
                 walk.skipped.insert({st.st_dev, st.st_ino});
         }
     }

@@ -30,7 +30,9 @@ int main(int argc, char* argv[])
     if (BatchOptions::Requested(arguments)) {
         QCoreApplication app(argc, argv);
         nameApplication();
-        return BatchRun::Run(arguments, QCoreApplication::applicationDirPath(), QDir::currentPath());
+        char cwd[PATH_MAX];
+        const QString here = ::getcwd(cwd, sizeof cwd) ? PathBytes::Decode(QByteArray(cwd)) : QDir::currentPath();
+        return BatchRun::Run(arguments, QCoreApplication::applicationDirPath(), here);
     }
 
     QApplication app(argc, argv);
@@ -39,12 +41,12 @@ int main(int argc, char* argv[])
 
     // From argv itself, which QApplication has stripped of its own options: arguments() decodes each one
     // as UTF-8 and turns a name that is not into a look-alike of it.
-    QStringList arguments;
+    QStringList paths;
     for (int i = 1; i < argc; ++i)
-        arguments.append(PathBytes::Decode(QByteArray(argv[i])));
+        paths.append(PathBytes::Decode(QByteArray(argv[i])));
     char cwd[PATH_MAX];
     const QString currentFolder = ::getcwd(cwd, sizeof cwd) ? PathBytes::Decode(QByteArray(cwd)) : QDir::currentPath();
 
     return ProgramStart::Run(QCoreApplication::applicationFilePath(), QCoreApplication::applicationDirPath(),
-                             ProgramStart::PathsFrom(arguments, currentFolder));
+                             ProgramStart::PathsFrom(paths, currentFolder));
 }
