@@ -22,9 +22,9 @@ frmMenu::frmMenu(QLineEdit* txtAction, std::function<void()> removeAll) : m_txtA
     menuOption = item(menuOptions, QStringLiteral("Options(&O)"), QStringLiteral("menuOption"));
     menuHelp = item(menuAbout, QStringLiteral("Help(&H)"), QStringLiteral("menuHelp"));
     menuA = item(menuAbout, QStringLiteral("About(&A)"), QStringLiteral("A"));
-    menuRemoveSelected = item(menuRemove, QStringLiteral("Remove Selected(&S)"), QStringLiteral("RemoveSelected"));
+    menuRemoveSelected = item(menuRemove, QStringLiteral("Remove Selected"), QStringLiteral("RemoveSelected"));
     // Remove All writes no word: it empties the list itself.
-    menuRemoveAll = menuRemove->addAction(QStringLiteral("Remove All(&A)"));
+    menuRemoveAll = menuRemove->addAction(QStringLiteral("Remove All"));
     // The menus show the main window's keys; the window's own actions answer them.
     const std::pair<QAction*, KeyCommands::Command> keyed[] = {
         {menuAddaFile, KeyCommands::AddFiles},  {menuAddaFolder, KeyCommands::AddFolder},
