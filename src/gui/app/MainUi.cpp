@@ -22,6 +22,9 @@
 namespace {
 namespace Main = SkinLayout::Main;
 
+// The list's frame, in the list's colour until the list has the focus (the style sheet's QTreeView border).
+constexpr int kListFocusFrame = 1;
+
 const QStringList kFormats = FormatTraits::Names();
 const QStringList kBitrates = {"32", "48", "56", "64", "80", "96", "112", "128", "192", "224", "256", "320"};
 const QStringList kRates = {"48000", "44100", "32000", "24000", "22050", "16000", "12050", "8000"};
@@ -179,7 +182,9 @@ void MainUi::setupList(QWidget* w)
                                                 "Shift+Delete all of them, Ctrl+A selects all"));
     LV->header()->setStretchLastSection(false);
     LV->header()->setSectionsMovable(false);
-    LV->header()->resizeSection(0, Main::kListColumnWidths[0]);
+    // The focus frame takes a pixel on each side: the name column gives them up, so the two columns
+    // still fill the list without a horizontal scroll bar.
+    LV->header()->resizeSection(0, Main::kListColumnWidths[0] - 2 * kListFocusFrame);
     LV->header()->resizeSection(1, Main::kListColumnWidths[1]);
 
     picText = new QLabel(w);
