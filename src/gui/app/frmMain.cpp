@@ -476,7 +476,7 @@ void frmMain::RemoveSelected()
     ranges.reserve(selection.size());
     for (const QItemSelectionRange& range : selection)
         ranges.append({range.top(), range.bottom()});
-    const int first = ranges.isEmpty() ? 0 : std::min_element(ranges.cbegin(), ranges.cend())->first;
+    const int first = std::min_element(ranges.cbegin(), ranges.cend())->first;
     m_ui.lstFile->removeRanges(std::move(ranges));
     // The row that took the place of the first removed one is where the keyboard goes on from.
     if (m_ui.lstFile->count() > 0) {
