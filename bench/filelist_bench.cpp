@@ -1,7 +1,8 @@
 // The file list with a hundred thousand files: the folder scan against `find`, appending, removing the
-// head, and Remove All, all with the main window's list view attached to the queue; then sorting 100,000
-// names and choosing 100,000 output names; then where 100,000 outputs go with the folder tree kept, and
-// the check a second run in skip mode makes for each.
+// head, Remove Selected on half the rows (one block, then every other row), and Remove All, all with the
+// main window's list view attached to the queue; then sorting 100,000 names and choosing 100,000 output
+// names; then where 100,000 outputs go with the folder tree kept, and the check a second run in skip mode
+// makes for each.
 #include "app/frmMain.h"
 #include "convert/FolderMaker.h"
 #include "convert/OutputNames.h"
@@ -15,8 +16,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QItemSelectionModel>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <QTreeView>
 #include <algorithm>
 #include <cstdio>
 #include <fcntl.h>
@@ -100,6 +103,31 @@ int main(int argc, char** argv)
     const double headAt10k = seconds(t) / heads;
     std::printf("removing the head: %.1f us per file at 100,000 rows, %.1f us at 10,000 rows\n", headAt100k * 1e6,
                 headAt10k * 1e6);
+
+    // Remove Selected with 50,000 of 100,000 rows selected: one block, then every other row (the worst
+    // shape: 50,000 ranges).
+    for (const bool alternate : {false, true}) {
+        window.RemoveAll();
+        window.ui().lstFile->appendMany(paths);
+        const int rows = window.ui().lstFile->count();
+        QItemSelection selection;
+        t.restart();
+        if (alternate) {
+            for (int row = 0; row < rows; row += 2)
+                selection.append(
+                    QItemSelectionRange(window.ui().lstFile->index(row, 0), window.ui().lstFile->index(row, 1)));
+        } else {
+            selection.select(window.ui().lstFile->index(rows / 4, 0),
+                             window.ui().lstFile->index(rows / 4 + rows / 2 - 1, 1));
+        }
+        window.ui().LV->selectionModel()->select(selection, QItemSelectionModel::Select);
+        const double selecting = seconds(t);
+        t.restart();
+        window.RemoveSelected();
+        std::printf("Remove Selected, %d of %d rows %s: %.3f s (selecting them took %.3f s); %d rows left\n", rows / 2,
+                    rows, alternate ? "every other row" : "in one block", seconds(t), selecting,
+                    window.ui().lstFile->count());
+    }
 
     window.RemoveAll();
     window.ui().lstFile->appendMany(paths);

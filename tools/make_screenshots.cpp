@@ -1,6 +1,6 @@
 // Stages the main window as a user sees it and saves pictures of it for the documentation: a list being
-// converted (the start button is the Stop button then), the Options window and one of the program's
-// message boxes.
+// converted (the start button is the Stop button then), the focus ring on a toolbar button, a selector and
+// the list, the Options window and one of the program's message boxes.
 // Run under an X server (xvfb-run): make_screenshots PROGRAM_FOLDER OUTPUT_FOLDER
 #include "app/frmMain.h"
 #include "filelist/FileQueue.h"
@@ -15,11 +15,13 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QTreeView>
 #include <cstdio>
 
 namespace {
@@ -70,6 +72,24 @@ int main(int argc, char** argv)
     wait(2500);
     window.grab().save(out + QStringLiteral("/stop-button.png"));
     window.imgConvert_Click(); // Stop
+    wait(500);
+
+    // The keyboard's focus, each on the part of the window around it.
+    window.activateWindow();
+    wait(300);
+    const auto focusShot = [&](QWidget* focus, const QRect& area, const char* name) {
+        focus->setFocus(Qt::TabFocusReason);
+        wait(200);
+        window.grab(area).save(out + QLatin1Char('/') + QLatin1String(name));
+    };
+    focusShot(window.ui().imgToolbar[6], QRect(8, 48, 540, 68), "focus-button.png");
+    focusShot(window.ui().cmbBR, QRect(478, 140, 212, 228), "focus-selector.png");
+    const QModelIndex second = window.ui().lstFile->index(1, 0);
+    window.ui().LV->selectionModel()->select(second, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    window.ui().LV->selectionModel()->select(window.ui().lstFile->index(3, 0),
+                                             QItemSelectionModel::Select | QItemSelectionModel::Rows);
+    window.ui().LV->selectionModel()->setCurrentIndex(window.ui().lstFile->index(3, 0), QItemSelectionModel::NoUpdate);
+    focusShot(window.ui().LV, QRect(8, 150, 474, 292), "focus-list.png");
 
     frmOptions options(window.options(), dir.path());
     options.show();
@@ -86,6 +106,8 @@ int main(int argc, char** argv)
     MsgBox::show(QStringLiteral("1 of 6 files could not be converted and is back in the list:\n\n") + music +
                      QStringLiteral("/04. Somebody Told Me.flac\n    No space left on device"),
                  MsgBox::Icon::Warning);
-    std::printf("saved stop-button.png, options.png and message-box.png in %s\n", argv[2]);
+    std::printf("saved stop-button.png, focus-button.png, focus-selector.png, focus-list.png, options.png and "
+                "message-box.png in %s\n",
+                argv[2]);
     return 0;
 }

@@ -3,6 +3,8 @@
 #include "GetFile.h"
 #include "filelist/PathBytes.h"
 
+#include <algorithm>
+
 FileQueue::FileQueue(QObject* parent) : QAbstractTableModel(parent) {}
 
 QString FileQueue::FormatCell(const QString& path)
@@ -40,6 +42,57 @@ void FileQueue::removeAt(int index)
     if (index < m_progress.size())
         m_progress.removeAt(index);
     endRemoveRows();
+}
+
+void FileQueue::removeRanges(QList<std::pair<int, int>> ranges)
+{
+    const int rows = count();
+    QList<std::pair<int, int>> merged;
+    std::sort(ranges.begin(), ranges.end());
+    for (auto [first, last] : ranges) {
+        first = qMax(first, 0);
+        last = qMin(last, rows - 1);
+        if (first > last)
+            continue;
+        if (!merged.isEmpty() && first <= merged.last().second + 1)
+            merged.last().second = qMax(merged.last().second, last);
+        else
+            merged.append({first, last});
+    }
+    if (merged.isEmpty())
+        return;
+    if (merged.size() == 1) {
+        const auto [first, last] = merged.first();
+        beginRemoveRows(QModelIndex(), first, last);
+        m_paths.remove(first, last - first + 1);
+        if (first < m_progress.size())
+            m_progress.remove(first, qMin(last + 1, int(m_progress.size())) - first);
+        endRemoveRows();
+        return;
+    }
+    beginResetModel();
+    QList<QString> kept;
+    QList<int> keptProgress;
+    kept.reserve(rows);
+    int next = 0;
+    const auto keep = [&](int from, int to) {
+        for (int row = from; row < to; ++row) {
+            kept.append(std::move(m_paths[row]));
+            if (row < m_progress.size())
+                keptProgress.append(m_progress[row]);
+        }
+    };
+    for (const auto& [first, last] : merged) {
+        keep(next, first);
+        next = last + 1;
+    }
+    keep(next, rows);
+    // Progress is kept for the first rows only: trailing "none" entries need not stay.
+    while (!keptProgress.isEmpty() && keptProgress.last() < 0)
+        keptProgress.removeLast();
+    m_paths = std::move(kept);
+    m_progress = std::move(keptProgress);
+    endResetModel();
 }
 
 void FileQueue::setRowProgress(int row, int percent)

@@ -3,6 +3,7 @@
 #include <QAbstractTableModel>
 #include <QList>
 #include <QString>
+#include <utility>
 
 // The conversion queue: one full input path per row, row 0 converted next. The list view shows this
 // same model, so the queue and what the user sees can never disagree. Columns: "FileName" (the path)
@@ -26,6 +27,10 @@ public:
     void appendMany(const QList<QString>& paths, const QString& root = QString());
     QString rootAt(int index) const { return m_roots.value(index); }
     void removeAt(int index);
+    // Removes every row of the given ranges (first and last row, inclusive; any order, overlaps allowed) in
+    // one step: a single block goes as removed rows, scattered rows reset the model once, since one
+    // removal per range costs a view work proportional to the whole list each time.
+    void removeRanges(QList<std::pair<int, int>> ranges);
     // Removes the first n rows in one step.
     void removeFirst(int n);
     void clear();

@@ -1,5 +1,7 @@
 #include "MainUi.h"
 
+#include "app/KeyCommands.h"
+
 #include "convert/FormatTraits.h"
 #include "convert/SelectorChoices.h"
 #include "filelist/FileQueue.h"
@@ -21,6 +23,9 @@
 namespace {
 namespace Main = SkinLayout::Main;
 
+// The list's frame, in the list's colour until the list has the focus (the style sheet's QTreeView border).
+constexpr int kListFocusFrame = 1;
+
 const QStringList kFormats = FormatTraits::Names();
 const QStringList kBitrates = SelectorChoices::Bitrates();
 const QStringList kRates = SelectorChoices::Rates();
@@ -35,6 +40,7 @@ QComboBox* selector(QWidget* parent, const char* name, const QRect& r, const QSt
     c->addItems(items);
     c->setCurrentIndex(index);
     c->setToolTip(tip);
+    c->setAccessibleName(tip);
     return c;
 }
 
@@ -71,14 +77,45 @@ void MainUi::setup(QWidget* window)
     setupStatus(window);
     setupDrops(window);
     applyStyle(window);
+    setupTabOrder();
+}
+
+void MainUi::setupTabOrder()
+{
+    QWidget* chain[] = {
+        imgToolbar[0], imgToolbar[6], imgToolbar[1], imgToolbar[2], imgToolbar[3], imgToolbar[4], LV,      cmbOF,
+        cmbBR,         cmbR,          cmbChannel,    txtPath,       imgBrowse,     imgConvert,    lblFeed, lblWeb};
+    for (size_t i = 1; i < std::size(chain); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
 }
 
 void MainUi::setupToolbar(QWidget* w)
 {
     using SkinArt::Look;
+    struct Button
+    {
+        const char* caption;
+        const char* tip;
+        KeyCommands::Command command;
+    };
+    // By command index; 5 is unused.
+    const Button buttons[7] = {{"Add File(s)", "Add files to the list", KeyCommands::AddFiles},
+                               {"Remove",
+                                "Remove the selected files (Delete) or all files (Shift+Delete) from the list",
+                                KeyCommands::CommandCount},
+                               {"Options", "Options", KeyCommands::Options},
+                               {"Help", "Help & Tutorial", KeyCommands::Help},
+                               {"Exit", "Exit", KeyCommands::Exit},
+                               {},
+                               {"Add Folder", "Add every file of a folder to the list", KeyCommands::AddFolder}};
     for (int i = 0; i < Main::kToolbarCount; ++i) {
         const int index = Main::kToolbarIndex[i];
-        HotArea* a = HotArea::create(w, "imgToolbar", Main::kToolbar[i]);
+        const Button& b = buttons[index];
+        const QString tip = b.command == KeyCommands::CommandCount
+                                ? QString::fromLatin1(b.tip)
+                                : KeyCommands::withKeys(QString::fromLatin1(b.tip), b.command);
+        HotArea* a = HotArea::create(w, "imgToolbar", Main::kToolbar[i], tip);
+        a->setCaption(QString::fromLatin1(b.caption));
         a->setProperty("index", index);
         a->setGroup("toolbar");
         a->setLooks(SkinArt::ToolbarButton(index, Look::Light), QPixmap());
@@ -89,8 +126,15 @@ void MainUi::setupToolbar(QWidget* w)
 void MainUi::setupTitleAndMenus(QWidget* w)
 {
     using SkinArt::Look;
+    const char* menus[3] = {"File", "Options", "About"};
+    const KeyCommands::Command menuKeys[3] = {KeyCommands::FileMenu, KeyCommands::OptionsMenu, KeyCommands::AboutMenu};
     for (int i = 0; i < 3; ++i) {
-        HotArea* a = HotArea::create(w, "imgMenu", Main::kMenu[i]);
+        HotArea* a = HotArea::create(
+            w, "imgMenu", Main::kMenu[i],
+            KeyCommands::withKeys(QString::fromLatin1(menus[i]) + QStringLiteral(" menu"), menuKeys[i]));
+        a->setCaption(QString::fromLatin1(menus[i]));
+        // The menu bar is reached with Alt, as a menu bar is, not with Tab.
+        a->keepOutOfTabChain();
         a->setProperty("index", i);
         a->setGroup("menu");
         a->setLooks(SkinArt::MenuEntry(i, Look::Light));
@@ -102,8 +146,15 @@ void MainUi::setupTitleAndMenus(QWidget* w)
     imgHelp->setLooks(SkinArt::HelpButton(Look::Light));
     imgMin->setLooks(SkinArt::MinButton(Look::Light));
     imgExit->setLooks(SkinArt::CloseButton(Look::Light));
-    for (HotArea* a : {imgHelp, imgMin, imgExit})
+    imgHelp->setCaption(QStringLiteral("Help"));
+    imgMin->setCaption(QStringLiteral("Minimize"));
+    imgExit->setCaption(QStringLiteral("Close"));
+    imgExit->setToolTip(KeyCommands::withKeys(QStringLiteral("Exit"), KeyCommands::Exit));
+    for (HotArea* a : {imgHelp, imgMin, imgExit}) {
         a->setCursor(handCursor());
+        // The title bar's buttons have their keys (F1, Ctrl+Q) and the window manager's own.
+        a->keepOutOfTabChain();
+    }
 
     txtAction = new QLineEdit(w);
     txtAction->setObjectName(QStringLiteral("txtAction"));
@@ -124,9 +175,17 @@ void MainUi::setupList(QWidget* w)
     LV->setItemsExpandable(false);
     LV->setAlternatingRowColors(true);
     LV->setTextElideMode(Qt::ElideMiddle);
+    LV->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    LV->setSelectionBehavior(QAbstractItemView::SelectRows);
+    LV->setAllColumnsShowFocus(true);
+    LV->setAccessibleName(QStringLiteral("File list"));
+    LV->setAccessibleDescription(QStringLiteral("Files to convert. Delete removes the selected files, "
+                                                "Shift+Delete all of them, Ctrl+A selects all"));
     LV->header()->setStretchLastSection(false);
     LV->header()->setSectionsMovable(false);
-    LV->header()->resizeSection(0, Main::kListColumnWidths[0]);
+    // The focus frame takes a pixel on each side: the name column gives them up, so the two columns
+    // still fill the list without a horizontal scroll bar.
+    LV->header()->resizeSection(0, Main::kListColumnWidths[0] - 2 * kListFocusFrame);
     LV->header()->resizeSection(1, Main::kListColumnWidths[1]);
 
     picText = new QLabel(w);
@@ -151,10 +210,7 @@ void MainUi::setupSettings(QWidget* w)
     txtPath->setObjectName(QStringLiteral("txtPath"));
     txtPath->setGeometry(Main::kFolder);
     txtPath->setToolTip(QStringLiteral("Select a Folder to Output"));
-    QWidget::setTabOrder(cmbOF, cmbBR);
-    QWidget::setTabOrder(cmbBR, cmbR);
-    QWidget::setTabOrder(cmbR, cmbChannel);
-    QWidget::setTabOrder(cmbChannel, txtPath);
+    txtPath->setAccessibleName(QStringLiteral("Output folder"));
 
     const std::pair<HotArea**, const char*> drops[] = {{&picButtonOF, "picButtonOF"},
                                                        {&picButtonBR, "picButtonBR"},
@@ -165,15 +221,28 @@ void MainUi::setupSettings(QWidget* w)
         HotArea* b = HotArea::create(w, drops[i].second, Main::kSelectorDrop[i], lists[i]->toolTip());
         b->setRestingLook(SkinArt::DropButton(Look::Normal));
         b->setLooks(SkinArt::DropButton(Look::Light));
+        b->setCaption(QStringLiteral("Open list: ") + lists[i]->toolTip());
+        // The selector itself is in the Tab chain, and Alt+Down opens its list.
+        b->keepOutOfTabChain();
         *drops[i].first = b;
     }
     imgBrowse = HotArea::create(w, "imgBrowse", Main::kBrowse, QStringLiteral("Select an Output Folder"));
+    imgBrowse->setCaption(QStringLiteral("Browse"));
     imgBrowse->setLooks(SkinArt::BrowseButton(Look::Light), SkinArt::BrowseButton(Look::Dark));
     imgConvert = HotArea::create(w, "imgConvert", Main::kConvert);
+    imgConvert->setCaption(QStringLiteral("Convert"));
+    imgConvert->setToolTip(
+        KeyCommands::withKeys(QStringLiteral("Convert the files of the list"), KeyCommands::Convert));
     imgConvert->setLooks(SkinArt::ConvertButton(Look::Light), QPixmap());
     imgAdd = HotArea::create(w, "imgAdd", Main::kAdd, QStringLiteral("Add a new file to file list"));
     imgRemove = HotArea::create(w, "imgRemove", Main::kRemove, QStringLiteral("Remove a file from file list"));
     imgStart = HotArea::create(w, "imgStart", Main::kStart);
+    imgAdd->setCaption(QStringLiteral("Add File(s)"));
+    imgRemove->setCaption(QStringLiteral("Remove Selected"));
+    imgStart->setCaption(QStringLiteral("Convert"));
+    // Below the visible face: the program reaches them, the Tab key does not.
+    for (HotArea* hidden : {imgAdd, imgRemove, imgStart})
+        hidden->keepOutOfTabChain();
 }
 
 void MainUi::setupStatus(QWidget* w)
@@ -182,6 +251,7 @@ void MainUi::setupStatus(QWidget* w)
     lblFeed->setToolTip(QStringLiteral("Send us your suggestion or question"));
     lblFeed->setBoldOnHover(true);
     lblWeb = textLabel<LinkLabel>(w, "lblWeb", QString(), Main::kWeb);
+    lblWeb->setToolTip(QStringLiteral("Visit the Veltra web site"));
     lblFeed->setCursor(handCursor());
     lblWeb->setCursor(handCursor());
     lblVersion = textLabel<GripLabel>(w, "lblVersion", QString(), Main::kVersion);
@@ -191,7 +261,7 @@ void MainUi::setupStatus(QWidget* w)
     imgPB->setGeometry(Main::kProgressBar);
     imgPB->setPixmap(SkinArt::ProgressStrip());
     imgPB->setScaledContents(true);
-    lblPB = textLabel<QLabel>(w, "lblPB", QStringLiteral("0%"), Main::kProgressCaption);
+    lblPB = textLabel<ProgressCaption>(w, "lblPB", QStringLiteral("0%"), Main::kProgressCaption);
     lblPB->setAlignment(Qt::AlignCenter);
     lblPB->setAttribute(Qt::WA_TransparentForMouseEvents);
 }
@@ -199,6 +269,8 @@ void MainUi::setupStatus(QWidget* w)
 void MainUi::setupDrops(QWidget* w)
 {
     picDrag = HotArea::create(w, "picDrag", Main::kDropZone, QStringLiteral("Drag media files onto this DropZone"));
+    picDrag->setCaption(QStringLiteral("Drop zone"));
+    picDrag->keepOutOfTabChain();
     drops = new DropTarget(w);
     drops->watch(picDrag);
     drops->watch(LV->viewport());

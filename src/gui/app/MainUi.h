@@ -3,6 +3,7 @@
 #include "ui/GripLabel.h"
 #include "ui/HotArea.h"
 #include "ui/LinkLabel.h"
+#include "ui/ProgressCaption.h"
 
 class DropTarget;
 class FileQueue;
@@ -60,7 +61,7 @@ struct MainUi
     LinkLabel* lblWeb = nullptr;
     GripLabel* lblVersion = nullptr;
     QLabel* imgPB = nullptr;
-    QLabel* lblPB = nullptr;
+    ProgressCaption* lblPB = nullptr;
 
 private:
     void setupTitleAndMenus(QWidget* w);
@@ -70,4 +71,6 @@ private:
     void setupStatus(QWidget* w);
     void setupDrops(QWidget* w);
     void applyStyle(QWidget* w);
+    // Tab and Shift+Tab walk the visible controls in reading order.
+    void setupTabOrder();
 };

@@ -14,6 +14,7 @@
 #include "settings/SetupIni.h"
 #include "settings/frmOptions.h"
 #include "skin/SkinArt.h"
+#include "ui/Announcer.h"
 #include "ui/DropTarget.h"
 #include "ui/FolderDialog.h"
 #include "ui/GripLabel.h"
@@ -32,6 +33,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -41,6 +43,7 @@
 #include <QTimer>
 #include <QTreeView>
 #include <QUrl>
+#include <algorithm>
 
 frmMain::frmMain(const QString& programFolder, QWidget* parent)
     : SkinnedWindow(parent), m_programFolder(programFolder), m_places(ProgramPlace::For(programFolder))
@@ -51,6 +54,8 @@ frmMain::frmMain(const QString& programFolder, QWidget* parent)
     connectControls();
 
     Form_Load();
+    // The keyboard starts in the list, the window's content, not on the first painted button.
+    m_ui.LV->setFocus(Qt::OtherFocusReason);
     if (const QScreen* s = screen())
         move(s->availableGeometry().center() - rect().center());
 }
@@ -89,6 +94,58 @@ void frmMain::connectControls()
     connect(m_ui.picDrag, &HotArea::clicked, this, &frmMain::picDrag_Click);
     connect(m_ui.lblFeed, &LinkLabel::clicked, this, &frmMain::lblFeed_Click);
     connect(m_ui.lblWeb, &LinkLabel::clicked, this, &frmMain::lblWeb_Click);
+
+    m_keys = new KeyCommands(this, m_ui.LV);
+    connect(m_keys, &KeyCommands::triggered, this, &frmMain::runKey);
+}
+
+void frmMain::runKey(KeyCommands::Command command)
+{
+    switch (command) {
+    case KeyCommands::AddFiles:
+        imgToolbar_Click(0);
+        break;
+    case KeyCommands::AddFolder:
+        imgToolbar_Click(6);
+        break;
+    case KeyCommands::RemoveSelected:
+        RemoveSelected();
+        break;
+    case KeyCommands::RemoveAll:
+        RemoveAll();
+        break;
+    case KeyCommands::Options:
+        imgToolbar_Click(2);
+        break;
+    case KeyCommands::Help:
+        imgHelp_Click();
+        break;
+    case KeyCommands::Exit:
+        imgExit_Click();
+        break;
+    case KeyCommands::Convert:
+        if (!isConverting() && !m_filler->isScanning())
+            imgConvert_Click();
+        break;
+    case KeyCommands::Stop:
+        if (isConverting() || m_filler->isScanning())
+            imgConvert_Click();
+        break;
+    case KeyCommands::FileMenu:
+    case KeyCommands::OptionsMenu:
+    case KeyCommands::AboutMenu:
+        imgMenu_Click(command - KeyCommands::FileMenu);
+        break;
+    case KeyCommands::CommandCount:
+        break;
+    }
+}
+
+void frmMain::showProgressInTitle(const QString& caption)
+{
+    const QString title = QStringLiteral("Veltra WMA Converter");
+    setWindowTitle(isConverting() && caption.endsWith(QLatin1Char('%')) ? caption + QStringLiteral(" - ") + title
+                                                                        : title);
 }
 
 void frmMain::cmbOF_Change()
@@ -153,6 +210,8 @@ void frmMain::Form_Load()
     connect(m_batch, &BatchDriver::progressChanged, this, [this](int width, const QString& caption) {
         m_ui.imgPB->resize(width, m_ui.imgPB->height());
         m_ui.lblPB->setText(caption);
+        m_ui.lblPB->setValue(qRound(width * 100.0 / ProgressParser::kBarFullWidth));
+        showProgressInTitle(caption);
     });
     connect(m_batch, &BatchDriver::batchEnded, this, &frmMain::batchEnded);
     m_stopLooks[0] = SkinArt::StopButton(SkinArt::Look::Normal);
@@ -290,10 +349,14 @@ void frmMain::imgToolbar_Click(int index)
         break;
     case 1: {
         QMenu* remove = popupMenus()->menuRemove;
+        // From the keyboard the menu opens under the button, not wherever the pointer happens to be.
+        const QRect button = m_ui.imgToolbar[1]->geometry();
+        const QPoint at =
+            m_ui.imgToolbar[1]->hasFocus() ? mapToGlobal(QPoint(button.left(), button.bottom() + 1)) : QCursor::pos();
         if (m_showPopup)
-            m_showPopup(remove, QCursor::pos());
+            m_showPopup(remove, at);
         else if (!ModalGuard::blocked("menu"))
-            remove->exec(QCursor::pos());
+            remove->exec(at);
         break;
     }
     case 2:
@@ -317,7 +380,7 @@ void frmMain::txtAction_Change()
 {
     // Every word is tested in this order, each against the box as it is after the commands before.
     if (m_ui.txtAction->text() == QLatin1String("RemoveSelected"))
-        imgRemove_Click();
+        RemoveSelected();
     if (m_ui.txtAction->text() == QLatin1String("A"))
         About();
     if (m_ui.txtAction->text() == QLatin1String("AddaFile"))
@@ -468,6 +531,32 @@ void frmMain::imgRemove_Click()
         m_ui.picText->show();
 }
 
+void frmMain::RemoveSelected()
+{
+    if (m_filler->isBusy() || isConverting())
+        return;
+    const QItemSelection selection = m_ui.LV->selectionModel()->selection();
+    if (selection.isEmpty()) {
+        imgRemove_Click();
+        return;
+    }
+    // By ranges, never by selectedRows(): with scattered rows that is quadratic in the selection.
+    QList<std::pair<int, int>> ranges;
+    ranges.reserve(selection.size());
+    for (const QItemSelectionRange& range : selection)
+        ranges.append({range.top(), range.bottom()});
+    const int first = std::min_element(ranges.cbegin(), ranges.cend())->first;
+    m_ui.lstFile->removeRanges(std::move(ranges));
+    // The row that took the place of the first removed one is where the keyboard goes on from.
+    if (m_ui.lstFile->count() > 0) {
+        const QModelIndex next = m_ui.lstFile->index(qMin(first, m_ui.lstFile->count() - 1), 0);
+        m_ui.LV->selectionModel()->setCurrentIndex(next, QItemSelectionModel::NoUpdate);
+    }
+    placardUpdate();
+    if (m_ui.lstFile->count() < 1)
+        m_ui.picText->show();
+}
+
 void frmMain::RemoveAll()
 {
     if (isConverting())
@@ -515,6 +604,12 @@ void frmMain::updateCommands()
     // While it stops, the start button wears the Stop button's looks.
     m_ui.imgConvert->setLooks(stops ? m_stopLooks[1] : m_convertLit, stops ? m_stopLooks[2] : QPixmap());
     m_ui.imgConvert->setRestingLook(stops ? m_stopLooks[0] : QPixmap());
+    m_ui.imgConvert->setCaption(stops ? QStringLiteral("Stop") : QStringLiteral("Convert"));
+    m_ui.imgConvert->setToolTip(
+        stops ? KeyCommands::withKeys(QStringLiteral("Stop"), KeyCommands::Stop)
+              : KeyCommands::withKeys(QStringLiteral("Convert the files of the list"), KeyCommands::Convert));
+    if (m_keys)
+        m_keys->update(converting, m_filler->isBusy(), stops);
 }
 
 void frmMain::imgConvert_Click()
@@ -577,10 +672,15 @@ void frmMain::batchEnded(BatchDriver::End how, const QString& folder)
     m_ui.imgPB->resize(0, m_ui.imgPB->height());
     m_ui.lblPB->setText(how == BatchDriver::End::Finished ? m_batch->outcome().label() : QStringLiteral("Stopped."));
     m_ui.lblPB->setToolTip(m_batch->outcome().skippedText());
+    m_ui.lblPB->setValue(0);
+    showProgressInTitle(QString());
     placardUpdate();
-    if (!m_batch->outcome().failures().isEmpty())
+    Announcer::alert(m_ui.lblPB, m_ui.lblPB->text());
+    if (!m_batch->outcome().failures().isEmpty()) {
+        Announcer::alert(m_ui.lblPB, m_batch->outcome().failureMessage());
         MsgBox::show(m_batch->outcome().failureMessage(), MsgBox::Icon::Warning, {},
                      m_batch->outcome().failureDetails());
+    }
     emit batchFinished();
 }
 

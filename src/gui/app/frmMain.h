@@ -5,6 +5,7 @@
 #include "settings/OptionSettings.h"
 #include "settings/ProgramPlace.h"
 
+#include "app/KeyCommands.h"
 #include "app/MainUi.h"
 
 #include "ui/SkinnedWindow.h"
@@ -98,6 +99,10 @@ public:
     void cmbOF_Change();
     void imgMin_Click();
 
+    // Remove Selected: every selected row of the list, or the current one when none is selected.
+    void RemoveSelected();
+    KeyCommands* keys() const { return m_keys; }
+
     // The controls, for the program's tools and tests.
     MainUi& ui() { return m_ui; }
     const MainUi& ui() const { return m_ui; }
@@ -121,6 +126,9 @@ private:
     CommandBuilder::Request conversionSettings() const;
     // The output folder the tool writes to and the desktop opens: the box's text made absolute.
     QString outputFolder() const;
+    void runKey(KeyCommands::Command command);
+    // The window title says how far a converting list has come; the task bar shows it too.
+    void showProgressInTitle(const QString& caption);
 
     QString m_programFolder;
     ProgramPlace::Places m_places;
@@ -133,6 +141,7 @@ private:
     frmMenu* m_menu = nullptr;
     QStringList m_scratchFiles = {QStringLiteral("/tmp/tmpfile.wav"), QStringLiteral("/tmp/tmpfile1.mp3")};
     BatchDriver* m_batch = nullptr;
+    KeyCommands* m_keys = nullptr;
     QPixmap m_stopLooks[3]; // normal, lit, pressed
     QPixmap m_convertLit;
     MainUi m_ui;

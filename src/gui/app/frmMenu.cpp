@@ -1,5 +1,6 @@
 #include "frmMenu.h"
 
+#include "app/KeyCommands.h"
 #include "skin/StyleSheets.h"
 
 #include <QLineEdit>
@@ -24,6 +25,17 @@ frmMenu::frmMenu(QLineEdit* txtAction, std::function<void()> removeAll) : m_txtA
     menuRemoveSelected = item(menuRemove, QStringLiteral("Remove Selected"), QStringLiteral("RemoveSelected"));
     // Remove All writes no word: it empties the list itself.
     menuRemoveAll = menuRemove->addAction(QStringLiteral("Remove All"));
+    // The menus show the main window's keys; the window's own actions answer them.
+    const std::pair<QAction*, KeyCommands::Command> keyed[] = {
+        {menuAddaFile, KeyCommands::AddFiles},  {menuAddaFolder, KeyCommands::AddFolder},
+        {menuExit, KeyCommands::Exit},          {menuOption, KeyCommands::Options},
+        {menuHelp, KeyCommands::Help},          {menuRemoveSelected, KeyCommands::RemoveSelected},
+        {menuRemoveAll, KeyCommands::RemoveAll}};
+    for (const auto& [action, command] : keyed) {
+        action->setShortcut(KeyCommands::keys(command));
+        action->setShortcutContext(Qt::WidgetShortcut);
+        action->setShortcutVisibleInContextMenu(true);
+    }
     connect(menuRemoveAll, &QAction::triggered, this, [removeAll = std::move(removeAll)] {
         if (removeAll)
             removeAll();

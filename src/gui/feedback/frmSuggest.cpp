@@ -3,6 +3,7 @@
 #include "feedback/FeedbackRequest.h"
 #include "skin/SkinArt.h"
 #include "skin/StyleSheets.h"
+#include "ui/DialogKeys.h"
 #include "ui/HotArea.h"
 #include "ui/ModalGuard.h"
 
@@ -37,6 +38,11 @@ frmSuggest::frmSuggest(QWidget* parent) : SkinnedWindow(parent)
     for (HotArea* closer : {m_ui.imgBack, m_ui.imgExit})
         connect(closer, &HotArea::clicked, m_ui.Command2, &QPushButton::click);
     connect(m_ui.Command2, &QPushButton::clicked, this, &QWidget::close);
+    m_ui.imgExit->keepOutOfTabChain();
+    m_ui.imgSend->setCaption(QStringLiteral("Send"));
+    m_ui.imgBack->setCaption(QStringLiteral("Back"));
+    m_ui.imgExit->setCaption(QStringLiteral("Close"));
+    DialogKeys::install(this, m_ui.imgSend, m_ui.imgBack);
     connect(this, &SkinnedWindow::backgroundMoved, this, &frmSuggest::Form_MouseMove);
     setStyleSheet(StyleSheets::Feedback());
 

@@ -4,6 +4,7 @@
 #include "settings/OptionsIni.h"
 #include "skin/SkinArt.h"
 #include "skin/StyleSheets.h"
+#include "ui/DialogKeys.h"
 #include "ui/HotArea.h"
 #include "ui/ModalGuard.h"
 #include "ui/MsgBox.h"
@@ -42,6 +43,13 @@ frmOptions::frmOptions(OptionSettings& options, const QString& programFolder, QW
     connect(m_ui.imgBack, &HotArea::clicked, this, &frmOptions::imgBack_Click);
     connect(m_ui.imgExit, &HotArea::clicked, this, &frmOptions::imgBack_Click);
     connect(m_ui.chkMC, &QCheckBox::clicked, this, &frmOptions::chkMC_Click);
+    // The fields come first in the Tab chain; each drop button's selector is in it already.
+    for (HotArea* a : {m_ui.picButtonBR, m_ui.picButtonFiles, m_ui.imgExit})
+        a->keepOutOfTabChain();
+    m_ui.imgOK->setCaption(QStringLiteral("OK"));
+    m_ui.imgBack->setCaption(QStringLiteral("Back"));
+    m_ui.imgExit->setCaption(QStringLiteral("Close"));
+    DialogKeys::install(this, m_ui.imgOK, m_ui.imgBack);
     connect(this, &SkinnedWindow::backgroundMoved, this, &frmOptions::Form_MouseMove);
     setStyleSheet(StyleSheets::Options());
 

@@ -70,13 +70,15 @@ QComboBox, QLineEdit {
     padding: 1px 22px 1px 6px; selection-background-color: @accent;
 }
 QLineEdit { padding: 1px 4px; }
-QComboBox:focus, QLineEdit:focus { border-color: @accent; }
+QComboBox:focus, QLineEdit:focus { border-color: @accent-high; }
 QComboBox:disabled { color: @dim; background: @field-disabled; }
 )") + fill(kOpenList) +
            fill(R"(QTreeView {
     background: @field; alternate-background-color: @field-alternate; color: @list-text;
-    border: none; selection-background-color: @accent-deep; selection-color: @selected-text; outline: none;
+    border: 1px solid @field; selection-background-color: @accent-deep; selection-color: @selected-text;
+    outline: none;
 }
+QTreeView:focus { border-color: @accent-high; }
 QTreeView::item { height: 20px; }
 QHeaderView::section {
     background: @header; color: @label; border: none; border-right: 1px solid @edge;

@@ -1,5 +1,8 @@
 #include "HotArea.h"
 
+#include "skin/FocusRing.h"
+
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyle>
@@ -8,7 +11,13 @@
 HotArea::HotArea(QWidget* parent) : QAbstractButton(parent)
 {
     setMouseTracking(true);
-    setFocusPolicy(Qt::NoFocus);
+    setFocusPolicy(Qt::TabFocus);
+}
+
+void HotArea::setCaption(const QString& caption)
+{
+    // Not setText(): an ampersand there would make a mnemonic of its own.
+    setAccessibleName(caption);
 }
 
 HotArea* HotArea::create(QWidget* parent, const char* name, const QRect& rect, const QString& tip)
@@ -16,8 +25,10 @@ HotArea* HotArea::create(QWidget* parent, const char* name, const QRect& rect, c
     auto* a = new HotArea(parent);
     a->setObjectName(QString::fromLatin1(name));
     a->setGeometry(rect);
-    if (!tip.isEmpty())
+    if (!tip.isEmpty()) {
         a->setToolTip(tip);
+        a->setAccessibleName(tip);
+    }
     return a;
 }
 
@@ -89,6 +100,43 @@ void HotArea::mousePressEvent(QMouseEvent* event)
     event->accept();
 }
 
+bool HotArea::event(QEvent* event)
+{
+    // A focused button takes Enter for itself before a dialog's default button can.
+    if (event->type() == QEvent::ShortcutOverride) {
+        const int key = static_cast<QKeyEvent*>(event)->key();
+        if (static_cast<QKeyEvent*>(event)->modifiers() == Qt::NoModifier &&
+            (key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Space)) {
+            event->accept();
+            return true;
+        }
+    }
+    return QAbstractButton::event(event);
+}
+
+void HotArea::keyPressEvent(QKeyEvent* event)
+{
+    const int key = event->key();
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !event->isAutoRepeat()) {
+        if (isEnabled())
+            click();
+        event->accept();
+        return;
+    }
+    if (key == Qt::Key_Space && !event->isAutoRepeat() && m_pressed) {
+        clearGroup();
+        show(*m_pressed);
+    }
+    QAbstractButton::keyPressEvent(event);
+}
+
+void HotArea::keyReleaseEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Space && !event->isAutoRepeat())
+        clearLook();
+    QAbstractButton::keyReleaseEvent(event);
+}
+
 void HotArea::paintEvent(QPaintEvent*)
 {
     QPainter p(this);
@@ -96,10 +144,12 @@ void HotArea::paintEvent(QPaintEvent*)
         const QSize size = m_shown.deviceIndependentSize().toSize();
         p.drawPixmap(QStyle::alignedRect(layoutDirection(), Qt::AlignLeft | Qt::AlignVCenter, size, rect()), m_shown);
     }
-    if (!m_dim || isEnabled())
-        return;
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(24, 32, 43, 165));
-    p.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 6, 6);
+    if (m_dim && !isEnabled()) {
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(Qt::NoPen);
+        p.setBrush(QColor(24, 32, 43, 165));
+        p.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 6, 6);
+    }
+    if (hasFocus())
+        FocusRing::paint(p, rect(), isEnabled());
 }

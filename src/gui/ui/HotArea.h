@@ -7,7 +7,9 @@
 // A button painted in the skin: the area itself is transparent and shows a picture of its own only while
 // it is lit (a pointer move over it), pressed, or given a resting look (the drop buttons' arrows, the
 // start button while it is the Stop button). It is a real button to the rest of Qt: it reports the
-// button role and its name to the accessibility interface and emits clicked() as any button does.
+// button role, its caption as name and its tooltip as description to the accessibility interface, and
+// emits clicked() as any button does. Tab reaches it (a click does not take the focus from the list or a
+// field); Space and Enter press it, and while it has the focus it wears the skin's focus ring.
 class HotArea : public QAbstractButton
 {
     Q_OBJECT
@@ -15,6 +17,10 @@ public:
     explicit HotArea(QWidget* parent = nullptr);
     // A named area at a rectangle of its window, with its tooltip (none when empty).
     static HotArea* create(QWidget* parent, const char* name, const QRect& rect, const QString& tip = QString());
+    // What a screen reader calls it (its caption: the painted face shows it as a picture, not as text).
+    void setCaption(const QString& caption);
+    // Out of the Tab chain: the areas below the visible face, and the drop buttons whose selector is in it.
+    void keepOutOfTabChain() { setFocusPolicy(Qt::NoFocus); }
 
     // The pictures it shows: lit under the pointer; while pressed (none: keeps what it shows; an empty
     // picture: shows nothing); at rest.
@@ -41,8 +47,11 @@ signals:
     void mouseMoved();
 
 protected:
+    bool event(QEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void keyReleaseEvent(QKeyEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:

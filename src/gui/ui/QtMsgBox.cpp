@@ -48,6 +48,9 @@ std::unique_ptr<QMessageBox> build(const MsgBox::Shown& shown, QWidget* parent)
     }
     for (QAbstractButton* b : box->buttons())
         b->setIcon(QIcon());
+    // Enter answers OK and Escape closes the box, whichever button has the focus.
+    box->setDefaultButton(QMessageBox::Ok);
+    box->setEscapeButton(QMessageBox::Ok);
     return box;
 }
 
