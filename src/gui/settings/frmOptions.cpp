@@ -44,7 +44,8 @@ frmOptions::frmOptions(OptionSettings& options, const QString& programFolder, QW
     connect(m_ui.imgExit, &HotArea::clicked, this, &frmOptions::imgBack_Click);
     connect(m_ui.chkMC, &QCheckBox::clicked, this, &frmOptions::chkMC_Click);
     // The fields come first in the Tab chain; each drop button's selector is in it already.
-    for (HotArea* a : {m_ui.picButtonBR, m_ui.picButtonFiles, m_ui.imgExit})
+    for (HotArea* a :
+         {m_ui.picButtonBR, m_ui.picButtonFiles, m_ui.picButtonOutputFiles, m_ui.picButtonIfExists, m_ui.imgExit})
         a->keepOutOfTabChain();
     m_ui.imgOK->setCaption(QStringLiteral("OK"));
     m_ui.imgBack->setCaption(QStringLiteral("Back"));
