@@ -181,7 +181,28 @@ void frmMain::Form_Load()
     setSkin(SkinArt::MainSkin());
     QCoreApplication::processEvents();
     m_ui.imgPB->resize(0, m_ui.imgPB->height());
+    createFillerAndBatch();
+    m_stopLooks[0] = SkinArt::StopButton(SkinArt::Look::Normal);
+    m_stopLooks[1] = SkinArt::StopButton(SkinArt::Look::Light);
+    m_stopLooks[2] = SkinArt::StopButton(SkinArt::Look::Dark);
+    m_convertLit = m_ui.imgConvert->litLook();
 
+    m_ui.lblVersion->setStyleSheet(QStringLiteral("color: rgb(199, 227, 214);"));
+    m_ui.lblWeb->setStyleSheet(QStringLiteral("color: rgb(0, 0, 0);"));
+    applySavedSetup();
+
+    m_ui.lblVersion->setText(
+        QStringLiteral("Ver %1.%2.%3").arg(VELTRA_VERSION_MAJOR).arg(VELTRA_VERSION_MINOR).arg(VELTRA_VERSION_PATCH));
+    m_ui.lblWeb->setText(QStringLiteral("Veltra WMA Converter"));
+    OptionsIni::LoadOptions(m_places.settingsFolder, m_options);
+    cmbOF_Change();
+    showOutputMode();
+    // Every control's font, the folder box's included, is scaled exactly once.
+    GeometryPass();
+}
+
+void frmMain::createFillerAndBatch()
+{
     m_filler = new ListFiller(m_ui.lstFile, this);
     connect(m_filler, &ListFiller::busyChanged, this, &frmMain::updateCommands);
     connect(m_filler, &ListFiller::listUpdated, this, &frmMain::placardUpdate);
@@ -214,14 +235,10 @@ void frmMain::Form_Load()
         showProgressInTitle(caption);
     });
     connect(m_batch, &BatchDriver::batchEnded, this, &frmMain::batchEnded);
-    m_stopLooks[0] = SkinArt::StopButton(SkinArt::Look::Normal);
-    m_stopLooks[1] = SkinArt::StopButton(SkinArt::Look::Light);
-    m_stopLooks[2] = SkinArt::StopButton(SkinArt::Look::Dark);
-    m_convertLit = m_ui.imgConvert->litLook();
+}
 
-    m_ui.lblVersion->setStyleSheet(QStringLiteral("color: rgb(199, 227, 214);"));
-    m_ui.lblWeb->setStyleSheet(QStringLiteral("color: rgb(0, 0, 0);"));
-
+void frmMain::applySavedSetup()
+{
     m_ui.cmbBR->setCurrentIndex(8);
     m_ui.cmbR->setCurrentIndex(1);
     m_ui.cmbChannel->setCurrentIndex(1);
@@ -244,15 +261,6 @@ void frmMain::Form_Load()
     }
     if (m_ui.txtPath->text().isEmpty())
         m_ui.txtPath->setText(defaultOutputFolder());
-
-    m_ui.lblVersion->setText(
-        QStringLiteral("Ver %1.%2.%3").arg(VELTRA_VERSION_MAJOR).arg(VELTRA_VERSION_MINOR).arg(VELTRA_VERSION_PATCH));
-    m_ui.lblWeb->setText(QStringLiteral("Veltra WMA Converter"));
-    OptionsIni::LoadOptions(m_places.settingsFolder, m_options);
-    cmbOF_Change();
-    showOutputMode();
-    // Every control's font, the folder box's included, is scaled exactly once.
-    GeometryPass();
 }
 
 void frmMain::SaveSetup()

@@ -116,6 +116,10 @@ protected:
 
 private:
     void Form_Load();
+    // The list filler and the batch driver, wired to the window.
+    void createFillerAndBatch();
+    // The selectors' defaults, then whatever setup.ini holds for each of them.
+    void applySavedSetup();
     void connectControls();
     // Enables each command as the batch and the list allow, and gives the start button its look.
     void updateCommands();
