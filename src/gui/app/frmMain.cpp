@@ -99,48 +99,6 @@ void frmMain::connectControls()
     connect(m_keys, &KeyCommands::triggered, this, &frmMain::runKey);
 }
 
-void frmMain::runKey(KeyCommands::Command command)
-{
-    switch (command) {
-    case KeyCommands::AddFiles:
-        imgToolbar_Click(0);
-        break;
-    case KeyCommands::AddFolder:
-        imgToolbar_Click(6);
-        break;
-    case KeyCommands::RemoveSelected:
-        RemoveSelected();
-        break;
-    case KeyCommands::RemoveAll:
-        RemoveAll();
-        break;
-    case KeyCommands::Options:
-        imgToolbar_Click(2);
-        break;
-    case KeyCommands::Help:
-        imgHelp_Click();
-        break;
-    case KeyCommands::Exit:
-        imgExit_Click();
-        break;
-    case KeyCommands::Convert:
-        if (!isConverting() && !m_filler->isScanning())
-            imgConvert_Click();
-        break;
-    case KeyCommands::Stop:
-        if (isConverting() || m_filler->isScanning())
-            imgConvert_Click();
-        break;
-    case KeyCommands::FileMenu:
-    case KeyCommands::OptionsMenu:
-    case KeyCommands::AboutMenu:
-        imgMenu_Click(command - KeyCommands::FileMenu);
-        break;
-    case KeyCommands::CommandCount:
-        break;
-    }
-}
-
 void frmMain::showProgressInTitle(const QString& caption)
 {
     const QString title = QStringLiteral("Veltra WMA Converter");
@@ -302,15 +260,6 @@ void frmMain::Form_Unload()
         m_endProcess();
 }
 
-void frmMain::imgOptions_Click()
-{
-    if (m_showModal)
-        m_showModal("options");
-    else
-        frmOptions::ShowModal(m_options, m_places.settingsFolder);
-    showOutputMode();
-}
-
 void frmMain::showOutputMode()
 {
     const bool unused = m_options.OutputFiles == 2;
@@ -324,114 +273,6 @@ void frmMain::showOutputMode()
 frmMain::~frmMain()
 {
     delete m_menu;
-}
-
-frmMenu* frmMain::popupMenus()
-{
-    if (!m_menu) {
-        m_menu = new frmMenu(m_ui.txtAction, [this] { RemoveAll(); });
-        updateCommands();
-    }
-    return m_menu;
-}
-
-void frmMain::imgMenu_Click(int index)
-{
-    QMenu* menus[] = {popupMenus()->menuFile, popupMenus()->menuOptions, popupMenus()->menuAbout};
-    if (index < 0 || index > 2)
-        return;
-    // Directly under the painted entry, left-aligned with it.
-    const QRect r = m_ui.imgMenu[index]->geometry();
-    const QPoint at = mapToGlobal(QPoint(r.left(), r.top() + r.height()));
-    if (m_showPopup)
-        m_showPopup(menus[index], at);
-    else if (!ModalGuard::blocked("menu"))
-        menus[index]->exec(at);
-}
-
-void frmMain::imgToolbar_Click(int index)
-{
-    switch (index) {
-    case 0:
-        imgAdd_Click();
-        break;
-    case 1: {
-        QMenu* remove = popupMenus()->menuRemove;
-        // From the keyboard the menu opens under the button, not wherever the pointer happens to be.
-        const QRect button = m_ui.imgToolbar[1]->geometry();
-        const QPoint at =
-            m_ui.imgToolbar[1]->hasFocus() ? mapToGlobal(QPoint(button.left(), button.bottom() + 1)) : QCursor::pos();
-        if (m_showPopup)
-            m_showPopup(remove, at);
-        else if (!ModalGuard::blocked("menu"))
-            remove->exec(at);
-        break;
-    }
-    case 2:
-        imgOptions_Click();
-        break;
-    case 3:
-        imgHelp_Click();
-        break;
-    case 4:
-        imgExit_Click();
-        break;
-    case 6:
-        AddFolder();
-        break;
-    default:
-        break;
-    }
-}
-
-void frmMain::txtAction_Change()
-{
-    // Every word is tested in this order, each against the box as it is after the commands before.
-    if (m_ui.txtAction->text() == QLatin1String("RemoveSelected"))
-        RemoveSelected();
-    if (m_ui.txtAction->text() == QLatin1String("A"))
-        About();
-    if (m_ui.txtAction->text() == QLatin1String("AddaFile"))
-        imgAdd_Click();
-    if (m_ui.txtAction->text() == QLatin1String("menuAddaFolder"))
-        imgToolbar_Click(6);
-    if (m_ui.txtAction->text() == QLatin1String("menuExit"))
-        imgExit_Click();
-    if (m_ui.txtAction->text() == QLatin1String("menuHelp"))
-        imgHelp_Click();
-    if (m_ui.txtAction->text() == QLatin1String("menuOption"))
-        imgToolbar_Click(2);
-    m_ui.txtAction->setText(QString());
-}
-
-void frmMain::About()
-{
-    MsgBox::show(QStringLiteral("Veltra Software, 2026\r\n"
-                                "All rights reserved.\r\n"
-                                "https://www.veltrasoft.example/"),
-                 MsgBox::Icon::None);
-}
-
-void frmMain::imgHelp_Click()
-{
-    // A missing help file shows nothing, as the shell would.
-    const QString help = m_programFolder + QStringLiteral("/help.chm");
-    if (QFile::exists(help))
-        QDesktopServices::openUrl(QUrl::fromLocalFile(help));
-    m_ui.imgHelp->clearLook();
-}
-
-void frmMain::lblWeb_Click()
-{
-    QDesktopServices::openUrl(QUrl(QString::fromLatin1(kHomePage)));
-}
-
-void frmMain::lblFeed_Click()
-{
-    if (m_showModal)
-        m_showModal("feedback");
-    else
-        frmSuggest::ShowModal();
 }
 
 QString frmMain::defaultOutputFolder() const
@@ -458,57 +299,6 @@ void frmMain::imgMin_Click()
     m_ui.imgMin->clearLook();
 }
 
-void frmMain::placardUpdate()
-{
-    // During a scan the placard says so, whatever the list holds.
-    if (m_ui.lblText->text() == QLatin1String("Searching Files..."))
-        return;
-    m_ui.picText->setVisible(m_ui.lstFile->count() < 1);
-}
-
-namespace {
-// Qt's file dialog shows each byte of a name that is not text as U+FFFD and returns the name so.
-void appendChosen(FileQueue* list, const QString& chosen)
-{
-    QString why;
-    if (const std::optional<QString> path = PathBytes::FromShown(chosen, &why))
-        list->append(*path);
-    else
-        MsgBox::show(QStringLiteral("%1 cannot be added: %2").arg(chosen, why), MsgBox::Icon::Exclamation);
-}
-} // namespace
-
-void frmMain::imgAdd_Click()
-{
-    if (m_filler->isBusy())
-        return;
-    m_dialogs.setTitle(QStringLiteral("Open Files"));
-    if (!m_dialogs.ShowOpen())
-        return;
-    const QString chosen = m_dialogs.FileName();
-    if (!chosen.isEmpty())
-        appendChosen(m_ui.lstFile, chosen);
-    placardUpdate();
-}
-
-void frmMain::picDrag_Click()
-{
-    if (m_filler->isBusy())
-        return;
-    QString folder;
-    const QString chosen =
-        COMDLG::ShowOpenFile(this, QStringLiteral("Open Files"), folder, m_programFolder, QStringLiteral("*.*|*.*"));
-    if (chosen.isEmpty())
-        return;
-    appendChosen(m_ui.lstFile, chosen);
-    placardUpdate();
-}
-
-void frmMain::AddPaths(const QStringList& paths)
-{
-    m_filler->addPaths(paths);
-}
-
 void frmMain::BringToFront()
 {
     if (isMinimized())
@@ -516,70 +306,6 @@ void frmMain::BringToFront()
     show();
     raise();
     activateWindow();
-}
-
-void frmMain::AddFolder()
-{
-    if (m_filler->isBusy() || isConverting())
-        return;
-    const auto folder = FolderDialog::choose(this, QStringLiteral("Please select a folder:"));
-    m_filler->scanFolder(folder ? *folder : QString());
-}
-
-void frmMain::imgRemove_Click()
-{
-    if (m_filler->isBusy() || isConverting())
-        return;
-    if (m_ui.lstFile->count() >= 1) {
-        const QModelIndex current = m_ui.LV->currentIndex();
-        if (current.isValid())
-            m_ui.lstFile->removeAt(current.row());
-    }
-    if (m_ui.lstFile->count() < 1)
-        m_ui.picText->show();
-}
-
-void frmMain::RemoveSelected()
-{
-    if (m_filler->isBusy() || isConverting())
-        return;
-    const QItemSelection selection = m_ui.LV->selectionModel()->selection();
-    if (selection.isEmpty()) {
-        imgRemove_Click();
-        return;
-    }
-    // By ranges, never by selectedRows(): with scattered rows that is quadratic in the selection.
-    QList<std::pair<int, int>> ranges;
-    ranges.reserve(selection.size());
-    for (const QItemSelectionRange& range : selection)
-        ranges.append({range.top(), range.bottom()});
-    const int first = std::min_element(ranges.cbegin(), ranges.cend())->first;
-    m_ui.lstFile->removeRanges(std::move(ranges));
-    // The row that took the place of the first removed one is where the keyboard goes on from.
-    if (m_ui.lstFile->count() > 0) {
-        const QModelIndex next = m_ui.lstFile->index(qMin(first, m_ui.lstFile->count() - 1), 0);
-        m_ui.LV->selectionModel()->setCurrentIndex(next, QItemSelectionModel::NoUpdate);
-    }
-    placardUpdate();
-    if (m_ui.lstFile->count() < 1)
-        m_ui.picText->show();
-}
-
-void frmMain::RemoveAll()
-{
-    if (isConverting())
-        return;
-    m_filler->removeAll();
-}
-
-void frmMain::DropFiles(const QList<QUrl>& urls)
-{
-    QStringList files;
-    for (const QUrl& url : urls) {
-        if (url.isLocalFile())
-            files.append(PathBytes::FromUrl(url));
-    }
-    m_filler->addFiles(files);
 }
 
 void frmMain::updateCommands()
