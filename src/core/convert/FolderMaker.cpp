@@ -1,27 +1,13 @@
 #include "FolderMaker.h"
 
 #include "FatName.h"
+#include "OutputFolder.h"
 #include "filelist/PathBytes.h"
 
 #include <QFile>
 #include <cerrno>
 #include <cstring>
 #include <sys/stat.h>
-
-namespace {
-// 0 when path is a folder (links followed) or was made as one, else the reason.
-int makeLevel(const QByteArray& path)
-{
-    if (::mkdir(path.constData(), 0777) == 0)
-        return 0;
-    const int error = errno;
-    struct stat st
-    {};
-    if (::stat(path.constData(), &st) == 0)
-        return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
-    return error;
-}
-} // namespace
 
 FolderMaker::Made FolderMaker::Make(const QString& folder)
 {
@@ -48,12 +34,12 @@ FolderMaker::Made FolderMaker::Make(const QString& folder)
     if (name.isEmpty() || name == QLatin1String(".") || name == QLatin1String("..")) {
         made.folder = parent.folder + (name.isEmpty() ? QString() : name + QLatin1Char('/'));
     } else {
-        int error = makeLevel(PathBytes::Encode(parent.folder + name));
+        int error = OutputFolder::MakeLevel(PathBytes::Encode(parent.folder + name));
         QString used = name;
         const std::string bytes = PathBytes::Encode(name).toStdString();
         if (error != 0 && error != ENOTDIR && FatName::NeedsMapping(bytes)) {
             used = PathBytes::Decode(QByteArray::fromStdString(FatName::Map(bytes)));
-            if (makeLevel(PathBytes::Encode(parent.folder + used)) == 0)
+            if (OutputFolder::MakeLevel(PathBytes::Encode(parent.folder + used)) == 0)
                 error = 0;
         }
         if (error == 0)

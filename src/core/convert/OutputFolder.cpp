@@ -15,8 +15,9 @@ QString reason(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
-// 0 when path is a folder (links followed) or was made as one, else the reason.
-int makeLevel(const QByteArray& path)
+} // namespace
+
+int MakeLevel(const QByteArray& path)
 {
     if (::mkdir(path.constData(), 0777) == 0)
         return 0;
@@ -27,7 +28,6 @@ int makeLevel(const QByteArray& path)
         return S_ISDIR(st.st_mode) ? 0 : ENOTDIR;
     return error;
 }
-} // namespace
 
 QString Prepare(const QString& folder)
 {
@@ -40,10 +40,10 @@ QString Prepare(const QString& folder)
     for (qsizetype slash = path.indexOf('/', 1); slash > 0; slash = path.indexOf('/', slash + 1)) {
         if (path[slash - 1] == '/')
             continue;
-        if (const int error = makeLevel(path.left(slash)))
+        if (const int error = MakeLevel(path.left(slash)))
             return reason(error);
     }
-    if (const int error = makeLevel(path))
+    if (const int error = MakeLevel(path))
         return reason(error);
     // A folder that exists may still refuse new files: a read-only mount, another user's folder.
     if (::access(path.constData(), W_OK | X_OK) != 0)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QByteArray>
+
 #include <QString>
 
 // Makes the output folder, every missing level of it, and checks that files can be written there, so a
@@ -9,6 +11,9 @@ namespace OutputFolder {
 
 // Empty when the folder is there and writable, else the system's reason ("Read-only file system",
 // "Not a directory", "Permission denied").
+// One level: 0 when path is a folder (links followed) or was made as one, else the errno reason.
+int MakeLevel(const QByteArray& path);
+
 QString Prepare(const QString& folder);
 
 } // namespace OutputFolder
