@@ -3,6 +3,7 @@
 #include "convert/FormatTraits.h"
 #include "convert/SelectorChoices.h"
 #include "filelist/PathBytes.h"
+#include "settings/OptionRows.h"
 #include "settings/OptionsIni.h"
 #include "settings/ProgramPlace.h"
 #include "settings/SetupIni.h"
@@ -10,14 +11,12 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QFile>
+#include <functional>
 #include <optional>
 
 namespace BatchOptions {
 
 namespace {
-const QStringList kFolderModes = {QStringLiteral("keep"), QStringLiteral("flat"), QStringLiteral("beside")};
-const QStringList kExistingModes = {QStringLiteral("keep"), QStringLiteral("skip")};
-
 QStringList lowered(const QStringList& list)
 {
     QStringList out;
@@ -96,28 +95,121 @@ CommandBuilder::Request SavedSettings(const QString& programFolder)
     return r;
 }
 
+namespace {
+// One option that sets a setting: how it reads its value into the request. The empty text when the
+// value is taken, otherwise what is wrong with it.
+struct Handler
+{
+    QCommandLineOption option;
+    std::function<QString(const QString& value, CommandBuilder::Request& request)> apply;
+};
+
+// A value that must be one of the window's choices, taken as it is written there.
+Handler choice(const QString& name, const QString& valueName, std::function<QStringList()> accepted,
+               std::function<void(CommandBuilder::Request&, const QString&)> set)
+{
+    return {QCommandLineOption(name, QString(), valueName),
+            [name, accepted, set](const QString& v, CommandBuilder::Request& r) {
+                const QStringList values = accepted();
+                if (!values.contains(v))
+                    return refused(name, v, values.join(QLatin1Char('|')));
+                set(r, v);
+                return QString();
+            }};
+}
+
+QString applyCut(const QString& v, OptionSettings& options)
+{
+    const QStringList parts = v.split(QLatin1Char(','));
+    const auto from = parts.size() == 2 ? seconds(parts[0]) : std::nullopt;
+    const auto length = parts.size() == 2 ? seconds(parts[1]) : std::nullopt;
+    // value_or rather than *: GCC 12 cannot see that has_value() guards the read.
+    const auto fromValue = from.value_or(-1);
+    const auto lengthValue = length.value_or(0);
+    if (v.compare(QLatin1String("off"), Qt::CaseInsensitive) == 0) {
+        options.MusicCutter = 0;
+    } else if (from.has_value() && length.has_value() && lengthValue > 0) {
+        options.MusicCutter = 1;
+        options.CutFrom = fromValue;
+        options.CutDuration = lengthValue;
+    } else {
+        return refused(QStringLiteral("cut"), v,
+                       QStringLiteral("START,LENGTH in whole seconds (LENGTH above 0), or off"));
+    }
+    return QString();
+}
+
+// An Options list's setting: one word per item of the list.
+Handler rowHandler(const OptionRows::Row& row)
+{
+    QStringList names{row.option};
+    if (!row.shortOption.isNull())
+        names.prepend(QString(row.shortOption));
+    return {QCommandLineOption(names, QString(), row.valueName), [&row](const QString& v, CommandBuilder::Request& r) {
+                const auto i = positionIn(row.words, v);
+                if (!i)
+                    return refused(row.option, v,
+                                   row.accepted.isEmpty() ? row.words.join(QLatin1Char('|')) : row.accepted);
+                row.set(r.options, qint32(*i));
+                return QString();
+            }};
+}
+
+QList<Handler> handlers(const QString& currentFolder)
+{
+    QList<Handler> list = {
+        {QCommandLineOption(QStringLiteral("format"), QString(), QStringLiteral("name")),
+         [](const QString& v, CommandBuilder::Request& r) {
+             const auto i = positionIn(FormatTraits::Names(), v);
+             if (!i)
+                 return refused(QStringLiteral("format"), v, lowered(FormatTraits::Names()).join(QLatin1Char('|')));
+             r.formatIndex = *i;
+             return QString();
+         }},
+        choice(QStringLiteral("bitrate"), QStringLiteral("kbps"), &SelectorChoices::Bitrates,
+               [](CommandBuilder::Request& r, const QString& v) { r.bitrate = v; }),
+        choice(QStringLiteral("rate"), QStringLiteral("hz"), &SelectorChoices::Rates,
+               [](CommandBuilder::Request& r, const QString& v) { r.sampleRate = v; }),
+        {QCommandLineOption(QStringLiteral("channels"), QString(), QStringLiteral("n")),
+         [](const QString& v, CommandBuilder::Request& r) {
+             if (v != QLatin1String("1") && v != QLatin1String("2"))
+                 return refused(QStringLiteral("channels"), v, QStringLiteral("1 (mono)|2 (stereo)"));
+             r.channelIndex = v.toInt() - 1;
+             return QString();
+         }},
+        {QCommandLineOption({QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("dir")),
+         [currentFolder](const QString& v, CommandBuilder::Request& r) {
+             if (v.isEmpty())
+                 return QStringLiteral("--output: the folder is empty");
+             // The shell expands a "~" only at a word's start, not after "--output=".
+             r.outputFolder = absoluteFrom(currentFolder, ProgramPlace::ExpandHome(v));
+             return QString();
+         }},
+        {QCommandLineOption(QStringLiteral("cut"), QString(), QStringLiteral("start,length")),
+         [](const QString& v, CommandBuilder::Request& r) { return applyCut(v, r.options); }},
+    };
+    for (const OptionRows::Row& row : OptionRows::All()) {
+        if (!row.option.isEmpty())
+            list.append(rowHandler(row));
+    }
+    return list;
+}
+} // namespace
+
 Parsed Parse(const QList<QByteArray>& arguments, const CommandBuilder::Request& defaults, const QString& currentFolder)
 {
     Parsed p;
     p.request = defaults;
-
     const QCommandLineOption convert({QStringLiteral("c"), QStringLiteral("convert")}, QString());
-    const QCommandLineOption format(QStringLiteral("format"), QString(), QStringLiteral("name"));
-    const QCommandLineOption bitrate(QStringLiteral("bitrate"), QString(), QStringLiteral("kbps"));
-    const QCommandLineOption rate(QStringLiteral("rate"), QString(), QStringLiteral("hz"));
-    const QCommandLineOption channels(QStringLiteral("channels"), QString(), QStringLiteral("n"));
-    const QCommandLineOption output({QStringLiteral("o"), QStringLiteral("output")}, QString(), QStringLiteral("dir"));
-    const QCommandLineOption jobs({QStringLiteral("j"), QStringLiteral("jobs")}, QString(), QStringLiteral("n"));
-    const QCommandLineOption cut(QStringLiteral("cut"), QString(), QStringLiteral("start,length"));
-    const QCommandLineOption folders(QStringLiteral("folders"), QString(), QStringLiteral("mode"));
-    const QCommandLineOption existing(QStringLiteral("existing"), QString(), QStringLiteral("mode"));
     const QCommandLineOption quiet({QStringLiteral("q"), QStringLiteral("quiet")}, QString());
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
     const QCommandLineOption version({QStringLiteral("V"), QStringLiteral("version")}, QString());
+    const QList<Handler> settings = handlers(currentFolder);
 
     QCommandLineParser parser;
-    parser.addOptions(
-        {convert, format, bitrate, rate, channels, output, jobs, cut, folders, existing, quiet, help, version});
+    parser.addOptions({convert, quiet, help, version});
+    for (const Handler& h : settings)
+        parser.addOption(h.option);
     QStringList args;
     for (const QByteArray& a : arguments)
         args.append(PathBytes::Decode(a));
@@ -125,114 +217,22 @@ Parsed Parse(const QList<QByteArray>& arguments, const CommandBuilder::Request& 
         p.message = parser.errorText();
         return p;
     }
-    if (parser.isSet(help)) {
-        p.action = Parsed::Action::Help;
-        return p;
-    }
-    if (parser.isSet(version)) {
-        p.action = Parsed::Action::Version;
+    if (parser.isSet(help) || parser.isSet(version)) {
+        p.action = parser.isSet(help) ? Parsed::Action::Help : Parsed::Action::Version;
         return p;
     }
     // An option given twice is a slip in a script: which one was meant cannot be told.
-    for (const QCommandLineOption* o :
-         {&format, &bitrate, &rate, &channels, &output, &jobs, &cut, &folders, &existing}) {
-        if (parser.values(*o).size() > 1) {
-            p.message = QStringLiteral("--%1 is given more than once").arg(o->names().constLast());
+    for (const Handler& h : settings) {
+        if (parser.values(h.option).size() > 1) {
+            p.message = QStringLiteral("--%1 is given more than once").arg(h.option.names().constLast());
             return p;
         }
     }
-
-    if (parser.isSet(format)) {
-        const auto i = positionIn(FormatTraits::Names(), parser.value(format));
-        if (!i) {
-            p.message = refused(QStringLiteral("format"), parser.value(format),
-                                lowered(FormatTraits::Names()).join(QLatin1Char('|')));
+    for (const Handler& h : settings) {
+        if (parser.isSet(h.option))
+            p.message = h.apply(parser.value(h.option), p.request);
+        if (!p.message.isEmpty())
             return p;
-        }
-        p.request.formatIndex = *i;
-    }
-    if (parser.isSet(bitrate)) {
-        const QStringList accepted = SelectorChoices::Bitrates();
-        if (!accepted.contains(parser.value(bitrate))) {
-            p.message = refused(QStringLiteral("bitrate"), parser.value(bitrate), accepted.join(QLatin1Char('|')));
-            return p;
-        }
-        p.request.bitrate = parser.value(bitrate);
-    }
-    if (parser.isSet(rate)) {
-        const QStringList accepted = SelectorChoices::Rates();
-        if (!accepted.contains(parser.value(rate))) {
-            p.message = refused(QStringLiteral("rate"), parser.value(rate), accepted.join(QLatin1Char('|')));
-            return p;
-        }
-        p.request.sampleRate = parser.value(rate);
-    }
-    if (parser.isSet(channels)) {
-        const QString v = parser.value(channels);
-        if (v != QLatin1String("1") && v != QLatin1String("2")) {
-            p.message = refused(QStringLiteral("channels"), v, QStringLiteral("1 (mono)|2 (stereo)"));
-            return p;
-        }
-        p.request.channelIndex = v.toInt() - 1;
-    }
-    if (parser.isSet(output)) {
-        const QString v = parser.value(output);
-        if (v.isEmpty()) {
-            p.message = QStringLiteral("--output: the folder is empty");
-            return p;
-        }
-        // The shell expands a "~" only at a word's start, not after "--output=".
-        p.request.outputFolder = absoluteFrom(currentFolder, ProgramPlace::ExpandHome(v));
-    }
-    if (parser.isSet(jobs)) {
-        const QString v = parser.value(jobs);
-        bool ok = false;
-        const int n = v.toInt(&ok);
-        if (v.compare(QLatin1String("auto"), Qt::CaseInsensitive) == 0)
-            p.request.options.FilesAtOnce = 0;
-        else if (ok && n >= 1 && n <= 8 && v == QString::number(n))
-            p.request.options.FilesAtOnce = n;
-        else {
-            p.message = refused(QStringLiteral("jobs"), v, QStringLiteral("1 to 8 or auto"));
-            return p;
-        }
-    }
-    if (parser.isSet(cut)) {
-        const QString v = parser.value(cut);
-        const QStringList parts = v.split(QLatin1Char(','));
-        const auto from = parts.size() == 2 ? seconds(parts[0]) : std::nullopt;
-        const auto length = parts.size() == 2 ? seconds(parts[1]) : std::nullopt;
-        // value_or rather than *: GCC 12 cannot see that has_value() guards the read.
-        const auto fromValue = from.value_or(-1);
-        const auto lengthValue = length.value_or(0);
-        if (v.compare(QLatin1String("off"), Qt::CaseInsensitive) == 0) {
-            p.request.options.MusicCutter = 0;
-        } else if (from.has_value() && length.has_value() && lengthValue > 0) {
-            p.request.options.MusicCutter = 1;
-            p.request.options.CutFrom = fromValue;
-            p.request.options.CutDuration = lengthValue;
-        } else {
-            p.message = refused(QStringLiteral("cut"), v,
-                                QStringLiteral("START,LENGTH in whole seconds (LENGTH above 0), or off"));
-            return p;
-        }
-    }
-    if (parser.isSet(folders)) {
-        const auto i = positionIn(kFolderModes, parser.value(folders));
-        if (!i) {
-            p.message = refused(QStringLiteral("folders"), parser.value(folders), kFolderModes.join(QLatin1Char('|')));
-            return p;
-        }
-        p.request.options.OutputFiles = *i;
-    }
-    if (parser.isSet(existing)) {
-        const auto i = positionIn(kExistingModes, parser.value(existing));
-        if (!i) {
-            p.message =
-                refused(QStringLiteral("existing"), parser.value(existing), kExistingModes.join(QLatin1Char('|')));
-            return p;
-        }
-        p.request.options.IfExists = *i;
     }
     p.quiet = parser.isSet(quiet);
 
@@ -249,6 +249,26 @@ Parsed Parse(const QList<QByteArray>& arguments, const CommandBuilder::Request& 
     return p;
 }
 
+namespace {
+// The help's lines for the options the Options lists give, in the same two columns as the others.
+QString rowsHelp()
+{
+    constexpr int kColumn = 25;
+    QString text;
+    for (const OptionRows::Row& row : OptionRows::All()) {
+        if (row.option.isEmpty())
+            continue;
+        const QString shortName =
+            row.shortOption.isNull() ? QStringLiteral("    ") : QStringLiteral("-%1, ").arg(row.shortOption);
+        const QString name = QStringLiteral("  %1--%2 %3").arg(shortName, row.option, row.valueName);
+        const QString indent(kColumn, QLatin1Char(' '));
+        text += name.leftJustified(kColumn - 1) + QLatin1Char(' ') +
+                QString(row.help).replace(QLatin1Char('\n'), QLatin1Char('\n') + indent) + QLatin1Char('\n');
+    }
+    return text;
+}
+} // namespace
+
 QString HelpText()
 {
     return QStringLiteral("Usage: veltra-wma-converter --convert [OPTION]... [--] FILE_OR_FOLDER...\n"
@@ -261,11 +281,8 @@ QString HelpText()
                           "      --rate HZ          %3\n"
                           "      --channels N       1 (mono) or 2 (stereo)\n"
                           "  -o, --output DIR       the output folder (a relative one is taken from here)\n"
-                          "  -j, --jobs N           files converted at once: 1 to 8, or auto (one per core)\n"
                           "      --cut START,LENGTH convert only LENGTH seconds from START seconds; off for all\n"
-                          "      --folders MODE     keep (the folder tree under the output folder), flat (all in\n"
-                          "                         the output folder) or beside (beside each original)\n"
-                          "      --existing MODE    keep (both: the new file gets a free name) or skip\n"
+                          "%4"
                           "  -q, --quiet            print nothing but failures\n"
                           "  -h, --help             show this help\n"
                           "  -V, --version          show the version\n"
@@ -283,7 +300,7 @@ QString HelpText()
                           "  veltra-wma-converter -c --format mp3 --bitrate 192 --jobs auto album/ single.flac\n"
                           "  veltra-wma-converter -c --format flac --folders beside --existing skip -q ~/Rips\n")
         .arg(lowered(FormatTraits::Names()).join(QLatin1Char('|')), SelectorChoices::Bitrates().join(QLatin1Char('|')),
-             SelectorChoices::Rates().join(QLatin1Char('|')));
+             SelectorChoices::Rates().join(QLatin1Char('|')), rowsHelp());
 }
 
 } // namespace BatchOptions

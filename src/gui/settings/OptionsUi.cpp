@@ -1,6 +1,6 @@
 #include "OptionsUi.h"
 
-#include "settings/FilesAtOnce.h"
+#include "settings/OptionRows.h"
 #include "skin/SkinArt.h"
 #include "skin/SkinLayout.h"
 #include "ui/HotArea.h"
@@ -26,8 +26,10 @@ QLineEdit* timeBox(QWidget* parent, const char* name, const QRect& r)
 
 void OptionsUi::setup(QWidget* w)
 {
-    setupFields(w);
+    setupLists(w);
+    setupCutter(w);
     setupButtons(w);
+    setupTabOrder();
 }
 
 QList<QLineEdit*> OptionsUi::timeBoxes() const
@@ -35,12 +37,23 @@ QList<QLineEdit*> OptionsUi::timeBoxes() const
     return {txtFromH, txtFromM, txtFromS, txtToH, txtToM, txtToS};
 }
 
-void OptionsUi::setupFields(QWidget* w)
+void OptionsUi::setupLists(QWidget* w)
 {
-    cmbSR = new QComboBox(w);
-    cmbSR->setObjectName(QStringLiteral("cmbSR"));
-    cmbSR->setGeometry(Options::kSoundReminder);
-    cmbSR->addItems({QStringLiteral("ON"), QStringLiteral("OFF")});
+    const QList<OptionRows::Row>& rows = OptionRows::All();
+    Q_ASSERT(rows.size() == Options::kListRows);
+    for (int row = 0; row < int(rows.size()); ++row) {
+        auto* list = new QComboBox(w);
+        list->setObjectName(QString::fromLatin1(rows[row].listName));
+        list->setGeometry(Options::ListRow(row));
+        list->addItems(rows[row].items);
+        if (!rows[row].toolTip.isEmpty())
+            list->setToolTip(rows[row].toolTip);
+        lists.append(list);
+    }
+}
+
+void OptionsUi::setupCutter(QWidget* w)
+{
     chkMC = new QCheckBox(QStringLiteral("Music Cutter"), w);
     chkMC->setObjectName(QStringLiteral("chkMC"));
     chkMC->setGeometry(Options::kMusicCutter);
@@ -50,55 +63,35 @@ void OptionsUi::setupFields(QWidget* w)
     txtToH = timeBox(w, "txtToH", Options::kDuration[0]);
     txtToM = timeBox(w, "txtToM", Options::kDuration[1]);
     txtToS = timeBox(w, "txtToS", Options::kDuration[2]);
-    cmbFiles = new QComboBox(w);
-    cmbFiles->setObjectName(QStringLiteral("cmbFiles"));
-    cmbFiles->setGeometry(Options::kFilesAtOnce);
-    const int cores = FilesAtOnce::Resolve(0);
-    cmbFiles->addItem(QStringLiteral("Auto (%1 %2)").arg(cores).arg(cores == 1 ? "core" : "cores"));
-    for (int n = 1; n <= 8; ++n)
-        cmbFiles->addItem(QString::number(n));
-    cmbFiles->setToolTip(QStringLiteral("How many files convert at the same time; Auto takes one per processor core"));
-    cmbOutputFiles = new QComboBox(w);
-    cmbOutputFiles->setObjectName(QStringLiteral("cmbOutputFiles"));
-    cmbOutputFiles->setGeometry(Options::kOutputFiles);
-    cmbOutputFiles->addItems({QStringLiteral("Keep the folders"), QStringLiteral("All in one folder"),
-                              QStringLiteral("Beside each original")});
-    cmbOutputFiles->setToolTip(QStringLiteral("Where the outputs go: below a copy of each added folder's tree, all "
-                                              "in the output folder, or in each input's own folder"));
-    cmbIfExists = new QComboBox(w);
-    cmbIfExists->setObjectName(QStringLiteral("cmbIfExists"));
-    cmbIfExists->setGeometry(Options::kIfExists);
-    cmbIfExists->addItems({QStringLiteral("Keep both"), QStringLiteral("Skip the file")});
-    cmbIfExists->setToolTip(QStringLiteral("When an output of that name is already there: write the new one beside "
-                                           "it as \"NAME (2)\", or leave the file unconverted"));
-    QWidget::setTabOrder(cmbSR, chkMC);
-    QWidget* previous = chkMC;
-    for (QLineEdit* box : timeBoxes()) {
-        QWidget::setTabOrder(previous, box);
-        previous = box;
-    }
-    QWidget::setTabOrder(previous, cmbFiles);
-    QWidget::setTabOrder(cmbFiles, cmbOutputFiles);
-    QWidget::setTabOrder(cmbOutputFiles, cmbIfExists);
 }
 
 void OptionsUi::setupButtons(QWidget* w)
 {
-    picButtonBR = HotArea::create(w, "picButtonBR", Options::kSoundReminderDrop);
-    picButtonFiles = HotArea::create(w, "picButtonFiles", Options::kFilesAtOnceDrop);
-    picButtonOutputFiles = HotArea::create(w, "picButtonOutputFiles", Options::kOutputFilesDrop);
-    picButtonIfExists = HotArea::create(w, "picButtonIfExists", Options::kIfExistsDrop);
+    using SkinArt::Look;
+    const QList<OptionRows::Row>& rows = OptionRows::All();
+    for (int row = 0; row < int(rows.size()); ++row) {
+        HotArea* b = HotArea::create(w, rows[row].buttonName, Options::ListRowDrop(row));
+        b->setRestingLook(SkinArt::DropButton(Look::Normal));
+        b->setLooks(SkinArt::DropButton(Look::Light));
+        drops.append(b);
+    }
     imgOK = HotArea::create(w, "imgOK", Options::kOK);
     imgBack = HotArea::create(w, "imgBack", Options::kBack, QStringLiteral("Back"));
     imgExit = HotArea::create(w, "imgExit", Options::kClose, QStringLiteral("Exit"));
     imgExit->setCursor(QCursor(SkinArt::HandCursor(), 6, 0));
-
-    using SkinArt::Look;
     imgOK->setLooks(SkinArt::DialogButton(QStringLiteral("OK"), Look::Light));
     imgBack->setLooks(SkinArt::DialogButton(QStringLiteral("Back"), Look::Light));
     imgExit->setLooks(SkinArt::CloseButton(Look::Light));
-    for (HotArea* b : {picButtonBR, picButtonFiles, picButtonOutputFiles, picButtonIfExists}) {
-        b->setRestingLook(SkinArt::DropButton(Look::Normal));
-        b->setLooks(SkinArt::DropButton(Look::Light));
-    }
+}
+
+void OptionsUi::setupTabOrder()
+{
+    // Reading order: the first list stands above the cutter, the others below it.
+    QList<QWidget*> chain{lists.first(), chkMC};
+    for (QLineEdit* box : timeBoxes())
+        chain.append(box);
+    for (qsizetype row = 1; row < lists.size(); ++row)
+        chain.append(lists[row]);
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i - 1], chain[i]);
 }

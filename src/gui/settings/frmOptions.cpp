@@ -1,6 +1,7 @@
 #include "frmOptions.h"
 
 #include "settings/NumberRules.h"
+#include "settings/OptionRows.h"
 #include "settings/OptionsIni.h"
 #include "skin/SkinArt.h"
 #include "skin/StyleSheets.h"
@@ -35,18 +36,16 @@ frmOptions::frmOptions(OptionSettings& options, const QString& programFolder, QW
 
     m_ui.setup(this);
 
-    connect(m_ui.picButtonBR, &HotArea::clicked, m_ui.cmbSR, &QComboBox::showPopup);
-    connect(m_ui.picButtonFiles, &HotArea::clicked, m_ui.cmbFiles, &QComboBox::showPopup);
-    connect(m_ui.picButtonOutputFiles, &HotArea::clicked, m_ui.cmbOutputFiles, &QComboBox::showPopup);
-    connect(m_ui.picButtonIfExists, &HotArea::clicked, m_ui.cmbIfExists, &QComboBox::showPopup);
+    for (qsizetype row = 0; row < m_ui.lists.size(); ++row) {
+        connect(m_ui.drops[row], &HotArea::clicked, m_ui.lists[row], &QComboBox::showPopup);
+        // The fields come first in the Tab chain; each drop button's list is in it already.
+        m_ui.drops[row]->keepOutOfTabChain();
+    }
     connect(m_ui.imgOK, &HotArea::clicked, this, &frmOptions::imgOK_Click);
     connect(m_ui.imgBack, &HotArea::clicked, this, &frmOptions::imgBack_Click);
     connect(m_ui.imgExit, &HotArea::clicked, this, &frmOptions::imgBack_Click);
     connect(m_ui.chkMC, &QCheckBox::clicked, this, &frmOptions::chkMC_Click);
-    // The fields come first in the Tab chain; each drop button's selector is in it already.
-    for (HotArea* a :
-         {m_ui.picButtonBR, m_ui.picButtonFiles, m_ui.picButtonOutputFiles, m_ui.picButtonIfExists, m_ui.imgExit})
-        a->keepOutOfTabChain();
+    m_ui.imgExit->keepOutOfTabChain();
     m_ui.imgOK->setCaption(QStringLiteral("OK"));
     m_ui.imgBack->setCaption(QStringLiteral("Back"));
     m_ui.imgExit->setCaption(QStringLiteral("Close"));
@@ -61,10 +60,9 @@ void frmOptions::Form_Load()
 {
     setSkin(SkinArt::OptionsSkin());
     GeometryPass();
-    m_ui.cmbSR->setCurrentIndex(m_options.SoundReminder);
-    m_ui.cmbFiles->setCurrentIndex(qBound(0, int(m_options.FilesAtOnce), 8));
-    m_ui.cmbOutputFiles->setCurrentIndex(qBound(0, int(m_options.OutputFiles), 2));
-    m_ui.cmbIfExists->setCurrentIndex(qBound(0, int(m_options.IfExists), 1));
+    const QList<OptionRows::Row>& rows = OptionRows::All();
+    for (qsizetype row = 0; row < rows.size(); ++row)
+        m_ui.lists[row]->setCurrentIndex(rows[row].position(m_options));
     m_ui.chkMC->setChecked(m_options.MusicCutter != 0);
     const bool on = m_ui.chkMC->isChecked();
     for (QLineEdit* box : m_ui.timeBoxes())
@@ -117,7 +115,9 @@ void frmOptions::imgOK_Click()
     if (allZero)
         m_ui.chkMC->setChecked(false);
 
-    m_options.SoundReminder = qint16(qMax(0, m_ui.cmbSR->currentIndex()));
+    const QList<OptionRows::Row>& rows = OptionRows::All();
+    for (qsizetype row = 0; row < rows.size(); ++row)
+        rows[row].set(m_options, qint32(qMax(0, m_ui.lists[row]->currentIndex())));
     m_options.MusicCutter = m_ui.chkMC->isChecked() ? 1 : 0;
     const auto seconds = [](QLineEdit* h, QLineEdit* m, QLineEdit* s, qint32 fallback) {
         const auto v = NumberRules::ToInt32(3600 * value(h) + 60 * value(m) + value(s));
@@ -125,9 +125,6 @@ void frmOptions::imgOK_Click()
     };
     m_options.CutFrom = seconds(m_ui.txtFromH, m_ui.txtFromM, m_ui.txtFromS, m_options.CutFrom);
     m_options.CutDuration = seconds(m_ui.txtToH, m_ui.txtToM, m_ui.txtToS, m_options.CutDuration);
-    m_options.FilesAtOnce = qint32(qMax(0, m_ui.cmbFiles->currentIndex()));
-    m_options.OutputFiles = qint32(qMax(0, m_ui.cmbOutputFiles->currentIndex()));
-    m_options.IfExists = qint32(qMax(0, m_ui.cmbIfExists->currentIndex()));
     QDir().mkpath(m_programFolder);
     OptionsIni::SaveOptions(m_programFolder, m_options);
     close();

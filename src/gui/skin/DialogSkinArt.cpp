@@ -1,5 +1,6 @@
 #include "SkinArt.h"
 
+#include "settings/OptionRows.h"
 #include "skin/Palette.h"
 #include "skin/SkinLayout.h"
 #include "skin/SkinPainting.h"
@@ -73,25 +74,18 @@ QPixmap OptionsSkin()
 {
     namespace Layout = SkinLayout::Options;
     return dialogSkin(QStringLiteral("Options"), QStringLiteral("OK"), Layout::kSize, [](QPainter& p, const QColor& c) {
-        label(p, QRect(22, 34, 120, 20), QStringLiteral("Sound Reminder"), c, 7.5);
         label(p, QRect(22, 60, 120, 20), QStringLiteral("Video Cutter"), c, 7.5);
         label(p, QRect(164, 60, 120, 20), QStringLiteral("Music Cutter"), Palette::kMuted, 7);
         paintTimeRow(p, Layout::kFrom, QStringLiteral("From"), c);
         paintTimeRow(p, Layout::kDuration, QStringLiteral("Duration"), c);
-        // Sound Reminder and Files at once: a list each, opened by its own drop button.
-        field(p, Layout::kSoundReminder);
-        paintDropButton(p, Layout::kSoundReminderDrop, Look::Normal);
-        field(p, Layout::kFilesAtOnce);
-        paintDropButton(p, Layout::kFilesAtOnceDrop, Look::Normal);
-        label(p, QRect(22, 132, 120, 20), QStringLiteral("Files at once"), c, 7.5);
-        field(p, Layout::kOutputFiles);
-        paintDropButton(p, Layout::kOutputFilesDrop, Look::Normal);
-        label(p, QRect(22, Layout::kOutputFiles.y(), 120, 20), QStringLiteral("Output files"), c, 7.5);
-        field(p, Layout::kIfExists);
-        paintDropButton(p, Layout::kIfExistsDrop, Look::Normal);
-        // The longest caption of the window: two short lines beside its list.
-        label(p, QRect(22, Layout::kIfExists.y() - 5, 120, 30), QStringLiteral("If a file is\nalready there"), c, 7.5,
-              false, Qt::AlignLeft | Qt::AlignVCenter);
+        // The lists, each opened by its own drop button.
+        const QList<OptionRows::Row>& rows = OptionRows::All();
+        for (int row = 0; row < int(rows.size()); ++row) {
+            field(p, Layout::ListRow(row));
+            paintDropButton(p, Layout::ListRowDrop(row), Look::Normal);
+            const QString& caption = rows[row].caption;
+            label(p, Layout::ListRowCaption(row, caption.contains(QLatin1Char('\n'))), caption, c, 7.5);
+        }
     });
 }
 

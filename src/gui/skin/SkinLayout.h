@@ -77,22 +77,31 @@ constexpr QRect BackButton(int height)
 } // namespace Dialog
 
 namespace Options {
-constexpr QSize kSize{Dialog::kWidth, 262};
+// The lists, one row each (OptionRows): the first above the music cutter, the others below it, 28
+// pixels apart. Each list opens from its own drop button at its right end.
+constexpr int kListRows = 4;
+constexpr QRect ListRow(int row)
+{
+    return {146, row == 0 ? 34 : 132 + 28 * (row - 1), 163, 20};
+}
+constexpr QRect ListRowDrop(int row)
+{
+    return {290, ListRow(row).y() + 1, 19, 19};
+}
+// A row's caption, centred on its list's line; two short lines take a taller box.
+constexpr QRect ListRowCaption(int row, bool twoLines)
+{
+    return {22, ListRow(row).y() + (twoLines ? -5 : 0), 120, twoLines ? 30 : 20};
+}
+
+// The window grows with its lists: its buttons sit below the last one.
+constexpr QSize kSize{Dialog::kWidth, ListRow(kListRows - 1).bottom() + 1 + 54};
 // The Options window's close area has always sat one pixel left of the painted button.
 constexpr QRect kClose{299, 11, 15, 15};
-constexpr QRect kSoundReminder{146, 34, 163, 20};
-constexpr QRect kSoundReminderDrop{290, 35, 19, 19};
 constexpr QRect kMusicCutter{146, 64, 13, 13};
 // The cut's start and length: hours, minutes, seconds.
 constexpr QRect kFrom[3] = {{94, 85, 19, 18}, {160, 85, 31, 18}, {230, 85, 43, 18}};
 constexpr QRect kDuration[3] = {{94, 109, 19, 18}, {160, 109, 31, 18}, {230, 109, 43, 18}};
-constexpr QRect kFilesAtOnce{146, 132, 163, 20};
-constexpr QRect kFilesAtOnceDrop{290, 133, 19, 19};
-// Where outputs go, and what an output already there means: lists like Files at once, one row each.
-constexpr QRect kOutputFiles{146, 160, 163, 20};
-constexpr QRect kOutputFilesDrop{290, 161, 19, 19};
-constexpr QRect kIfExists{146, 188, 163, 20};
-constexpr QRect kIfExistsDrop{290, 189, 19, 19};
 constexpr QRect kOK = Dialog::CommandButton(kSize.height());
 constexpr QRect kBack = Dialog::BackButton(kSize.height());
 } // namespace Options

@@ -4,6 +4,7 @@
 #include "settings/FieldReader.h"
 #include "settings/OptionsIni.h"
 #include "settings/ProgramPlace.h"
+#include "settings/SettingsLines.h"
 #include "settings/SetupIni.h"
 
 #include <QDir>
@@ -142,6 +143,50 @@ TEST(OptionsFile, ShortEmptyDamagedOrOverRangeFilesLeaveSaneValues)
         EXPECT_EQ(o.CutFrom, c.expected.CutFrom) << c.bytes.toStdString();
         EXPECT_EQ(o.CutDuration, c.expected.CutDuration) << c.bytes.toStdString();
     }
+}
+
+// A settings file that grows a text line after its numbers, as a naming pattern would be kept.
+struct Grown
+{
+    qint64 count = 3;
+    QString pattern = QStringLiteral("default");
+};
+
+QList<SettingsLine<Grown>> grownLines()
+{
+    using Line = SettingsLine<Grown>;
+    return {Line::Number(
+                0, 9, Line::Unreadable::MeansDefault, 3, [](const Grown& g) { return g.count; },
+                [](Grown& g, qint64 v) { g.count = v; }),
+            Line::Text(
+                QStringLiteral("{name}"), [](const Grown& g) { return g.pattern; },
+                [](Grown& g, const QString& t) { g.pattern = t; })};
+}
+
+TEST(SettingsLines, ATextLineIsQuotedReadsBackWithCommasAndAnOlderFileReadsItsDefault)
+{
+    Grown g;
+    g.count = 7;
+    g.pattern = QStringLiteral("{artist}/{album}, live");
+    const QByteArray bytes = SettingsLines::Write(grownLines(), g);
+    EXPECT_EQ(bytes, QByteArray("7\r\n\"{artist}/{album}, live\"\r\n"));
+    Grown back;
+    SettingsLines::Read(grownLines(), bytes, back);
+    EXPECT_EQ(back.count, 7);
+    EXPECT_EQ(back.pattern, g.pattern);
+
+    // Written before the text line existed: the text is its default, the number still reads.
+    Grown older;
+    SettingsLines::Read(grownLines(), "5\r\n", older);
+    EXPECT_EQ(older.count, 5);
+    EXPECT_EQ(older.pattern, QStringLiteral("{name}"));
+
+    // What would end the field never reaches the file, and the lines after keep their place.
+    g.pattern = QStringLiteral("a\"b\nc");
+    Grown cleaned;
+    SettingsLines::Read(grownLines(), SettingsLines::Write(grownLines(), g), cleaned);
+    EXPECT_EQ(cleaned.pattern, QStringLiteral("abc"));
+    EXPECT_EQ(cleaned.count, 7);
 }
 
 TEST(SetupFile, DefaultsAreWrittenAsFiveQuotedCrLfLines)

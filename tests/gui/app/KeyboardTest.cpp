@@ -375,9 +375,10 @@ TEST_F(Keyboard, OptionsAnswersEnterAsOkAndEscapeAsBack)
         dialog.show();
         dialog.activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
-        dialog.ui().cmbFiles->setFocus(Qt::TabFocusReason);
-        QTest::keyClick(dialog.ui().cmbFiles, Qt::Key_Down);
-        QTest::keyClick(dialog.ui().cmbFiles, accept ? Qt::Key_Return : Qt::Key_Escape);
+        dialog.findChild<QComboBox*>(QStringLiteral("cmbFiles"))->setFocus(Qt::TabFocusReason);
+        QTest::keyClick(dialog.findChild<QComboBox*>(QStringLiteral("cmbFiles")), Qt::Key_Down);
+        QTest::keyClick(dialog.findChild<QComboBox*>(QStringLiteral("cmbFiles")),
+                        accept ? Qt::Key_Return : Qt::Key_Escape);
         EXPECT_FALSE(dialog.isVisible());
         EXPECT_EQ(options.FilesAtOnce != 0, accept);
         EXPECT_EQ(QFile::exists(settings + QStringLiteral("/options.ini")), accept);

@@ -1,4 +1,5 @@
 #include "TestSupport.h"
+#include "settings/OptionRows.h"
 #include "settings/OptionsIni.h"
 #include "settings/frmOptions.h"
 #include "ui/HotArea.h"
@@ -28,6 +29,11 @@ protected:
     {
         return {d.ui().txtFromH->text(), d.ui().txtFromM->text(), d.ui().txtFromS->text(),
                 d.ui().txtToH->text(),   d.ui().txtToM->text(),   d.ui().txtToS->text()};
+    }
+    static QByteArray readAll(const QString& path)
+    {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
     bool fileWritten() const { return QFile::exists(OptionsIni::FilePath(dir.path())); }
 
@@ -62,55 +68,66 @@ TEST_F(OptionsDialog, OneAndAHalfMinutesAndTwoMinutesStoreAsSecondsAndComeBack)
     EXPECT_TRUE(again->ui().txtToS->isEnabled());
 }
 
-TEST_F(OptionsDialog, FilesAtOnceOffersAutoAndOneToEightAndIsStoredAsTheFifthLine)
+// Every list: the stored setting shows, OK stores the choice on the setting's own line of options.ini and
+// the next opening shows it, Back keeps what was stored.
+TEST_F(OptionsDialog, EveryListShowsItsLineOfTheFileAndStoresTheChoiceBackOnIt)
 {
-    auto d = open();
-    ASSERT_EQ(d->ui().cmbFiles->count(), 9);
-    EXPECT_TRUE(d->ui().cmbFiles->itemText(0).startsWith(QStringLiteral("Auto")));
-    EXPECT_EQ(d->ui().cmbFiles->itemText(8), QStringLiteral("8"));
-    EXPECT_EQ(d->ui().cmbFiles->currentIndex(), 0) << "Auto by default";
-    // Its drop-down button opens it, as the sound reminder's does.
-    EXPECT_EQ(d->ui().picButtonFiles->geometry().right(), d->ui().cmbFiles->geometry().right());
-    d->ui().cmbFiles->setCurrentIndex(3);
-    d->imgOK_Click();
-    EXPECT_EQ(options.FilesAtOnce, 3);
-    QFile f(OptionsIni::FilePath(dir.path()));
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("0\r\n0\r\n0\r\n0\r\n3\r\n0\r\n0\r\n"));
-    auto again = open();
-    EXPECT_EQ(again->ui().cmbFiles->currentIndex(), 3);
-    again->ui().cmbFiles->setCurrentIndex(0);
-    again->imgBack_Click();
-    EXPECT_EQ(options.FilesAtOnce, 3) << "Back keeps what was stored";
+    const struct
+    {
+        const char* list;
+        int line; // of options.ini
+        int items;
+        const char* first;
+        const char* last;
+    } expected[] = {{"cmbSR", 0, 2, "ON", "OFF"},
+                    {"cmbFiles", 4, 9, "Auto (", "8"},
+                    {"cmbOutputFiles", 5, 3, "Keep the folders", "Beside each original"},
+                    {"cmbIfExists", 6, 2, "Keep both", "Skip the file"}};
+    ASSERT_EQ(OptionRows::All().size(), std::size(expected));
+    for (const auto& e : expected) {
+        SCOPED_TRACE(e.list);
+        QFile::remove(OptionsIni::FilePath(dir.path()));
+        options = OptionSettings{};
+        auto d = open();
+        QComboBox* list = d->findChild<QComboBox*>(QString::fromLatin1(e.list));
+        ASSERT_NE(list, nullptr);
+        ASSERT_EQ(list->count(), e.items);
+        EXPECT_TRUE(list->itemText(0).startsWith(QLatin1String(e.first)));
+        EXPECT_EQ(list->itemText(e.items - 1), QLatin1String(e.last));
+        EXPECT_EQ(list->currentIndex(), 0) << "the first item when nothing was stored";
+        // Inside the window, above its buttons, with its drop button at its right end.
+        EXPECT_LT(list->geometry().bottom(), d->ui().imgOK->geometry().top());
+        const HotArea* drop = d->ui().drops.value(d->ui().lists.indexOf(list));
+        ASSERT_NE(drop, nullptr);
+        EXPECT_EQ(drop->geometry().right(), list->geometry().right());
+
+        // Window to file: only this setting's line changes.
+        list->setCurrentIndex(e.items - 1);
+        d->imgOK_Click();
+        QList<QByteArray> lines = readAll(OptionsIni::FilePath(dir.path())).split('\n');
+        ASSERT_GT(lines.size(), e.line);
+        for (int i = 0; i < 7; ++i)
+            EXPECT_EQ(lines[i], i == e.line ? QByteArray::number(e.items - 1) + '\r' : QByteArray("0\r")) << i;
+
+        // File to window: a fresh start reads the line back into the list.
+        OptionSettings loaded;
+        OptionsIni::LoadOptions(dir.path(), loaded);
+        options = loaded;
+        auto again = open();
+        QComboBox* shown = again->findChild<QComboBox*>(QString::fromLatin1(e.list));
+        EXPECT_EQ(shown->currentIndex(), e.items - 1);
+        shown->setCurrentIndex(0);
+        again->imgBack_Click();
+        EXPECT_EQ(OptionRows::Find(QString::fromLatin1(e.list))->get(options), e.items - 1)
+            << "Back keeps what was stored";
+    }
 }
 
-TEST_F(OptionsDialog, OutputFilesAndIfAFileIsAlreadyThereAreStoredAsTheLastTwoLines)
+TEST_F(OptionsDialog, ASoundReminderValueOutOfItsListShowsAsSilent)
 {
+    options.SoundReminder = 7; // anything but 0 is silent
     auto d = open();
-    ASSERT_EQ(d->ui().cmbOutputFiles->count(), 3);
-    EXPECT_EQ(d->ui().cmbOutputFiles->itemText(0), QStringLiteral("Keep the folders"));
-    EXPECT_EQ(d->ui().cmbOutputFiles->itemText(2), QStringLiteral("Beside each original"));
-    ASSERT_EQ(d->ui().cmbIfExists->count(), 2);
-    EXPECT_EQ(d->ui().cmbIfExists->itemText(1), QStringLiteral("Skip the file"));
-    EXPECT_EQ(d->ui().cmbOutputFiles->currentIndex(), 0);
-    EXPECT_EQ(d->ui().cmbIfExists->currentIndex(), 0);
-    // Both rows lie inside the window, above its buttons.
-    for (QWidget* w : {static_cast<QWidget*>(d->ui().cmbOutputFiles), static_cast<QWidget*>(d->ui().cmbIfExists)})
-        EXPECT_LT(w->geometry().bottom(), d->ui().imgOK->geometry().top());
-    d->ui().cmbOutputFiles->setCurrentIndex(2);
-    d->ui().cmbIfExists->setCurrentIndex(1);
-    d->imgOK_Click();
-    EXPECT_EQ(options.OutputFiles, 2);
-    EXPECT_EQ(options.IfExists, 1);
-    QFile f(OptionsIni::FilePath(dir.path()));
-    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("0\r\n0\r\n0\r\n0\r\n0\r\n2\r\n1\r\n"));
-    auto again = open();
-    EXPECT_EQ(again->ui().cmbOutputFiles->currentIndex(), 2);
-    EXPECT_EQ(again->ui().cmbIfExists->currentIndex(), 1);
-    again->ui().cmbIfExists->setCurrentIndex(0);
-    again->imgBack_Click();
-    EXPECT_EQ(options.IfExists, 1) << "Back keeps what was stored";
+    EXPECT_EQ(d->findChild<QComboBox*>(QStringLiteral("cmbSR"))->currentText(), QStringLiteral("OFF"));
 }
 
 TEST_F(OptionsDialog, SixtyOrFiftyNineAndAHalfIsRefusedWithFocusOnTheBox)
@@ -151,7 +168,7 @@ TEST_F(OptionsDialog, CutterWithAllTimesZeroIsStoredOffAndOffSilencesTheSound)
     auto d = open();
     d->ui().chkMC->setChecked(true);
     d->chkMC_Click();
-    d->ui().cmbSR->setCurrentIndex(1);
+    d->findChild<QComboBox*>(QStringLiteral("cmbSR"))->setCurrentIndex(1);
     d->imgOK_Click();
     EXPECT_EQ(options.MusicCutter, 0);
     EXPECT_EQ(options.SoundReminder, 1);
@@ -164,7 +181,7 @@ TEST_F(OptionsDialog, BackAndCloseWriteNothingAndDiscardChanges)
 {
     for (int way = 0; way < 2; ++way) {
         auto d = open();
-        d->ui().cmbSR->setCurrentIndex(1);
+        d->findChild<QComboBox*>(QStringLiteral("cmbSR"))->setCurrentIndex(1);
         d->ui().chkMC->setChecked(true);
         d->ui().txtFromS->setText(QStringLiteral("9"));
         QTest::mouseClick(way == 0 ? d->ui().imgBack : d->ui().imgExit, Qt::LeftButton);
@@ -191,9 +208,10 @@ TEST_F(OptionsDialog, HoverLightsTheButtonsAndTheDropButtonOpensTheList)
     EXPECT_EQ(d->ui().imgOK->look().toImage(), d->ui().imgOK->litLook().toImage());
     QTest::mouseMove(d->windowHandle(), QPoint(60, 160));
     EXPECT_TRUE(d->ui().imgOK->look().isNull());
-    QTest::mouseClick(d->ui().picButtonBR, Qt::LeftButton);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return d->ui().cmbSR->view()->isVisible(); }, 2000));
-    d->ui().cmbSR->hidePopup();
+    QTest::mouseClick(d->ui().drops.first(), Qt::LeftButton);
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return d->findChild<QComboBox*>(QStringLiteral("cmbSR"))->view()->isVisible(); }, 2000));
+    d->findChild<QComboBox*>(QStringLiteral("cmbSR"))->hidePopup();
     EXPECT_FALSE(d->mask().contains(QPoint(0, 0)));
 }
 

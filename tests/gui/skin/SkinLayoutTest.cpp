@@ -1,9 +1,12 @@
 #include "skin/SkinLayout.h"
 #include "app/frmMain.h"
 #include "feedback/frmSuggest.h"
+#include "settings/OptionRows.h"
 #include "settings/frmOptions.h"
 #include "skin/SkinArt.h"
+#include "ui/HotArea.h"
 
+#include <QComboBox>
 #include <QFile>
 #include <QHash>
 #include <QTemporaryDir>
@@ -21,7 +24,7 @@ QRect placeOf(const QWidget& window, const char* name)
 }
 
 // A drop button wears its plain picture at rest, over the skin's own painting of it, so the two must agree
-// pixel for pixel: a button painted anywhere but at its control's place shows a seam.
+// pixel for pixel: a button placed anywhere but where the skin paints it shows a seam.
 TEST(SkinLayout, DropButtonsRestingPicturesMatchTheSkinAtTheirPlaces)
 {
     using SkinArt::Look;
@@ -31,11 +34,15 @@ TEST(SkinLayout, DropButtonsRestingPicturesMatchTheSkinAtTheirPlaces)
     const QImage skin = SkinArt::MainSkin().toImage().convertToFormat(QImage::Format_RGB32);
     for (const QRect& r : Main::kSelectorDrop)
         EXPECT_TRUE(same(skin.copy(r), SkinArt::DropButton(Look::Normal))) << r.y();
-    const QImage options = SkinArt::OptionsSkin().toImage().convertToFormat(QImage::Format_RGB32);
-    for (const QRect& r : {SkinLayout::Options::kSoundReminderDrop, SkinLayout::Options::kFilesAtOnceDrop,
-                           SkinLayout::Options::kOutputFilesDrop, SkinLayout::Options::kIfExistsDrop})
-        EXPECT_TRUE(same(options.copy(r), SkinArt::DropButton(Look::Normal))) << r.y();
-    EXPECT_EQ(options.size(), SkinLayout::Options::kSize);
+    QTemporaryDir folder;
+    OptionSettings settings;
+    frmOptions options(settings, folder.path());
+    const QImage optionsSkin = SkinArt::OptionsSkin().toImage().convertToFormat(QImage::Format_RGB32);
+    ASSERT_EQ(options.ui().drops.size(), options.ui().lists.size());
+    for (const HotArea* drop : options.ui().drops)
+        EXPECT_TRUE(same(optionsSkin.copy(drop->geometry()), SkinArt::DropButton(Look::Normal)))
+            << drop->objectName().toStdString();
+    EXPECT_EQ(optionsSkin.size(), options.size());
     EXPECT_EQ(SkinArt::FeedbackSkin().size(), SkinLayout::Feedback::kSize);
 }
 
@@ -84,26 +91,33 @@ TEST(SkinLayout, DialogsPutTheirControlsWhereTheSkinPaintsThem)
     QTemporaryDir folder;
     OptionSettings settings;
     frmOptions options(settings, folder.path());
+    // Each list on a row of its own inside the panel, its drop button at its right end, nothing else
+    // under it, and the buttons below the last.
+    const QList<QComboBox*> lists = options.ui().lists;
+    ASSERT_EQ(lists.size(), OptionRows::All().size());
+    for (int row = 0; row < lists.size(); ++row) {
+        const QRect r = lists[row]->geometry();
+        EXPECT_TRUE(QRect(10, 30, 310, options.height() - 80).contains(r)) << row;
+        EXPECT_EQ(options.ui().drops[row]->geometry().right(), r.right()) << row;
+        EXPECT_TRUE(r.contains(options.ui().drops[row]->geometry())) << row;
+        for (QWidget* other : options.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (other != lists[row] && other != options.ui().drops[row] && other->isVisibleTo(&options)) {
+                EXPECT_FALSE(other->geometry().intersects(r)) << row << " " << other->objectName().toStdString();
+            }
+        }
+        EXPECT_LT(r.bottom(), options.ui().imgOK->geometry().top()) << row;
+    }
     namespace O = SkinLayout::Options;
-    for (const auto& [name, rect] :
-         std::initializer_list<std::pair<const char*, QRect>>{{"cmbSR", O::kSoundReminder},
-                                                              {"picButtonBR", O::kSoundReminderDrop},
-                                                              {"chkMC", O::kMusicCutter},
-                                                              {"txtFromH", O::kFrom[0]},
-                                                              {"txtFromM", O::kFrom[1]},
-                                                              {"txtFromS", O::kFrom[2]},
-                                                              {"txtToH", O::kDuration[0]},
-                                                              {"txtToM", O::kDuration[1]},
-                                                              {"txtToS", O::kDuration[2]},
-                                                              {"cmbFiles", O::kFilesAtOnce},
-                                                              {"picButtonFiles", O::kFilesAtOnceDrop},
-                                                              {"cmbOutputFiles", O::kOutputFiles},
-                                                              {"picButtonOutputFiles", O::kOutputFilesDrop},
-                                                              {"cmbIfExists", O::kIfExists},
-                                                              {"picButtonIfExists", O::kIfExistsDrop},
-                                                              {"imgOK", O::kOK},
-                                                              {"imgBack", O::kBack},
-                                                              {"imgExit", O::kClose}})
+    for (const auto& [name, rect] : std::initializer_list<std::pair<const char*, QRect>>{{"chkMC", O::kMusicCutter},
+                                                                                         {"txtFromH", O::kFrom[0]},
+                                                                                         {"txtFromM", O::kFrom[1]},
+                                                                                         {"txtFromS", O::kFrom[2]},
+                                                                                         {"txtToH", O::kDuration[0]},
+                                                                                         {"txtToM", O::kDuration[1]},
+                                                                                         {"txtToS", O::kDuration[2]},
+                                                                                         {"imgOK", O::kOK},
+                                                                                         {"imgBack", O::kBack},
+                                                                                         {"imgExit", O::kClose}})
         EXPECT_EQ(placeOf(options, name), rect) << "Options " << name;
 
     frmSuggest feedback;

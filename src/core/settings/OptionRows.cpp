@@ -1,0 +1,100 @@
+#include "OptionRows.h"
+
+#include "FilesAtOnce.h"
+
+namespace OptionRows {
+
+namespace {
+QStringList filesAtOnceItems()
+{
+    const int cores = FilesAtOnce::Resolve(0);
+    QStringList items{QStringLiteral("Auto (%1 %2)").arg(cores).arg(cores == 1 ? "core" : "cores")};
+    for (int n = 1; n <= 8; ++n)
+        items.append(QString::number(n));
+    return items;
+}
+
+QList<Row> table()
+{
+    Row sound{"cmbSR",
+              "picButtonBR",
+              QStringLiteral("Sound Reminder"),
+              {QStringLiteral("ON"), QStringLiteral("OFF")},
+              QString(),
+              [](const OptionSettings& o) { return qint32(o.SoundReminder); },
+              [](OptionSettings& o, qint32 v) { o.SoundReminder = qint16(v); },
+              {},
+              {},
+              {},
+              {},
+              {},
+              {}};
+    Row files{"cmbFiles",
+              "picButtonFiles",
+              QStringLiteral("Files at once"),
+              filesAtOnceItems(),
+              QStringLiteral("How many files convert at the same time; Auto takes one per processor core"),
+              [](const OptionSettings& o) { return o.FilesAtOnce; },
+              [](OptionSettings& o, qint32 v) { o.FilesAtOnce = v; },
+              QStringLiteral("jobs"),
+              QLatin1Char('j'),
+              QStringLiteral("N"),
+              {QStringLiteral("auto"), "1", "2", "3", "4", "5", "6", "7", "8"},
+              QStringLiteral("1 to 8 or auto"),
+              QStringLiteral("files converted at once: 1 to 8, or auto (one per core)")};
+    Row outputs{"cmbOutputFiles",
+                "picButtonOutputFiles",
+                QStringLiteral("Output files"),
+                {QStringLiteral("Keep the folders"), QStringLiteral("All in one folder"),
+                 QStringLiteral("Beside each original")},
+                QStringLiteral("Where the outputs go: below a copy of each added folder's tree, all in the output "
+                               "folder, or in each input's own folder"),
+                [](const OptionSettings& o) { return o.OutputFiles; },
+                [](OptionSettings& o, qint32 v) { o.OutputFiles = v; },
+                QStringLiteral("folders"),
+                QChar(),
+                QStringLiteral("MODE"),
+                {QStringLiteral("keep"), QStringLiteral("flat"), QStringLiteral("beside")},
+                QString(),
+                QStringLiteral("keep (the folder tree under the output folder), flat (all in\n"
+                               "the output folder) or beside (beside each original)")};
+    Row existing{"cmbIfExists",
+                 "picButtonIfExists",
+                 QStringLiteral("If a file is\nalready there"),
+                 {QStringLiteral("Keep both"), QStringLiteral("Skip the file")},
+                 QStringLiteral("When an output of that name is already there: write the new one beside it as "
+                                "\"NAME (2)\", or leave the file unconverted"),
+                 [](const OptionSettings& o) { return o.IfExists; },
+                 [](OptionSettings& o, qint32 v) { o.IfExists = v; },
+                 QStringLiteral("existing"),
+                 QChar(),
+                 QStringLiteral("MODE"),
+                 {QStringLiteral("keep"), QStringLiteral("skip")},
+                 QString(),
+                 QStringLiteral("keep (both: the new file gets a free name) or skip")};
+    return {sound, files, outputs, existing};
+}
+} // namespace
+
+int Row::position(const OptionSettings& options) const
+{
+    const qint32 v = get(options);
+    return v >= 0 && v < count() ? int(v) : count() - 1;
+}
+
+const QList<Row>& All()
+{
+    static const QList<Row> rows = table();
+    return rows;
+}
+
+const Row* Find(const QString& listName)
+{
+    for (const Row& r : All()) {
+        if (listName == QLatin1String(r.listName))
+            return &r;
+    }
+    return nullptr;
+}
+
+} // namespace OptionRows
