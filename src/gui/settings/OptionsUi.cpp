@@ -40,7 +40,6 @@ QList<QLineEdit*> OptionsUi::timeBoxes() const
 void OptionsUi::setupLists(QWidget* w)
 {
     const QList<OptionRows::Row>& rows = OptionRows::All();
-    Q_ASSERT(rows.size() == Options::kListRows);
     for (int row = 0; row < int(rows.size()); ++row) {
         auto* list = new QComboBox(w);
         list->setObjectName(QString::fromLatin1(rows[row].listName));
@@ -75,8 +74,8 @@ void OptionsUi::setupButtons(QWidget* w)
         b->setLooks(SkinArt::DropButton(Look::Light));
         drops.append(b);
     }
-    imgOK = HotArea::create(w, "imgOK", Options::kOK);
-    imgBack = HotArea::create(w, "imgBack", Options::kBack, QStringLiteral("Back"));
+    imgOK = HotArea::create(w, "imgOK", Options::OK(int(OptionRows::All().size())));
+    imgBack = HotArea::create(w, "imgBack", Options::Back(int(OptionRows::All().size())), QStringLiteral("Back"));
     imgExit = HotArea::create(w, "imgExit", Options::kClose, QStringLiteral("Exit"));
     imgExit->setCursor(QCursor(SkinArt::HandCursor(), 6, 0));
     imgOK->setLooks(SkinArt::DialogButton(QStringLiteral("OK"), Look::Light));

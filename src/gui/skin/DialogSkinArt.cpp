@@ -73,20 +73,22 @@ void paintTimeRow(QPainter& p, const QRect (&boxes)[3], const QString& caption, 
 QPixmap OptionsSkin()
 {
     namespace Layout = SkinLayout::Options;
-    return dialogSkin(QStringLiteral("Options"), QStringLiteral("OK"), Layout::kSize, [](QPainter& p, const QColor& c) {
-        label(p, QRect(22, 60, 120, 20), QStringLiteral("Video Cutter"), c, 7.5);
-        label(p, QRect(164, 60, 120, 20), QStringLiteral("Music Cutter"), Palette::kMuted, 7);
-        paintTimeRow(p, Layout::kFrom, QStringLiteral("From"), c);
-        paintTimeRow(p, Layout::kDuration, QStringLiteral("Duration"), c);
-        // The lists, each opened by its own drop button.
-        const QList<OptionRows::Row>& rows = OptionRows::All();
-        for (int row = 0; row < int(rows.size()); ++row) {
-            field(p, Layout::ListRow(row));
-            paintDropButton(p, Layout::ListRowDrop(row), Look::Normal);
-            const QString& caption = rows[row].caption;
-            label(p, Layout::ListRowCaption(row, caption.contains(QLatin1Char('\n'))), caption, c, 7.5);
-        }
-    });
+    return dialogSkin(QStringLiteral("Options"), QStringLiteral("OK"), Layout::Size(int(OptionRows::All().size())),
+                      [](QPainter& p, const QColor& c) {
+                          label(p, QRect(22, 60, 120, 20), QStringLiteral("Video Cutter"), c, 7.5);
+                          label(p, QRect(164, 60, 120, 20), QStringLiteral("Music Cutter"), Palette::kMuted, 7);
+                          paintTimeRow(p, Layout::kFrom, QStringLiteral("From"), c);
+                          paintTimeRow(p, Layout::kDuration, QStringLiteral("Duration"), c);
+                          // The lists, each opened by its own drop button.
+                          const QList<OptionRows::Row>& rows = OptionRows::All();
+                          for (int row = 0; row < int(rows.size()); ++row) {
+                              field(p, Layout::ListRow(row));
+                              paintDropButton(p, Layout::ListRowDrop(row), Look::Normal);
+                              const QString& caption = rows[row].caption;
+                              label(p, Layout::ListRowCaption(row, caption.contains(QLatin1Char('\n'))), caption, c,
+                                    7.5);
+                          }
+                      });
 }
 
 QPixmap FeedbackSkin()

@@ -79,7 +79,6 @@ constexpr QRect BackButton(int height)
 namespace Options {
 // The lists, one row each (OptionRows): the first above the music cutter, the others below it, 28
 // pixels apart. Each list opens from its own drop button at its right end.
-constexpr int kListRows = 4;
 constexpr QRect ListRow(int row)
 {
     return {146, row == 0 ? 34 : 132 + 28 * (row - 1), 163, 20};
@@ -95,15 +94,24 @@ constexpr QRect ListRowCaption(int row, bool twoLines)
 }
 
 // The window grows with its lists: its buttons sit below the last one.
-constexpr QSize kSize{Dialog::kWidth, ListRow(kListRows - 1).bottom() + 1 + 54};
+constexpr QSize Size(int rows)
+{
+    return {Dialog::kWidth, ListRow(rows - 1).bottom() + 1 + 54};
+}
+constexpr QRect OK(int rows)
+{
+    return Dialog::CommandButton(Size(rows).height());
+}
+constexpr QRect Back(int rows)
+{
+    return Dialog::BackButton(Size(rows).height());
+}
 // The Options window's close area has always sat one pixel left of the painted button.
 constexpr QRect kClose{299, 11, 15, 15};
 constexpr QRect kMusicCutter{146, 64, 13, 13};
 // The cut's start and length: hours, minutes, seconds.
 constexpr QRect kFrom[3] = {{94, 85, 19, 18}, {160, 85, 31, 18}, {230, 85, 43, 18}};
 constexpr QRect kDuration[3] = {{94, 109, 19, 18}, {160, 109, 31, 18}, {230, 109, 43, 18}};
-constexpr QRect kOK = Dialog::CommandButton(kSize.height());
-constexpr QRect kBack = Dialog::BackButton(kSize.height());
 } // namespace Options
 
 namespace Feedback {

@@ -108,16 +108,17 @@ TEST(SkinLayout, DialogsPutTheirControlsWhereTheSkinPaintsThem)
         EXPECT_LT(r.bottom(), options.ui().imgOK->geometry().top()) << row;
     }
     namespace O = SkinLayout::Options;
-    for (const auto& [name, rect] : std::initializer_list<std::pair<const char*, QRect>>{{"chkMC", O::kMusicCutter},
-                                                                                         {"txtFromH", O::kFrom[0]},
-                                                                                         {"txtFromM", O::kFrom[1]},
-                                                                                         {"txtFromS", O::kFrom[2]},
-                                                                                         {"txtToH", O::kDuration[0]},
-                                                                                         {"txtToM", O::kDuration[1]},
-                                                                                         {"txtToS", O::kDuration[2]},
-                                                                                         {"imgOK", O::kOK},
-                                                                                         {"imgBack", O::kBack},
-                                                                                         {"imgExit", O::kClose}})
+    for (const auto& [name, rect] :
+         std::initializer_list<std::pair<const char*, QRect>>{{"chkMC", O::kMusicCutter},
+                                                              {"txtFromH", O::kFrom[0]},
+                                                              {"txtFromM", O::kFrom[1]},
+                                                              {"txtFromS", O::kFrom[2]},
+                                                              {"txtToH", O::kDuration[0]},
+                                                              {"txtToM", O::kDuration[1]},
+                                                              {"txtToS", O::kDuration[2]},
+                                                              {"imgOK", O::OK(int(OptionRows::All().size()))},
+                                                              {"imgBack", O::Back(int(OptionRows::All().size()))},
+                                                              {"imgExit", O::kClose}})
         EXPECT_EQ(placeOf(options, name), rect) << "Options " << name;
 
     frmSuggest feedback;
