@@ -14,6 +14,7 @@
 #include <QFileInfo>
 #include <QSet>
 #include <cstdio>
+#include <optional>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
@@ -45,10 +46,11 @@ void toError(const QString& text)
 }
 } // namespace
 
-int Run(const QList<QByteArray>& arguments, const QString& programFolder, const QString& currentFolder)
+namespace {
+// What the command line asks for when it is not a conversion: the status to end with; nothing for a
+// conversion.
+std::optional<int> answerWithoutConverting(const BatchOptions::Parsed& parsed)
 {
-    const BatchOptions::Parsed parsed =
-        BatchOptions::Parse(arguments, BatchOptions::SavedSettings(programFolder), currentFolder);
     switch (parsed.action) {
     case BatchOptions::Parsed::Action::Help:
         write(STDOUT_FILENO, BatchOptions::HelpText().toUtf8());
@@ -67,94 +69,141 @@ int Run(const QList<QByteArray>& arguments, const QString& programFolder, const 
     case BatchOptions::Parsed::Action::Convert:
         break;
     }
+    return std::nullopt;
+}
 
-    // What the window would show in a message box (a tool that cannot start, an output folder that
-    // cannot be used) goes to standard error.
-    MsgBox::setPresenter([](const MsgBox::Shown& shown) { toError(SafeText::Escape(shown.text)); });
-
-    const ProgressPrinter::Style style = parsed.quiet              ? ProgressPrinter::Style::Quiet
-                                         : ::isatty(STDOUT_FILENO) ? ProgressPrinter::Style::Line
-                                                                   : ProgressPrinter::Style::Plain;
-    QElapsedTimer clock;
-    clock.start();
-    ProgressPrinter printer(
-        style, terminalColumns(), [](const QByteArray& b) { write(STDOUT_FILENO, b); },
-        [](const QByteArray& b) { write(STDERR_FILENO, b); }, [&clock] { return clock.elapsed(); });
-
-    FileQueue queue;
-    ListFiller filler(&queue);
-    BatchDriver driver(&queue, [request = parsed.request] { return request; });
-    int stoppedBy = 0;
-    StopSignals::install([&](int signal) {
-        if (stoppedBy == 0)
-            stoppedBy = signal;
-        filler.stopScan();
-        driver.Stop();
-    });
-
-    QStringList found;
-    for (const QString& path : parsed.paths) {
-        if (QFileInfo::exists(path))
-            found.append(path);
-        else
-            printer.refused(path, QStringLiteral("no such file or folder"));
+// One conversion from the terminal: the queue, the search that fills it, the batch and what it prints.
+class Session
+{
+public:
+    explicit Session(const BatchOptions::Parsed& parsed)
+        : m_parsed(parsed),
+          m_printer(
+              printStyle(parsed), terminalColumns(), [](const QByteArray& b) { write(STDOUT_FILENO, b); },
+              [](const QByteArray& b) { write(STDERR_FILENO, b); }, [this] { return m_clock.elapsed(); }),
+          m_filler(&m_queue), m_driver(&m_queue, [request = parsed.request] { return request; })
+    {
+        m_clock.start();
+        StopSignals::install([this](int signal) {
+            if (m_stoppedBy == 0)
+                m_stoppedBy = signal;
+            m_filler.stopScan();
+            m_driver.Stop();
+        });
     }
-    filler.addPaths(found);
-    // A file named twice, or found in a folder named too, converts once.
-    QSet<QString> seen;
-    for (int i = 0; i < queue.count();) {
-        if (seen.contains(queue.at(i))) {
-            queue.removeAt(i);
-        } else {
-            seen.insert(queue.at(i));
-            ++i;
+
+    int run()
+    {
+        collect();
+        if (m_stoppedBy != 0) {
+            m_printer.finish(m_stoppedBy, QString());
+            return 128 + m_stoppedBy;
+        }
+        if (m_queue.isEmpty()) {
+            if (m_found > 0)
+                toError(QStringLiteral("no file to convert was found"));
+            return CannotRun;
+        }
+        convert();
+        return exitStatus();
+    }
+
+private:
+    static ProgressPrinter::Style printStyle(const BatchOptions::Parsed& parsed)
+    {
+        if (parsed.quiet)
+            return ProgressPrinter::Style::Quiet;
+        return ::isatty(STDOUT_FILENO) ? ProgressPrinter::Style::Line : ProgressPrinter::Style::Plain;
+    }
+
+    // The files named and those found in the folders named, each once.
+    void collect()
+    {
+        QStringList found;
+        for (const QString& path : m_parsed.paths) {
+            if (QFileInfo::exists(path))
+                found.append(path);
+            else
+                m_printer.refused(path, QStringLiteral("no such file or folder"));
+        }
+        m_found = int(found.size());
+        m_filler.addPaths(found);
+        // A file named twice, or found in a folder named too, converts once.
+        QSet<QString> seen;
+        for (int i = 0; i < m_queue.count();) {
+            if (seen.contains(m_queue.at(i))) {
+                m_queue.removeAt(i);
+            } else {
+                seen.insert(m_queue.at(i));
+                ++i;
+            }
         }
     }
 
-    if (stoppedBy != 0) {
-        printer.finish(stoppedBy, QString());
-        return 128 + stoppedBy;
+    // Runs the batch to its end, printing as its files go.
+    void convert()
+    {
+        QObject::connect(&m_driver, &BatchDriver::fileStarted, &m_driver,
+                         [this](const QString& input, int) { m_printer.fileStarted(input); });
+        QObject::connect(&m_driver, &BatchDriver::fileProgress, &m_driver,
+                         [this](const QString& input, int percent) { m_printer.fileProgress(input, percent); });
+        QObject::connect(&m_driver, &BatchDriver::fileEnded, &m_driver,
+                         [this](const QString& input, BatchDriver::FileEnd how, const QString& reason) {
+                             m_printer.fileEnded(input, how, reason);
+                         });
+        QEventLoop loop;
+        QObject::connect(&m_driver, &BatchDriver::batchEnded, &loop, [&](BatchDriver::End how, const QString& folder) {
+            m_end = how;
+            m_outputFolder = folder.isEmpty() ? m_parsed.request.outputFolder : folder;
+            // Stopped: the tools have been told; the run ends once the last has gone and its part file
+            // with it.
+            if (m_driver.toolsEnding() == 0)
+                loop.quit();
+        });
+        QObject::connect(&m_driver, &BatchDriver::toolsEnded, &loop, [&] {
+            if (!m_driver.isConverting())
+                loop.quit();
+        });
+        m_driver.setFilesAtOnce(m_parsed.request.options.FilesAtOnce);
+        m_printer.begin(int(m_queue.count()));
+        m_driver.Start();
+        loop.exec();
+        m_printer.finish(m_stoppedBy, m_outputFolder);
     }
-    if (queue.isEmpty()) {
-        if (!found.isEmpty())
-            toError(QStringLiteral("no file to convert was found"));
-        return CannotRun;
+
+    int exitStatus() const
+    {
+        if (m_end == BatchDriver::End::CannotStart && m_printer.converted() == 0)
+            return CannotRun;
+        if (m_end == BatchDriver::End::Stopped || m_stoppedBy != 0)
+            return 128 + (m_stoppedBy != 0 ? m_stoppedBy : 2);
+        return m_printer.failed() > 0 ? SomeFailed : AllConverted;
     }
 
-    QObject::connect(&driver, &BatchDriver::fileStarted, &driver,
-                     [&](const QString& input, int) { printer.fileStarted(input); });
-    QObject::connect(&driver, &BatchDriver::fileProgress, &driver,
-                     [&](const QString& input, int percent) { printer.fileProgress(input, percent); });
-    QObject::connect(&driver, &BatchDriver::fileEnded, &driver,
-                     [&](const QString& input, BatchDriver::FileEnd how, const QString& reason) {
-                         printer.fileEnded(input, how, reason);
-                     });
-    QEventLoop loop;
-    BatchDriver::End end = BatchDriver::End::Finished;
-    QString outputFolder;
-    QObject::connect(&driver, &BatchDriver::batchEnded, &loop, [&](BatchDriver::End how, const QString& folder) {
-        end = how;
-        outputFolder = folder.isEmpty() ? parsed.request.outputFolder : folder;
-        // Stopped: the tools have been told; the run ends once the last has gone and its part file with it.
-        if (driver.toolsEnding() == 0)
-            loop.quit();
-    });
-    QObject::connect(&driver, &BatchDriver::toolsEnded, &loop, [&] {
-        if (!driver.isConverting())
-            loop.quit();
-    });
+    const BatchOptions::Parsed& m_parsed;
+    QElapsedTimer m_clock;
+    ProgressPrinter m_printer;
+    FileQueue m_queue;
+    ListFiller m_filler;
+    BatchDriver m_driver;
+    int m_stoppedBy = 0;
+    int m_found = 0;
+    BatchDriver::End m_end = BatchDriver::End::Finished;
+    QString m_outputFolder;
+};
+} // namespace
 
-    driver.setFilesAtOnce(parsed.request.options.FilesAtOnce);
-    printer.begin(int(queue.count()));
-    driver.Start();
-    loop.exec();
-
-    printer.finish(stoppedBy, outputFolder);
-    if (end == BatchDriver::End::CannotStart && printer.converted() == 0)
-        return CannotRun;
-    if (end == BatchDriver::End::Stopped || stoppedBy != 0)
-        return 128 + (stoppedBy != 0 ? stoppedBy : 2);
-    return printer.failed() > 0 ? SomeFailed : AllConverted;
+int Run(const QList<QByteArray>& arguments, const QString& programFolder, const QString& currentFolder)
+{
+    const BatchOptions::Parsed parsed =
+        BatchOptions::Parse(arguments, BatchOptions::SavedSettings(programFolder), currentFolder);
+    if (const std::optional<int> status = answerWithoutConverting(parsed))
+        return *status;
+    // What the window would show in a message box (a tool that cannot start, an output folder that
+    // cannot be used) goes to standard error.
+    MsgBox::setPresenter([](const MsgBox::Shown& shown) { toError(SafeText::Escape(shown.text)); });
+    Session session(parsed);
+    return session.run();
 }
 
 } // namespace BatchRun
