@@ -49,14 +49,14 @@ const QList<Line>& lines()
 }
 } // namespace
 
-QString FilePath(const QString& programFolder)
+QString FilePath(const QString& settingsFolder)
 {
-    return programFolder + QStringLiteral("/options.ini");
+    return settingsFolder + QStringLiteral("/options.ini");
 }
 
-void LoadOptions(const QString& programFolder, OptionSettings& options)
+void LoadOptions(const QString& settingsFolder, OptionSettings& options)
 {
-    QFile file(FilePath(programFolder));
+    QFile file(FilePath(settingsFolder));
     if (!file.exists()) {
         options.SoundReminder = 0;
         options.MusicCutter = 0;
@@ -72,9 +72,9 @@ void ParseOptions(const QByteArray& bytes, OptionSettings& options)
     SettingsLines::Read(lines(), bytes, options);
 }
 
-bool SaveOptions(const QString& programFolder, const OptionSettings& options)
+bool SaveOptions(const QString& settingsFolder, const OptionSettings& options)
 {
-    return SettingsFile::Write(FilePath(programFolder), SettingsLines::Write(lines(), options));
+    return SettingsFile::Write(FilePath(settingsFolder), SettingsLines::Write(lines(), options));
 }
 
 } // namespace OptionsIni

@@ -47,19 +47,19 @@ std::optional<QString> folder(const std::optional<QString>& text)
 }
 } // namespace
 
-QString FilePath(const QString& programFolder)
+QString FilePath(const QString& settingsFolder)
 {
-    return programFolder + QStringLiteral("/setup.ini");
+    return settingsFolder + QStringLiteral("/setup.ini");
 }
 
-bool Exists(const QString& programFolder)
+bool Exists(const QString& settingsFolder)
 {
-    return QFile::exists(FilePath(programFolder));
+    return QFile::exists(FilePath(settingsFolder));
 }
 
-Read Load(const QString& programFolder)
+Read Load(const QString& settingsFolder)
 {
-    QFile file(FilePath(programFolder));
+    QFile file(FilePath(settingsFolder));
     if (!file.open(QIODevice::ReadOnly))
         return {};
     return Parse(file.read(kMaxSize));
@@ -77,13 +77,13 @@ Read Parse(const QByteArray& bytes)
     return r;
 }
 
-bool Save(const QString& programFolder, const Values& values)
+bool Save(const QString& settingsFolder, const Values& values)
 {
-    return SettingsFile::Write(FilePath(programFolder), quoted(QString::number(values.bitrateIndex)) +
-                                                            quoted(QString::number(values.rateIndex)) +
-                                                            quoted(QString::number(values.channelIndex)) +
-                                                            quoted(values.outputFolder) +
-                                                            quoted(QString::number(values.formatIndex)));
+    return SettingsFile::Write(FilePath(settingsFolder), quoted(QString::number(values.bitrateIndex)) +
+                                                             quoted(QString::number(values.rateIndex)) +
+                                                             quoted(QString::number(values.channelIndex)) +
+                                                             quoted(values.outputFolder) +
+                                                             quoted(QString::number(values.formatIndex)));
 }
 
 } // namespace SetupIni

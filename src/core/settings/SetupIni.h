@@ -4,7 +4,7 @@
 #include <QString>
 #include <optional>
 
-// "setup.ini" in the program folder: the main window's output settings as five quoted lines (bitrate
+// "setup.ini" in the settings folder (ProgramPlace): the main window's output settings as five quoted lines (bitrate
 // index, sample-rate index, channel index, output folder, format index), each ended by CR LF.
 namespace SetupIni {
 
@@ -29,12 +29,12 @@ struct Read
     std::optional<int> formatIndex;
 };
 
-QString FilePath(const QString& programFolder);
-bool Exists(const QString& programFolder);
-Read Load(const QString& programFolder);
+QString FilePath(const QString& settingsFolder);
+bool Exists(const QString& settingsFolder);
+Read Load(const QString& settingsFolder);
 Read Parse(const QByteArray& bytes);
 // False when the file cannot be written, after one message that names the file and the reason; nothing
 // else is affected.
-bool Save(const QString& programFolder, const Values& values);
+bool Save(const QString& settingsFolder, const Values& values);
 
 } // namespace SetupIni

@@ -24,8 +24,8 @@ double value(const QLineEdit* box)
 }
 } // namespace
 
-frmOptions::frmOptions(OptionSettings& options, const QString& programFolder, QWidget* parent)
-    : SkinnedWindow(parent), m_options(options), m_programFolder(programFolder)
+frmOptions::frmOptions(OptionSettings& options, const QString& settingsFolder, QWidget* parent)
+    : SkinnedWindow(parent), m_options(options), m_settingsFolder(settingsFolder)
 {
     setObjectName(QStringLiteral("frmOptions"));
     setWindowTitle(QStringLiteral("Options"));
@@ -125,15 +125,15 @@ void frmOptions::imgOK_Click()
     };
     m_options.CutFrom = seconds(m_ui.txtFromH, m_ui.txtFromM, m_ui.txtFromS, m_options.CutFrom);
     m_options.CutDuration = seconds(m_ui.txtToH, m_ui.txtToM, m_ui.txtToS, m_options.CutDuration);
-    QDir().mkpath(m_programFolder);
-    OptionsIni::SaveOptions(m_programFolder, m_options);
+    QDir().mkpath(m_settingsFolder);
+    OptionsIni::SaveOptions(m_settingsFolder, m_options);
     close();
 }
 
-void frmOptions::ShowModal(OptionSettings& options, const QString& programFolder)
+void frmOptions::ShowModal(OptionSettings& options, const QString& settingsFolder)
 {
     if (ModalGuard::blocked("options window"))
         return;
-    frmOptions dialog(options, programFolder);
+    frmOptions dialog(options, settingsFolder);
     dialog.ExecModal();
 }

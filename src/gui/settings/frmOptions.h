@@ -23,13 +23,13 @@ public:
     void imgBack_Click() { close(); }
 
     // Shows the window modally, centred on the screen, and returns when it is closed.
-    static void ShowModal(OptionSettings& options, const QString& programFolder);
+    static void ShowModal(OptionSettings& options, const QString& settingsFolder);
 
 private:
     void Form_Load();
     void Form_MouseMove();
 
     OptionSettings& m_options;
-    QString m_programFolder;
+    QString m_settingsFolder;
     OptionsUi m_ui;
 };

@@ -34,4 +34,17 @@ constexpr QColor kAccentDeep(31, 111, 102); // selected rows, pressed buttons, t
 
 constexpr QColor kStatus(208, 217, 227); // the status bar
 
+// A row of the list being converted: its own ground, the share done as a bar, bright text and the
+// percentage in the accent.
+constexpr QColor kRowConverting(20, 44, 48);
+constexpr QColor kRowDone(31, 111, 102, 170);
+constexpr QColor kRowConvertingText(240, 246, 250);
+
+// What lies over a painted button that cannot be used now: the face, seen through.
+constexpr QColor kDimVeil(24, 32, 43, 165);
+
+// The version in the title bar and the product name in the status bar, as style sheets give them.
+constexpr QColor kVersion(199, 227, 214);
+constexpr QColor kStatusText(0, 0, 0);
+
 } // namespace Palette

@@ -1,6 +1,7 @@
 #include "HotArea.h"
 
 #include "skin/FocusRing.h"
+#include "skin/Palette.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -147,7 +148,7 @@ void HotArea::paintEvent(QPaintEvent*)
     if (m_dim && !isEnabled()) {
         p.setRenderHint(QPainter::Antialiasing);
         p.setPen(Qt::NoPen);
-        p.setBrush(QColor(24, 32, 43, 165));
+        p.setBrush(Palette::kDimVeil);
         p.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 6, 6);
     }
     if (hasFocus())

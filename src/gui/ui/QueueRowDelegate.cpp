@@ -1,5 +1,7 @@
 #include "QueueRowDelegate.h"
 
+#include "skin/Palette.h"
+
 #include <QPainter>
 
 QueueRowDelegate::QueueRowDelegate(int progressRole, QObject* parent)
@@ -14,15 +16,15 @@ void QueueRowDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
         return;
     }
     painter->save();
-    painter->fillRect(option.rect, QColor(20, 44, 48));
+    painter->fillRect(option.rect, Palette::kRowConverting);
     if (index.column() == 0) {
         QRect done = option.rect.adjusted(0, 3, 0, -3);
         done.setWidth(option.rect.width() * qBound(0, progress, 100) / 100);
-        painter->fillRect(done, QColor(31, 111, 102, 170));
+        painter->fillRect(done, Palette::kRowDone);
     }
     painter->restore();
     QStyleOptionViewItem text = option;
-    text.palette.setColor(QPalette::Text, index.column() == 1 ? QColor(64, 214, 190) : QColor(240, 246, 250));
+    text.palette.setColor(QPalette::Text, index.column() == 1 ? Palette::kAccentHigh : Palette::kRowConvertingText);
     text.font.setBold(index.column() == 1);
     text.backgroundBrush = Qt::NoBrush;
     QStyledItemDelegate::paint(painter, text, index);
