@@ -3,10 +3,9 @@
 #include "convert/FormatTraits.h"
 #include "convert/SelectorChoices.h"
 #include "filelist/PathBytes.h"
+#include "settings/ConversionSetup.h"
 #include "settings/OptionRows.h"
-#include "settings/OptionsIni.h"
 #include "settings/ProgramPlace.h"
-#include "settings/SetupIni.h"
 
 #include <QCommandLineParser>
 #include <QDir>
@@ -67,32 +66,7 @@ QList<QByteArray> FromArgv(int argc, char** argv)
 
 CommandBuilder::Request SavedSettings(const QString& programFolder)
 {
-    const ProgramPlace::Places places = ProgramPlace::For(programFolder);
-    CommandBuilder::Request r;
-    r.programFolder = programFolder;
-    int bitrate = SelectorChoices::kDefaultBitrate;
-    int rate = SelectorChoices::kDefaultRate;
-    r.channelIndex = SelectorChoices::kDefaultChannels;
-    r.formatIndex = SelectorChoices::kDefaultFormat;
-    QString folder;
-    if (SetupIni::Exists(places.settingsFolder)) {
-        // As the window applies them: a field out of its selector's range keeps the default.
-        const SetupIni::Read saved = SetupIni::Load(places.settingsFolder);
-        const auto apply = [](int& target, const std::optional<int>& index, int count) {
-            if (index && *index >= 0 && *index < count)
-                target = *index;
-        };
-        apply(bitrate, saved.bitrateIndex, int(SelectorChoices::Bitrates().size()));
-        apply(rate, saved.rateIndex, int(SelectorChoices::Rates().size()));
-        apply(r.channelIndex, saved.channelIndex, int(SelectorChoices::Channels().size()));
-        apply(r.formatIndex, saved.formatIndex, FormatTraits::Count());
-        folder = saved.outputFolder.value_or(QString());
-    }
-    r.bitrate = SelectorChoices::Bitrates().at(bitrate);
-    r.sampleRate = SelectorChoices::Rates().at(rate);
-    r.outputFolder = folder.isEmpty() ? places.defaultOutputFolder : ProgramPlace::TypedOutputFolder(folder);
-    OptionsIni::LoadOptions(places.settingsFolder, r.options);
-    return r;
+    return ConversionSetup::Load(ProgramPlace::For(programFolder)).Request(programFolder);
 }
 
 namespace {

@@ -10,8 +10,7 @@
 #include "filelist/FileQueue.h"
 #include "filelist/ListFiller.h"
 #include "filelist/PathBytes.h"
-#include "settings/OptionsIni.h"
-#include "settings/SetupIni.h"
+#include "settings/ConversionSetup.h"
 #include "settings/frmOptions.h"
 #include "skin/SkinArt.h"
 #include "ui/Announcer.h"
@@ -147,12 +146,11 @@ void frmMain::Form_Load()
 
     m_ui.lblVersion->setStyleSheet(QStringLiteral("color: rgb(199, 227, 214);"));
     m_ui.lblWeb->setStyleSheet(QStringLiteral("color: rgb(0, 0, 0);"));
-    applySavedSetup();
+    showSetup(ConversionSetup::Load(m_places));
 
     m_ui.lblVersion->setText(
         QStringLiteral("Ver %1.%2.%3").arg(VELTRA_VERSION_MAJOR).arg(VELTRA_VERSION_MINOR).arg(VELTRA_VERSION_PATCH));
     m_ui.lblWeb->setText(QStringLiteral("Veltra WMA Converter"));
-    OptionsIni::LoadOptions(m_places.settingsFolder, m_options);
     cmbOF_Change();
     showOutputMode();
     // Every control's font, the folder box's included, is scaled exactly once.
@@ -195,43 +193,25 @@ void frmMain::createFillerAndBatch()
     connect(m_batch, &BatchDriver::batchEnded, this, &frmMain::batchEnded);
 }
 
-void frmMain::applySavedSetup()
+void frmMain::showSetup(const ConversionSetup& setup)
 {
-    m_ui.cmbBR->setCurrentIndex(8);
-    m_ui.cmbR->setCurrentIndex(1);
-    m_ui.cmbChannel->setCurrentIndex(1);
-    m_ui.cmbOF->setCurrentIndex(1);
-    m_ui.txtPath->setText(defaultOutputFolder());
+    m_ui.cmbBR->setCurrentIndex(setup.bitrateIndex);
+    m_ui.cmbR->setCurrentIndex(setup.rateIndex);
+    m_ui.cmbChannel->setCurrentIndex(setup.channelIndex);
+    m_ui.cmbOF->setCurrentIndex(setup.formatIndex);
+    m_ui.txtPath->setText(setup.outputFolder);
+    m_options = setup.options;
+}
 
-    // Each field stands alone: one that cannot be applied keeps its default, the others still apply.
-    if (SetupIni::Exists(m_places.settingsFolder)) {
-        const SetupIni::Read saved = SetupIni::Load(m_places.settingsFolder);
-        const auto apply = [](QComboBox* list, const std::optional<int>& index) {
-            if (index && *index >= -1 && *index < list->count())
-                list->setCurrentIndex(*index);
-        };
-        apply(m_ui.cmbBR, saved.bitrateIndex);
-        apply(m_ui.cmbR, saved.rateIndex);
-        apply(m_ui.cmbChannel, saved.channelIndex);
-        if (saved.outputFolder)
-            m_ui.txtPath->setText(*saved.outputFolder);
-        apply(m_ui.cmbOF, saved.formatIndex);
-    }
-    if (m_ui.txtPath->text().isEmpty())
-        m_ui.txtPath->setText(defaultOutputFolder());
+ConversionSetup frmMain::shownSetup() const
+{
+    return {m_ui.cmbOF->currentIndex(),      m_ui.cmbBR->currentIndex(), m_ui.cmbR->currentIndex(),
+            m_ui.cmbChannel->currentIndex(), m_ui.txtPath->text(),       m_options};
 }
 
 void frmMain::SaveSetup()
 {
-    SetupIni::Values v;
-    v.bitrateIndex = m_ui.cmbBR->currentIndex();
-    v.rateIndex = m_ui.cmbR->currentIndex();
-    v.channelIndex = m_ui.cmbChannel->currentIndex();
-    v.outputFolder = m_ui.txtPath->text();
-    v.formatIndex = m_ui.cmbOF->currentIndex();
-    // An installed program's configuration folder may not exist yet.
-    QDir().mkpath(m_places.settingsFolder);
-    SetupIni::Save(m_places.settingsFolder, v);
+    shownSetup().Save(m_places.settingsFolder);
 }
 
 void frmMain::imgExit_Click()
@@ -379,15 +359,7 @@ QString frmMain::outputFolder() const
 
 CommandBuilder::Request frmMain::conversionSettings() const
 {
-    CommandBuilder::Request request;
-    request.programFolder = m_programFolder;
-    request.outputFolder = outputFolder();
-    request.formatIndex = m_ui.cmbOF->currentIndex();
-    request.bitrate = m_ui.cmbBR->currentText();
-    request.sampleRate = m_ui.cmbR->currentText();
-    request.channelIndex = m_ui.cmbChannel->currentIndex();
-    request.options = m_options;
-    return request;
+    return shownSetup().Request(m_programFolder);
 }
 
 void frmMain::batchEnded(BatchDriver::End how, const QString& folder)

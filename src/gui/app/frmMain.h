@@ -2,6 +2,7 @@
 
 #include "convert/BatchDriver.h"
 #include "filelist/CCommonDialogs.h"
+#include "settings/ConversionSetup.h"
 #include "settings/OptionSettings.h"
 #include "settings/ProgramPlace.h"
 
@@ -118,8 +119,9 @@ private:
     void Form_Load();
     // The list filler and the batch driver, wired to the window.
     void createFillerAndBatch();
-    // The selectors' defaults, then whatever setup.ini holds for each of them.
-    void applySavedSetup();
+    // The selectors, the folder box and the Options values: shown, and read back from the controls.
+    void showSetup(const ConversionSetup& setup);
+    ConversionSetup shownSetup() const;
     void connectControls();
     // Enables each command as the batch and the list allow, and gives the start button its look.
     void updateCommands();

@@ -69,45 +69,16 @@ TEST_F(Startup, FirstStartShowsTheDefaults)
     EXPECT_FALSE(QFile::exists(SetupIni::FilePath(dir.path())));
 }
 
-TEST_F(Startup, EachSavedFieldAppliesOnItsOwn)
+TEST_F(Startup, TheWindowShowsTheSavedSetupAsLoadingReadsIt)
 {
     writeSetup("\"12\"\r\n\"3\"\r\n\"0\"\r\n\"/srv/My, Music\"\r\n\"7\"\r\n");
+    OptionsIni::SaveOptions(dir.path(), OptionSettings{1, 1, 30, 60});
     auto w = start();
     EXPECT_EQ(w->ui().cmbBR->currentText(), QStringLiteral("192")) << "12 is one past the last bitrate";
     EXPECT_EQ(w->ui().cmbR->currentText(), QStringLiteral("24000"));
     EXPECT_EQ(w->ui().cmbChannel->currentText(), QStringLiteral("Mono"));
     EXPECT_EQ(w->ui().txtPath->text(), QStringLiteral("/srv/My, Music"));
     EXPECT_EQ(w->ui().cmbOF->currentText(), QStringLiteral("AMR"));
-}
-
-TEST_F(Startup, SavedOpusAndM4aComeBackAndAnUnknownFormatKeepsTheDefault)
-{
-    for (const auto& [index, shown] : {std::pair{"8", "OPUS"}, std::pair{"9", "M4A"}, std::pair{"10", "WMA"}}) {
-        writeSetup(QByteArray("\"8\"\r\n\"1\"\r\n\"1\"\r\n\"/srv\"\r\n\"") + index + "\"\r\n");
-        EXPECT_EQ(start()->ui().cmbOF->currentText(), QString::fromLatin1(shown)) << index;
-    }
-}
-
-TEST_F(Startup, ThreeLinesApplyThreeIndexesAndAnEmptyFolderKeepsTheDefault)
-{
-    writeSetup("\"0\"\r\n\"0\"\r\n\"0\"\r\n");
-    auto w = start();
-    EXPECT_EQ(w->ui().cmbBR->currentText(), QStringLiteral("32"));
-    EXPECT_EQ(w->ui().cmbR->currentText(), QStringLiteral("48000"));
-    EXPECT_EQ(w->ui().cmbChannel->currentText(), QStringLiteral("Mono"));
-    EXPECT_EQ(w->ui().txtPath->text(), dir.path() + QStringLiteral("/output"));
-    EXPECT_EQ(w->ui().cmbOF->currentText(), QStringLiteral("WMA"));
-    w.reset();
-    writeSetup("\"8\"\n\"1\"\n\"1\"\n\"\"\n\"0\"\n");
-    w = start();
-    EXPECT_EQ(w->ui().txtPath->text(), dir.path() + QStringLiteral("/output"));
-    EXPECT_EQ(w->ui().cmbOF->currentText(), QStringLiteral("MP3"));
-}
-
-TEST_F(Startup, OptionsFileIsReadAtStart)
-{
-    OptionsIni::SaveOptions(dir.path(), OptionSettings{1, 1, 30, 60});
-    auto w = start();
     EXPECT_EQ(w->options().SoundReminder, 1);
     EXPECT_EQ(w->options().CutDuration, 60);
 }
