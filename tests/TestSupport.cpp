@@ -1,5 +1,11 @@
 #include "TestSupport.h"
 
+#include <cerrno>
+#include <climits>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QDesktopServices>
 #include <QDir>
 #include <QFile>
@@ -113,6 +119,33 @@ QList<QByteArray> readArgs(const QString& path)
     if (!args.isEmpty() && args.last().isEmpty())
         args.removeLast();
     return args;
+}
+
+QString makeFolderPastPathMax(const QString& parent)
+{
+    // Made level by level from the one before, as no single path could name the deepest.
+    const QByteArray level(200, 'x');
+    int fd = ::open(QFile::encodeName(parent).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    QString deep = parent;
+    while (fd >= 0 && QFile::encodeName(deep).size() < PATH_MAX + 300) {
+        if (::mkdirat(fd, level.constData(), 0755) != 0 && errno != EEXIST) {
+            ::close(fd);
+            return {};
+        }
+        const int next = ::openat(fd, level.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        ::close(fd);
+        fd = next;
+        deep += QLatin1Char('/') + QString::fromLatin1(level);
+    }
+    if (fd < 0)
+        return {};
+    ::close(fd);
+    return deep;
+}
+
+void removeDeepTree(const QString& folder)
+{
+    QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), folder});
 }
 
 } // namespace TestSupport

@@ -97,4 +97,10 @@ QJsonObject probeAll(const QString& path);
 // Reads a NUL-separated argument file written by the fake tool's argsto operation.
 QList<QByteArray> readArgs(const QString& path);
 
+// A chain of folders below parent whose deepest path is longer than the system takes (PATH_MAX), as a
+// deep library copied from elsewhere can hold; the deepest path, or "" when it could not be made.
+// removeDeepTree takes such a tree away again (a path-based removal cannot reach its bottom).
+QString makeFolderPastPathMax(const QString& parent);
+void removeDeepTree(const QString& folder);
+
 } // namespace TestSupport

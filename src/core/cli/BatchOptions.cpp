@@ -176,12 +176,13 @@ Parsed Parse(const QList<QByteArray>& arguments, const CommandBuilder::Request& 
     p.request = defaults;
     const QCommandLineOption convert({QStringLiteral("c"), QStringLiteral("convert")}, QString());
     const QCommandLineOption quiet({QStringLiteral("q"), QStringLiteral("quiet")}, QString());
+    const QCommandLineOption verbose({QStringLiteral("v"), QStringLiteral("verbose")}, QString());
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, QString());
     const QCommandLineOption version({QStringLiteral("V"), QStringLiteral("version")}, QString());
     const QList<Handler> settings = handlers(currentFolder);
 
     QCommandLineParser parser;
-    parser.addOptions({convert, quiet, help, version});
+    parser.addOptions({convert, quiet, verbose, help, version});
     for (const Handler& h : settings)
         parser.addOption(h.option);
     QStringList args;
@@ -209,6 +210,7 @@ Parsed Parse(const QList<QByteArray>& arguments, const CommandBuilder::Request& 
             return p;
     }
     p.quiet = parser.isSet(quiet);
+    p.verbose = parser.isSet(verbose);
 
     // Paths keep their bytes: QCommandLineParser hands back what it was given.
     for (const QString& a : parser.positionalArguments()) {
@@ -258,6 +260,7 @@ QString HelpText()
                           "      --cut START,LENGTH convert only LENGTH seconds from START seconds; off for all\n"
                           "%4"
                           "  -q, --quiet            print nothing but failures\n"
+                          "  -v, --verbose          name each folder that could not be searched, with the reason\n"
                           "  -h, --help             show this help\n"
                           "  -V, --version          show the version\n"
                           "      --                 what follows is a file, even when it starts with '-'\n"

@@ -31,6 +31,7 @@ struct Parsed
     CommandBuilder::Request request;
     QStringList paths; // the files and folders named, made absolute, in their order
     bool quiet = false;
+    bool verbose = false; // name every folder that could not be searched
 };
 
 // arguments: the program's, program name first and "--convert" after it. Relative paths, the output

@@ -5,6 +5,7 @@
 #include "SafeText.h"
 #include "StopSignals.h"
 #include "convert/BatchDriver.h"
+#include "convert/OutputPlace.h"
 #include "filelist/FileQueue.h"
 #include "filelist/ListFiller.h"
 #include "ui/MsgBox.h"
@@ -100,6 +101,7 @@ public:
             return 128 + m_stoppedBy;
         }
         if (m_queue.isEmpty()) {
+            m_printer.sayUnsearched();
             if (m_found > 0)
                 toError(QStringLiteral("no file to convert was found"));
             return CannotRun;
@@ -127,7 +129,13 @@ private:
                 m_printer.refused(path, QStringLiteral("no such file or folder"));
         }
         m_found = int(found.size());
+        // The output folder is never searched: a library converted into a folder inside it would
+        // otherwise convert the last run's outputs again on every run, one level deeper each time.
+        if (m_parsed.request.options.OutputFiles != OutputPlace::BesideOriginal)
+            m_filler.setSkipFolders([folder = m_parsed.request.outputFolder] { return QList<QString>{folder}; });
         m_filler.addPaths(found);
+        for (const FileSearch::Collect::Unsearched& u : m_filler.unsearched())
+            m_printer.unsearched(u.folder, u.reason, m_parsed.verbose);
         // A file named twice, or found in a folder named too, converts once.
         QSet<QString> seen;
         for (int i = 0; i < m_queue.count();) {
@@ -177,7 +185,7 @@ private:
             return CannotRun;
         if (m_end == BatchDriver::End::Stopped || m_stoppedBy != 0)
             return 128 + (m_stoppedBy != 0 ? m_stoppedBy : 2);
-        return m_printer.failed() > 0 ? SomeFailed : AllConverted;
+        return m_printer.failed() > 0 || m_printer.unsearchedFolders() > 0 ? SomeFailed : AllConverted;
     }
 
     const BatchOptions::Parsed& m_parsed;

@@ -142,9 +142,36 @@ void ProgressPrinter::refused(const QString& path, const QString& reason)
     redraw();
 }
 
+void ProgressPrinter::unsearched(const QString& folder, const QString& reason, bool verbose)
+{
+    ++m_unsearched;
+    if (!verbose)
+        return;
+    m_unsearchedNamed = true;
+    clearLine();
+    m_err((kProgram + SafeText::Escape(folder) + QStringLiteral(": could not be searched: ") +
+           SafeText::Escape(reason) + QLatin1Char('\n'))
+              .toUtf8());
+    redraw();
+}
+
+void ProgressPrinter::sayUnsearched()
+{
+    // Left out without a word, a folder's music would be lost: even a quiet run says so.
+    if (m_unsearched == 0)
+        return;
+    clearLine();
+    m_err((kProgram +
+           (m_unsearched == 1 ? QStringLiteral("1 folder could not be searched")
+                              : QStringLiteral("%1 folders could not be searched").arg(m_unsearched)) +
+           (m_unsearchedNamed ? QString() : QStringLiteral(" (--verbose names them)")) + QLatin1Char('\n'))
+              .toUtf8());
+}
+
 void ProgressPrinter::finish(int stoppedBy, const QString& outputFolder)
 {
     clearLine();
+    sayUnsearched();
     if (m_style == Style::Quiet)
         return;
     const qint64 seconds = (m_clock() - m_startMs + 500) / 1000;

@@ -32,6 +32,10 @@ public:
     void fileEnded(const QString& input, BatchDriver::FileEnd how, const QString& reason);
     // A named path that could not be converted at all (it does not exist, say).
     void refused(const QString& path, const QString& reason);
+    // Folders the search could not open: counted for the summary, and named when verbose.
+    void unsearched(const QString& folder, const QString& reason, bool verbose);
+    // How many folders could not be searched, on standard error (finish says it too).
+    void sayUnsearched();
     // The closing summary; stoppedBy is the signal that stopped the run, or 0.
     void finish(int stoppedBy, const QString& outputFolder);
 
@@ -40,6 +44,7 @@ public:
     int converted() const { return m_converted; }
     int failed() const { return m_failed; }
     int skipped() const { return m_skipped; }
+    int unsearchedFolders() const { return m_unsearched; }
 
     // "1:05", "12:00:09".
     static QString Duration(qint64 seconds);
@@ -59,6 +64,8 @@ private:
     int m_converted = 0;
     int m_failed = 0;
     int m_skipped = 0;
+    int m_unsearched = 0;
+    bool m_unsearchedNamed = false;
     QMap<int, QString> m_running;  // by start order
     QMap<QString, int> m_percent;  // input -> percent, for the files converting now
     QMap<QString, int> m_startKey; // input -> key in m_running

@@ -6,6 +6,7 @@
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <set>
@@ -89,8 +90,12 @@ struct Walk
     {
         const QByteArray native = PathBytes::Encode(path);
         DIR* dir = ::opendir(native.isEmpty() ? "." : native.constData());
-        if (!dir)
+        if (!dir) {
+            // Past PATH_MAX the system refuses the path (ENAMETOOLONG) before it looks at the folder.
+            if (collect)
+                collect->unsearched.append({path, QString::fromLocal8Bit(std::strerror(errno))});
             return;
+        }
         struct stat self
         {};
         if (::fstat(::dirfd(dir), &self) == 0 && (!visited.insert({self.st_dev, self.st_ino}).second ||
@@ -132,8 +137,6 @@ struct Walk
         for (const QString& f : files)
             target->append(prefix + f);
         NameOrder::Sort(subfolders, collator);
-        if (subfolders.size() > kMaxSubfolders)
-            subfolders.resize(kMaxSubfolders);
         for (const QString& sub : subfolders) {
             if (stopped)
                 return;

@@ -7,12 +7,10 @@
 
 // Walks a folder tree and collects the path of every regular file beneath it, in the order a file
 // manager shows them (NameOrder): a folder's own files first, then its subfolders one after another,
-// each completely. At most 200 subfolders of one folder are walked, the first 200 in that order. Links
-// are followed, but a folder reached a second time (same device and inode) is not walked again, so a
-// link loop ends. FIFOs, sockets and devices are not listed.
+// each completely. Links are followed, but a folder reached a second time (same device and inode) is
+// not walked again, so a link loop ends. FIFOs, sockets and devices are not listed. The walk goes by
+// path, one folder open at a time, so a deep tree never runs into the limit of open files.
 namespace FileSearch {
-
-constexpr int kMaxSubfolders = 200;
 
 // Called now and then during a long walk so the window stays responsive; false ends the walk, keeping
 // what was found so far.
@@ -27,6 +25,14 @@ struct Collect
     QList<QString> skipFolders;
     // Out: the files found that were left out as no music.
     int leftOut = 0;
+    // Out: the folders that could not be searched (no permission, a path longer than the system takes,
+    // gone meanwhile), each with the system's reason, so none is left out without a word.
+    struct Unsearched
+    {
+        QString folder;
+        QString reason;
+    };
+    QList<Unsearched> unsearched;
 };
 
 void SearchFolder(const QString& folder, QList<QString>& target, const Yield& yield = Yield(),

@@ -84,7 +84,7 @@ void ListFiller::addFiles(const QStringList& given)
 void ListFiller::addPaths(const QStringList& paths)
 {
     if (!m_busy)
-        m_leftOut = 0;
+        forgetLastSearch();
     for (const QString& p : carried(paths))
         m_held.append({p, true});
     addHeld();
@@ -98,7 +98,7 @@ void ListFiller::scanFolder(const QString& folder)
     setScanning(true);
     setBusy(true);
     if (!m_addingHeld)
-        m_leftOut = 0;
+        forgetLastSearch();
     if (!folder.isEmpty()) {
         lstAddFolder.clear();
         FileSearch::Collect collect;
@@ -114,6 +114,7 @@ void ListFiller::scanFolder(const QString& folder)
             },
             &collect);
         m_leftOut += collect.leftOut;
+        m_unsearched += collect.unsearched;
         QString root = folder;
         while (root.size() > 1 && root.endsWith(QLatin1Char('/')))
             root.chop(1);
@@ -123,6 +124,33 @@ void ListFiller::scanFolder(const QString& folder)
     setScanning(false);
     setBusy(false);
     emit listUpdated();
+}
+
+QString ListFiller::searchSummary() const
+{
+    QStringList parts;
+    if (m_leftOut > 0)
+        parts.append(m_leftOut == 1 ? QStringLiteral("1 other file was not added.")
+                                    : QStringLiteral("%1 other files were not added.").arg(m_leftOut));
+    if (!m_unsearched.isEmpty())
+        parts.append(m_unsearched.size() == 1
+                         ? QStringLiteral("1 folder could not be searched.")
+                         : QStringLiteral("%1 folders could not be searched.").arg(m_unsearched.size()));
+    return parts.join(QLatin1Char(' '));
+}
+
+QString ListFiller::unsearchedDetails() const
+{
+    QString text;
+    for (const FileSearch::Collect::Unsearched& u : m_unsearched)
+        text += PathBytes::Display(u.folder) + QStringLiteral("\n    ") + u.reason + QLatin1Char('\n');
+    return text;
+}
+
+void ListFiller::forgetLastSearch()
+{
+    m_leftOut = 0;
+    m_unsearched.clear();
 }
 
 void ListFiller::stopScan()

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "filelist/FileSearch.h"
+
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -34,6 +36,13 @@ public:
     void setSkipFolders(std::function<QList<QString>()> folders) { m_skipFolders = std::move(folders); }
     // Files the last searches found and left out as no music; searches handed over together add up.
     int leftOut() const { return m_leftOut; }
+    // The folders the last searches could not open, with the reason; added up as leftOut is.
+    const QList<FileSearch::Collect::Unsearched>& unsearched() const { return m_unsearched; }
+    // What the status line says after a search: "214 other files were not added.", "2 folders could not
+    // be searched.", both, or nothing.
+    QString searchSummary() const;
+    // Each folder that could not be searched, on a line of its own with its reason indented below it.
+    QString unsearchedDetails() const;
     // Empties the list; nothing happens while it is busy.
     void removeAll();
     // Ends a running folder search, keeping what it found so far.
@@ -59,6 +68,7 @@ private:
     void setBusy(bool busy);
     void setScanning(bool scanning);
     void addHeld();
+    void forgetLastSearch();
 
     FileQueue* m_queue;
     bool m_busy = false;
@@ -67,6 +77,7 @@ private:
     QList<Held> m_held;
     std::function<QList<QString>()> m_skipFolders;
     int m_leftOut = 0;
+    QList<FileSearch::Collect::Unsearched> m_unsearched;
     bool m_addingHeld = false;
     // What the running scan has found so far.
     QList<QString> lstAddFolder;

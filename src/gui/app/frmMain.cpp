@@ -167,13 +167,8 @@ void frmMain::createFillerAndBatch()
                                        : QStringLiteral("Drag & Drop Files Here"));
         if (scanning)
             m_ui.picText->show();
-        const int leftOut = m_filler->leftOut();
-        if (!scanning && leftOut > 0) {
-            const QString text = leftOut == 1 ? QStringLiteral("1 other file was not added.")
-                                              : QStringLiteral("%1 other files were not added.").arg(leftOut);
-            m_ui.lblPB->setText(text);
-            m_ui.lblPB->setToolTip(text);
-        }
+        if (!scanning)
+            searchEnded();
     });
     // A scan never collects the batch's own outputs: last run's files inside the library would come
     // back one level deeper every run.

@@ -128,6 +128,8 @@ private:
     // Beside each original the output folder box is not used, and says so.
     void showOutputMode();
     void batchEnded(BatchDriver::End how, const QString& outputFolder);
+    // A folder search has ended: what it left out is said in the status line.
+    void searchEnded();
     // The settings of the moment for the next file to convert.
     CommandBuilder::Request conversionSettings() const;
     // The output folder the tool writes to and the desktop opens: the box's text made absolute.

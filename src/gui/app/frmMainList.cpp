@@ -145,7 +145,26 @@ void frmMain::DropFiles(const QList<QUrl>& urls)
         if (url.isLocalFile())
             files.append(PathBytes::FromUrl(url));
     }
-    m_filler->addFiles(files);
+    // A dropped folder is searched as Add Folder searches it.
+    m_filler->addPaths(files);
+}
+
+void frmMain::searchEnded()
+{
+    const QString summary = m_filler->searchSummary();
+    if (summary.isEmpty())
+        return;
+    m_ui.lblPB->setText(summary);
+    m_ui.lblPB->setToolTip(summary);
+    // What a folder that could not be opened holds is not in the list: that is said, not left to be noticed.
+    const qsizetype unsearched = m_filler->unsearched().size();
+    if (unsearched > 0)
+        MsgBox::show(unsearched == 1 ? QStringLiteral("1 folder could not be searched, so what it holds is not in the "
+                                                      "list. Details names it with the reason.")
+                                     : QStringLiteral("%1 folders could not be searched, so what they hold is not in "
+                                                      "the list. Details names each with the reason.")
+                                           .arg(unsearched),
+                     MsgBox::Icon::Warning, {}, m_filler->unsearchedDetails());
 }
 
 void frmMain::AddPaths(const QStringList& paths)

@@ -232,4 +232,43 @@ TEST_F(TerminalRun, ARunBesideAnOpenWindowConvertingIntoTheSameFolderReplacesNot
     Sound::setPlayer({});
 }
 
+TEST_F(TerminalRun, AnOutputFolderInsideTheSearchedFolderIsNeverSearchedOnTheNextRun)
+{
+    ASSERT_TRUE(QDir().mkpath(file(QStringLiteral("lib/Album"))));
+    ASSERT_TRUE(makeTone(file(QStringLiteral("lib/Album/one.wav")), 0.3));
+    const QStringList args = {QStringLiteral("--format"), QStringLiteral("wav"),      QStringLiteral("--existing"),
+                              QStringLiteral("skip"),     QStringLiteral("--output"), QStringLiteral("lib/converted"),
+                              QStringLiteral("lib")};
+    const Ran first = run(args);
+    ASSERT_EQ(first.status, 0) << first.err.toStdString();
+    EXPECT_EQ(filesUnder(file(QStringLiteral("lib/converted"))), QStringList{"one.wav"});
+    // The second run finds the album's one file again and skips it; the output beside it is no input.
+    const Ran second = run(args);
+    EXPECT_EQ(second.status, 0) << second.err.toStdString();
+    EXPECT_TRUE(second.out.contains(QStringLiteral("0 of 1 files converted"))) << second.out.toStdString();
+    EXPECT_EQ(filesUnder(file(QStringLiteral("lib/converted"))), QStringList{"one.wav"});
+}
+
+TEST_F(TerminalRun, AFolderThatCannotBeSearchedIsCountedNamedWhenVerboseAndFailsTheRun)
+{
+    ASSERT_TRUE(QDir().mkpath(file(QStringLiteral("lib/Deep"))));
+    ASSERT_TRUE(makeTone(file(QStringLiteral("lib/one.wav")), 0.3));
+    const QString deep = makeFolderPastPathMax(file(QStringLiteral("lib/Deep")));
+    ASSERT_FALSE(deep.isEmpty());
+    const QStringList args = {QStringLiteral("--format"), QStringLiteral("mp3"), QStringLiteral("-o"),
+                              QStringLiteral("out"), QStringLiteral("lib")};
+    const Ran plain = run(args);
+    const Ran verbose =
+        run(QStringList{QStringLiteral("--verbose"), QStringLiteral("--existing"), QStringLiteral("skip")} + args);
+    removeDeepTree(file(QStringLiteral("lib/Deep")));
+    EXPECT_EQ(plain.status, 1) << "a folder left out is no success";
+    EXPECT_TRUE(plain.err.contains(QStringLiteral("1 folder could not be searched (--verbose names them)")))
+        << plain.err.toStdString();
+    EXPECT_TRUE(plain.out.contains(QStringLiteral("1 of 1 files converted"))) << plain.out.toStdString();
+    EXPECT_EQ(verbose.status, 1);
+    EXPECT_TRUE(verbose.err.contains(QStringLiteral("/Deep/xxxx")));
+    EXPECT_TRUE(verbose.err.contains(QStringLiteral(": could not be searched: File name too long\n")))
+        << verbose.err.toStdString();
+}
+
 } // namespace

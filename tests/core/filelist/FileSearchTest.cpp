@@ -5,8 +5,11 @@
 #include <QFile>
 #include <QLocale>
 #include <QTemporaryDir>
+#include <algorithm>
+#include <climits>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 using FileSearch::SearchFolder;
 
@@ -66,7 +69,7 @@ TEST(FolderScan, EachFolderListsAsAFileManagerShowsIt)
     }
 }
 
-TEST(FolderScan, AtMost200SubfoldersOfOneFolderAreWalkedTheFirstInOrder)
+TEST(FolderScan, EverySubfolderIsWalkedInOrderHoweverManyThereAre)
 {
     QTemporaryDir root;
     for (int i = 249; i >= 0; --i) {
@@ -76,11 +79,45 @@ TEST(FolderScan, AtMost200SubfoldersOfOneFolderAreWalkedTheFirstInOrder)
     }
     touch(root.filePath(QStringLiteral("own.mp3")));
     QList<QString> found;
-    SearchFolder(root.path(), found);
-    ASSERT_EQ(found.size(), 201);
+    FileSearch::Collect collect;
+    SearchFolder(root.path(), found, {}, &collect);
+    ASSERT_EQ(found.size(), 251);
     EXPECT_EQ(found.first(), root.filePath(QStringLiteral("own.mp3")));
-    for (int i = 0; i < 200; ++i)
+    for (int i = 0; i < 250; ++i)
         EXPECT_EQ(found[i + 1], root.filePath(QStringLiteral("d%1/f").arg(i)));
+    EXPECT_TRUE(collect.unsearched.isEmpty());
+}
+
+// A folder the walk cannot open is named with the system's reason instead of being left out silently:
+// one whose path is longer than the system takes, and (for an ordinary user) one without permission.
+TEST(FolderScan, AFolderThatCannotBeOpenedIsNamedWithItsReason)
+{
+    QTemporaryDir root;
+    const QString deep = TestSupport::makeFolderPastPathMax(root.path());
+    ASSERT_FALSE(deep.isEmpty());
+    touch(root.filePath(QStringLiteral("top.mp3")));
+    const bool root_user = ::geteuid() == 0;
+    if (!root_user) {
+        QDir(root.path()).mkdir(QStringLiteral("locked"));
+        ::chmod(QFile::encodeName(root.filePath(QStringLiteral("locked"))).constData(), 0);
+    }
+    QList<QString> found;
+    FileSearch::Collect collect;
+    SearchFolder(root.path(), found, {}, &collect);
+    EXPECT_EQ(found, QList<QString>{root.filePath(QStringLiteral("top.mp3"))});
+    ASSERT_EQ(collect.unsearched.size(), root_user ? 1 : 2);
+    const auto tooLong =
+        std::find_if(collect.unsearched.cbegin(), collect.unsearched.cend(),
+                     [](const FileSearch::Collect::Unsearched& u) { return u.folder.size() >= PATH_MAX; });
+    ASSERT_NE(tooLong, collect.unsearched.cend());
+    EXPECT_TRUE(deep.startsWith(tooLong->folder));
+    EXPECT_EQ(tooLong->reason, QStringLiteral("File name too long"));
+    if (!root_user) {
+        ::chmod(QFile::encodeName(root.filePath(QStringLiteral("locked"))).constData(), 0755);
+        EXPECT_EQ(collect.unsearched.first().folder, root.filePath(QStringLiteral("locked")));
+        EXPECT_EQ(collect.unsearched.first().reason, QStringLiteral("Permission denied"));
+    }
+    TestSupport::removeDeepTree(root.path());
 }
 
 TEST(FolderScan, OnlyRegularFilesAreListedAndAFifoNeverBlocksTheScan)

@@ -116,10 +116,17 @@ TEST_F(FileListCommands, DroppedFilesJoinInTheDraggedOrderOnTheListOrTheDropZone
     ASSERT_TRUE(drop(window->ui().picDrag, files));
     expectListShows(three + three);
 
+    // A folder is searched as Add Folder searches it: its music joins, remembering the folder.
+    QDir(folder.path()).mkpath(QStringLiteral("Album/CD1"));
+    for (const char* name : {"Album/CD1/01 Song.flac", "Album/cover.jpg"})
+        QFile(folder.filePath(QString::fromLatin1(name))).open(QIODevice::WriteOnly);
     QMimeData folderDrop;
-    folderDrop.setUrls({QUrl::fromLocalFile(folder.path())});
+    folderDrop.setUrls({QUrl::fromLocalFile(folder.filePath(QStringLiteral("Album")))});
     ASSERT_TRUE(drop(window->ui().LV->viewport(), &folderDrop));
-    EXPECT_EQ(window->ui().lstFile->paths().last(), folder.path()) << "a folder is one row";
+    ASSERT_EQ(window->ui().lstFile->count(), 7);
+    EXPECT_EQ(window->ui().lstFile->paths().last(), folder.filePath(QStringLiteral("Album/CD1/01 Song.flac")));
+    EXPECT_EQ(window->ui().lstFile->rootAt(6), folder.filePath(QStringLiteral("Album")));
+    EXPECT_EQ(window->ui().lblPB->text(), QStringLiteral("1 other file was not added."));
 
     QMimeData text;
     text.setText(QStringLiteral("/m/not-a-file.wav"));

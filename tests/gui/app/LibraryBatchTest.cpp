@@ -204,4 +204,22 @@ TEST_F(LibraryBatch, AFolderThatCannotBeMadeFailsItsFilesWithTheReasonAndTheRest
     EXPECT_TRUE(QFile::exists(folder.file("out/Band/Album B/02. Song.wma")));
 }
 
+TEST_F(LibraryBatch, AFolderThatCannotBeSearchedIsNamedAndTheRestIsListed)
+{
+    ASSERT_TRUE(QDir().mkpath(folder.file("Music/Band/Deep")));
+    const QString deep = makeFolderPastPathMax(folder.file("Music/Band/Deep"));
+    ASSERT_FALSE(deep.isEmpty());
+    window->AddPaths({folder.file("Music/Band")});
+    removeDeepTree(folder.file("Music/Band/Deep"));
+    EXPECT_EQ(window->ui().lstFile->count(), 3);
+    EXPECT_EQ(window->ui().lblPB->text(),
+              QStringLiteral("3 other files were not added. 1 folder could not be searched."));
+    ASSERT_EQ(boxes.shown().size(), 1);
+    EXPECT_EQ(boxes.shown()[0].icon, MsgBox::Icon::Warning);
+    EXPECT_TRUE(boxes.shown()[0].text.startsWith(QStringLiteral("1 folder could not be searched")));
+    EXPECT_TRUE(boxes.shown()[0].details.contains(QStringLiteral("\n    File name too long\n")))
+        << boxes.shown()[0].details.toStdString();
+    EXPECT_TRUE(boxes.shown()[0].details.startsWith(folder.file("Music/Band/Deep/")));
+}
+
 } // namespace
