@@ -53,7 +53,11 @@ QString absoluteFrom(const QString& currentFolder, const QString& path)
 
 bool Requested(const QList<QByteArray>& arguments)
 {
-    return arguments.size() > 1 && (arguments[1] == "--convert" || arguments[1] == "-c");
+    if (arguments.size() < 2)
+        return false;
+    const QByteArray& first = arguments[1];
+    return first == "--convert" || first == "-c" || first == "--help" || first == "-h" || first == "--version" ||
+           first == "-V";
 }
 
 QList<QByteArray> FromArgv(int argc, char** argv)
@@ -249,6 +253,7 @@ QString HelpText()
 {
     return QStringLiteral("Usage: veltra-wma-converter --convert [OPTION]... [--] FILE_OR_FOLDER...\n"
                           "Converts files, and the audio files in folders and their subfolders, without a window.\n"
+                          "Without --convert the window opens, with the files and folders named in its list.\n"
                           "Every option starts from the settings the window saved; the window's values only.\n"
                           "\n"
                           "  -c, --convert          convert from the terminal (must come first)\n"
@@ -269,8 +274,9 @@ QString HelpText()
                           "each file prints one line as it ends: \"PATH: ok\", \"PATH: failed: REASON\" or\n"
                           "\"PATH: skipped\". Ctrl+C stops as the window's Stop button does.\n"
                           "\n"
-                          "Exit status: 0 all converted or skipped, 1 some failed, 2 a usage error or nothing\n"
-                          "could be started, 130 stopped by Ctrl+C (128 + the signal for others).\n"
+                          "Exit status: 0 all converted or skipped, 1 some failed (or a folder could not be searched,\n"
+                          "or this report could not be written), 2 a usage error or nothing could be started,\n"
+                          "130 stopped by Ctrl+C (128 + the signal for others).\n"
                           "\n"
                           "Examples:\n"
                           "  veltra-wma-converter --convert --format opus --output ~/phone ~/Music\n"

@@ -12,8 +12,9 @@
 // the values the window offers.
 namespace BatchOptions {
 
-// The word that asks for this mode, when it is the first argument. Anything else starts the window,
-// whose arguments are all paths ("-x.flac" is a file there).
+// The word that asks for this mode, when it is the first argument, or a first --help or --version (they
+// answer on the terminal, with no display needed). Anything else starts the window, whose arguments are
+// all paths ("-x.flac" is a file there).
 bool Requested(const QList<QByteArray>& arguments);
 
 // The program's arguments as given, program name first, each as its bytes.

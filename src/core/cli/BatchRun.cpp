@@ -4,6 +4,7 @@
 #include "ProgressPrinter.h"
 #include "SafeText.h"
 #include "StopSignals.h"
+#include "WriteAll.h"
 #include "convert/BatchDriver.h"
 #include "convert/OutputPlace.h"
 #include "filelist/FileQueue.h"
@@ -15,6 +16,7 @@
 #include <QFileInfo>
 #include <QSet>
 #include <cstdio>
+#include <cstring>
 #include <optional>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -22,15 +24,27 @@
 namespace BatchRun {
 
 namespace {
+// The first error writing the report, 0 while every byte went out. A closed pipe or a full disk does not
+// stop the conversions, but the run then ends in failure, as any program whose output was lost does.
+int g_writeError = 0;
+
 void write(int fd, const QByteArray& bytes)
 {
-    qsizetype done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
-        if (n <= 0)
-            return; // a closed pipe: the run goes on, only unseen
-        done += n;
-    }
+    if (!WriteAll(fd, bytes.constData(), size_t(bytes.size())) && g_writeError == 0)
+        g_writeError = errno;
+}
+
+// The status to end with once the report is out: a lost report is said (where standard error still
+// takes it) and is a failure even when every file converted.
+int reported(int status)
+{
+    if (g_writeError == 0 || status != AllConverted)
+        return status;
+    const int error = g_writeError;
+    const QByteArray text =
+        "veltra-wma-converter: the report could not be written: " + QByteArray(std::strerror(error)) + '\n';
+    [[maybe_unused]] const bool said = WriteAll(STDERR_FILENO, text.constData(), size_t(text.size()));
+    return SomeFailed;
 }
 
 int terminalColumns()
@@ -206,12 +220,12 @@ int Run(const QList<QByteArray>& arguments, const QString& programFolder, const 
     const BatchOptions::Parsed parsed =
         BatchOptions::Parse(arguments, BatchOptions::SavedSettings(programFolder), currentFolder);
     if (const std::optional<int> status = answerWithoutConverting(parsed))
-        return *status;
+        return reported(*status);
     // What the window would show in a message box (a tool that cannot start, an output folder that
     // cannot be used) goes to standard error.
     MsgBox::setPresenter([](const MsgBox::Shown& shown) { toError(SafeText::Escape(shown.text)); });
     Session session(parsed);
-    return session.run();
+    return reported(session.run());
 }
 
 } // namespace BatchRun

@@ -30,35 +30,47 @@ int columnsOf(char32_t c)
                       (c >= 0x1F900 && c <= 0x1F9FF) || (c >= 0x20000 && c <= 0x3FFFD);
     return wide ? 2 : 1;
 }
+
+// One character as the terminal is to show it.
+QString escaped(char32_t c)
+{
+    switch (c) {
+    case U'\n':
+        return QStringLiteral("\\n");
+    case U'\r':
+        return QStringLiteral("\\r");
+    case U'\t':
+        return QStringLiteral("\\t");
+    case 0x1B:
+        return QStringLiteral("\\e");
+    default:
+        break;
+    }
+    if (c < 0x20 || c == 0x7F)
+        return QLatin1String("\\x") + hex(c, 2);
+    if ((c >= 0x80 && c <= 0x9F) || isFormatControl(c))
+        return QLatin1String("\\u") + hex(c, 4);
+    return QString::fromUcs4(&c, 1);
+}
 } // namespace
 
 QString Escape(const QString& text)
 {
     QString out;
     out.reserve(text.size());
-    for (const char32_t c : text.toUcs4()) {
-        switch (c) {
-        case U'\n':
-            out += QLatin1String("\\n");
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar unit = text[i];
+        char32_t c = unit.unicode();
+        if (unit.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            c = QChar::surrogateToUcs4(unit, text[i + 1]);
+            ++i;
+        } else if (unit.isSurrogate()) {
+            // A byte of a name that is not UTF-8 (PathBytes keeps it as U+DC80..U+DCFF): shown as that
+            // byte, so two names that differ only there never print alike.
+            out += QLatin1String("\\x") + hex(c >= 0xDC80 && c <= 0xDCFF ? c - 0xDC00 : 0x3F, 2);
             continue;
-        case U'\r':
-            out += QLatin1String("\\r");
-            continue;
-        case U'\t':
-            out += QLatin1String("\\t");
-            continue;
-        case 0x1B:
-            out += QLatin1String("\\e");
-            continue;
-        default:
-            break;
         }
-        if (c < 0x20 || c == 0x7F)
-            out += QLatin1String("\\x") + hex(c, 2);
-        else if ((c >= 0x80 && c <= 0x9F) || isFormatControl(c))
-            out += QLatin1String("\\u") + hex(c, 4);
-        else
-            out += QString::fromUcs4(&c, 1);
+        out += escaped(c);
     }
     return out;
 }

@@ -8,7 +8,8 @@
 namespace SafeText {
 
 // Control characters (C0, DEL, C1) and the invisible format characters that reorder or hide text
-// (bidirectional overrides, zero-width marks) as "\n", "\t", "\r", "\e", "\x01" or "\u202E".
+// (bidirectional overrides, zero-width marks) as "\n", "\t", "\r", "\e", "\x01" or "\u202E"; a byte of a
+// name that is not UTF-8 (PathBytes) as "\xFF", so the name printed is the real one.
 QString Escape(const QString& text);
 
 // Columns the text takes on a terminal: East Asian wide characters take two, combining marks none.

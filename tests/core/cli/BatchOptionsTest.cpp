@@ -48,6 +48,10 @@ TEST(BatchOptions, OnlyAFirstConvertWordAsksForTheTerminalMode)
     EXPECT_FALSE(BatchOptions::Requested({"prog", "-x.flac"}));
     EXPECT_FALSE(BatchOptions::Requested({"prog", "--convert=yes"}));
     EXPECT_FALSE(BatchOptions::Requested({"prog"}));
+    // Help and version answer on the terminal, with no display, whatever comes after them.
+    for (const char* word : {"--help", "-h", "--version", "-V"})
+        EXPECT_TRUE(BatchOptions::Requested({"prog", word})) << word;
+    EXPECT_FALSE(BatchOptions::Requested({"prog", "a.flac", "--help"}));
 }
 
 TEST(BatchOptions, WithNoOptionsTheSavedSettingsConvertAndPathsBecomeAbsolute)

@@ -1,5 +1,6 @@
 #include "cli/ProgressPrinter.h"
 #include "cli/SafeText.h"
+#include "filelist/PathBytes.h"
 
 #include <QByteArray>
 #include <gtest/gtest.h>
@@ -20,6 +21,11 @@ TEST(SafeText, ControlsAndHiddenFormatCharactersAreShownEscapedAndNothingElseCha
     EXPECT_EQ(s(SafeText::Escape(QStringLiteral("song\u202Ecalf.mp3"))), "song\\u202Ecalf.mp3");
     const QString plain = QStringLiteral("Björk – 曲 \\ 01.flac");
     EXPECT_EQ(SafeText::Escape(plain), plain);
+    // Bytes that are not UTF-8 print as themselves: two names that differ only there never look alike,
+    // and a character beyond the first plane is no byte.
+    EXPECT_EQ(s(SafeText::Escape(PathBytes::Decode("caf\xe9.flac"))), "caf\\xE9.flac");
+    EXPECT_EQ(s(SafeText::Escape(PathBytes::Decode("caf\xe8.flac"))), "caf\\xE8.flac");
+    EXPECT_EQ(s(SafeText::Escape(QStringLiteral("🎵.flac"))), "🎵.flac");
 }
 
 TEST(SafeText, WideCharactersTakeTwoColumnsAndElidingNeverPassesTheWidth)

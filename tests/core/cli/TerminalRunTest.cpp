@@ -13,6 +13,7 @@
 #include <QTest>
 #include <csignal>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 using namespace TestSupport;
 
@@ -41,7 +42,8 @@ protected:
     QString executable() const { return program + QStringLiteral("/veltra-wma-converter"); }
     QString file(const QString& name) const { return dir.path() + QLatin1Char('/') + name; }
 
-    void start(QProcess& p, const QStringList& arguments) const
+    // Started as from a terminal with no display of any kind, here, with exactly these arguments.
+    void startPlain(QProcess& p, const QStringList& arguments) const
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
@@ -50,7 +52,11 @@ protected:
         env.insert(QStringLiteral("VELTRA_FFMPEG"), QStringLiteral("/nonexistent/ffmpeg"));
         p.setProcessEnvironment(env);
         p.setWorkingDirectory(dir.path());
-        p.start(executable(), QStringList{QStringLiteral("--convert")} + arguments);
+        p.start(executable(), arguments);
+    }
+    void start(QProcess& p, const QStringList& arguments) const
+    {
+        startPlain(p, QStringList{QStringLiteral("--convert")} + arguments);
     }
     Ran run(const QStringList& arguments) const
     {
@@ -269,6 +275,53 @@ TEST_F(TerminalRun, AFolderThatCannotBeSearchedIsCountedNamedWhenVerboseAndFails
     EXPECT_TRUE(verbose.err.contains(QStringLiteral("/Deep/xxxx")));
     EXPECT_TRUE(verbose.err.contains(QStringLiteral(": could not be searched: File name too long\n")))
         << verbose.err.toStdString();
+}
+
+TEST_F(TerminalRun, HelpAndVersionFirstAnswerWithNoDisplayAndALostReportIsAFailure)
+{
+    for (const char* word : {"--help", "-h"}) {
+        QProcess help;
+        startPlain(help, {QString::fromLatin1(word)});
+        ASSERT_TRUE(help.waitForFinished(60000)) << word;
+        EXPECT_EQ(help.exitStatus(), QProcess::NormalExit) << word;
+        EXPECT_EQ(help.exitCode(), 0) << word;
+        const QString out = QString::fromUtf8(help.readAllStandardOutput());
+        EXPECT_TRUE(out.startsWith(QStringLiteral("Usage: veltra-wma-converter --convert"))) << word;
+        EXPECT_TRUE(out.contains(QStringLiteral("Without --convert the window opens"))) << word;
+    }
+    QProcess version;
+    startPlain(version, {QStringLiteral("-V")});
+    ASSERT_TRUE(version.waitForFinished(60000));
+    EXPECT_EQ(version.exitCode(), 0);
+    EXPECT_TRUE(version.readAllStandardOutput().startsWith("veltra-wma-converter 1."));
+
+    // As "ls > /dev/full" fails: the files convert, the lost report makes the run fail.
+    ASSERT_TRUE(makeTone(file(QStringLiteral("one.wav")), 0.3));
+    QProcess full;
+    full.setStandardOutputFile(QStringLiteral("/dev/full"));
+    start(full, {QStringLiteral("--format"), QStringLiteral("wav"), QStringLiteral("-o"), QStringLiteral("out"),
+                 QStringLiteral("one.wav")});
+    ASSERT_TRUE(full.waitForFinished(120000));
+    EXPECT_EQ(full.exitCode(), 1);
+    EXPECT_TRUE(QString::fromUtf8(full.readAllStandardError())
+                    .contains(QStringLiteral("the report could not be written: No space left on device")));
+    EXPECT_TRUE(QFile::exists(file(QStringLiteral("out/one.wav"))));
+}
+
+TEST_F(TerminalRun, ANameThatIsNotUtf8IsReportedAsItsOwnBytes)
+{
+    ASSERT_TRUE(QDir().mkpath(file(QStringLiteral("in"))));
+    ASSERT_TRUE(makeTone(file(QStringLiteral("in/tone.wav")), 0.3));
+    // Two names that differ only in a byte that is no text: each is printed as itself.
+    for (const char* name : {"/in/caf\xe9.wav", "/in/caf\xe8.wav"})
+        ASSERT_EQ(::link(QFile::encodeName(file(QStringLiteral("in/tone.wav"))).constData(),
+                         (QFile::encodeName(dir.path()) + name).constData()),
+                  0);
+    const Ran r = run({QStringLiteral("--format"), QStringLiteral("mp3"), QStringLiteral("-o"), QStringLiteral("out"),
+                       QStringLiteral("in")});
+    ASSERT_EQ(r.status, 0) << r.err.toStdString();
+    EXPECT_TRUE(r.out.contains(file(QStringLiteral("in/caf\\xE9.wav: ok\n")))) << r.out.toStdString();
+    EXPECT_TRUE(r.out.contains(file(QStringLiteral("in/caf\\xE8.wav: ok\n")))) << r.out.toStdString();
 }
 
 } // namespace
