@@ -83,15 +83,41 @@ QString oneLine(const QString& text)
     return line;
 }
 
-// Cut in the middle, where a long path is least telling: a label cannot wrap a name without spaces, and
-// one long enough would push the box off the screen sideways.
-QString shortened(const QString& text, int most)
+// Cut to at most `most` characters, keeping the start, the end (the extension, a " (2)") and the place
+// where the name first differs from the others listed: files named alike ("Disc 1 - 07 - ...", "Disc 1
+// - 08 - ...") must not lose exactly the part that tells them apart. A label cannot wrap a name without
+// spaces, and one long enough would push the box off the screen sideways.
+QString shortened(const QString& line, int most, qsizetype differsAt = 0)
 {
-    const QString line = oneLine(text);
     if (line.size() <= most)
         return line;
-    const int half = (most - 1) / 2;
-    return line.left(half) + QChar(0x2026) + line.right(most - 1 - half);
+    const QChar dots(0x2026);
+    const qsizetype tail = most / 3;
+    const qsizetype head = most - 1 - tail;
+    if (differsAt < head - 2 || differsAt >= line.size() - tail)
+        return line.left(head) + dots + line.right(tail);
+    // Start, the differing place, end: three pieces and two cuts.
+    const qsizetype start = most / 4;
+    const qsizetype window = most - start - tail - 2;
+    const qsizetype from = qBound(start, differsAt - window / 3, line.size() - tail - window);
+    if (from <= start)
+        return line.left(start + window + 1) + dots + line.right(tail);
+    return line.left(start) + dots + line.mid(from, window) + dots + line.right(tail);
+}
+
+// Where a name first differs from the most alike of the others.
+qsizetype firstDifference(const QString& name, const QStringList& others)
+{
+    qsizetype most = 0;
+    for (const QString& other : others) {
+        if (&other == &name || other == name)
+            continue;
+        qsizetype i = 0;
+        while (i < name.size() && i < other.size() && name[i] == other[i])
+            ++i;
+        most = qMax(most, i);
+    }
+    return most;
 }
 } // namespace
 
@@ -107,11 +133,14 @@ QString BatchOutcome::failureMessage() const
                              .arg(total);
     text += QLatin1Char('\n');
     // One short line each, so the box stays well inside any screen; the details hold the whole paths.
+    QStringList names;
     for (qsizetype i = 0; i < m_failures.size() && i < kNamedInMessage; ++i) {
         const QString& input = m_failures[i].input;
-        text += QLatin1Char('\n') + shortened(input.mid(input.lastIndexOf(QLatin1Char('/')) + 1), 40) +
-                QStringLiteral(": ") + shortened(m_failures[i].lastLine, 60);
+        names.append(oneLine(input.mid(input.lastIndexOf(QLatin1Char('/')) + 1)));
     }
+    for (qsizetype i = 0; i < names.size(); ++i)
+        text += QLatin1Char('\n') + shortened(names[i], 40, firstDifference(names[i], names)) + QStringLiteral(": ") +
+                shortened(oneLine(m_failures[i].lastLine), 60);
     const qsizetype more = m_failures.size() - kNamedInMessage;
     if (more > 0)
         text += QStringLiteral("\n\n... and %1 more.").arg(more);

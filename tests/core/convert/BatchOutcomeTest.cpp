@@ -1,6 +1,7 @@
 // The end message of a batch with many failures: short enough for any screen, with every file behind it.
 #include "convert/BatchOutcome.h"
 
+#include <QSet>
 #include <gtest/gtest.h>
 
 namespace {
@@ -43,6 +44,31 @@ TEST(FailureList, LongAndMultiLineNamesTakeOneShortLineInTheMessageAndStayWholeI
     EXPECT_TRUE(details.contains(longName));
     EXPECT_EQ(details.count(QLatin1Char('\n')), 4);
     EXPECT_EQ(BatchOutcome().failureMessage(), QString());
+}
+
+TEST(FailureList, LongNamesThatDifferOnlyInTheMiddleStayApartInTheMessage)
+{
+    BatchOutcome outcome;
+    const QString common = QStringLiteral("The Very Long Name Of A Band - Their Even Longer Album Title - ");
+    for (const char* track : {"07", "08"})
+        outcome.fail(QStringLiteral("/m/") + common + QLatin1String(track) + QStringLiteral(" - An Interlude Played Live In The Rain.flac"),
+                     QStringLiteral("Invalid data found when processing input"));
+    outcome.fail(QStringLiteral("/m/") + common + QStringLiteral("09 - An Interlude Played Live In The Rain (2).flac"), QStringLiteral("x"));
+    const QStringList lines = outcome.failureMessage().split(QLatin1Char('\n'));
+    QStringList shown;
+    for (const QString& line : lines) {
+        if (line.contains(QStringLiteral(": ")))
+            shown.append(line.left(line.indexOf(QStringLiteral(": "))));
+    }
+    ASSERT_EQ(shown.size(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_LE(shown[i].size(), 40);
+        EXPECT_TRUE(shown[i].startsWith(QStringLiteral("The Very"))) << shown[i].toStdString();
+        EXPECT_TRUE(shown[i].contains(QString::number(7 + i).rightJustified(2, QLatin1Char('0'))))
+            << shown[i].toStdString();
+    }
+    EXPECT_TRUE(shown[2].endsWith(QStringLiteral("(2).flac")));
+    EXPECT_EQ(QSet<QString>(shown.cbegin(), shown.cend()).size(), 3);
 }
 
 } // namespace
