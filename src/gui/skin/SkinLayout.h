@@ -44,10 +44,11 @@ constexpr QRect kFolder{488, 330, 143, 23};
 constexpr QRect kBrowse{635, 331, 42, 22};
 constexpr QRect kConvert{489, 371, 187, 91};
 
-// The progress bar grows from zero width inside its frame; its caption sits over the bar's middle.
+// The progress bar grows from zero width inside its frame; its caption sits over the bar's middle and
+// takes the whole bar's width, for the longer statuses at the end of a batch or a search.
 constexpr QRect kProgressFrame{111, 445, 365, 17};
 constexpr QRect kProgressBar{113, 447, 0, 13};
-constexpr QRect kProgressCaption{214, 447, 157, 13};
+constexpr QRect kProgressCaption{112, 447, 361, 13};
 
 // The status bar's links.
 constexpr QRect kWeb{18, 478, 164, 13};

@@ -35,8 +35,16 @@ HotArea* HotArea::create(QWidget* parent, const char* name, const QRect& rect, c
 
 void HotArea::setLooks(const QPixmap& lit, std::optional<QPixmap> pressed)
 {
+    const auto same = [](const QPixmap& a, const QPixmap& b) { return a.cacheKey() == b.cacheKey(); };
+    const bool changed =
+        !same(lit, m_lit) || pressed.has_value() != m_pressed.has_value() || (pressed && !same(*pressed, *m_pressed));
+    // The old face must not stay up (the Stop button's, pressed, after the click that stopped): the new
+    // one shows at once, lit while the pointer is still over it.
+    const bool showingOld = !m_shown.isNull() && (same(m_shown, m_lit) || (m_pressed && same(m_shown, *m_pressed)));
     m_lit = lit;
     m_pressed = std::move(pressed);
+    if (changed && showingOld)
+        show(underMouse() && !m_lit.isNull() ? m_lit : m_resting);
 }
 
 void HotArea::setRestingLook(const QPixmap& resting)

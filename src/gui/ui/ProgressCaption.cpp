@@ -1,6 +1,8 @@
 #include "ProgressCaption.h"
 
 #include <QAccessibleWidget>
+#include <QPainter>
+#include <QStyle>
 #include <algorithm>
 
 namespace {
@@ -65,4 +67,19 @@ void ProgressCaption::setValue(int percent)
     m_value = percent;
     QAccessibleValueChangeEvent event(this, percent);
     QAccessible::updateAccessibility(&event);
+}
+
+void ProgressCaption::paintEvent(QPaintEvent* event)
+{
+    // A long status ("4 files were already there and were skipped.") ends in "..." rather than being cut
+    // off mid-word; the whole text is still the caption's, for a screen reader and for anyone asking.
+    const QFontMetrics metrics(font());
+    const QRect area = contentsRect();
+    if (metrics.horizontalAdvance(text()) <= area.width()) {
+        QLabel::paintEvent(event);
+        return;
+    }
+    QPainter p(this);
+    style()->drawItemText(&p, area, int(alignment()), palette(), isEnabled(),
+                          metrics.elidedText(text(), Qt::ElideRight, area.width()), foregroundRole());
 }

@@ -14,6 +14,9 @@ public:
     int value() const { return m_value; }
     void setValue(int percent);
 
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
 private:
     int m_value = 0;
 };

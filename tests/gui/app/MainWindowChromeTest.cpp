@@ -5,6 +5,7 @@
 #include "ui/DialogSeam.h"
 #include "ui/FolderDialog.h"
 #include "ui/HotArea.h"
+#include "ui/ProgressCaption.h"
 
 #include <QAbstractItemView>
 #include <QComboBox>
@@ -248,6 +249,35 @@ TEST_F(MainWindowChrome, DraggingTheBackgroundOrTheVersionLabelMovesTheWindow)
     QApplication::sendEvent(window->ui().lblVersion, &labelDrag);
     EXPECT_EQ(window->pos(), start + QPoint(30, 30));
     EXPECT_TRUE(lit(window->ui().imgHelp)) << "the version label drags without a reset";
+}
+
+TEST_F(MainWindowChrome, TheStatusUnderTheBarShowsTheLongMessagesWholeAndEllipsizesWhatCannotFit)
+{
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    ProgressCaption* caption = window->ui().lblPB;
+    // Whether text is painted in the label's first or last column (a centred text too long for it runs
+    // over both).
+    const auto inkAtTheEdges = [&] {
+        const QImage image = caption->grab().toImage();
+        for (int x : {0, image.width() - 1}) {
+            for (int y = 0; y < image.height(); ++y) {
+                if (image.pixel(x, y) != image.pixel(x, 0))
+                    return true;
+            }
+        }
+        return false;
+    };
+    for (const char* text : {"1234 files were already there and were skipped.",
+                             "214 other files were not added. 12 folders could not be searched."}) {
+        caption->setText(QString::fromLatin1(text));
+        EXPECT_LE(QFontMetrics(caption->font()).horizontalAdvance(caption->text()), caption->contentsRect().width())
+            << text << " is cut off";
+    }
+    // Whatever does not fit ends in "..." inside the label instead of running off its edge.
+    caption->setText(QString(200, QLatin1Char('W')));
+    EXPECT_FALSE(inkAtTheEdges());
+    EXPECT_EQ(caption->text(), QString(200, QLatin1Char('W'))) << "the text itself stays whole";
 }
 
 } // namespace
