@@ -2,6 +2,7 @@
 
 #include "Mp4Index.h"
 #include "Negotiate.h"
+#include "OutputCheck.h"
 #include "Tags.h"
 
 #include <algorithm>
@@ -298,4 +299,17 @@ int64_t MuxedOutput::size() const
     if (m_finished)
         return m_writer->length();
     return m_muxer->pb ? avio_tell(m_muxer->pb) : 0;
+}
+
+void MuxedOutput::Check(const std::string& path) const
+{
+    OutputCheck::End(path, m_writer->tailAt(), m_writer->tail());
+    if (m_indexRoom <= 0)
+        return;
+    OutputCheck::Mp4Audio audio;
+    audio.frames = m_packets;
+    audio.samples = m_nextPts;
+    audio.rate = m_format.rate;
+    audio.frameSize = m_frameSize;
+    OutputCheck::Mp4(path, audio);
 }

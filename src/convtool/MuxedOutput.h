@@ -38,6 +38,7 @@ public:
     void Write(AVFrame* frame) override;
     void Finish() override;
     int64_t size() const override;
+    void Check(const std::string& path) const override;
     std::vector<std::string> TakeNotes() override;
 
 private:

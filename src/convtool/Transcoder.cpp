@@ -4,6 +4,7 @@
 #include "AudioInput.h"
 #include "ConsoleLines.h"
 #include "MuxedOutput.h"
+#include "OutputCheck.h"
 #include "PartFile.h"
 #include "Resampler.h"
 #include "ToolRecord.h"
@@ -182,9 +183,10 @@ public:
             throw LibAv::Failure{"the input has no audio"};
         }
         out->Finish();
-        struct stat written
-        {};
-        const int64_t bytes = ::stat(part.path().c_str(), &written) == 0 ? int64_t(written.st_size) : 0;
+        // Read back before it takes the output's name: a file a player would find cut short or unreadable
+        // is a failure, not a converted file.
+        const int64_t bytes = OutputCheck::Length(part.path(), out->size());
+        out->Check(part.path());
         part.Commit();
         stats(*out, bytes, true);
         if (ToolRecord::Requested())
