@@ -5,6 +5,7 @@
 #include "convert/DOSOutputs.h"
 #include "convert/ProgressParser.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -970,6 +971,69 @@ TEST_F(M4aIndex, AnInputLongerThanItsHeaderSaysFailsWithTheReasonAndLeavesNothin
     }
     if (!stick.mounted())
         GTEST_SKIP() << "checked in a local folder only: a FAT stick needs /dev/fuse, fusefat and mkfs.fat";
+}
+
+// The system calls a run of the tool made that sync data or give a file its name, as strace shows them
+// (-y names each descriptor's file).
+QStringList syncAndNameCalls(const QStringList& args, bool* traced)
+{
+    const QString log =
+        QDir::temp().filePath(QStringLiteral("conv-trace-%1.log").arg(QCoreApplication::applicationPid()));
+    QProcess p;
+    p.setProcessEnvironment(withoutFfmpeg());
+    p.start(QStringLiteral("strace"),
+            QStringList{"-f", "-y", "-e", "trace=fdatasync,fsync,rename,renameat2,link", "-o", log, tool()} + args);
+    *traced = p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    QFile f(log);
+    QStringList calls;
+    if (f.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : f.readAll().split('\n')) {
+            if (line.contains(".part-"))
+                calls.append(QString::fromUtf8(line));
+        }
+    }
+    f.remove();
+    return calls;
+}
+
+TEST_F(ConvTool, APartFilesDataReachesTheDiskBeforeItTakesTheOutputsName)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("strace")).isEmpty() ||
+        QProcess::execute(QStringLiteral("strace"), {"-o", "/dev/null", "true"}) != 0)
+        GTEST_SKIP() << "needs strace, allowed to trace";
+    FatStick stick;
+    QTemporaryDir memory(QStringLiteral("/dev/shm/veltra-test-XXXXXX"));
+    QStringList folders = {dir.path()};
+    if (memory.isValid())
+        folders.append(memory.path());
+    if (stick.mounted())
+        folders.append(stick.mount());
+    for (const QString& folder : folders) {
+        // MP3 through FFmpeg's muxer, AMR-NB through the tool's own writer.
+        for (const int format : {0, 7}) {
+            const QStringList args = templateArgs(format, file("tone.wav"), folder);
+            const std::string what = args.last().toStdString();
+            bool traced = false;
+            const QStringList calls = syncAndNameCalls(args, &traced);
+            ASSERT_TRUE(traced) << what;
+            qsizetype synced = -1;
+            qsizetype named = -1;
+            for (qsizetype i = 0; i < calls.size(); ++i) {
+                const QString& call = calls[i];
+                if (synced < 0 && call.contains(QLatin1String("fdatasync(")) && call.endsWith(QLatin1String("= 0")))
+                    synced = i;
+                if (named < 0 && !call.contains(QLatin1String("sync(")) && call.endsWith(QLatin1String("= 0")))
+                    named = i;
+            }
+            EXPECT_GE(synced, 0) << what << ": " << calls.join(QLatin1Char('\n')).toStdString();
+            EXPECT_GT(named, synced) << what << ": " << calls.join(QLatin1Char('\n')).toStdString();
+            EXPECT_FALSE(probe(args.last(), QStringLiteral("codec_name")).isEmpty()) << what;
+            EXPECT_TRUE(leftoversIn(folder).isEmpty()) << what;
+            EXPECT_TRUE(QFile::remove(args.last())) << what;
+        }
+    }
+    if (!stick.mounted())
+        GTEST_SKIP() << "checked on a disk and tmpfs only: a FAT stick needs /dev/fuse, fusefat and mkfs.fat";
 }
 
 } // namespace
