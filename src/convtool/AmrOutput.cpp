@@ -48,11 +48,12 @@ void AmrOutput::Finish()
         throw writeFailure();
     std::FILE* f = m_file;
     m_file = nullptr;
+    m_length = std::ftell(f);
     if (std::fclose(f) != 0)
         throw writeFailure();
 }
 
 int64_t AmrOutput::size() const
 {
-    return m_file ? std::ftell(m_file) : 0;
+    return m_file ? std::ftell(m_file) : m_length;
 }

@@ -22,6 +22,7 @@ public:
 
 private:
     std::FILE* m_file = nullptr;
+    int64_t m_length = 0; // once finished
     Resampler::Format m_format;
     std::unique_ptr<AmrWriter> m_writer;
 };

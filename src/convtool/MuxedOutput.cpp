@@ -1,9 +1,13 @@
 #include "MuxedOutput.h"
 
+#include "Mp4Index.h"
 #include "Negotiate.h"
+#include "OutputCheck.h"
 #include "Tags.h"
 
 #include <algorithm>
+#include <climits>
+#include <cmath>
 #include <cstring>
 #include <utility>
 
@@ -134,21 +138,36 @@ void MuxedOutput::addStreams(const AudioInput& input)
     addPicture(input);
 }
 
+int64_t MuxedOutput::indexRoom(const Settings& settings)
+{
+    // A length the input only estimated (from its bit rate) may be far short: twice as many frames.
+    const double frames = std::ceil(double(settings.expectedMicros) / 1e6 * m_format.rate / m_frameSize) + 2;
+    m_expectedFrames = int64_t(frames) * (settings.expectedIsGuess ? 2 : 1);
+    Mp4Index::Contents contents;
+    contents.frames = m_expectedFrames;
+    contents.coverBytes = m_picture ? m_picture->size : 0;
+    contents.tagBytes = Mp4Index::TagBytes(m_muxer->metadata);
+    for (unsigned i = 0; i < m_muxer->nb_streams; ++i)
+        contents.tagBytes += Mp4Index::TagBytes(m_muxer->streams[i]->metadata);
+    const int64_t room = Mp4Index::Room(contents);
+    if (room > INT_MAX)
+        throw LibAv::Failure{"the cover and the tags are too large for an M4A file"};
+    return room;
+}
+
 void MuxedOutput::openFile(const Settings& settings)
 {
     const AVOutputFormat* container = m_muxer->oformat;
-    // The url names the part file: the MP4 muxer's faststart pass reopens the url to move its index to
-    // the front, and with the final name it would read whatever file already has that name.
-    const std::string url = "file:" + settings.writePath;
-    av_free(m_muxer->url);
-    m_muxer->url = av_strdup(url.c_str());
-    if (!m_muxer->url)
-        throw LibAv::Failure{LibAv::Reason(AVERROR(ENOMEM))};
-    LibAv::Check(avio_open(&m_muxer->pb, url.c_str(), AVIO_FLAG_WRITE));
+    m_writePath = settings.writePath;
+    m_writer = std::make_unique<PartWriter>(settings.writePath);
+    m_muxer->pb = m_writer->io();
+    m_muxer->flags |= AVFMT_FLAG_CUSTOM_IO;
     AVDictionary* muxerOptions = nullptr;
     // A player can start an M4A file before it has all of it only with the index at the front.
-    if (named(container, "ipod"))
-        av_dict_set(&muxerOptions, "movflags", "+faststart", 0);
+    if (named(container, "ipod")) {
+        m_indexRoom = indexRoom(settings);
+        av_dict_set_int(&muxerOptions, "moov_size", m_indexRoom, 0);
+    }
     const int header = avformat_write_header(m_muxer.get(), &muxerOptions);
     av_dict_free(&muxerOptions);
     LibAv::Check(header);
@@ -234,6 +253,7 @@ void MuxedOutput::drain()
         av_packet_unref(m_packet.get());
         LibAv::Check(written);
         checkIo();
+        ++m_packets;
     }
 }
 
@@ -245,17 +265,51 @@ void MuxedOutput::Write(AVFrame* frame)
     drain();
 }
 
+void MuxedOutput::writeTrailer()
+{
+    const int trailer = av_write_trailer(m_muxer.get());
+    if (trailer < 0 && m_indexRoom > 0) {
+        // The muxer has then written the index over the start of the audio, which is of no more use: written
+        // out, the part file tells how large the index is, and it goes.
+        try {
+            m_writer->Close();
+        } catch (const LibAv::Failure&) {
+            LibAv::Check(trailer);
+        }
+        const int64_t needed = Mp4Index::WrittenBytes(m_writePath);
+        if (needed > m_indexRoom)
+            throw LibAv::Failure{Mp4Index::ShortReason(needed, m_indexRoom, m_packets > m_expectedFrames)};
+    }
+    LibAv::Check(trailer);
+}
+
 void MuxedOutput::Finish()
 {
     LibAv::Check(avcodec_send_frame(m_encoder.get(), nullptr));
     drain();
-    LibAv::Check(av_write_trailer(m_muxer.get()));
+    writeTrailer();
     checkIo();
     // Closing flushes what is buffered: a full disk can show only here.
-    LibAv::Check(avio_closep(&m_muxer->pb));
+    m_writer->Close();
+    m_finished = true;
 }
 
 int64_t MuxedOutput::size() const
 {
+    if (m_finished)
+        return m_writer->length();
     return m_muxer->pb ? avio_tell(m_muxer->pb) : 0;
+}
+
+void MuxedOutput::Check(const std::string& path) const
+{
+    OutputCheck::End(path, m_writer->tailAt(), m_writer->tail());
+    if (m_indexRoom <= 0)
+        return;
+    OutputCheck::Mp4Audio audio;
+    audio.frames = m_packets;
+    audio.samples = m_nextPts;
+    audio.rate = m_format.rate;
+    audio.frameSize = m_frameSize;
+    OutputCheck::Mp4(path, audio);
 }

@@ -2,14 +2,17 @@
 
 #include "AudioInput.h"
 #include "Output.h"
+#include "PartWriter.h"
 
+#include <memory>
 #include <string>
 #include <vector>
 
 // Every output FFmpeg's libraries write: the container named by the output's extension, its default
 // audio encoder or the one asked for, the input's tags, and its cover picture where the container
 // keeps one (MP3, FLAC and M4A as a picture, Ogg and Opus as a comment). A rate or bit rate the encoder
-// cannot take becomes the nearest it can, with a note saying so.
+// cannot take becomes the nearest it can, with a note saying so. The file is written through a
+// PartWriter; an M4A file gets its index at the front in the room Mp4Index sizes.
 class MuxedOutput : public Output
 {
 public:
@@ -21,6 +24,9 @@ public:
         long long bitRate = 0;  // 0: the encoder's default
         int sampleRate = 0;     // 0: the input's, as the encoder allows
         int channels = 0;       // 0: the input's, as the encoder allows
+        // How long the output will be as far as the input tells, for the room kept for an M4A index.
+        int64_t expectedMicros = 0;
+        bool expectedIsGuess = false; // the input's length was only estimated
     };
 
     // Opens the encoder and writes the header. Throws LibAv::Failure.
@@ -32,6 +38,7 @@ public:
     void Write(AVFrame* frame) override;
     void Finish() override;
     int64_t size() const override;
+    void Check(const std::string& path) const override;
     std::vector<std::string> TakeNotes() override;
 
 private:
@@ -40,10 +47,13 @@ private:
     void openEncoder(const Settings& settings, const AudioInput& input);
     void addStreams(const AudioInput& input);
     void openFile(const Settings& settings);
+    int64_t indexRoom(const Settings& settings);
+    void writeTrailer();
     void addPicture(const AudioInput& input);
     void drain();
     void checkIo() const;
 
+    std::unique_ptr<PartWriter> m_writer; // outlives the muxer, which writes through it
     LibAv::OutputPtr m_muxer;
     LibAv::CodecPtr m_encoder;
     LibAv::PacketPtr m_packet;
@@ -53,6 +63,11 @@ private:
     Resampler::Format m_format;
     int m_frameSize = 0;
     int64_t m_nextPts = 0;
+    int64_t m_packets = 0;
+    std::string m_writePath;
+    int64_t m_indexRoom = 0; // M4A: the bytes kept for the index at the front
+    int64_t m_expectedFrames = 0;
+    bool m_finished = false;
     long long m_checkFrames = 0; // the bit rate asked of LAME, until its first frame shows what it made
     std::vector<std::string> m_notes;
 };

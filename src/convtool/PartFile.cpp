@@ -48,6 +48,23 @@ std::string failureText(const std::string& what, int error)
     return what + ": " + std::strerror(error);
 }
 
+// The data reaches the disk before the name does, so a name that survives a power cut or a stick pulled
+// out never holds an empty file. The folder is not synced: a rename lost that way only means the file
+// converts again. 0, or the reason the data may not be on the disk.
+int syncData(int fd, const std::string& path)
+{
+    const int own = fd >= 0 ? -1 : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0 && own < 0)
+        return errno;
+    int error = ::fdatasync(fd >= 0 ? fd : own) == 0 ? 0 : errno;
+    // File systems that cannot sync have nothing to wait for.
+    if (error == EINVAL || error == EROFS || error == ENOTSUP || error == ENOSYS)
+        error = 0;
+    if (own >= 0)
+        ::close(own);
+    return error;
+}
+
 // The errors with which FAT, exFAT and NTFS drivers refuse a name's characters.
 bool refusesName(int error)
 {
@@ -160,6 +177,8 @@ int PartFile::place(const std::string& target)
 
 void PartFile::Commit()
 {
+    if (const int error = syncData(m_fd, m_path))
+        throw LibAv::Failure{failureText("cannot write the output", error)};
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;

@@ -28,8 +28,8 @@ public:
     // Commit may replace that one file (and no other).
     void allowReplacing(dev_t device, ino_t inode);
 
-    // Moves the part file to the output's name, or, when something holds that name, to the first free
-    // "NAME (N).EXT". Throws LibAv::Failure.
+    // Moves the part file, its data on the disk first, to the output's name, or, when something holds
+    // that name, to the first free "NAME (N).EXT". Throws LibAv::Failure.
     void Commit();
 
     // After Commit: the path written, 1 or the N of " (N)", and whether the name was mapped.

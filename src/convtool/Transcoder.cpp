@@ -4,6 +4,7 @@
 #include "AudioInput.h"
 #include "ConsoleLines.h"
 #include "MuxedOutput.h"
+#include "OutputCheck.h"
 #include "PartFile.h"
 #include "Resampler.h"
 #include "ToolRecord.h"
@@ -55,7 +56,25 @@ Cut cutOf(const ToolArgs::Parsed& a)
     return cut;
 }
 
-std::unique_ptr<Output> openOutput(const ToolArgs::Parsed& a, const AudioInput& input, PartFile& part)
+// How long the output will be as far as the input tells, for what is sized before the audio is written.
+void expectLength(const AudioInput& input, const Cut& cut, MuxedOutput::Settings& s)
+{
+    const AVFormatContext* f = input.format();
+    int64_t micros = input.durationMicros();
+    bool guess = f->duration_estimation_method == AVFMT_DURATION_FROM_BITRATE;
+    if (micros < 0) {
+        // Nothing tells: as long as the file would last at 16 kbps, which few audio files go below.
+        micros = std::max<int64_t>(0, avio_size(f->pb)) * 500;
+        guess = true;
+    }
+    micros = std::max<int64_t>(0, micros - cut.startMicros);
+    if (cut.lengthMicros >= 0)
+        micros = std::min(micros, cut.lengthMicros);
+    s.expectedMicros = micros;
+    s.expectedIsGuess = guess;
+}
+
+std::unique_ptr<Output> openOutput(const ToolArgs::Parsed& a, const AudioInput& input, const Cut& cut, PartFile& part)
 {
     if (ToolArgs::WantsAmr(a)) {
         const auto mode = ToolArgs::AmrMode(a.bitrate.empty() ? std::string("12.2k") : a.bitrate);
@@ -85,6 +104,7 @@ std::unique_ptr<Output> openOutput(const ToolArgs::Parsed& a, const AudioInput& 
             throw LibAv::Failure{"invalid channel count \"" + a.channels + "\""};
         s.channels = *channels;
     }
+    expectLength(input, cut, s);
     return std::make_unique<MuxedOutput>(s, input);
 }
 
@@ -115,7 +135,7 @@ public:
         // program (which asks for records) chose a free name itself: whatever holds it now came meanwhile.
         if (m_args.overwrite && !ToolRecord::Requested() && ::lstat(m_args.output.c_str(), &existing) == 0)
             part.allowReplacing(existing.st_dev, existing.st_ino);
-        std::unique_ptr<Output> out = openOutput(m_args, input, part);
+        std::unique_ptr<Output> out = openOutput(m_args, input, cut, part);
         notes(*out);
         const AVCodecContext* dec = input.decoder();
         Resampler::Format in;
@@ -163,9 +183,10 @@ public:
             throw LibAv::Failure{"the input has no audio"};
         }
         out->Finish();
-        struct stat written
-        {};
-        const int64_t bytes = ::stat(part.path().c_str(), &written) == 0 ? int64_t(written.st_size) : 0;
+        // Read back before it takes the output's name: a file a player would find cut short or unreadable
+        // is a failure, not a converted file.
+        const int64_t bytes = OutputCheck::Length(part.path(), out->size());
+        out->Check(part.path());
         part.Commit();
         stats(*out, bytes, true);
         if (ToolRecord::Requested())

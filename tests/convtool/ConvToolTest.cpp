@@ -5,6 +5,7 @@
 #include "convert/DOSOutputs.h"
 #include "convert/ProgressParser.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -13,6 +14,7 @@
 #include <QSet>
 #include <QStandardPaths>
 #include <QTest>
+#include <QtEndian>
 #include <csignal>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
@@ -820,6 +822,222 @@ TEST_F(NewFormats, ABitRateTheEncoderChangesIsSaidAndTheFileStillConverts)
         EXPECT_NEAR(kbps, c.kbps, c.kbps * 0.15) << what;
         EXPECT_TRUE(decodesCleanly(args.last())) << what;
     }
+}
+
+// The top-level atoms of an MP4 file, in order.
+QStringList topLevelAtoms(const QString& path)
+{
+    QFile f(path);
+    QStringList atoms;
+    if (!f.open(QIODevice::ReadOnly))
+        return atoms;
+    qint64 at = 0;
+    while (at + 8 <= f.size()) {
+        f.seek(at);
+        const QByteArray head = f.read(16);
+        quint64 size = qFromBigEndian<quint32>(head.constData());
+        if (size == 1)
+            size = qFromBigEndian<quint64>(head.constData() + 8);
+        atoms.append(QString::fromLatin1(head.mid(4, 4)));
+        if (size < 8)
+            break;
+        at += qint64(size);
+    }
+    return atoms;
+}
+
+QStringList leftoversIn(const QString& folder)
+{
+    return QDir(folder).entryList({QStringLiteral("*.part-*")}, QDir::Files | QDir::Hidden);
+}
+
+// Outputs whose index is larger than their audio: a cover of noise no codec shrinks (a 10 MB PNG), and
+// a 100 KB tag, on three seconds of music; next to a file too short for a second frame of music and a
+// 4-minute one.
+class M4aIndex : public NewFormats
+{
+protected:
+    void SetUp() override
+    {
+        NewFormats::SetUp();
+        QByteArray noise(1830 * 1830 * 3, '\0');
+        quint32 x = 2463534242u;
+        for (char& c : noise) {
+            x ^= x << 13;
+            x ^= x >> 17;
+            x ^= x << 5;
+            c = char(x);
+        }
+        QFile raw(file("cover.rgb"));
+        ASSERT_TRUE(raw.open(QIODevice::WriteOnly));
+        raw.write(noise);
+        raw.close();
+        ASSERT_TRUE(runFfmpeg({"-f", "rawvideo", "-pix_fmt", "rgb24", "-s", "1830x1830", "-i", file("cover.rgb"),
+                               "-frames:v", "1", file("large.png")}));
+        ASSERT_GT(QFileInfo(file("large.png")).size(), 10'000'000);
+        QFile meta(file("meta.txt"));
+        ASSERT_TRUE(meta.open(QIODevice::WriteOnly));
+        meta.write(";FFMETADATA1\ntitle=Song\nlyrics=" + QByteArray(100'000, 'l') + "\n");
+        meta.close();
+        ASSERT_TRUE(runFfmpeg({"-i", file("tone.wav"), "-i", file("large.png"), "-i", file("meta.txt"), "-map", "0",
+                               "-map", "1", "-map_metadata", "2", "-c:v", "copy", "-disposition:v", "attached_pic",
+                               file("large-cover.flac")}));
+        ASSERT_TRUE(makeTone(file("short.wav"), 0.02));
+        ASSERT_TRUE(makeTone(file("long.wav"), 240));
+    }
+
+    // Converts each case into folder and checks the output plays to its end, then removes it (a stick
+    // holds one at a time).
+    void convertsAndPlays(const QString& folder)
+    {
+        struct Case
+        {
+            const char* input;
+            double seconds;
+            bool cover;
+        };
+        for (const Case& c :
+             {Case{"short.wav", 0.02, false}, Case{"long.wav", 240, false}, Case{"large-cover.flac", 3, true}}) {
+            const QStringList args = templateArgs(9, file(c.input), folder);
+            const std::string what = args.last().toStdString();
+            const Result r = run(args, ffmpegFails());
+            ASSERT_EQ(r.status, 0) << what << ": " << r.console.toStdString();
+            const QJsonObject probed = probeAll(args.last());
+            EXPECT_EQ(audioStream(probed)["codec_name"].toString(), QStringLiteral("aac")) << what;
+            EXPECT_NEAR(probed["format"]["duration"].toString().toDouble(), c.seconds, 0.03) << what;
+            EXPECT_EQ(pictureStreams(probed), c.cover ? 1 : 0) << what;
+            if (c.cover) {
+                EXPECT_EQ(tag(probed, "lyrics").size(), 100'000) << what;
+                EXPECT_EQ(tag(probed, "title"), QStringLiteral("Song")) << what;
+            }
+            EXPECT_TRUE(decodesCleanly(args.last())) << what;
+            const QStringList atoms = topLevelAtoms(args.last());
+            ASSERT_GE(atoms.size(), 3) << what;
+            EXPECT_EQ(atoms.first(), QStringLiteral("ftyp")) << what;
+            EXPECT_EQ(atoms[1], QStringLiteral("moov")) << what << ": the index comes first";
+            EXPECT_EQ(atoms.last(), QStringLiteral("mdat")) << what << ": the audio ends the file";
+            EXPECT_TRUE(leftoversIn(folder).isEmpty()) << what;
+            EXPECT_TRUE(QFile::remove(args.last())) << what;
+        }
+    }
+};
+
+TEST_F(M4aIndex, ShortLongAndWithACoverLargerThanItsAudioEachPlaysToTheEnd)
+{
+    QDir().mkpath(file("out"));
+    convertsAndPlays(file("out"));
+}
+
+TEST_F(M4aIndex, OnAFatStickShortLongAndWithACoverLargerThanItsAudioEachPlaysToTheEnd)
+{
+    FatStick stick;
+    if (!stick.mounted())
+        GTEST_SKIP() << "needs /dev/fuse, fusefat and mkfs.fat";
+    convertsAndPlays(stick.mount());
+}
+
+TEST_F(M4aIndex, AnInputLongerThanItsHeaderSaysFailsWithTheReasonAndLeavesNothing)
+{
+    // Two minutes of music whose header claims one second: the room kept for the index is too small.
+    ASSERT_TRUE(runFfmpeg({"-f", "lavfi", "-i", "sine=d=120:r=8000", "-ac", "1", file("lying.flac")}));
+    QFile flac(file("lying.flac"));
+    ASSERT_TRUE(flac.open(QIODevice::ReadWrite));
+    QByteArray bytes = flac.readAll();
+    ASSERT_EQ(bytes.left(4), QByteArray("fLaC"));
+    // STREAMINFO's 36-bit sample count: the low 4 bits of its byte 13, then bytes 14 to 17.
+    bytes[8 + 13] = char(bytes[8 + 13] & 0xF0);
+    qToBigEndian<quint32>(8000, bytes.data() + 8 + 14);
+    flac.seek(0);
+    flac.write(bytes);
+    flac.close();
+    ASSERT_NEAR(probe(file("lying.flac"), QStringLiteral("duration")).toDouble(), 1.0, 0.01);
+
+    FatStick stick;
+    QStringList folders = {file("out")};
+    QDir().mkpath(file("out"));
+    if (stick.mounted())
+        folders.append(stick.mount());
+    for (const QString& folder : folders) {
+        const QStringList args = templateArgs(9, file("lying.flac"), folder, "32", "8000", 0);
+        const Result r = run(args, ffmpegFails());
+        EXPECT_NE(r.status, 0) << folder.toStdString();
+        const QString reason = lastLine(r.console);
+        EXPECT_TRUE(reason.startsWith(QStringLiteral("the M4A index needs "))) << reason.toStdString();
+        EXPECT_TRUE(reason.endsWith(QStringLiteral(" kept for it at the front of the file: the input is longer than "
+                                                   "its header says")))
+            << reason.toStdString();
+        EXPECT_TRUE(QDir(folder).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+            << folder.toStdString();
+    }
+    if (!stick.mounted())
+        GTEST_SKIP() << "checked in a local folder only: a FAT stick needs /dev/fuse, fusefat and mkfs.fat";
+}
+
+// The system calls a run of the tool made that sync data or give a file its name, as strace shows them
+// (-y names each descriptor's file).
+QStringList syncAndNameCalls(const QStringList& args, bool* traced)
+{
+    const QString log =
+        QDir::temp().filePath(QStringLiteral("conv-trace-%1.log").arg(QCoreApplication::applicationPid()));
+    QProcessEnvironment env = withoutFfmpeg();
+    // LeakSanitizer cannot run under a tracer; the other runs of the tool check for leaks.
+    const QString asan = env.value(QStringLiteral("ASAN_OPTIONS"));
+    env.insert(QStringLiteral("ASAN_OPTIONS"), asan + (asan.isEmpty() ? "" : ":") + QStringLiteral("detect_leaks=0"));
+    QProcess p;
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral("strace"),
+            QStringList{"-f", "-y", "-e", "trace=fdatasync,fsync,rename,renameat2,link", "-o", log, tool()} + args);
+    *traced = p.waitForFinished(120000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+    QFile f(log);
+    QStringList calls;
+    if (f.open(QIODevice::ReadOnly)) {
+        for (const QByteArray& line : f.readAll().split('\n')) {
+            if (line.contains(".part-"))
+                calls.append(QString::fromUtf8(line));
+        }
+    }
+    f.remove();
+    return calls;
+}
+
+TEST_F(ConvTool, APartFilesDataReachesTheDiskBeforeItTakesTheOutputsName)
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("strace")).isEmpty() ||
+        QProcess::execute(QStringLiteral("strace"), {"-o", "/dev/null", "true"}) != 0)
+        GTEST_SKIP() << "needs strace, allowed to trace";
+    FatStick stick;
+    QTemporaryDir memory(QStringLiteral("/dev/shm/veltra-test-XXXXXX"));
+    QStringList folders = {dir.path()};
+    if (memory.isValid())
+        folders.append(memory.path());
+    if (stick.mounted())
+        folders.append(stick.mount());
+    for (const QString& folder : folders) {
+        // MP3 through FFmpeg's muxer, AMR-NB through the tool's own writer.
+        for (const int format : {0, 7}) {
+            const QStringList args = templateArgs(format, file("tone.wav"), folder);
+            const std::string what = args.last().toStdString();
+            bool traced = false;
+            const QStringList calls = syncAndNameCalls(args, &traced);
+            ASSERT_TRUE(traced) << what;
+            qsizetype synced = -1;
+            qsizetype named = -1;
+            for (qsizetype i = 0; i < calls.size(); ++i) {
+                const QString& call = calls[i];
+                if (synced < 0 && call.contains(QLatin1String("fdatasync(")) && call.endsWith(QLatin1String("= 0")))
+                    synced = i;
+                if (named < 0 && !call.contains(QLatin1String("sync(")) && call.endsWith(QLatin1String("= 0")))
+                    named = i;
+            }
+            EXPECT_GE(synced, 0) << what << ": " << calls.join(QLatin1Char('\n')).toStdString();
+            EXPECT_GT(named, synced) << what << ": " << calls.join(QLatin1Char('\n')).toStdString();
+            EXPECT_FALSE(probe(args.last(), QStringLiteral("codec_name")).isEmpty()) << what;
+            EXPECT_TRUE(leftoversIn(folder).isEmpty()) << what;
+            EXPECT_TRUE(QFile::remove(args.last())) << what;
+        }
+    }
+    if (!stick.mounted())
+        GTEST_SKIP() << "checked on a disk and tmpfs only: a FAT stick needs /dev/fuse, fusefat and mkfs.fat";
 }
 
 } // namespace
