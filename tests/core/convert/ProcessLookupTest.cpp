@@ -81,10 +81,19 @@ TEST(ProcessLookup, AGroupOfRealToolsCountsUntilItsLastMemberHasEnded)
     ASSERT_TRUE(member.waitForStarted());
     ASSERT_EQ(::getpgid(pid_t(member.processId())), group);
 
+    // A group of its own running the same program under another name holds no tool.
+    QProcess other;
+    other.setChildProcessModifier([] { ::setpgid(0, 0); });
+    other.start(folder.linkAs(QStringLiteral("other-tool")), {QStringLiteral("waitfor:") + folder.file("other-go")});
+    ASSERT_TRUE(other.waitForStarted());
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return ::getpgid(pid_t(other.processId())) == pid_t(other.processId()); }, 30000));
+
     EXPECT_TRUE(ProcessLookup::IsProcessRunningInGroup(QStringLiteral("conv.exe"), group));
     EXPECT_TRUE(ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe")));
-    EXPECT_FALSE(ProcessLookup::IsProcessRunningInGroup(QStringLiteral("conv.exe"), ::getpgrp()))
-        << "the test's own group holds no tool";
+    EXPECT_FALSE(ProcessLookup::IsProcessRunningInGroup(QStringLiteral("conv.exe"), pid_t(other.processId())));
+    TestSupport::release(folder.file("other-go"));
+    ASSERT_TRUE(other.waitForFinished(60000));
     // The leader ends and is reaped: its group lives on in the member.
     TestSupport::release(folder.file("leader-go"));
     ASSERT_TRUE(leader.waitForFinished(60000));
