@@ -1,4 +1,6 @@
 #include "TestSupport.h"
+#include "convert/DOSOutputs.h"
+#include "convert/ProcessLookup.h"
 
 #include <cerrno>
 #include <climits>
@@ -11,6 +13,7 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QProcess>
+#include <unistd.h>
 
 namespace TestSupport {
 
@@ -146,6 +149,50 @@ QString makeFolderPastPathMax(const QString& parent)
 void removeDeepTree(const QString& folder)
 {
     QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), folder});
+
+void release(const QString& path)
+{
+    QFile f(path);
+    f.open(QIODevice::WriteOnly);
+}
+
+QStringList linesOf(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+QList<qint64> pidsIn(const QString& path)
+{
+    QList<qint64> pids;
+    for (const QString& line : linesOf(path))
+        pids.append(line.toLongLong());
+    return pids;
+}
+
+QList<qint64> childProcesses()
+{
+    QList<qint64> children;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool number = false;
+        const qint64 pid = entry.toLongLong(&number);
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!number || !stat.open(QIODevice::ReadOnly))
+            continue;
+        // After the name, which may hold anything: state, then the parent.
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> rest = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (rest.size() > 1 && rest[1].toLongLong() == ::getpid())
+            children.append(pid);
+    }
+    return children;
+}
+
+bool toolGroupRunning(qint64 pid)
+{
+    return ProcessLookup::IsProcessRunningInGroup(QString::fromLatin1(DOSOutputs::kToolImageName), pid_t(pid));
 }
 
 } // namespace TestSupport

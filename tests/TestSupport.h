@@ -103,4 +103,20 @@ QList<QByteArray> readArgs(const QString& path);
 QString makeFolderPastPathMax(const QString& parent);
 void removeDeepTree(const QString& folder);
 
+// Makes an empty file at path: what a stand-in tool held by "waitfor:PATH" waits for.
+void release(const QString& path);
+
+// The lines of a text file; none when it cannot be read.
+QStringList linesOf(const QString& path);
+
+// The process ids the stand-in tool wrote with "pidto:PATH", in order.
+QList<qint64> pidsIn(const QString& path);
+
+// The processes this one started that are still there, ended ones not yet reaped included.
+QList<qint64> childProcesses();
+
+// Whether anything named like the conversion tool is left in the process group of the tool started as
+// pid (the runner starts each tool as the leader of a group of its own). Never another program's tool.
+bool toolGroupRunning(qint64 pid);
+
 } // namespace TestSupport

@@ -7,9 +7,12 @@
 
 #include <cerrno>
 #include <csignal>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -41,6 +44,29 @@ void remember(char (&slot)[4096], const char* path)
 {
     SignalsBlocked blocked;
     std::snprintf(slot, sizeof slot, "%s", path);
+}
+
+// Six characters of the kind mkstemp uses, from the kernel's random source, or from the clock and a
+// counter where that is not available: the name only has to be unlikely, O_EXCL makes it safe.
+std::string randomSuffix()
+{
+    static const char kLetters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    unsigned char bytes[PartName::kRandom];
+    if (::getrandom(bytes, sizeof bytes, GRND_NONBLOCK) != ssize_t(sizeof bytes)) {
+        static unsigned counter = 0;
+        struct timespec now
+        {};
+        ::clock_gettime(CLOCK_MONOTONIC, &now);
+        uint64_t x = static_cast<uint64_t>(now.tv_nsec) ^ (static_cast<uint64_t>(::getpid()) << 32) ^ ++counter;
+        for (unsigned char& b : bytes) {
+            x = x * 6364136223846793005ULL + 1442695040888963407ULL;
+            b = static_cast<unsigned char>(x >> 33);
+        }
+    }
+    std::string suffix(PartName::kRandom, 'X');
+    for (size_t i = 0; i < suffix.size(); ++i)
+        suffix[i] = kLetters[bytes[i] % (sizeof kLetters - 1)];
+    return suffix;
 }
 
 std::string failureText(const std::string& what, int error)
@@ -94,19 +120,33 @@ PartFile::PartFile(const std::string& outputPath)
 
 bool PartFile::create(const std::string& folder, const std::string& name)
 {
-    std::string pattern = folder + PartName::Prefix(name, long(::getpid())) + "XXXXXX";
-    if (pattern.size() >= sizeof g_current)
+    const std::string prefix = folder + PartName::Prefix(name, long(::getpid()));
+    if (prefix.size() + PartName::kRandom >= sizeof g_current)
         throw LibAv::Failure{failureText("cannot write the output", ENAMETOOLONG)};
-    m_fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-    if (m_fd < 0)
-        return false;
-    m_path = pattern;
-    remember(g_current, m_path.c_str());
-    // mkstemp makes the file private; the output is an ordinary file, as the user's umask says.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(m_fd, 0666 & ~mask);
-    return true;
+    for (int attempt = 0; attempt < kCreateAttempts; ++attempt) {
+        const std::string path = prefix + randomSuffix();
+        int fd;
+        int error = 0;
+        {
+            // A stop between making the file and recording it for the handler would leave it behind.
+            SignalsBlocked blocked;
+            // The mode an ordinary new file gets (the umask applies), from the first moment it exists.
+            fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            if (fd >= 0)
+                std::snprintf(g_current, sizeof g_current, "%s", path.c_str());
+            else
+                error = errno;
+        }
+        if (fd >= 0) {
+            m_fd = fd;
+            m_path = path;
+            return true;
+        }
+        errno = error;
+        if (error != EEXIST)
+            return false;
+    }
+    return false; // errno is EEXIST
 }
 
 PartFile::~PartFile()

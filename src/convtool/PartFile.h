@@ -42,6 +42,9 @@ public:
     static void RemoveNow();
 
 private:
+    // Names tried before giving up on a folder where every one is taken.
+    static constexpr int kCreateAttempts = 100;
+
     bool create(const std::string& folder, const std::string& name);
     // 0, or the reason the part file could not take this name (EEXIST: something holds it).
     int place(const std::string& target);

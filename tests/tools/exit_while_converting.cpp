@@ -1,15 +1,15 @@
 // Starts a batch in a real main window and leaves while the tool still runs, as a user would: by the
-// exit command, or (with "signal") by a signal to the program, as logging off or closing its terminal
-// does. The test that starts this program checks what is left afterwards.
+// exit command once the file has started, or (with "signal") by a signal to the program, as logging off
+// or closing its terminal does. The test that starts this program checks what is left afterwards.
 // Usage: exit_while_converting PROGRAM_FOLDER INPUT [signal SCRATCH_FILE]
 #include "app/QuitSignals.h"
 #include "app/frmMain.h"
+#include "convert/BatchDriver.h"
 #include "filelist/FileQueue.h"
 #include "ui/HotArea.h"
 
 #include <QApplication>
 #include <QLineEdit>
-#include <QTimer>
 #include <csignal>
 #include <unistd.h>
 
@@ -27,11 +27,12 @@ int main(int argc, char** argv)
     window.ui().txtPath->setText(QString::fromLocal8Bit(argv[1]) + QStringLiteral("/out"));
     window.ui().lstFile->append(QString::fromLocal8Bit(argv[2]));
     window.show();
-    window.imgConvert_Click();
     if (bySignal)
         QuitSignals::install([&window] { window.close(); });
     else
-        QTimer::singleShot(600, [&] { window.imgExit_Click(); });
+        QObject::connect(window.batch(), &BatchDriver::fileStarted, &window, &frmMain::imgExit_Click,
+                         Qt::QueuedConnection);
+    window.imgConvert_Click();
     app.exec();
     return 3; // only reached if the way out did not end the process
 }

@@ -6,11 +6,22 @@
 //   err:TEXT     the same on standard error
 //   bytes:N      write N bytes of a repeating a..z pattern in one write
 //   sleep:MS     sleep
+//   waitfor:PATH wait until PATH exists: the test holds the tool there and releases it by making PATH
+//   pidto:PATH   append the tool's process id and a newline to PATH
+//   termto:PATH  from now on SIGTERM, SIGINT and SIGHUP append "term PID", "int PID" or "hup PID" to
+//                PATH and then end the process by that signal, as if it had no handler; a child started
+//                later (childto, childuntil) inherits this and names its own pid
+//   shrugto:PATH from now on SIGTERM appends "term PID" to PATH and the tool goes on, as a tool that
+//                will not stop would
+//   finishonterm from now on SIGTERM writes {out} and ends with status 0, as a tool that finishes its
+//                file just as the stop comes would
 //   argsto:PATH  write every argument, each followed by a NUL byte, to PATH
 //   logto:PATH   append the tool's own arguments, separated by a unit separator, as one line to PATH
 //   touch        write a small file at {out}
+//   touchat:PATH write a small file at PATH
 //   touchif:TEXT touch only when an argument contains TEXT
 //   failif:TEXT  exit with status 1 at once when an argument contains TEXT
+//   endif:TEXT   exit with status 0 at once when an argument contains TEXT
 //   exit:N       exit with status N
 //   kill:SIG     end by signal SIG
 //   ignoreterm   ignore SIGTERM from now on, as a tool that will not stop would
@@ -23,6 +34,8 @@
 //   end:PATH     the same with "end"
 //   childto:PATH start a child in the tool's process group that sleeps for a minute; its pid goes to PATH
 //   childfor:MS  start a child in the tool's process group that sleeps for MS and ends
+//   childuntil:PATH start a child in the tool's process group that waits until PATH exists and ends;
+//                its pid goes to PATH.pid
 //   record:TEXT  write TEXT (\n understood) to descriptor 3, the tool's record, whatever is there
 //   recordto:PATH write to PATH whether the record was asked for ("asked" or "not asked") and whether
 //                descriptor 3 is open ("open" or "closed")
@@ -44,6 +57,90 @@
 
 namespace {
 std::vector<std::string> g_plain;
+// For the signal handlers, which may only use what is set up before they can run.
+char g_signalFile[4096] = {};
+char g_finishedOutput[4096] = {};
+
+void setPath(char (&slot)[4096], const std::string& path)
+{
+    std::snprintf(slot, sizeof slot, "%s", path.c_str());
+}
+
+// Appends "WORD PID" as a line to the signal file, with only calls a signal handler may make.
+void noteSignal(const char* word)
+{
+    char line[64];
+    size_t n = 0;
+    for (const char* w = word; *w && n < 32; ++w)
+        line[n++] = *w;
+    line[n++] = ' ';
+    char digits[16];
+    int count = 0;
+    for (long pid = ::getpid(); pid > 0 && count < 16; pid /= 10)
+        digits[count++] = char('0' + pid % 10);
+    while (count > 0)
+        line[n++] = digits[--count];
+    line[n++] = '\n';
+    const int fd = ::open(g_signalFile, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+        [[maybe_unused]] const ssize_t written = ::write(fd, line, n);
+        ::close(fd);
+    }
+}
+
+void endBySignal(int sig)
+{
+    noteSignal(sig == SIGTERM ? "term" : sig == SIGINT ? "int" : "hup");
+    // Pending until the handler returns, then the default action ends the process.
+    ::signal(sig, SIG_DFL);
+    ::raise(sig);
+}
+
+void shrugTerm(int)
+{
+    noteSignal("term");
+}
+
+void finishOnTerm(int)
+{
+    const int fd = ::open(g_finishedOutput, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd >= 0) {
+        [[maybe_unused]] const ssize_t written = ::write(fd, "converted\n", 10);
+        ::close(fd);
+    }
+    ::_exit(0);
+}
+
+void handle(int sig, void (*handler)(int))
+{
+    struct sigaction sa
+    {};
+    sa.sa_handler = handler;
+    sa.sa_flags = SA_RESTART;
+    sigemptyset(&sa.sa_mask);
+    ::sigaction(sig, &sa, nullptr);
+}
+
+// Should the test have gone without releasing it (its folder removed, or ten minutes gone by), the tool
+// ends instead of waiting for ever.
+void waitFor(const std::string& path)
+{
+    const size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".") : path.substr(0, slash + 1);
+    for (int polls = 0; ::access(path.c_str(), F_OK) != 0; ++polls) {
+        if (polls >= 60000 || ::access(folder.c_str(), F_OK) != 0)
+            ::_exit(3);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+}
+
+void writeFile(const std::string& path, const char* mode, const std::string& text)
+{
+    if (FILE* f = std::fopen(path.c_str(), mode)) {
+        std::fputs(text.c_str(), f);
+        std::fclose(f);
+    }
+}
 
 std::string unescape(const std::string& s)
 {
@@ -90,12 +187,8 @@ bool anyArgContains(const std::string& text)
 
 void touch()
 {
-    if (g_plain.empty())
-        return;
-    if (FILE* f = std::fopen(g_plain.back().c_str(), "wb")) {
-        std::fputs("converted\n", f);
-        std::fclose(f);
-    }
+    if (!g_plain.empty())
+        writeFile(g_plain.back(), "wb", "converted\n");
 }
 
 void run(const std::string& op, int argc, char** argv)
@@ -114,6 +207,25 @@ void run(const std::string& op, int argc, char** argv)
         writeAll(1, s);
     } else if (name == "sleep") {
         std::this_thread::sleep_for(std::chrono::milliseconds(std::stol(value)));
+    } else if (name == "waitfor") {
+        waitFor(value);
+    } else if (name == "pidto") {
+        writeFile(value, "ab", std::to_string(::getpid()) + "\n");
+    } else if (name == "termto") {
+        setPath(g_signalFile, value);
+        for (int sig : {SIGTERM, SIGINT, SIGHUP})
+            handle(sig, endBySignal);
+    } else if (name == "shrugto") {
+        setPath(g_signalFile, value);
+        handle(SIGTERM, shrugTerm);
+    } else if (name == "finishonterm") {
+        setPath(g_finishedOutput, g_plain.empty() ? std::string() : g_plain.back());
+        handle(SIGTERM, finishOnTerm);
+    } else if (name == "touchat") {
+        writeFile(value, "wb", "converted\n");
+    } else if (name == "endif") {
+        if (anyArgContains(value))
+            std::exit(0);
     } else if (name == "argsto") {
         if (FILE* f = std::fopen(value.c_str(), "wb")) {
             for (int i = 1; i < argc; ++i)
@@ -193,6 +305,13 @@ void run(const std::string& op, int argc, char** argv)
             std::this_thread::sleep_for(std::chrono::milliseconds(std::stol(value)));
             ::_exit(0);
         }
+    } else if (name == "childuntil") {
+        const pid_t child = ::fork();
+        if (child == 0) {
+            waitFor(value);
+            ::_exit(0);
+        }
+        writeFile(value + ".pid", "wb", std::to_string(child));
     } else if (name == "record") {
         writeAll(3, unescape(value));
     } else if (name == "recordto") {
@@ -218,9 +337,11 @@ void run(const std::string& op, int argc, char** argv)
 
 bool isOp(const char* arg)
 {
-    static const char* const names[] = {
-        "out:",   "err:",       "bytes:", "sleep:", "argsto:",  "touch",    "touchif:",  "failif:", "exit:",    "kill:",
-        "logto:", "ignoreterm", "part",   "first:", "childto:", "groupto:", "childfor:", "record:", "recordto:"};
+    static const char* const names[] = {"out:",        "err:",     "bytes:",   "sleep:",       "waitfor:", "pidto:",
+                                        "termto:",     "shrugto:", "argsto:",  "finishonterm", "touchat:", "touch",
+                                        "touchif:",    "failif:",  "endif:",   "exit:",        "kill:",    "logto:",
+                                        "ignoreterm",  "part",     "first:",   "childto:",     "groupto:", "childfor:",
+                                        "childuntil:", "record:",  "recordto:"};
     for (const char* n : names) {
         if (std::strncmp(arg, n, std::strlen(n)) == 0)
             return true;

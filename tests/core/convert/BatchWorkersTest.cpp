@@ -6,9 +6,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
 #include <unistd.h>
 
 using namespace TestSupport;
@@ -32,6 +35,57 @@ int toolChildren()
     }
     return n;
 }
+
+// Which tool process wrote each output of a folder: a tool moves its part file ".NAME.part-PID-XXXXXX" to
+// NAME, and inotify pairs the two names of one rename by its cookie.
+class Writers
+{
+public:
+    explicit Writers(const QString& folder) : m_fd(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC))
+    {
+        if (m_fd >= 0)
+            m_watching =
+                ::inotify_add_watch(m_fd, QFile::encodeName(folder).constData(), IN_MOVED_FROM | IN_MOVED_TO) >= 0;
+    }
+    ~Writers()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    bool watching() const { return m_watching; }
+
+    // Output name -> the process id in the name of the part file it came from.
+    QHash<QString, qint64> byOutput()
+    {
+        alignas(inotify_event) char buffer[64 * 1024];
+        for (ssize_t n; (n = ::read(m_fd, buffer, sizeof buffer)) > 0;) {
+            for (char* at = buffer; at < buffer + n;) {
+                const auto* e = reinterpret_cast<const inotify_event*>(at);
+                const QString name = e->len ? QFile::decodeName(e->name) : QString();
+                if (e->mask & IN_MOVED_FROM)
+                    m_from.insert(e->cookie, name);
+                else if (e->mask & IN_MOVED_TO)
+                    m_to.insert(e->cookie, name);
+                at += sizeof(inotify_event) + e->len;
+            }
+        }
+        QHash<QString, qint64> writers;
+        for (auto it = m_to.cbegin(); it != m_to.cend(); ++it) {
+            const QString from = m_from.value(it.key());
+            const qsizetype tag = from.lastIndexOf(QStringLiteral(".part-"));
+            if (tag < 0)
+                continue;
+            writers.insert(it.value(), from.mid(tag + 6).section(QLatin1Char('-'), 0, 0).toLongLong());
+        }
+        return writers;
+    }
+
+private:
+    int m_fd;
+    bool m_watching = false;
+    QHash<quint32, QString> m_from;
+    QHash<quint32, QString> m_to;
+};
 
 struct Batch
 {
@@ -63,7 +117,7 @@ struct Batch
 
 } // namespace
 
-TEST(BatchWorkers, OurToolConvertsEveryFileAndNoToolIsLeftAfterTheBatch)
+TEST(BatchWorkers, OurToolConvertsEveryFileInTheSlotsOwnProcessesAndNoToolIsLeftAfterTheBatch)
 {
     QTemporaryDir dir;
     ASSERT_TRUE(dir.isValid());
@@ -78,6 +132,9 @@ TEST(BatchWorkers, OurToolConvertsEveryFileAndNoToolIsLeftAfterTheBatch)
     bad.write("not audio at all");
     bad.close();
     const QString out = dir.filePath(QStringLiteral("out"));
+    ASSERT_TRUE(QDir().mkpath(out));
+    Writers writers(out);
+    ASSERT_TRUE(writers.watching());
     Batch batch(buildProgramFolder(), out, 2);
     ASSERT_TRUE(batch.run(inputs));
     EXPECT_EQ(batch.driver.outcome().converted(), 4);
@@ -87,7 +144,18 @@ TEST(BatchWorkers, OurToolConvertsEveryFileAndNoToolIsLeftAfterTheBatch)
     for (int i : {0, 1, 3, 4})
         EXPECT_TRUE(QFile::exists(out + QStringLiteral("/in%1.mp3").arg(i))) << i;
     EXPECT_TRUE(QDir(out).entryList({QStringLiteral("*.part-*")}, QDir::Files | QDir::Hidden).isEmpty());
-    EXPECT_TRUE(QTest::qWaitFor([] { return toolChildren() == 0 && ChildReaper::pendingCount() == 0; }, 5000))
+    // The files shared the two slots' tool processes: besides those two, at most the fresh one that took
+    // over after the failure; one process per file would have been four.
+    const QHash<QString, qint64> wrote = writers.byOutput();
+    EXPECT_EQ(wrote.size(), 4);
+    QSet<qint64> processes;
+    for (int i : {0, 1, 3, 4}) {
+        const qint64 pid = wrote.value(QStringLiteral("in%1.mp3").arg(i));
+        EXPECT_GT(pid, 0) << i;
+        processes.insert(pid);
+    }
+    EXPECT_LE(processes.size(), 3) << "each file had a tool process of its own";
+    EXPECT_TRUE(QTest::qWaitFor([] { return toolChildren() == 0 && ChildReaper::pendingCount() == 0; }, 30000))
         << toolChildren() << " conv.exe still there after the batch";
 }
 

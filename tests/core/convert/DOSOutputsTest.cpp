@@ -3,7 +3,6 @@
 #include "convert/ChildReaper.h"
 #include "convert/CommandLineSplit.h"
 
-#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
@@ -171,12 +170,14 @@ TEST(ConsoleRunner, ProgramNotNamedLikeTheToolEndsWhenThePipeIsEmptyAndIsReapedL
     const QString other = folder.linkAs(QStringLiteral("other-tool"));
     const QString marker = folder.file("finished");
     ToolRun run;
-    run.exec(q(other) + " sleep:1500 touch " + q(marker));
+    // Held until the run is over.
+    run.exec(q(other) + " waitfor:" + q(folder.file("go")) + " touch " + q(marker));
     EXPECT_EQ(run.events, QStringList{QStringLiteral("over")});
     EXPECT_FALSE(QFile::exists(marker)) << "the run waited for the child";
     EXPECT_EQ(run.dos.lastExit().kind, DOSOutputs::ExitInfo::Kind::Unknown);
     EXPECT_GE(ChildReaper::pendingCount(), 1);
-    EXPECT_TRUE(QTest::qWaitFor([] { return ChildReaper::pendingCount() == 0; }, 10000));
+    release(folder.file("go"));
+    EXPECT_TRUE(QTest::qWaitFor([] { return ChildReaper::pendingCount() == 0; }, 30000));
     EXPECT_TRUE(QFile::exists(marker));
 }
 
@@ -185,11 +186,13 @@ TEST(ConsoleRunner, WindowEventsRunWhileARunWaits)
     ProgramFolder folder;
     ToolRun run;
     bool fired = false;
+    // The tool ends only once the timer has run.
     QTimer::singleShot(30, [&] {
         fired = true;
         run.events.append(QStringLiteral("timer"));
+        release(folder.file("go"));
     });
-    run.exec(q(folder.toolPath()) + " sleep:400");
+    run.exec(q(folder.toolPath()) + " waitfor:" + q(folder.file("go")));
     EXPECT_TRUE(fired);
     EXPECT_EQ(run.events, (QStringList{QStringLiteral("timer"), QStringLiteral("over")}));
 }
@@ -235,8 +238,9 @@ TEST(ConsoleRunner, StopEndsTheToolAndRaisesNoCommandOver)
 {
     ProgramFolder folder;
     ToolRun run;
-    ASSERT_TRUE(run.dos.Start(q(folder.toolPath()).toUtf8() + " out:working sleep:20000"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !run.pieces.isEmpty(); }, 5000));
+    ASSERT_TRUE(
+        run.dos.Start(q(folder.toolPath()).toUtf8() + " out:working waitfor:" + q(folder.file("never")).toUtf8()));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !run.pieces.isEmpty(); }, 30000));
     const pid_t pid = run.dos.processId();
     bool ended = false;
     DOSOutputs::ExitInfo how;
@@ -247,7 +251,7 @@ TEST(ConsoleRunner, StopEndsTheToolAndRaisesNoCommandOver)
     });
     EXPECT_FALSE(run.dos.isRunning());
     EXPECT_EQ(stopped.count(), 1);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return ended; }, 3000)) << "the tool did not end on SIGTERM";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return ended; }, 30000)) << "the tool did not end";
     EXPECT_EQ(how.kind, DOSOutputs::ExitInfo::Kind::Signaled);
     EXPECT_EQ(how.code, SIGTERM);
     EXPECT_NE(::kill(pid, 0), 0) << "reaped";
@@ -294,20 +298,28 @@ TEST(ConsoleRunner, OnlyTheToolsOwnProcessGroupHoldsTheEndNeverAnotherConvExe)
     ProgramFolder folder;
     // Somebody else's conv.exe, stopped, never ends by itself.
     QProcess stranger;
-    stranger.start(folder.toolPath(), {QStringLiteral("sleep:60000")});
+    stranger.start(folder.toolPath(), {QStringLiteral("waitfor:") + folder.file("never")});
     ASSERT_TRUE(stranger.waitForStarted());
     ::kill(pid_t(stranger.processId()), SIGSTOP);
     const QByteArray tool = q(folder.toolPath()).toUtf8();
-    QElapsedTimer clock;
-    clock.start();
     ToolRun run;
-    run.exec(QString::fromUtf8(tool + " exit:0"));
-    EXPECT_EQ(run.events, QStringList{QStringLiteral("over")});
-    EXPECT_LT(clock.elapsed(), 5000);
-    // A process the tool started under its own name is waited for.
-    clock.restart();
-    run.exec(QString::fromUtf8(tool + " childfor:800 exit:0"));
-    EXPECT_GE(clock.elapsed(), 700);
+    QSignalSpy over(&run.dos, &DOSOutputs::CommandOver);
+    ASSERT_TRUE(run.dos.Start(tool + " exit:0"));
+    EXPECT_TRUE(over.wait(60000)) << "another program's tool held the run";
+
+    // A process the tool started under its own name, in its group, is waited for: here it is held until
+    // the tool itself has ended and been reaped.
+    const QString go = folder.file("go");
+    ASSERT_TRUE(run.dos.Start(tool + " childuntil:" + q(go).toUtf8() + " exit:0"));
+    const pid_t leader = run.dos.processId();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return ::kill(leader, 0) != 0 && pidsIn(go + ".pid").size() == 1; }, 30000))
+        << "the tool was not reaped";
+    EXPECT_EQ(over.count(), 1);
+    EXPECT_TRUE(run.dos.isRunning());
+    release(go);
+    EXPECT_TRUE(over.wait(60000));
+    EXPECT_EQ(over.count(), 2);
+    EXPECT_TRUE(run.dos.lastExit().succeeded());
     ::kill(pid_t(stranger.processId()), SIGKILL);
     stranger.waitForFinished();
 }

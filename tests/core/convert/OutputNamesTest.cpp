@@ -75,6 +75,35 @@ TEST_F(OutputNaming, ALinkedOrRelativeFolderIsTheSameFolder)
     EXPECT_EQ(relative, QStringLiteral("out/./x (3).mp3"));
 }
 
+// Skip mode asks whether a file's output is there already. On a stick that refuses some characters an
+// earlier run wrote the mapped name, and that counts; a mapped twin of a name that needs no mapping, a
+// counted copy, or another name does not.
+TEST_F(OutputNaming, SkipModeFindsAnOutputAnEarlierRunWroteUnderItsMappedName)
+{
+    make(QStringLiteral("Live_ _Best__.mp3"));
+    make(QStringLiteral("Intro_Outro.mp3"));
+    make(QStringLiteral("a_b.mp3"));
+    make(QStringLiteral("Tab_x (2).mp3"));
+    EXPECT_TRUE(names.Taken(at(QStringLiteral("Live: \"Best\"?.mp3"))));
+    EXPECT_TRUE(names.Taken(at(QStringLiteral("Intro|Outro.mp3"))));
+    EXPECT_TRUE(names.Taken(at(QStringLiteral("a_b.mp3"))));
+    EXPECT_FALSE(names.Taken(at(QStringLiteral("Live: \"Worst\"?.mp3"))));
+    EXPECT_FALSE(names.Taken(at(QStringLiteral("Tab\tx.mp3")))) << "only the name itself, not a counted copy";
+    make(QStringLiteral("Tab_x.mp3"));
+    EXPECT_TRUE(names.Taken(at(QStringLiteral("Tab\tx.mp3")))) << "a control character maps too";
+    // The mapping goes one way: a name that needs none is not taken by a file whose name maps to it.
+    make(QStringLiteral("c:d.mp3"));
+    EXPECT_FALSE(names.Taken(at(QStringLiteral("c_d.mp3"))));
+    EXPECT_TRUE(names.Taken(at(QStringLiteral("c:d.mp3"))));
+    // A name this batch reserved or wrote counts, whatever its case.
+    const auto reserved = names.Reserve(QStringLiteral("/m/e.wav"), at(QStringLiteral("e.mp3")));
+    ASSERT_TRUE(reserved);
+    EXPECT_TRUE(names.Taken(at(QStringLiteral("E.mp3"))));
+    names.Claim(at(QStringLiteral("Song_ (2).mp3")));
+    EXPECT_TRUE(names.Taken(at(QStringLiteral("song_ (2).mp3"))));
+    EXPECT_FALSE(QFile::exists(at(QStringLiteral("Song_ (2).mp3"))));
+}
+
 TEST(OutputNamingLimit, ANameTakenTooOftenGivesUpInsteadOfLoopingForEver)
 {
     // Ten thousand files: in memory where the machine has such a folder, since creating files on disk

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 namespace {
 
@@ -64,19 +65,42 @@ TEST(ProcessLookup, AGroupSeesOnlyItsOwnMembers)
     EXPECT_FALSE(ProcessLookup::parseStat("31 (a) S 30", &name, &state, &group));
 }
 
-TEST(ProcessLookup, SeesRealToolProcessesUntilTheLastHasEnded)
+TEST(ProcessLookup, AGroupOfRealToolsCountsUntilItsLastMemberHasEnded)
 {
+    // Two tools in one process group, as a tool and the process it handed its work to; each is held
+    // until the test lets it go.
     TestSupport::ProgramFolder folder;
-    QProcess first;
-    QProcess second;
-    first.start(folder.toolPath(), {QStringLiteral("sleep:300")});
-    second.start(folder.toolPath(), {QStringLiteral("sleep:900")});
-    ASSERT_TRUE(first.waitForStarted() && second.waitForStarted());
+    QProcess leader;
+    QProcess member;
+    leader.setChildProcessModifier([] { ::setpgid(0, 0); });
+    leader.start(folder.toolPath(), {QStringLiteral("waitfor:") + folder.file("leader-go")});
+    ASSERT_TRUE(leader.waitForStarted());
+    const pid_t group = pid_t(leader.processId());
+    member.setChildProcessModifier([group] { ::setpgid(0, group); });
+    member.start(folder.toolPath(), {QStringLiteral("waitfor:") + folder.file("member-go")});
+    ASSERT_TRUE(member.waitForStarted());
+    ASSERT_EQ(::getpgid(pid_t(member.processId())), group);
+
+    // A group of its own running the same program under another name holds no tool.
+    QProcess other;
+    other.setChildProcessModifier([] { ::setpgid(0, 0); });
+    other.start(folder.linkAs(QStringLiteral("other-tool")), {QStringLiteral("waitfor:") + folder.file("other-go")});
+    ASSERT_TRUE(other.waitForStarted());
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return ::getpgid(pid_t(other.processId())) == pid_t(other.processId()); }, 30000));
+
+    EXPECT_TRUE(ProcessLookup::IsProcessRunningInGroup(QStringLiteral("conv.exe"), group));
     EXPECT_TRUE(ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe")));
-    ASSERT_TRUE(first.waitForFinished());
-    EXPECT_TRUE(ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe")));
-    ASSERT_TRUE(second.waitForFinished());
-    EXPECT_FALSE(ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe")));
+    EXPECT_FALSE(ProcessLookup::IsProcessRunningInGroup(QStringLiteral("conv.exe"), pid_t(other.processId())));
+    TestSupport::release(folder.file("other-go"));
+    ASSERT_TRUE(other.waitForFinished(60000));
+    // The leader ends and is reaped: its group lives on in the member.
+    TestSupport::release(folder.file("leader-go"));
+    ASSERT_TRUE(leader.waitForFinished(60000));
+    EXPECT_TRUE(ProcessLookup::IsProcessRunningInGroup(QStringLiteral("conv.exe"), group));
+    TestSupport::release(folder.file("member-go"));
+    ASSERT_TRUE(member.waitForFinished(60000));
+    EXPECT_FALSE(ProcessLookup::IsProcessRunningInGroup(QStringLiteral("conv.exe"), group));
 }
 
 } // namespace

@@ -1,7 +1,6 @@
 #include "TestSupport.h"
 #include "app/frmMain.h"
 #include "convert/DOSOutputs.h"
-#include "convert/ProcessLookup.h"
 #include "filelist/FileQueue.h"
 #include "filelist/FileSearch.h"
 #include "ui/HotArea.h"
@@ -11,7 +10,6 @@
 #include <QDesktopServices>
 #include <QDialog>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -176,10 +174,16 @@ TEST_F(BatchDriver, ALibraryConvertedIntoItselfGetsOneWholeNamedOutputPerTrackAn
 
 TEST_F(BatchDriver, FilesAddedWhileABatchRunsJoinIt)
 {
-    ScopedEnv ops("FAKE_TOOL_OPS", "logto:" + folder.file("log.txt").toUtf8() + ";sleep:100;touch");
+    const QString go = folder.file("go");
+    ScopedEnv ops("FAKE_TOOL_OPS", "logto:" + folder.file("log.txt").toUtf8() + ";waitfor:" + go.toUtf8() + ";touch");
     window->ui().lstFile->append(folder.file("first.wav"));
-    QTimer::singleShot(150, [&] { window->ui().lstFile->append(folder.file("late.wav")); });
-    ASSERT_TRUE(runBatch());
+    QSignalSpy finished(window.get(), &frmMain::batchFinished);
+    window->imgConvert_Click();
+    // The first file's tool is held while the late file is added.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loggedInputs().size() == 1; }, 30000));
+    window->ui().lstFile->append(folder.file("late.wav"));
+    release(go);
+    ASSERT_TRUE(finished.wait(60000));
     EXPECT_EQ(loggedInputs(), (QStringList{folder.file("first.wav"), folder.file("late.wav")}));
     EXPECT_EQ(window->ui().lstFile->count(), 0);
 }
@@ -221,6 +225,26 @@ TEST_F(BatchDriver, AToolKilledBySignalIsAFailureWithThatReasonAndItsPartFileGoe
     EXPECT_EQ(QDir(folder.file("out")).entryList(QDir::Files | QDir::Hidden),
               QStringList{QFileInfo(theirs).fileName()});
     EXPECT_TRUE(opened.urls.isEmpty()) << "nothing was converted: no folder opens";
+}
+
+TEST_F(BatchDriver, TheNameTheToolRecordsIsTheOutputItWroteAndNoLaterFileGetsIt)
+{
+    // On a stick that refuses some characters the tool writes the mapped name, and a file that took that
+    // name meanwhile makes it take " (2)". Its record says so (never the name itself).
+    const QString written = folder.file("out/Live_ _Best__ (2).wma");
+    ScopedEnv ops("FAKE_TOOL_OPS", "touchif:LIVE_;endif:LIVE_;record:name 2 1\\n;touchat:" + written.toUtf8());
+    window->ui().lstFile->append(folder.file("Live: \"Best\"?.wav"));
+    // Its output name differs from the one written only in case: one file on such a stick.
+    window->ui().lstFile->append(folder.file("LIVE_ _BEST__ (2).wav"));
+    ASSERT_TRUE(runBatch());
+    EXPECT_EQ(window->lastBatch().converted(), 2);
+    EXPECT_TRUE(window->lastBatch().failures().isEmpty());
+    EXPECT_TRUE(boxes.shown().isEmpty());
+    EXPECT_TRUE(window->ui().lstFile->isEmpty());
+    EXPECT_TRUE(QFile::exists(written));
+    EXPECT_TRUE(QFile::exists(folder.file("out/LIVE_ _BEST__ (2) (2).wma")));
+    EXPECT_FALSE(QFile::exists(folder.file("out/LIVE_ _BEST__ (2).wma")));
+    EXPECT_EQ(opened.urls, QList<QUrl>{QUrl::fromLocalFile(folder.file("out"))});
 }
 
 TEST_F(BatchDriver, AnOutputFolderThatCannotBeUsedStopsTheBatchBeforeAnyFileWithOneMessage)
@@ -280,13 +304,13 @@ TEST_F(BatchDriver, AReadOnlyOutputFolderStopsTheBatchWithTheSystemsReason)
 TEST_F(BatchDriver, AStoppedConvExeOfAnotherProgramNeverHoldsTheBatch)
 {
     QProcess stranger;
-    stranger.start(folder.toolPath(), {QStringLiteral("sleep:60000")});
+    stranger.start(folder.toolPath(), {QStringLiteral("waitfor:") + folder.file("never")});
     ASSERT_TRUE(stranger.waitForStarted());
     ::kill(pid_t(stranger.processId()), SIGSTOP);
     ScopedEnv ops("FAKE_TOOL_OPS", "touch");
     window->options().FilesAtOnce = 1;
     window->ui().lstFile->append(folder.file("a.wav"));
-    const bool ended = runBatch(10000);
+    const bool ended = runBatch();
     ::kill(pid_t(stranger.processId()), SIGKILL);
     stranger.waitForFinished();
     ASSERT_TRUE(ended);
@@ -321,11 +345,13 @@ bool zombieOrGone(pid_t pid)
     return text.mid(text.lastIndexOf(')') + 2, 1) == "Z";
 }
 
-TEST_F(BatchDriver, StopEndsTheToolsGroupAtOnceAndKeepsEveryFileNotConverted)
+TEST_F(BatchDriver, StopEndsTheBatchAtOnceTheToolsGroupBySigtermAndKeepsEveryFileNotConverted)
 {
     // first.wav fails, second.wav is converting when Stop comes, third.wav waits.
-    ScopedEnv ops("FAKE_TOOL_OPS", "failif:/first.;childto:" + folder.file("child.pid").toUtf8() +
-                                       ";out:  Duration: 00:01:00.00, start\n;sleep:30000;touch");
+    const QString signalLog = folder.file("signals.txt");
+    ScopedEnv ops("FAKE_TOOL_OPS",
+                  "failif:/first.;termto:" + signalLog.toUtf8() + ";childto:" + folder.file("child.pid").toUtf8() +
+                      ";out:  Duration: 00:01:00.00, start\n;waitfor:" + folder.file("never").toUtf8() + ";touch");
     const QStringList inputs = {folder.file("first.wav"), folder.file("second.wav"), folder.file("third.wav")};
     for (const QString& in : inputs)
         window->ui().lstFile->append(in);
@@ -337,12 +363,11 @@ TEST_F(BatchDriver, StopEndsTheToolsGroupAtOnceAndKeepsEveryFileNotConverted)
     ASSERT_TRUE(pidFile.open(QIODevice::ReadOnly));
     const pid_t child = pid_t(pidFile.readAll().toInt());
     ASSERT_GT(child, 0);
+    const pid_t tool = window->batch()->objDOS->processId();
+    ASSERT_GT(tool, 0);
 
-    QElapsedTimer clock;
-    clock.start();
     window->imgConvert_Click(); // Stop
-    EXPECT_TRUE(finished.count() == 1 || finished.wait(500));
-    EXPECT_LT(clock.elapsed(), 500);
+    EXPECT_EQ(finished.count(), 1) << "Stop ends the batch before it returns";
     EXPECT_FALSE(window->isConverting());
     EXPECT_EQ(window->ui().lstFile->paths(), (QList<QString>{inputs[1], inputs[2], inputs[0]}));
     EXPECT_EQ(window->ui().lblPB->text(), QStringLiteral("Stopped."));
@@ -351,13 +376,20 @@ TEST_F(BatchDriver, StopEndsTheToolsGroupAtOnceAndKeepsEveryFileNotConverted)
     ASSERT_EQ(boxes.shown().size(), 1) << "the earlier failure is reported";
     EXPECT_TRUE(boxes.shown()[0].details.contains(inputs[0]));
     EXPECT_TRUE(window->ui().imgToolbar[0]->isEnabled());
-    // The signal went to the whole group: the tool's own child ends too.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return zombieOrGone(child); }, 3000));
-    EXPECT_TRUE(QTest::qWaitFor([] { return !ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe")); }, 3000));
+    // SIGTERM went to the whole group, and ended the tool and its own child before any SIGKILL could.
+    const QStringList byTerm = {QStringLiteral("term %1").arg(tool), QStringLiteral("term %1").arg(child)};
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            const QStringList seen = linesOf(signalLog);
+            return seen.contains(byTerm[0]) && seen.contains(byTerm[1]);
+        },
+        30000))
+        << linesOf(signalLog).join(' ').toStdString();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return zombieOrGone(child) && !toolGroupRunning(tool); }, 30000));
     EXPECT_FALSE(QFile::exists(folder.file("out/second.wma")));
 }
 
-TEST_F(BatchDriver, AToolThatIgnoresStopIsKilledAndOnlyItsOwnPartFileRemoved)
+TEST_F(BatchDriver, AToolThatIgnoresStopIsKilledLaterAndOnlyItsOwnPartFileRemoved)
 {
     // The user's file holds the output name, so the tool writes "second (2).wma"; another window's tool
     // writes a part file for the same name beside it. Ours ignores SIGTERM.
@@ -369,21 +401,30 @@ TEST_F(BatchDriver, AToolThatIgnoresStopIsKilledAndOnlyItsOwnPartFileRemoved)
     user.close();
     const QString theirs = folder.file("out/.second (2).wma.part-1-other1");
     QFile(theirs).open(QIODevice::WriteOnly);
-    ScopedEnv ops("FAKE_TOOL_OPS", "ignoreterm;part;out:started\n;sleep:30000;touch");
+    const QString signalLog = folder.file("signals.txt");
+    ScopedEnv ops("FAKE_TOOL_OPS", "shrugto:" + signalLog.toUtf8() +
+                                       ";part;out:started\n;waitfor:" + folder.file("never").toUtf8() + ";touch");
     window->ui().lstFile->append(folder.file("second.wav"));
     QSignalSpy finished(window.get(), &frmMain::batchFinished);
     window->imgConvert_Click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->batch()->objDOS->processId() > 0; }, 10000));
-    const QString part =
-        folder.file(QStringLiteral("out/.second (2).wma.part-%1-fake01").arg(window->batch()->objDOS->processId()));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(part); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->batch()->objDOS->processId() > 0; }, 30000));
+    const pid_t tool = window->batch()->objDOS->processId();
+    const QString part = folder.file(QStringLiteral("out/.second (2).wma.part-%1-fake01").arg(tool));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return window->batch()->objDOS->Outputs().contains(QStringLiteral("started")); }, 30000));
+    ASSERT_TRUE(QFile::exists(part));
+    QSignalSpy toolsEnded(window->batch(), &::BatchDriver::toolsEnded);
     window->imgConvert_Click(); // Stop
-    EXPECT_TRUE(finished.count() == 1 || finished.wait(500));
+    EXPECT_EQ(finished.count(), 1) << "Stop ends the batch before it returns";
     EXPECT_EQ(window->ui().lstFile->paths(), QList<QString>{folder.file("second.wav")});
-    EXPECT_TRUE(ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe"))) << "SIGTERM is ignored";
-    // Two seconds later it is killed, and what it left half-written goes.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !QFile::exists(part); }, 6000));
-    EXPECT_FALSE(ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe")));
+    // The tool heard SIGTERM and went on; held for ever, only the SIGKILL that follows ends it. Then
+    // what it left half-written goes.
+    EXPECT_TRUE(
+        QTest::qWaitFor([&] { return linesOf(signalLog).contains(QStringLiteral("term %1").arg(tool)); }, 30000));
+    EXPECT_TRUE(toolsEnded.count() == 1 || toolsEnded.wait(30000));
+    EXPECT_FALSE(toolGroupRunning(tool));
+    EXPECT_FALSE(QFile::exists(part));
+    EXPECT_FALSE(QFile::exists(folder.file("out/second (2).wma")));
     EXPECT_TRUE(QFile::exists(theirs));
     QFile kept(older);
     ASSERT_TRUE(kept.open(QIODevice::ReadOnly));
@@ -392,7 +433,8 @@ TEST_F(BatchDriver, AToolThatIgnoresStopIsKilledAndOnlyItsOwnPartFileRemoved)
 
 TEST_F(BatchDriver, AToolThatFinishesItsFileAfterStopCountsAsConvertedAndItsOutputStays)
 {
-    ScopedEnv ops("FAKE_TOOL_OPS", "ignoreterm;out:started\n;sleep:400;touch;exit:0");
+    // It writes its output as the stop comes and ends well.
+    ScopedEnv ops("FAKE_TOOL_OPS", "finishonterm;out:started\n;waitfor:" + folder.file("never").toUtf8());
     window->ui().lstFile->append(folder.file("late.wav"));
     window->ui().lstFile->append(folder.file("next.wav"));
     QSignalSpy finished(window.get(), &frmMain::batchFinished);
@@ -400,8 +442,8 @@ TEST_F(BatchDriver, AToolThatFinishesItsFileAfterStopCountsAsConvertedAndItsOutp
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return window->batch()->objDOS->Outputs().contains(QStringLiteral("started")); }, 10000));
     window->imgConvert_Click(); // Stop
-    EXPECT_TRUE(finished.count() == 1 || finished.wait(500));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window->ui().lstFile->count() == 1; }, 5000));
+    EXPECT_EQ(finished.count(), 1) << "Stop ends the batch before it returns";
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->ui().lstFile->count() == 1; }, 30000));
     EXPECT_EQ(window->ui().lstFile->paths(), QList<QString>{folder.file("next.wav")});
     EXPECT_EQ(window->lastBatch().converted(), 1);
     EXPECT_TRUE(QFile::exists(folder.file("out/late.wma")));
@@ -409,16 +451,26 @@ TEST_F(BatchDriver, AToolThatFinishesItsFileAfterStopCountsAsConvertedAndItsOutp
 
 TEST_F(BatchDriver, ProgressAndTheEndOfTheBatchGoOnWhileAModalDialogIsOpen)
 {
-    ScopedEnv ops("FAKE_TOOL_OPS", "out:  Duration: 00:00:10.00, start\\n;sleep:300;out:time=00:00:02.00 \\r;"
-                                   "sleep:300;out:time=00:00:05.00 \\r;sleep:300;touch");
+    // The tool goes on only while the dialog is open: each report waits for the one before to be seen.
+    const QByteArray modal = folder.file("modal").toUtf8();
+    const QByteArray seen20 = folder.file("seen20").toUtf8();
+    const QByteArray seen50 = folder.file("seen50").toUtf8();
+    ScopedEnv ops("FAKE_TOOL_OPS", "out:  Duration: 00:00:10.00, start\\n;waitfor:" + modal +
+                                       ";out:time=00:00:02.00 \\r;waitfor:" + seen20 +
+                                       ";out:time=00:00:05.00 \\r;waitfor:" + seen50 + ";touch");
     window->ui().lstFile->append(folder.file("a.wav"));
     QStringList captionsWhileModal;
     bool endedWhileModal = false;
     QDialog dialog(window.get());
     dialog.setModal(true);
     QObject::connect(window->batch(), &::BatchDriver::progressChanged, [&](int, const QString& caption) {
-        if (dialog.isVisible())
-            captionsWhileModal.append(caption);
+        if (!dialog.isVisible())
+            return;
+        captionsWhileModal.append(caption);
+        if (caption == QLatin1String("20%"))
+            release(QString::fromUtf8(seen20));
+        if (caption == QLatin1String("50%"))
+            release(QString::fromUtf8(seen50));
     });
     QObject::connect(window.get(), &frmMain::batchFinished, [&] {
         endedWhileModal = dialog.isVisible();
@@ -432,13 +484,15 @@ TEST_F(BatchDriver, ProgressAndTheEndOfTheBatchGoOnWhileAModalDialogIsOpen)
         if (std::exchange(opened, true))
             return;
         QTimer::singleShot(0, [&] {
-            QTimer::singleShot(10000, &dialog, &QDialog::reject);
+            // Should the batch never end, the dialog still closes and the test ends.
+            QTimer::singleShot(90000, &dialog, &QDialog::reject);
+            QTimer::singleShot(0, &dialog, [&] { release(QString::fromUtf8(modal)); });
             dialog.exec();
             closed = true;
         });
     });
     window->imgConvert_Click();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return closed; }, 15000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return closed; }, 120000));
     EXPECT_TRUE(captionsWhileModal.contains(QStringLiteral("20%")));
     EXPECT_TRUE(captionsWhileModal.contains(QStringLiteral("50%")));
     EXPECT_TRUE(endedWhileModal);
@@ -515,10 +569,11 @@ int mostAtOnce(const QList<Span>& all)
 TEST_F(BatchDriver, SeveralAtOnceNeverRunMoreToolsThanSlotsAndStartInListOrder)
 {
     const QByteArray log = folder.file("spans.txt").toUtf8();
+    const QString go = folder.file("go");
+    // The first tools are held until three have begun; the later ones find them released.
     ScopedEnv ops("FAKE_TOOL_OPS", "begin:" + log +
-                                       ";out:  Duration: 00:00:10.00, start\\n;sleep:150;"
-                                       "out:time=00:00:05.00 \\r;sleep:150;touch;end:" +
-                                       log);
+                                       ";out:  Duration: 00:00:10.00, start\\n;out:time=00:00:05.00 \\r;waitfor:" +
+                                       go.toUtf8() + ";touch;end:" + log);
     window->options().FilesAtOnce = 3;
     window->options().SoundReminder = 1;
     QList<QString> inputs;
@@ -537,7 +592,12 @@ TEST_F(BatchDriver, SeveralAtOnceNeverRunMoreToolsThanSlotsAndStartInListOrder)
             rows += window->ui().lstFile->rowProgress(r) >= 0;
         mostProgressRows = std::max(mostProgressRows, rows);
     });
-    ASSERT_TRUE(runBatch());
+    QSignalSpy finished(window.get(), &frmMain::batchFinished);
+    window->imgConvert_Click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return spans(folder.file("spans.txt")).size() == 3; }, 30000));
+    EXPECT_EQ(window->batch()->running(), 3);
+    release(go);
+    ASSERT_TRUE(finished.wait(60000));
     const QList<Span> ran = spans(folder.file("spans.txt"));
     ASSERT_EQ(ran.size(), 8);
     EXPECT_EQ(started, inputs);
@@ -551,27 +611,44 @@ TEST_F(BatchDriver, SeveralAtOnceNeverRunMoreToolsThanSlotsAndStartInListOrder)
 
 TEST_F(BatchDriver, SeveralAtOnceAFailureInOneSlotComesBackAndTheBatchEndsAfterTheLastSlot)
 {
-    // bad.wav fails at once while slow.wav runs in the other slot.
-    ScopedEnv ops("FAKE_TOOL_OPS", "failif:/bad.;sleep:300;touch");
+    // bad.wav fails at once while slow.wav runs in the other slot: slow.wav's tool is held until then.
+    const QString go = folder.file("go");
+    const QString pids = folder.file("pids.txt");
+    ScopedEnv ops("FAKE_TOOL_OPS", "pidto:" + pids.toUtf8() + ";failif:/bad.;waitfor:" + go.toUtf8() + ";touch");
     window->options().FilesAtOnce = 2;
     const QList<QString> inputs = {folder.file("slow.wav"), folder.file("bad.wav"), folder.file("c.wav"),
                                    folder.file("d.wav")};
     window->ui().lstFile->appendMany(inputs);
+    bool slowRanMeanwhile = false;
+    QObject::connect(window->batch(), &::BatchDriver::fileEnded, [&](const QString& input) {
+        if (input != folder.file("bad.wav"))
+            return;
+        slowRanMeanwhile = window->ui().lstFile->at(0) == folder.file("slow.wav") && window->batch()->running() == 1;
+        release(go);
+    });
     QSignalSpy finished(window.get(), &frmMain::batchFinished);
     window->imgConvert_Click();
-    ASSERT_TRUE(finished.wait(30000));
+    ASSERT_TRUE(finished.wait(60000));
+    EXPECT_TRUE(slowRanMeanwhile);
     EXPECT_EQ(window->lastBatch().converted(), 3);
     EXPECT_EQ(window->ui().lstFile->paths(), QList<QString>{folder.file("bad.wav")});
     for (const char* out : {"out/slow.wma", "out/c.wma", "out/d.wma"})
         EXPECT_TRUE(QFile::exists(folder.file(out))) << out << " was written before the batch ended";
     ASSERT_EQ(boxes.shown().size(), 1);
     EXPECT_TRUE(boxes.shown()[0].details.contains(folder.file("bad.wav")));
-    EXPECT_FALSE(ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe")));
+    const QList<qint64> tools = pidsIn(pids);
+    EXPECT_EQ(tools.size(), 4);
+    for (qint64 pid : tools)
+        EXPECT_FALSE(toolGroupRunning(pid)) << pid << " is still running after the batch";
 }
 
 TEST_F(BatchDriver, SeveralAtOnceStopEndsEveryToolAndKeepsAllTheirFiles)
 {
-    ScopedEnv ops("FAKE_TOOL_OPS", "out:  Duration: 00:01:00.00, start\\n;sleep:30000;touch");
+    const QString signalLog = folder.file("signals.txt");
+    const QString pids = folder.file("pids.txt");
+    ScopedEnv ops("FAKE_TOOL_OPS",
+                  "termto:" + signalLog.toUtf8() + ";pidto:" + pids.toUtf8() +
+                      ";out:  Duration: 00:01:00.00, start\\n;waitfor:" + folder.file("never").toUtf8() + ";touch");
     window->options().FilesAtOnce = 3;
     QList<QString> inputs;
     for (int i = 0; i < 5; ++i)
@@ -579,30 +656,39 @@ TEST_F(BatchDriver, SeveralAtOnceStopEndsEveryToolAndKeepsAllTheirFiles)
     window->ui().lstFile->appendMany(inputs);
     QSignalSpy finished(window.get(), &frmMain::batchFinished);
     window->imgConvert_Click();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->batch()->running() == 3; }, 10000));
-    QTest::qWait(200);
+    // Every tool has its handler in place and is held.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pidsIn(pids).size() == 3; }, 30000));
+    EXPECT_EQ(window->batch()->running(), 3);
     window->imgConvert_Click(); // Stop
-    EXPECT_TRUE(finished.count() == 1 || finished.wait(500));
+    EXPECT_EQ(finished.count(), 1) << "Stop ends the batch before it returns";
     EXPECT_EQ(window->ui().lstFile->paths(), inputs);
     EXPECT_EQ(window->ui().lblPB->text(), QStringLiteral("Stopped."));
-    EXPECT_TRUE(QTest::qWaitFor([] { return !ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe")); }, 3000));
+    for (qint64 tool : pidsIn(pids)) {
+        EXPECT_TRUE(
+            QTest::qWaitFor([&] { return linesOf(signalLog).contains(QStringLiteral("term %1").arg(tool)); }, 30000))
+            << tool << " did not end by SIGTERM";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !toolGroupRunning(tool); }, 30000)) << tool;
+    }
     EXPECT_TRUE(QDir(folder.file("out")).isEmpty());
 }
 
 TEST_F(BatchDriver, SeveralAtOnceTheSamePathTwiceConvertsOnceAndDropsJoin)
 {
     const QByteArray log = folder.file("spans.txt").toUtf8();
-    ScopedEnv ops("FAKE_TOOL_OPS", "begin:" + log + ";sleep:200;touch;end:" + log);
+    const QString go = folder.file("go");
+    ScopedEnv ops("FAKE_TOOL_OPS", "begin:" + log + ";waitfor:" + go.toUtf8() + ";touch;end:" + log);
     window->options().FilesAtOnce = 2;
     window->ui().lstFile->appendMany({folder.file("x.wav"), folder.file("x.wav"), folder.file("y.wav")});
     QSignalSpy finished(window.get(), &frmMain::batchFinished);
     window->imgConvert_Click();
-    QTimer::singleShot(300, [&] {
-        QMimeData mime;
-        mime.setUrls({QUrl::fromLocalFile(folder.file("dropped.wav"))});
-        window->DropFiles(mime.urls());
-    });
-    ASSERT_TRUE(finished.wait(30000));
+    // x's tool is held; its second row waits for it, and so does y behind it. The drop comes meanwhile.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return spans(folder.file("spans.txt")).size() == 1; }, 30000));
+    EXPECT_EQ(window->batch()->running(), 1);
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(folder.file("dropped.wav"))});
+    window->DropFiles(mime.urls());
+    release(go);
+    ASSERT_TRUE(finished.wait(60000));
     const QList<Span> ran = spans(folder.file("spans.txt"));
     ASSERT_EQ(ran.size(), 3);
     EXPECT_EQ(std::count_if(ran.cbegin(), ran.cend(), [&](const Span& s) { return s.input == folder.file("x.wav"); }),

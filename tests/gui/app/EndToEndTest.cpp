@@ -61,26 +61,31 @@ TEST(EndToEnd, TwoFilesThroughTheFileMenuBecomeMp3sAndTheExitSavesTheSettings)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
 
     for (int i = 0; i < 2; ++i) {
+        // The menu runs a loop of its own once it is open: the pick comes from a timer that looks for it
+        // until it is there.
         bool picked = false;
-        QTimer::singleShot(300, [&] {
+        QTimer picker;
+        QObject::connect(&picker, &QTimer::timeout, [&] {
             auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-            if (!menu)
+            if (!menu || !menu->isVisible() || picked)
                 return;
+            picked = true;
+            picker.stop();
             const QRect item = menu->actionGeometry(window.popupMenus()->menuAddaFile);
             QTest::mouseClick(menu, Qt::LeftButton, {}, item.center());
-            picked = true;
         });
+        picker.start(20);
         clickAt(&window, window.ui().imgMenu[0]);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return picked && window.ui().lstFile->count() == i + 1; }, 5000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return picked && window.ui().lstFile->count() == i + 1; }, 30000));
     }
     ASSERT_EQ(window.ui().lstFile->paths(), (QList<QString>{folder.file("first.wav"), folder.file("second take.wav")}));
     EXPECT_TRUE(window.ui().picText->isHidden());
 
     clickAt(&window, window.ui().picButtonOF);
     QAbstractItemView* list = window.ui().cmbOF->view();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return list->isVisible(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return list->isVisible(); }, 30000));
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualRect(list->model()->index(0, 0)).center());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return window.ui().cmbOF->currentText() == QLatin1String("MP3"); }, 5000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.ui().cmbOF->currentText() == QLatin1String("MP3"); }, 30000));
 
     QSignalSpy finished(&window, &frmMain::batchFinished);
     clickAt(&window, window.ui().imgConvert);

@@ -284,7 +284,9 @@ TEST_F(FileListCommands, TheStopButtonEndsAScanAndKeepsWhatItFound)
 TEST_F(FileListCommands, DropsDuringABatchJoinIt)
 {
     ProgramFolder program;
-    ScopedEnv ops("FAKE_TOOL_OPS", "sleep:150;touch");
+    // The first file's tool is held until the drop has come.
+    ScopedEnv ops("FAKE_TOOL_OPS",
+                  "pidto:" + program.file("pids.txt").toUtf8() + ";waitfor:" + program.file("go").toUtf8() + ";touch");
     OpenedUrls opened;
     Sound::setPlayer([](const QString&) {});
     window = std::make_unique<frmMain>(program.path());
@@ -292,11 +294,13 @@ TEST_F(FileListCommands, DropsDuringABatchJoinIt)
     window->ui().lstFile->append(program.file("first.wav"));
     QSignalSpy finished(window.get(), &frmMain::batchFinished);
     window->imgConvert_Click();
-    QTest::qWait(200);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return pidsIn(program.file("pids.txt")).size() == 1; }, 30000));
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(program.file("dropped.wav"))});
     ASSERT_TRUE(drop(window->ui().LV->viewport(), &mime));
-    ASSERT_TRUE(finished.wait(20000));
+    EXPECT_TRUE(window->isConverting());
+    release(program.file("go"));
+    ASSERT_TRUE(finished.wait(60000));
     EXPECT_EQ(window->lastBatch().converted(), 2);
     EXPECT_TRUE(QFile::exists(program.file("out/dropped.wma")));
     Sound::setPlayer({});

@@ -11,7 +11,6 @@
 
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -180,12 +179,9 @@ TEST_F(SecondStart, ItHandsItsFilesToTheRunningWindowAndEnds)
 {
     start(first, QStringLiteral("first.txt"), {QStringLiteral("one.wav")});
     ASSERT_TRUE(eventuallyListed(QStringLiteral("first.txt"), {work.filePath(QStringLiteral("one.wav"))}));
-    QElapsedTimer t;
-    t.start();
     start(second, QStringLiteral("second.txt"), {QStringLiteral("two.wav"), QStringLiteral("three.wav")});
-    ASSERT_TRUE(second.waitForFinished(10000));
+    ASSERT_TRUE(second.waitForFinished(30000));
     EXPECT_EQ(second.exitCode(), 0);
-    EXPECT_LT(t.elapsed(), 5000);
     EXPECT_FALSE(QFile::exists(work.filePath(QStringLiteral("second.txt")))) << "the second start made no window";
     EXPECT_TRUE(eventuallyListed(QStringLiteral("first.txt"),
                                  {work.filePath(QStringLiteral("one.wav")), work.filePath(QStringLiteral("two.wav")),
@@ -281,16 +277,27 @@ TEST_F(SecondStart, ALockThatCannotBeMadeDoesNotStopTheProgram)
     EXPECT_TRUE(eventuallyListed(QStringLiteral("first.txt"), {work.filePath(QStringLiteral("one.wav"))}));
 }
 
+uid_t nobodyUid()
+{
+    const passwd* nobody = ::getpwnam("nobody");
+    return nobody ? nobody->pw_uid : 65534;
+}
+
+// In a child process: becomes the user nobody, or ends with status 90.
+void becomeNobody()
+{
+    const passwd* nobody = ::getpwnam("nobody");
+    const gid_t gid = nobody ? nobody->pw_gid : 65534;
+    if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(nobodyUid()) != 0)
+        ::_exit(90);
+}
+
 // Runs body in a child process as the user nobody; the child ends when body returns.
 pid_t asStranger(const std::function<int()>& body)
 {
     const pid_t pid = ::fork();
     if (pid == 0) {
-        const passwd* nobody = ::getpwnam("nobody");
-        const uid_t uid = nobody ? nobody->pw_uid : 65534;
-        const gid_t gid = nobody ? nobody->pw_gid : 65534;
-        if (::setgroups(0, nullptr) != 0 || ::setgid(gid) != 0 || ::setuid(uid) != 0)
-            ::_exit(90);
+        becomeNobody();
         ::_exit(body());
     }
     return pid;
@@ -312,6 +319,45 @@ int listenAt(const QByteArray& path)
 bool isRoot()
 {
     return ::geteuid() == 0;
+}
+
+// What another program's running copy keeps: each lock written and held as Qt holds its own, naming this
+// process, and a socket listening at each socket path. It says "R" on report when all are in place, then
+// sends back a "C" for each connection and whatever the connection sends, and never returns on its own
+// once ready; else it returns a status that says what failed.
+int holdLocksAndListen(const QList<QByteArray>& locks, const QList<QByteArray>& sockets, int report)
+{
+    for (const QByteArray& lock : locks) {
+        const int fd = ::open(lock.constData(), O_CREAT | O_WRONLY, 0666);
+        const QByteArray info = QByteArray::number(::getpid()) + "\ninstance_helper\n\n";
+        if (fd < 0 || ::write(fd, info.constData(), size_t(info.size())) < 0 || ::flock(fd, LOCK_EX) != 0)
+            return 3;
+    }
+    std::vector<pollfd> listening;
+    for (const QByteArray& socket : sockets) {
+        const int fd = listenAt(socket);
+        if (fd < 0)
+            return 4;
+        listening.push_back({fd, POLLIN, 0});
+    }
+    if (::write(report, "R", 1) != 1)
+        return 5;
+    for (;;) {
+        if (::poll(listening.data(), listening.size(), -1) <= 0)
+            continue;
+        for (pollfd& p : listening) {
+            if (!(p.revents & POLLIN))
+                continue;
+            const int c = ::accept(p.fd, nullptr, nullptr);
+            [[maybe_unused]] ssize_t n = ::write(report, "C", 1);
+            n = ::write(c, "ok\n", 3);
+            char buffer[4096];
+            pollfd in{c, POLLIN, 0};
+            while (::poll(&in, 1, 1000) > 0 && (n = ::read(c, buffer, sizeof buffer)) > 0)
+                n = ::write(report, buffer, size_t(n));
+            ::close(c);
+        }
+    }
 }
 
 TEST(PrivateHandOver, OnlyAFolderOfTheUsersOwnThatNoOneElseMayEnterIsUsed)
@@ -390,7 +436,7 @@ TEST(PrivateHandOver, TheServerTakesPathsFromItsUserOnlyAndAPlainStartStillReach
     ASSERT_TRUE(QTest::qWaitFor([&] { return ::waitpid(stranger, &status, WNOHANG) == stranger; }, 10000));
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0) << "1: the server answered a stranger, 2: could not connect, 90: no nobody";
-    QTest::qWait(200);
+    // The stranger saw its connection closed: whatever the server made of it has happened by then.
     EXPECT_EQ(received.count(), 0);
 
     // The user's own start with no files is heard: the window comes forward.
@@ -434,39 +480,7 @@ TEST_F(SecondStart, AStrangersLockAndSocketInTheSharedTempFolderNeitherStopTheSt
         ::close(report[0]);
         ::mkdir(runtimeFolder.constData(), 0777);
         ::chmod(runtimeFolder.constData(), 0777);
-        for (const QByteArray& lock : locks) {
-            // A lock that names a live process, held as Qt holds its own.
-            const int fd = ::open(lock.constData(), O_CREAT | O_WRONLY, 0666);
-            const QByteArray info = QByteArray::number(::getpid()) + "\ninstance_helper\n\n";
-            if (fd < 0 || ::write(fd, info.constData(), size_t(info.size())) < 0 || ::flock(fd, LOCK_EX) != 0)
-                return 3;
-        }
-        std::vector<pollfd> listening;
-        for (const QByteArray& socket : sockets) {
-            const int fd = listenAt(socket);
-            if (fd < 0)
-                return 4;
-            listening.push_back({fd, POLLIN, 0});
-        }
-        if (::write(report[1], "R", 1) != 1)
-            return 5;
-        // Everything anyone sends here goes back to the test.
-        for (;;) {
-            if (::poll(listening.data(), listening.size(), -1) <= 0)
-                continue;
-            for (pollfd& p : listening) {
-                if (!(p.revents & POLLIN))
-                    continue;
-                const int c = ::accept(p.fd, nullptr, nullptr);
-                [[maybe_unused]] ssize_t n = ::write(report[1], "C", 1);
-                ::write(c, "ok\n", 3);
-                char buffer[4096];
-                pollfd in{c, POLLIN, 0};
-                while (::poll(&in, 1, 1000) > 0 && (n = ::read(c, buffer, sizeof buffer)) > 0)
-                    n = ::write(report[1], buffer, size_t(n));
-                ::close(c);
-            }
-        }
+        return holdLocksAndListen(locks, sockets, report[1]);
     });
     ::close(report[1]);
     ASSERT_GT(stranger, 0);
@@ -505,6 +519,84 @@ TEST_F(SecondStart, AStrangersLockAndSocketInTheSharedTempFolderNeitherStopTheSt
         heard.append(buffer, n);
     ::close(report[0]);
     EXPECT_EQ(heard, QByteArray()) << "the stranger was reached";
+}
+
+// A lock in the user's own folder that names a live process of another program (the name it writes
+// there is ours, its executable is not), held as Qt holds its own, with a socket beside it. As an
+// ordinary user (root can look into every process) the start takes that for nobody's claim on this
+// program: it opens its own window with its files, hands nothing over and leaves the lock alone.
+TEST(OtherProgramsLock, NeitherStopsTheStartNorReceivesItsFiles)
+{
+    QTemporaryDir area;
+    ASSERT_TRUE(area.isValid());
+    ::chmod(QFile::encodeName(area.path()).constData(), 0755);
+    QString lockName, socketName;
+    {
+        QTemporaryDir mine;
+        ::chmod(QFile::encodeName(mine.path()).constData(), 0700);
+        ScopedEnv runtimeVar("XDG_RUNTIME_DIR", mine.path().toUtf8());
+        lockName = QFileInfo(SingleInstance::LockPath(QStringLiteral(VELTRA_INSTANCE_HELPER))).fileName();
+        socketName = QFileInfo(SingleInstance::SocketPath(QStringLiteral(VELTRA_INSTANCE_HELPER))).fileName();
+    }
+    ASSERT_FALSE(lockName.isEmpty());
+    // The user's folders: the runtime folder private to them, the rest theirs to write.
+    const QString runtime = area.filePath(QStringLiteral("run"));
+    const QString home = area.filePath(QStringLiteral("home"));
+    const QString work = area.filePath(QStringLiteral("work"));
+    for (const QString& folder : {runtime, home, work}) {
+        ASSERT_TRUE(QDir().mkpath(folder));
+        if (isRoot())
+            ASSERT_EQ(::chown(QFile::encodeName(folder).constData(), nobodyUid(), nobodyUid()), 0);
+    }
+    ::chmod(QFile::encodeName(runtime).constData(), 0700);
+    QFile(work + QStringLiteral("/one.wav")).open(QIODevice::WriteOnly);
+    const QByteArray lock = QFile::encodeName(runtime + QLatin1Char('/') + lockName);
+    const QByteArray socket = QFile::encodeName(runtime + QLatin1Char('/') + socketName);
+
+    int report[2];
+    ASSERT_EQ(::pipe(report), 0);
+    const pid_t other = ::fork();
+    if (other == 0) {
+        ::close(report[0]);
+        if (isRoot())
+            becomeNobody();
+        ::_exit(holdLocksAndListen({lock}, {socket}, report[1]));
+    }
+    ::close(report[1]);
+    ASSERT_GT(other, 0);
+    char ready = 0;
+    ASSERT_EQ(::read(report[0], &ready, 1), 1);
+    ASSERT_EQ(ready, 'R');
+
+    QProcess start;
+    QProcessEnvironment e = QProcessEnvironment::systemEnvironment();
+    e.insert(QStringLiteral("XDG_RUNTIME_DIR"), runtime);
+    e.insert(QStringLiteral("HOME"), home);
+    e.remove(QStringLiteral("XDG_CACHE_HOME"));
+    e.insert(QStringLiteral("VELTRA_HELPER_LIST"), work + QStringLiteral("/listed.txt"));
+    start.setProcessEnvironment(e);
+    start.setWorkingDirectory(work);
+    if (isRoot())
+        start.setChildProcessModifier([] { becomeNobody(); });
+    start.start(QStringLiteral(VELTRA_INSTANCE_HELPER), {work, QStringLiteral("one.wav")});
+    const QStringList expected = {work + QStringLiteral("/one.wav")};
+    EXPECT_TRUE(QTest::qWaitFor([&] { return linesOf(work + QStringLiteral("/listed.txt")) == expected; }, 30000))
+        << "the start opened no window of its own";
+    EXPECT_EQ(start.state(), QProcess::Running);
+    QFile held(QFile::decodeName(lock));
+    ASSERT_TRUE(held.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(held.readAll().startsWith(QByteArray::number(other) + '\n')) << "the other program's lock was touched";
+
+    start.kill();
+    start.waitForFinished(30000);
+    ::kill(other, SIGKILL);
+    ::waitpid(other, nullptr, 0);
+    QByteArray heard;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(report[0], buffer, sizeof buffer)) > 0;)
+        heard.append(buffer, n);
+    ::close(report[0]);
+    EXPECT_EQ(heard, QByteArray()) << "the other program was reached";
 }
 
 } // namespace

@@ -1,13 +1,11 @@
 #include "TestSupport.h"
 #include "app/SingleInstance.h"
 #include "app/frmMain.h"
-#include "convert/ProcessLookup.h"
 #include "settings/OptionsIni.h"
 #include "settings/SetupIni.h"
 
 #include <QComboBox>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -72,7 +70,7 @@ TEST_F(Startup, FirstStartShowsTheDefaults)
 TEST_F(Startup, TheWindowShowsTheSavedSetupAsLoadingReadsIt)
 {
     writeSetup("\"12\"\r\n\"3\"\r\n\"0\"\r\n\"/srv/My, Music\"\r\n\"7\"\r\n");
-    OptionsIni::SaveOptions(dir.path(), OptionSettings{1, 1, 30, 60});
+    OptionsIni::SaveOptions(dir.path(), OptionSettings{1, 1, 30, 60, 3, 2, 1});
     auto w = start();
     EXPECT_EQ(w->ui().cmbBR->currentText(), QStringLiteral("192")) << "12 is one past the last bitrate";
     EXPECT_EQ(w->ui().cmbR->currentText(), QStringLiteral("24000"));
@@ -80,7 +78,12 @@ TEST_F(Startup, TheWindowShowsTheSavedSetupAsLoadingReadsIt)
     EXPECT_EQ(w->ui().txtPath->text(), QStringLiteral("/srv/My, Music"));
     EXPECT_EQ(w->ui().cmbOF->currentText(), QStringLiteral("AMR"));
     EXPECT_EQ(w->options().SoundReminder, 1);
+    EXPECT_EQ(w->options().MusicCutter, 1);
+    EXPECT_EQ(w->options().CutFrom, 30);
     EXPECT_EQ(w->options().CutDuration, 60);
+    EXPECT_EQ(w->options().FilesAtOnce, 3);
+    EXPECT_EQ(w->options().OutputFiles, 2);
+    EXPECT_EQ(w->options().IfExists, 1);
 }
 
 TEST_F(Startup, ExitCommandSavesTheSettingsAndTheNextStartShowsThem)
@@ -171,27 +174,48 @@ TEST_F(RealProgram, SecondInstanceEndsAtOnceAndTouchesNothing)
     first.waitForFinished();
 }
 
+// The stand-in tool the program leaves behind: it writes its pid, notes any stop signal, and is held
+// until the test lets it finish its file.
+struct HeldTool
+{
+    explicit HeldTool(const ProgramFolder& folder)
+        : pids(folder.file("pids.txt")), signalLog(folder.file("signals.txt")), go(folder.file("go")),
+          ops("FAKE_TOOL_OPS",
+              "pidto:" + pids.toUtf8() + ";termto:" + signalLog.toUtf8() + ";waitfor:" + go.toUtf8() + ";touch")
+    {}
+    qint64 pid() const { return pidsIn(pids).value(0); }
+
+    QString pids;
+    QString signalLog;
+    QString go;
+    ScopedEnv ops;
+};
+
 TEST(ExitWhileConverting, ProgramEndsAtOnceAndTheToolFinishesItsFile)
 {
     ProgramFolder folder;
-    ScopedEnv ops("FAKE_TOOL_OPS", "sleep:2500;touch");
+    HeldTool tool(folder);
     QProcess app;
     app.start(QStringLiteral(VELTRA_EXIT_HELPER), {folder.path(), folder.file("song.wav")});
-    ASSERT_TRUE(app.waitForFinished(20000));
+    ASSERT_TRUE(app.waitForFinished(60000));
+    EXPECT_EQ(app.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(app.exitCode(), 0) << app.readAllStandardError().toStdString();
     EXPECT_TRUE(QFile::exists(folder.file("setup.ini")));
-    EXPECT_TRUE(ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe"))) << "the tool was stopped";
+    // The program left while its tool was held in the middle of the file.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return tool.pid() > 0; }, 30000));
+    EXPECT_TRUE(toolGroupRunning(tool.pid())) << "the tool was stopped";
     EXPECT_FALSE(QFile::exists(folder.file("out/song.wma")));
-    // Wait for the tool, so the next test that starts one is not held up by it.
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe")); }, 20000));
+    release(tool.go);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !toolGroupRunning(tool.pid()); }, 30000));
     EXPECT_TRUE(QFile::exists(folder.file("out/song.wma")));
+    EXPECT_EQ(linesOf(tool.signalLog), QStringList{}) << "a signal reached the tool";
 }
 
 TEST(ExitWhileConverting, SignalsToTheProgramRunTheUnloadAndTheToolFinishesItsFile)
 {
     for (const int sig : {SIGTERM, SIGINT, SIGHUP}) {
         ProgramFolder folder;
-        ScopedEnv ops("FAKE_TOOL_OPS", "sleep:1500;touch");
+        HeldTool tool(folder);
         const QString scratch = folder.file("tmpfile.wav");
         QFile(scratch).open(QIODevice::WriteOnly);
         // The program leads a process group of its own, as in a terminal: Ctrl+C and a hang-up go to the
@@ -199,17 +223,19 @@ TEST(ExitWhileConverting, SignalsToTheProgramRunTheUnloadAndTheToolFinishesItsFi
         QProcess app;
         app.setChildProcessModifier([] { ::setpgid(0, 0); });
         app.start(QStringLiteral(VELTRA_EXIT_HELPER), {folder.path(), folder.file("song.wav"), "signal", scratch});
-        ASSERT_TRUE(QTest::qWaitFor([] { return ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe")); }, 10000));
+        // The tool has started and put its handlers in place.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return tool.pid() > 0; }, 30000)) << sig;
         ::kill(sig == SIGTERM ? pid_t(app.processId()) : -pid_t(app.processId()), sig);
-        ASSERT_TRUE(app.waitForFinished(10000)) << sig;
+        ASSERT_TRUE(app.waitForFinished(30000)) << sig;
         EXPECT_EQ(app.exitStatus(), QProcess::NormalExit) << sig;
         EXPECT_EQ(app.exitCode(), 0) << sig;
         EXPECT_FALSE(QFile::exists(scratch)) << "the unload ran";
         EXPECT_FALSE(QFile::exists(folder.file("setup.ini"))) << "only the exit command saves";
-        EXPECT_TRUE(ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe"))) << "the signal reached the tool";
-        EXPECT_TRUE(
-            QTest::qWaitFor([] { return !ProcessLookup::IsProcessRunning(QStringLiteral("conv.exe")); }, 20000));
+        EXPECT_TRUE(toolGroupRunning(tool.pid())) << sig;
+        release(tool.go);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !toolGroupRunning(tool.pid()); }, 30000)) << sig;
         EXPECT_TRUE(QFile::exists(folder.file("out/song.wma"))) << sig;
+        EXPECT_EQ(linesOf(tool.signalLog), QStringList{}) << "the signal reached the tool: " << sig;
     }
 }
 
