@@ -13,7 +13,6 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QProcess>
-#include <unistd.h>
 
 namespace TestSupport {
 
@@ -149,6 +148,7 @@ QString makeFolderPastPathMax(const QString& parent)
 void removeDeepTree(const QString& folder)
 {
     QProcess::execute(QStringLiteral("rm"), {QStringLiteral("-rf"), folder});
+}
 
 void release(const QString& path)
 {

@@ -545,8 +545,9 @@ TEST(OtherProgramsLock, NeitherStopsTheStartNorReceivesItsFiles)
     const QString work = area.filePath(QStringLiteral("work"));
     for (const QString& folder : {runtime, home, work}) {
         ASSERT_TRUE(QDir().mkpath(folder));
-        if (isRoot())
+        if (isRoot()) {
             ASSERT_EQ(::chown(QFile::encodeName(folder).constData(), nobodyUid(), nobodyUid()), 0);
+        }
     }
     ::chmod(QFile::encodeName(runtime).constData(), 0700);
     QFile(work + QStringLiteral("/one.wav")).open(QIODevice::WriteOnly);
