@@ -92,9 +92,11 @@ private:
     struct Run;
 
     bool IsProcessRunning(const QString& imageName, pid_t group);
+    void watch(Run& run);
     void readRecord();
     void pass();
-    void reap();
+    // Reaps the child if it has ended, keeping how; true once it has.
+    bool reap();
     void finish();
 
     QByteArray m_commandLine;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ChildProcess.h"
 #include "DOSOutputs.h"
 #include "ToolRecord.h"
 
@@ -64,7 +65,7 @@ signals:
 private:
     struct Process;
 
-    bool spawn(const QByteArray& tool);
+    bool spawn(const QByteArray& tool, ChildProcess::Failure* failure);
     bool send(const QByteArray& job);
     void readConsole(bool all);
     void readRecord();
