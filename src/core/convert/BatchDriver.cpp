@@ -1,6 +1,5 @@
 #include "BatchDriver.h"
 
-#include "CommandLineSplit.h"
 #include "DOSOutputs.h"
 #include "FatName.h"
 #include "NumberedName.h"
@@ -229,23 +228,21 @@ bool BatchDriver::startFile(Slot* slot, const QString& input)
     slot->pid = -1;
     slot->totalSeconds = 0;
     slot->elapsedSeconds = 0;
-    const QByteArray commandLine = CommandBuilder::BuildCommandLine(request);
+    const QList<QByteArray> arguments = CommandBuilder::BuildArguments(request);
     if (!m_toolAsked) {
         // Once per batch: the user may have put another tool in place between two batches.
         m_toolAsked = true;
-        const QList<QByteArray> args = CommandLineSplit::split(commandLine);
-        m_toolTakesJobs = !args.isEmpty() && ToolHandshake::Answers(args.first());
+        m_toolTakesJobs = !arguments.isEmpty() && ToolHandshake::Answers(arguments.first());
     }
     slot->viaWorker = m_toolTakesJobs;
     m_running.append(slot);
     bool started;
     if (slot->viaWorker) {
-        started = slot->worker->Start(commandLine);
+        started = slot->worker->Start(arguments);
         slot->pid = slot->worker->processId();
     } else {
         slot->dos->setToolRecord(true);
-        slot->dos->setCommandLine(commandLine);
-        started = slot->dos->Start();
+        started = slot->dos->Start(arguments);
         slot->pid = slot->dos->processId();
     }
     if (!started) {

@@ -77,20 +77,23 @@ bool DOSOutputs::Start(const QByteArray& CommandLine)
         MsgBox::show(QStringLiteral("Command Line empty"), MsgBox::Icon::Critical);
         return false;
     }
+    return Start(CommandLineSplit::split(m_commandLine));
+}
+
+bool DOSOutputs::Start(const QList<QByteArray>& arguments)
+{
     // A run still going is left to end on its own; its events stop here.
     m_run.reset();
-
-    const QList<QByteArray> args = CommandLineSplit::split(m_commandLine);
     ChildProcess::Failure failure;
     auto child = ChildProcess::Spawn(
-        {args, {}, ChildProcess::Input::Nothing, ChildProcess::Errors::Console, m_toolRecord}, &failure);
+        {arguments, {}, ChildProcess::Input::Nothing, ChildProcess::Errors::Console, m_toolRecord}, &failure);
     if (!child) {
         MsgBox::show(failure.text(), MsgBox::Icon::Critical);
         return false;
     }
     auto run = std::make_unique<Run>();
     run->child = std::move(child);
-    run->childIsTool = imageNameOf(args.first()).toLower() == kToolImageName;
+    run->childIsTool = imageNameOf(arguments.first()).toLower() == kToolImageName;
     watch(*run);
 
     m_outputs.clear();

@@ -53,9 +53,11 @@ public:
     // Everything read for the current or last command.
     QString Outputs() const { return m_outputs; }
 
-    // Starts the stored command line, or CommandLine when it is not empty (it is then stored), and
-    // returns at once; the events follow. False, with the message box shown and no event, when it
-    // cannot be started.
+    // Runs the program with these arguments (the program first) and returns at once; the events
+    // follow. False, with the message box shown and no event, when it cannot be started.
+    bool Start(const QList<QByteArray>& arguments);
+    // Start with the stored command line, or CommandLine when it is not empty (it is then stored),
+    // split as Windows programs split theirs (CommandLineSplit).
     bool Start(const QByteArray& CommandLine = QByteArray());
 
     // Start, then wait for the command's end with window events running. For callers that need the

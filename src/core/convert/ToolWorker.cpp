@@ -1,6 +1,5 @@
 #include "ToolWorker.h"
 
-#include "CommandLineSplit.h"
 #include "ToolJobs.h"
 #include "ui/MsgBox.h"
 
@@ -77,21 +76,20 @@ bool ToolWorker::send(const QByteArray& job)
     return true;
 }
 
-bool ToolWorker::Start(const QByteArray& commandLine)
+bool ToolWorker::Start(const QList<QByteArray>& arguments)
 {
-    const QList<QByteArray> args = CommandLineSplit::split(commandLine);
-    if (args.isEmpty() || m_busy) {
+    if (arguments.isEmpty() || m_busy) {
         MsgBox::show(QStringLiteral("File or command not found"), MsgBox::Icon::Critical);
         return false;
     }
-    if (m_process && (m_process->tool != args.first() || m_process->child->reaped()))
+    if (m_process && (m_process->tool != arguments.first() || m_process->child->reaped()))
         m_process.reset();
     const QByteArray job =
-        QByteArray::fromStdString(ToolJobs::Encode(std::vector<QByteArray>(args.begin() + 1, args.end())));
+        QByteArray::fromStdString(ToolJobs::Encode(std::vector<QByteArray>(arguments.begin() + 1, arguments.end())));
     // A tool that ended between two jobs is seen only now: the job goes to a fresh one.
     for (int attempt = 0; attempt < 2; ++attempt) {
         ChildProcess::Failure failure;
-        if (!m_process && !spawn(args.first(), &failure)) {
+        if (!m_process && !spawn(arguments.first(), &failure)) {
             MsgBox::show(failure.text(), MsgBox::Icon::Critical);
             return false;
         }

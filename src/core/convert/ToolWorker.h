@@ -32,10 +32,10 @@ public:
     // The same as Close.
     ~ToolWorker() override;
 
-    // Sends the command line (the tool's path, then its arguments) as the next job, starting the tool
-    // in job mode first when none is running or it is another tool. False, with the message box shown
-    // and no event, when the tool cannot be started. Only while no job is in hand.
-    bool Start(const QByteArray& commandLine);
+    // Sends the arguments (the tool's path first) as the next job, starting the tool in job mode
+    // first when none is running or it is another tool. False, with the message box shown and no
+    // event, when the tool cannot be started. Only while no job is in hand.
+    bool Start(const QList<QByteArray>& arguments);
 
     // Jobs one tool process converts before the next job gets a fresh one (a test's knob).
     void setMaxJobs(int n) { m_maxJobs = n; }

@@ -18,7 +18,7 @@ using namespace TestSupport;
 
 namespace {
 
-QByteArray commandLine(const QString& input, const QString& output, int format = 0)
+QList<QByteArray> commandLine(const QString& input, const QString& output, int format = 0)
 {
     CommandBuilder::Request r;
     r.programFolder = buildProgramFolder();
@@ -28,11 +28,11 @@ QByteArray commandLine(const QString& input, const QString& output, int format =
     r.sampleRate = QStringLiteral("44100");
     r.channelIndex = 1;
     r.outputPath = output;
-    return CommandBuilder::BuildCommandLine(r);
+    return CommandBuilder::BuildArguments(r);
 }
 
 // Runs one job to its end; false when it did not end in time.
-bool runJob(ToolWorker& worker, const QByteArray& line)
+bool runJob(ToolWorker& worker, const QList<QByteArray>& line)
 {
     QSignalSpy over(&worker, &ToolWorker::CommandOver);
     if (!worker.Start(line))
