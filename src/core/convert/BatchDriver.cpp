@@ -48,12 +48,12 @@ QByteArray folderOf(const QString& path)
 } // namespace
 
 // A slot runs its files either one tool process each (dos) or as jobs of one tool process it keeps
-// (worker), as the batch decided when its first file started.
+// (worker), as the batch decided when its first file started; runner is the one in use.
 struct BatchDriver::Slot
 {
     DOSOutputs* dos = nullptr;
     ToolWorker* worker = nullptr;
-    bool viaWorker = false;
+    ToolRunner* runner = nullptr;
     QString input;
     QString output;
     pid_t pid = -1;
@@ -61,9 +61,6 @@ struct BatchDriver::Slot
     qint32 elapsedSeconds = 0;
 
     bool busy() const { return dos->isRunning() || worker->isRunning(); }
-    DOSOutputs::ExitInfo lastExit() const { return viaWorker ? worker->lastExit() : dos->lastExit(); }
-    const QList<ToolRecord::Entry>& records() const { return viaWorker ? worker->records() : dos->records(); }
-    QString outputs() const { return viaWorker ? worker->Outputs() : dos->Outputs(); }
 };
 
 BatchDriver::BatchDriver(FileQueue* queue, Settings settings, QObject* parent)
@@ -86,14 +83,15 @@ BatchDriver::Slot* BatchDriver::freeSlot()
     }
     auto slot = std::make_unique<Slot>();
     slot->dos = new DOSOutputs(this);
+    slot->dos->setToolRecord(true);
     slot->worker = new ToolWorker(this);
+    slot->runner = slot->dos;
     Slot* raw = slot.get();
-    connect(raw->dos, &DOSOutputs::ReceiveOutputs, this,
-            [this, raw](const QString& piece) { objDOS_ReceiveOutputs(raw, piece); });
-    connect(raw->dos, &DOSOutputs::CommandOver, this, [this, raw] { objDOS_CommandOver(raw); });
-    connect(raw->worker, &ToolWorker::ReceiveOutputs, this,
-            [this, raw](const QString& piece) { objDOS_ReceiveOutputs(raw, piece); });
-    connect(raw->worker, &ToolWorker::CommandOver, this, [this, raw] { objDOS_CommandOver(raw); });
+    for (ToolRunner* runner : {static_cast<ToolRunner*>(raw->dos), static_cast<ToolRunner*>(raw->worker)}) {
+        connect(runner, &ToolRunner::ReceiveOutputs, this,
+                [this, raw](const QString& piece) { objDOS_ReceiveOutputs(raw, piece); });
+        connect(runner, &ToolRunner::CommandOver, this, [this, raw] { objDOS_CommandOver(raw); });
+    }
     m_allSlots.push_back(std::move(slot));
     return raw;
 }
@@ -234,17 +232,13 @@ bool BatchDriver::startFile(Slot* slot, const QString& input)
         m_toolAsked = true;
         m_toolTakesJobs = !arguments.isEmpty() && ToolHandshake::Answers(arguments.first());
     }
-    slot->viaWorker = m_toolTakesJobs;
+    if (m_toolTakesJobs)
+        slot->runner = slot->worker;
+    else
+        slot->runner = slot->dos;
     m_running.append(slot);
-    bool started;
-    if (slot->viaWorker) {
-        started = slot->worker->Start(arguments);
-        slot->pid = slot->worker->processId();
-    } else {
-        slot->dos->setToolRecord(true);
-        started = slot->dos->Start(arguments);
-        slot->pid = slot->dos->processId();
-    }
+    const bool started = slot->runner->Start(arguments);
+    slot->pid = slot->runner->processId();
     if (!started) {
         m_running.removeOne(slot);
         m_cannotStart = true;
@@ -307,9 +301,9 @@ void BatchDriver::objDOS_CommandOver(Slot* slot)
     const int row = int(m_running.indexOf(slot));
     if (row < 0)
         return;
-    const DOSOutputs::ExitInfo exit = slot->lastExit();
-    const QString written = writtenPath(slot->output, slot->records());
-    const bool converted = m_outcome.record(slot->input, written, exit, slot->outputs());
+    const ToolRunner::ExitInfo exit = slot->runner->lastExit();
+    const QString written = writtenPath(slot->output, slot->runner->records());
+    const bool converted = m_outcome.record(slot->input, written, exit, slot->runner->Outputs());
     if (converted) {
         m_outputNames.Claim(written);
         if (m_firstOutputFolder.isEmpty())
@@ -342,16 +336,13 @@ void BatchDriver::Stop()
     m_toolsEnding += int(stopping.size());
     for (Slot* slot : stopping) {
         QPointer<BatchDriver> self(this);
-        auto afterEnd = [self, input = slot->input, output = slot->output, pid = slot->pid](DOSOutputs::ExitInfo e) {
+        auto afterEnd = [self, input = slot->input, output = slot->output, pid = slot->pid](ToolRunner::ExitInfo e) {
             if (self)
                 self->stoppedToolEnded(input, output, pid, e);
             else if (!output.isEmpty())
                 PartFileSweep::RemoveOwnedBy(folderOf(output), pid);
         };
-        if (slot->viaWorker)
-            slot->worker->Stop(afterEnd);
-        else
-            slot->dos->Stop(afterEnd);
+        slot->runner->Stop(afterEnd);
     }
     // Workers between two files go with the rest.
     for (const auto& s : m_allSlots)
@@ -361,7 +352,7 @@ void BatchDriver::Stop()
     end(End::Stopped);
 }
 
-void BatchDriver::stoppedToolEnded(const QString& input, const QString& output, pid_t pid, DOSOutputs::ExitInfo exit)
+void BatchDriver::stoppedToolEnded(const QString& input, const QString& output, pid_t pid, ToolRunner::ExitInfo exit)
 {
     // Only this tool's part file goes: never another window's live one, never the output name.
     if (!output.isEmpty())

@@ -98,7 +98,7 @@ private:
     QString outputFolderFor(const CommandBuilder::Request& request, int row);
     void objDOS_ReceiveOutputs(Slot* slot, const QString& CommandOutputs);
     void objDOS_CommandOver(Slot* slot);
-    void stoppedToolEnded(const QString& input, const QString& output, pid_t pid, DOSOutputs::ExitInfo exit);
+    void stoppedToolEnded(const QString& input, const QString& output, pid_t pid, ToolRunner::ExitInfo exit);
     bool startsAsConvertedCopy(const QString& input);
     void showBatchProgress();
     void end(End how);

@@ -12,7 +12,6 @@
 #include <cerrno>
 #include <poll.h>
 #include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 // One run's child and the notifiers that watch its descriptors (they go first).
@@ -44,24 +43,13 @@ QByteArray imageNameOf(const QByteArray& program)
 }
 } // namespace
 
-DOSOutputs::DOSOutputs(QObject* parent) : QObject(parent), m_decoder(QStringDecoder::Utf8) {}
+DOSOutputs::DOSOutputs(QObject* parent) : ToolRunner(parent) {}
 
 DOSOutputs::~DOSOutputs() = default;
 
 bool DOSOutputs::IsProcessRunning(const QString& imageName, pid_t group)
 {
     return ProcessLookup::IsProcessRunningInGroup(imageName, group);
-}
-
-DOSOutputs::ExitInfo DOSOutputs::exitInfoOf(int waitStatus)
-{
-    if (waitStatus < 0)
-        return {};
-    if (WIFEXITED(waitStatus))
-        return {ExitInfo::Kind::Exited, WEXITSTATUS(waitStatus)};
-    if (WIFSIGNALED(waitStatus))
-        return {ExitInfo::Kind::Signaled, WTERMSIG(waitStatus)};
-    return {};
 }
 
 pid_t DOSOutputs::processId() const
@@ -96,11 +84,7 @@ bool DOSOutputs::Start(const QList<QByteArray>& arguments)
     run->childIsTool = imageNameOf(arguments.first()).toLower() == kToolImageName;
     watch(*run);
 
-    m_outputs.clear();
-    m_decoder = QStringDecoder(QStringDecoder::Utf8);
-    m_lastExit = ExitInfo{};
-    m_recordBuffer.clear();
-    m_records.clear();
+    beginCommand();
     m_run = std::move(run);
     // The first look happens once the caller has returned to the event loop.
     QTimer::singleShot(0, this, [this, started = m_run.get()] {
@@ -158,17 +142,9 @@ void DOSOutputs::pass()
     if (::ioctl(console, FIONREAD, &waiting) != 0)
         waiting = -1; // an unknown count is not zero: let the read tell
     if (waiting != 0) {
-        char buffer[kReadSize];
-        ssize_t n;
-        do {
-            n = ::read(console, buffer, sizeof buffer);
-        } while (n < 0 && errno == EINTR);
-        if (n > 0) {
-            const QString piece = m_decoder.decode(QByteArrayView(buffer, n));
-            m_outputs += piece;
-            emit ReceiveOutputs(piece);
+        const ssize_t n = readConsolePiece(console);
+        if (n > 0)
             return; // more output raises the notifier again
-        }
         if (n < 0 && errno != EAGAIN) {
             emit ReceiveOutputs(QString());
             if (m_run.get() == run)
@@ -191,26 +167,13 @@ void DOSOutputs::readRecord()
 {
     if (!m_run || m_run->child->record() < 0)
         return;
-    char buffer[kReadSize];
-    for (;;) {
-        const ssize_t n = ::read(m_run->child->record(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            // The end of the pipe stays readable for ever: nothing more will come.
-            if (n == 0 && m_run->recordReady)
-                m_run->recordReady->setEnabled(false);
-            break;
-        }
-        m_recordBuffer.append(buffer, n);
-    }
-    for (qsizetype end; (end = m_recordBuffer.indexOf('\n')) >= 0;) {
-        const QByteArray line = m_recordBuffer.left(end);
-        m_recordBuffer.remove(0, end + 1);
-        if (const auto entry = ToolRecord::Parse(std::string_view(line.constData(), size_t(line.size())))) {
-            m_records.append(*entry);
-            emit Recorded(*entry);
-        }
+    bool ended = false;
+    const QList<ToolRecord::Entry> entries = readRecords(m_run->child->record(), &ended);
+    if (ended && m_run->recordReady)
+        m_run->recordReady->setEnabled(false);
+    for (const ToolRecord::Entry& entry : entries) {
+        m_records.append(entry);
+        emit Recorded(entry);
     }
 }
 
@@ -250,5 +213,5 @@ QString DOSOutputs::ExecuteCommand(const QByteArray& CommandLine)
         loop.exec();
     disconnect(over);
     disconnect(stopped);
-    return self ? m_outputs : QString();
+    return self ? Outputs() : QString();
 }

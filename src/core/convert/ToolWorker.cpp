@@ -6,7 +6,6 @@
 #include <QSocketNotifier>
 #include <cerrno>
 #include <sys/socket.h>
-#include <unistd.h>
 
 // The tool process and the notifiers that watch its descriptors (they go first). The end of its
 // input is what ends the tool once the job in hand is done.
@@ -20,7 +19,7 @@ struct ToolWorker::Process
     std::unique_ptr<QSocketNotifier> ended;
 };
 
-ToolWorker::ToolWorker(QObject* parent) : QObject(parent), m_decoder(QStringDecoder::Utf8) {}
+ToolWorker::ToolWorker(QObject* parent) : ToolRunner(parent) {}
 
 ToolWorker::~ToolWorker()
 {
@@ -57,7 +56,6 @@ bool ToolWorker::spawn(const QByteArray& tool, ChildProcess::Failure* failure)
     // Without a pidfd, a dead tool still shows: its record pipe reaches its end.
     m_process = std::move(p);
     m_jobs = 0;
-    m_recordBuffer.clear(); // what a dead process left unfinished is nobody's
     return true;
 }
 
@@ -103,10 +101,7 @@ bool ToolWorker::Start(const QList<QByteArray>& arguments)
     }
     ++m_jobs;
     m_busy = true;
-    m_outputs.clear();
-    m_decoder = QStringDecoder(QStringDecoder::Utf8);
-    m_lastExit = {};
-    m_records.clear();
+    beginCommand();
     return true;
 }
 
@@ -116,22 +111,14 @@ void ToolWorker::readConsole(bool all)
     if (!p)
         return;
     do {
-        char buffer[DOSOutputs::kReadSize];
-        ssize_t n;
-        do {
-            n = ::read(p->child->console(), buffer, sizeof buffer);
-        } while (n < 0 && errno == EINTR);
+        // A tool that talks between jobs: nobody's file.
+        const ssize_t n = readConsolePiece(p->child->console(), m_busy);
         if (n <= 0) {
             // The end of the pipe stays readable for ever.
             if (n == 0 && p->consoleReady)
                 p->consoleReady->setEnabled(false);
             return;
         }
-        if (!m_busy)
-            continue; // a tool that talks between jobs: nobody's file
-        const QString piece = m_decoder.decode(QByteArrayView(buffer, n));
-        m_outputs += piece;
-        emit ReceiveOutputs(piece);
     } while (all && m_process.get() == p);
 }
 
@@ -140,30 +127,17 @@ void ToolWorker::readRecord()
     Process* const p = m_process.get();
     if (!p)
         return;
-    char buffer[DOSOutputs::kReadSize];
     bool closed = false;
-    for (;;) {
-        const ssize_t n = ::read(p->child->record(), buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            closed = n == 0;
-            break;
-        }
-        m_recordBuffer.append(buffer, n);
-    }
+    const QList<ToolRecord::Entry> entries = readRecords(p->child->record(), &closed);
     if (closed && p->recordReady)
         p->recordReady->setEnabled(false);
-    for (qsizetype end; (end = m_recordBuffer.indexOf('\n')) >= 0;) {
-        const QByteArray line = m_recordBuffer.left(end);
-        m_recordBuffer.remove(0, end + 1);
-        const auto entry = ToolRecord::Parse(std::string_view(line.constData(), size_t(line.size())));
-        if (!entry || !m_busy)
+    for (const ToolRecord::Entry& entry : entries) {
+        if (!m_busy)
             continue;
-        if (entry->kind == ToolRecord::Entry::Kind::Name) {
-            m_records.append(*entry);
+        if (entry.kind == ToolRecord::Entry::Kind::Name) {
+            m_records.append(entry);
         } else {
-            jobEnded({DOSOutputs::ExitInfo::Kind::Exited, entry->status});
+            jobEnded({ExitInfo::Kind::Exited, entry.status});
             if (m_process.get() != p)
                 return;
         }
@@ -187,12 +161,12 @@ void ToolWorker::processEnded()
     // Without a pidfd the record's end can come a moment before the process is gone.
     const bool reaped = p->child->reap();
     if (m_busy)
-        jobEnded(reaped ? DOSOutputs::exitInfoOf(p->child->waitStatus()) : DOSOutputs::ExitInfo{});
+        jobEnded(reaped ? exitInfoOf(p->child->waitStatus()) : ExitInfo{});
     if (m_process.get() == p)
         m_process.reset();
 }
 
-void ToolWorker::jobEnded(DOSOutputs::ExitInfo exit)
+void ToolWorker::jobEnded(ExitInfo exit)
 {
     // The console lines were written before the end was recorded: read them all before the owner
     // acts, or the reason of a failed file is lost.
@@ -205,7 +179,7 @@ void ToolWorker::jobEnded(DOSOutputs::ExitInfo exit)
     emit CommandOver();
 }
 
-void ToolWorker::Stop(std::function<void(DOSOutputs::ExitInfo)> afterEnd)
+void ToolWorker::Stop(std::function<void(ExitInfo)> afterEnd)
 {
     if (!m_process)
         return;
@@ -215,9 +189,9 @@ void ToolWorker::Stop(std::function<void(DOSOutputs::ExitInfo)> afterEnd)
     p->consoleReady.reset();
     p->recordReady.reset();
     p->ended.reset();
-    p->child->stop(DOSOutputs::kKillAfterMs, [hadJob, afterEnd = std::move(afterEnd)](int status) {
+    p->child->stop(kKillAfterMs, [hadJob, afterEnd = std::move(afterEnd)](int status) {
         if (hadJob && afterEnd)
-            afterEnd(DOSOutputs::exitInfoOf(status));
+            afterEnd(exitInfoOf(status));
     });
     if (hadJob)
         emit Stopped();

@@ -155,7 +155,7 @@ TEST_F(ToolWorkerTest, AWorkerKilledMidJobFailsThatFileWithTheSignalAndTheNextFi
     // SIGKILL, not SIGSEGV: under AddressSanitizer a segmentation fault becomes an ordinary exit.
     ::kill(pid, SIGKILL);
     ASSERT_TRUE(over.wait(10000));
-    EXPECT_EQ(worker.lastExit().kind, DOSOutputs::ExitInfo::Kind::Signaled);
+    EXPECT_EQ(worker.lastExit().kind, ToolWorker::ExitInfo::Kind::Signaled);
     EXPECT_EQ(worker.lastExit().code, SIGKILL);
     // What the batch does with a tool that could not clean up.
     PartFileSweep::RemoveOwnedBy(QFile::encodeName(m_dir.path()), pid);
@@ -178,10 +178,10 @@ TEST_F(ToolWorkerTest, StopEndsTheWorkerWithinHalfASecondAndLeavesNothing)
     const pid_t pid = worker.processId();
     ASSERT_TRUE(QTest::qWaitFor([&] { return worker.Outputs().contains(QStringLiteral("time=")); }, 20000));
     bool ended = false;
-    DOSOutputs::ExitInfo how;
+    ToolWorker::ExitInfo how;
     QElapsedTimer clock;
     clock.start();
-    worker.Stop([&](DOSOutputs::ExitInfo e) {
+    worker.Stop([&](ToolWorker::ExitInfo e) {
         ended = true;
         how = e;
     });
