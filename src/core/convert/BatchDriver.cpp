@@ -98,10 +98,9 @@ BatchDriver::Slot* BatchDriver::freeSlot()
 
 bool BatchDriver::Start()
 {
-    if (m_converting)
+    if (m_state != State::Idle)
         return false;
-    m_converting = true;
-    m_cannotStart = false;
+    m_state = State::Converting;
     m_outcome.reset();
     m_outputNames.reset();
     m_folders.reset();
@@ -121,13 +120,13 @@ void BatchDriver::Timer1_Timer()
 {
     Timer1->stop();
     QCoreApplication::processEvents();
-    if (m_converting && m_running.isEmpty())
+    if (m_state != State::Idle && m_running.isEmpty())
         ConvertNext();
 }
 
 void BatchDriver::ConvertNext()
 {
-    if (!m_converting)
+    if (m_state == State::Idle)
         return;
     const CommandBuilder::Request settings = m_settings();
     m_outputFolder = settings.outputFolder;
@@ -147,7 +146,7 @@ void BatchDriver::ConvertNext()
             return;
         }
     }
-    while (!m_cannotStart && m_running.size() < m_slots && m_running.size() < m_queue->count()) {
+    while (m_state == State::Converting && m_running.size() < m_slots && m_running.size() < m_queue->count()) {
         const QString input = m_queue->at(int(m_running.size()));
         if (startsAsConvertedCopy(input))
             continue;
@@ -156,14 +155,12 @@ void BatchDriver::ConvertNext()
             std::any_of(m_running.cbegin(), m_running.cend(), [&](const Slot* s) { return s->input == input; });
         if (copyRunning)
             break;
-        if (!startFile(freeSlot(), input)) {
-            if (m_cannotStart)
-                break;
-            continue; // skipped, or no name or folder for it: counted and taken off the list
-        }
+        // A tool that cannot start starts nothing more; the batch ends once the files running have.
+        if (startFile(freeSlot(), input) == FileStart::CannotStart)
+            m_state = State::CannotStart;
     }
     if (m_running.isEmpty())
-        end(m_cannotStart ? End::CannotStart : End::Finished);
+        end(m_state == State::CannotStart ? End::CannotStart : End::Finished);
 }
 
 bool BatchDriver::startsAsConvertedCopy(const QString& input)
@@ -195,32 +192,37 @@ QString BatchDriver::outputFolderFor(const CommandBuilder::Request& request, int
     return made.folder;
 }
 
-bool BatchDriver::startFile(Slot* slot, const QString& input)
+bool BatchDriver::chooseOutput(CommandBuilder::Request& request, int row)
 {
-    CommandBuilder::Request request = m_settings();
-    request.inputPath = input;
-    const int row = int(m_running.size());
-    request.outputFolder = outputFolderFor(request, row);
-    if (request.outputFolder.isEmpty())
-        return false;
     const QString wanted = CommandBuilder::OutputPath(request);
-    if (!wanted.isEmpty() && request.options.IfExists == 1 && m_outputNames.Taken(wanted)) {
+    if (wanted.isEmpty())
+        return true;
+    if (request.options.IfExists == 1 && m_outputNames.Taken(wanted)) {
         // Already converted by an earlier run: no tool, and the file leaves the list as a converted one.
         m_outcome.countSkipped();
         m_queue->removeAt(row);
         return false;
     }
-    if (!wanted.isEmpty()) {
-        const auto chosen = m_outputNames.Reserve(input, wanted);
-        if (!chosen) {
-            const QString reason = QStringLiteral("No free name for the output beside ") + wanted;
-            m_outcome.fail(input, reason);
-            m_queue->removeAt(int(m_running.size()));
-            emit fileEnded(input, FileEnd::Failed, reason);
-            return false;
-        }
-        request.outputPath = *chosen;
+    const auto chosen = m_outputNames.Reserve(request.inputPath, wanted);
+    if (!chosen) {
+        const QString reason = QStringLiteral("No free name for the output beside ") + wanted;
+        m_outcome.fail(request.inputPath, reason);
+        m_queue->removeAt(row);
+        emit fileEnded(request.inputPath, FileEnd::Failed, reason);
+        return false;
     }
+    request.outputPath = *chosen;
+    return true;
+}
+
+BatchDriver::FileStart BatchDriver::startFile(Slot* slot, const QString& input)
+{
+    CommandBuilder::Request request = m_settings();
+    request.inputPath = input;
+    const int row = int(m_running.size());
+    request.outputFolder = outputFolderFor(request, row);
+    if (request.outputFolder.isEmpty() || !chooseOutput(request, row))
+        return FileStart::Settled;
     slot->input = input;
     slot->output = request.outputPath;
     slot->pid = -1;
@@ -241,13 +243,12 @@ bool BatchDriver::startFile(Slot* slot, const QString& input)
     slot->pid = slot->runner->processId();
     if (!started) {
         m_running.removeOne(slot);
-        m_cannotStart = true;
-        return false;
+        return FileStart::CannotStart;
     }
     if (m_slots > 1)
         m_queue->setRowProgress(int(m_running.size()) - 1, 0);
     emit fileStarted(input, int(m_running.size()) - 1);
-    return true;
+    return FileStart::Started;
 }
 
 void BatchDriver::objDOS_ReceiveOutputs(Slot* slot, const QString& CommandOutputs)
@@ -328,7 +329,7 @@ void BatchDriver::objDOS_CommandOver(Slot* slot)
 
 void BatchDriver::Stop()
 {
-    if (!m_converting)
+    if (m_state == State::Idle)
         return;
     Timer1->stop();
     const QList<Slot*> stopping = m_running;
@@ -386,7 +387,7 @@ void BatchDriver::end(End how)
     // Files that did not convert go back into the list, so nothing is lost silently.
     for (const BatchOutcome::Failure& f : m_outcome.failures())
         m_queue->append(f.input, m_rootOf.value(f.input));
-    m_converting = false;
+    m_state = State::Idle;
     // Beside each original there is no one output folder: the first converted file's folder stands in.
     const QString folder = m_outputMode == OutputPlace::BesideOriginal ? m_firstOutputFolder : m_outputFolder;
     emit batchEnded(how, m_outcome.converted() > 0 ? folder : QString());
