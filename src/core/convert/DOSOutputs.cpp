@@ -194,10 +194,7 @@ void DOSOutputs::Stop(std::function<void(ExitInfo)> afterEnd)
     run->quiet();
     if (run->child->reap())
         m_lastExit = exitInfoOf(run->child->waitStatus());
-    run->child->stop(kKillAfterMs, [afterEnd = std::move(afterEnd)](int status) {
-        if (afterEnd)
-            afterEnd(exitInfoOf(status));
-    });
+    stopChild(*run->child, std::move(afterEnd));
     emit Stopped();
 }
 

@@ -1,5 +1,7 @@
 #include "ToolRunner.h"
 
+#include "ChildProcess.h"
+
 #include <cerrno>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -63,4 +65,12 @@ QList<ToolRecord::Entry> ToolRunner::readRecords(int fd, bool* ended)
             entries.append(*entry);
     }
     return entries;
+}
+
+void ToolRunner::stopChild(ChildProcess& child, std::function<void(ExitInfo)> afterEnd)
+{
+    child.stop(kKillAfterMs, [afterEnd = std::move(afterEnd)](int status) {
+        if (afterEnd)
+            afterEnd(exitInfoOf(status));
+    });
 }

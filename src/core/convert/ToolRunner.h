@@ -10,6 +10,8 @@
 #include <functional>
 #include <sys/types.h>
 
+class ChildProcess;
+
 // What the batch asks of a tool runner, whichever way it runs the tool: one process per command
 // (DOSOutputs) or jobs for one process it keeps (ToolWorker). One command at a time: its console output
 // piece by piece (ReceiveOutputs), then CommandOver, with how it ended and what the tool recorded.
@@ -65,6 +67,8 @@ protected:
     ssize_t readConsolePiece(int fd, bool handOn = true);
     // The whole entries the record pipe holds by now; *ended once the pipe has reached its end.
     QList<ToolRecord::Entry> readRecords(int fd, bool* ended);
+    // Ends the child's process group as Stop says; afterEnd, if any, gets how the child ended.
+    static void stopChild(ChildProcess& child, std::function<void(ExitInfo)> afterEnd);
 
     ExitInfo m_lastExit;
     QList<ToolRecord::Entry> m_records;

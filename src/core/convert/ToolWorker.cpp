@@ -189,10 +189,8 @@ void ToolWorker::Stop(std::function<void(ExitInfo)> afterEnd)
     p->consoleReady.reset();
     p->recordReady.reset();
     p->ended.reset();
-    p->child->stop(kKillAfterMs, [hadJob, afterEnd = std::move(afterEnd)](int status) {
-        if (hadJob && afterEnd)
-            afterEnd(exitInfoOf(status));
-    });
+    // Between two jobs nobody waits for its end.
+    stopChild(*p->child, hadJob ? std::move(afterEnd) : std::function<void(ExitInfo)>());
     if (hadJob)
         emit Stopped();
 }
