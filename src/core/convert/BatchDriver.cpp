@@ -1,6 +1,5 @@
 #include "BatchDriver.h"
 
-#include "CommandLineSplit.h"
 #include "DOSOutputs.h"
 #include "FatName.h"
 #include "NumberedName.h"
@@ -49,12 +48,12 @@ QByteArray folderOf(const QString& path)
 } // namespace
 
 // A slot runs its files either one tool process each (dos) or as jobs of one tool process it keeps
-// (worker), as the batch decided when its first file started.
+// (worker), as the batch decided when its first file started; runner is the one in use.
 struct BatchDriver::Slot
 {
     DOSOutputs* dos = nullptr;
     ToolWorker* worker = nullptr;
-    bool viaWorker = false;
+    ToolRunner* runner = nullptr;
     QString input;
     QString output;
     pid_t pid = -1;
@@ -62,9 +61,6 @@ struct BatchDriver::Slot
     qint32 elapsedSeconds = 0;
 
     bool busy() const { return dos->isRunning() || worker->isRunning(); }
-    DOSOutputs::ExitInfo lastExit() const { return viaWorker ? worker->lastExit() : dos->lastExit(); }
-    const QList<ToolRecord::Entry>& records() const { return viaWorker ? worker->records() : dos->records(); }
-    QString outputs() const { return viaWorker ? worker->Outputs() : dos->Outputs(); }
 };
 
 BatchDriver::BatchDriver(FileQueue* queue, Settings settings, QObject* parent)
@@ -87,24 +83,24 @@ BatchDriver::Slot* BatchDriver::freeSlot()
     }
     auto slot = std::make_unique<Slot>();
     slot->dos = new DOSOutputs(this);
+    slot->dos->setToolRecord(true);
     slot->worker = new ToolWorker(this);
+    slot->runner = slot->dos;
     Slot* raw = slot.get();
-    connect(raw->dos, &DOSOutputs::ReceiveOutputs, this,
-            [this, raw](const QString& piece) { objDOS_ReceiveOutputs(raw, piece); });
-    connect(raw->dos, &DOSOutputs::CommandOver, this, [this, raw] { objDOS_CommandOver(raw); });
-    connect(raw->worker, &ToolWorker::ReceiveOutputs, this,
-            [this, raw](const QString& piece) { objDOS_ReceiveOutputs(raw, piece); });
-    connect(raw->worker, &ToolWorker::CommandOver, this, [this, raw] { objDOS_CommandOver(raw); });
+    for (ToolRunner* runner : {static_cast<ToolRunner*>(raw->dos), static_cast<ToolRunner*>(raw->worker)}) {
+        connect(runner, &ToolRunner::ReceiveOutputs, this,
+                [this, raw](const QString& piece) { objDOS_ReceiveOutputs(raw, piece); });
+        connect(runner, &ToolRunner::CommandOver, this, [this, raw] { objDOS_CommandOver(raw); });
+    }
     m_allSlots.push_back(std::move(slot));
     return raw;
 }
 
 bool BatchDriver::Start()
 {
-    if (m_converting)
+    if (m_state != State::Idle)
         return false;
-    m_converting = true;
-    m_cannotStart = false;
+    m_state = State::Converting;
     m_outcome.reset();
     m_outputNames.reset();
     m_folders.reset();
@@ -124,13 +120,13 @@ void BatchDriver::Timer1_Timer()
 {
     Timer1->stop();
     QCoreApplication::processEvents();
-    if (m_converting && m_running.isEmpty())
+    if (m_state != State::Idle && m_running.isEmpty())
         ConvertNext();
 }
 
 void BatchDriver::ConvertNext()
 {
-    if (!m_converting)
+    if (m_state == State::Idle)
         return;
     const CommandBuilder::Request settings = m_settings();
     m_outputFolder = settings.outputFolder;
@@ -150,7 +146,7 @@ void BatchDriver::ConvertNext()
             return;
         }
     }
-    while (!m_cannotStart && m_running.size() < m_slots && m_running.size() < m_queue->count()) {
+    while (m_state == State::Converting && m_running.size() < m_slots && m_running.size() < m_queue->count()) {
         const QString input = m_queue->at(int(m_running.size()));
         if (startsAsConvertedCopy(input))
             continue;
@@ -159,14 +155,12 @@ void BatchDriver::ConvertNext()
             std::any_of(m_running.cbegin(), m_running.cend(), [&](const Slot* s) { return s->input == input; });
         if (copyRunning)
             break;
-        if (!startFile(freeSlot(), input)) {
-            if (m_cannotStart)
-                break;
-            continue; // skipped, or no name or folder for it: counted and taken off the list
-        }
+        // A tool that cannot start starts nothing more; the batch ends once the files running have.
+        if (startFile(freeSlot(), input) == FileStart::CannotStart)
+            m_state = State::CannotStart;
     }
     if (m_running.isEmpty())
-        end(m_cannotStart ? End::CannotStart : End::Finished);
+        end(m_state == State::CannotStart ? End::CannotStart : End::Finished);
 }
 
 bool BatchDriver::startsAsConvertedCopy(const QString& input)
@@ -198,65 +192,63 @@ QString BatchDriver::outputFolderFor(const CommandBuilder::Request& request, int
     return made.folder;
 }
 
-bool BatchDriver::startFile(Slot* slot, const QString& input)
+bool BatchDriver::chooseOutput(CommandBuilder::Request& request, int row)
 {
-    CommandBuilder::Request request = m_settings();
-    request.inputPath = input;
-    const int row = int(m_running.size());
-    request.outputFolder = outputFolderFor(request, row);
-    if (request.outputFolder.isEmpty())
-        return false;
     const QString wanted = CommandBuilder::OutputPath(request);
-    if (!wanted.isEmpty() && request.options.IfExists == 1 && m_outputNames.Taken(wanted)) {
+    if (wanted.isEmpty())
+        return true;
+    if (request.options.IfExists == 1 && m_outputNames.Taken(wanted)) {
         // Already converted by an earlier run: no tool, and the file leaves the list as a converted one.
         m_outcome.countSkipped();
         m_queue->removeAt(row);
         return false;
     }
-    if (!wanted.isEmpty()) {
-        const auto chosen = m_outputNames.Reserve(input, wanted);
-        if (!chosen) {
-            const QString reason = QStringLiteral("No free name for the output beside ") + wanted;
-            m_outcome.fail(input, reason);
-            m_queue->removeAt(int(m_running.size()));
-            emit fileEnded(input, FileEnd::Failed, reason);
-            return false;
-        }
-        request.outputPath = *chosen;
+    const auto chosen = m_outputNames.Reserve(request.inputPath, wanted);
+    if (!chosen) {
+        const QString reason = QStringLiteral("No free name for the output beside ") + wanted;
+        m_outcome.fail(request.inputPath, reason);
+        m_queue->removeAt(row);
+        emit fileEnded(request.inputPath, FileEnd::Failed, reason);
+        return false;
     }
+    request.outputPath = *chosen;
+    return true;
+}
+
+BatchDriver::FileStart BatchDriver::startFile(Slot* slot, const QString& input)
+{
+    CommandBuilder::Request request = m_settings();
+    request.inputPath = input;
+    const int row = int(m_running.size());
+    request.outputFolder = outputFolderFor(request, row);
+    if (request.outputFolder.isEmpty() || !chooseOutput(request, row))
+        return FileStart::Settled;
     slot->input = input;
     slot->output = request.outputPath;
     slot->pid = -1;
     slot->totalSeconds = 0;
     slot->elapsedSeconds = 0;
-    const QByteArray commandLine = CommandBuilder::BuildCommandLine(request);
+    const QList<QByteArray> arguments = CommandBuilder::BuildArguments(request);
     if (!m_toolAsked) {
         // Once per batch: the user may have put another tool in place between two batches.
         m_toolAsked = true;
-        const QList<QByteArray> args = CommandLineSplit::split(commandLine);
-        m_toolTakesJobs = !args.isEmpty() && ToolHandshake::Answers(args.first());
+        m_toolTakesJobs = !arguments.isEmpty() && ToolHandshake::Answers(arguments.first());
     }
-    slot->viaWorker = m_toolTakesJobs;
+    if (m_toolTakesJobs)
+        slot->runner = slot->worker;
+    else
+        slot->runner = slot->dos;
     m_running.append(slot);
-    bool started;
-    if (slot->viaWorker) {
-        started = slot->worker->Start(commandLine);
-        slot->pid = slot->worker->processId();
-    } else {
-        slot->dos->setToolRecord(true);
-        slot->dos->setCommandLine(commandLine);
-        started = slot->dos->Start();
-        slot->pid = slot->dos->processId();
-    }
+    const bool started = slot->runner->Start(arguments);
+    slot->pid = slot->runner->processId();
     if (!started) {
         m_running.removeOne(slot);
-        m_cannotStart = true;
-        return false;
+        return FileStart::CannotStart;
     }
     if (m_slots > 1)
         m_queue->setRowProgress(int(m_running.size()) - 1, 0);
     emit fileStarted(input, int(m_running.size()) - 1);
-    return true;
+    return FileStart::Started;
 }
 
 void BatchDriver::objDOS_ReceiveOutputs(Slot* slot, const QString& CommandOutputs)
@@ -310,9 +302,9 @@ void BatchDriver::objDOS_CommandOver(Slot* slot)
     const int row = int(m_running.indexOf(slot));
     if (row < 0)
         return;
-    const DOSOutputs::ExitInfo exit = slot->lastExit();
-    const QString written = writtenPath(slot->output, slot->records());
-    const bool converted = m_outcome.record(slot->input, written, exit, slot->outputs());
+    const ToolRunner::ExitInfo exit = slot->runner->lastExit();
+    const QString written = writtenPath(slot->output, slot->runner->records());
+    const bool converted = m_outcome.record(slot->input, written, exit, slot->runner->Outputs());
     if (converted) {
         m_outputNames.Claim(written);
         if (m_firstOutputFolder.isEmpty())
@@ -337,7 +329,7 @@ void BatchDriver::objDOS_CommandOver(Slot* slot)
 
 void BatchDriver::Stop()
 {
-    if (!m_converting)
+    if (m_state == State::Idle)
         return;
     Timer1->stop();
     const QList<Slot*> stopping = m_running;
@@ -345,16 +337,13 @@ void BatchDriver::Stop()
     m_toolsEnding += int(stopping.size());
     for (Slot* slot : stopping) {
         QPointer<BatchDriver> self(this);
-        auto afterEnd = [self, input = slot->input, output = slot->output, pid = slot->pid](DOSOutputs::ExitInfo e) {
+        auto afterEnd = [self, input = slot->input, output = slot->output, pid = slot->pid](ToolRunner::ExitInfo e) {
             if (self)
                 self->stoppedToolEnded(input, output, pid, e);
             else if (!output.isEmpty())
                 PartFileSweep::RemoveOwnedBy(folderOf(output), pid);
         };
-        if (slot->viaWorker)
-            slot->worker->Stop(afterEnd);
-        else
-            slot->dos->Stop(afterEnd);
+        slot->runner->Stop(afterEnd);
     }
     // Workers between two files go with the rest.
     for (const auto& s : m_allSlots)
@@ -364,7 +353,7 @@ void BatchDriver::Stop()
     end(End::Stopped);
 }
 
-void BatchDriver::stoppedToolEnded(const QString& input, const QString& output, pid_t pid, DOSOutputs::ExitInfo exit)
+void BatchDriver::stoppedToolEnded(const QString& input, const QString& output, pid_t pid, ToolRunner::ExitInfo exit)
 {
     // Only this tool's part file goes: never another window's live one, never the output name.
     if (!output.isEmpty())
@@ -398,7 +387,7 @@ void BatchDriver::end(End how)
     // Files that did not convert go back into the list, so nothing is lost silently.
     for (const BatchOutcome::Failure& f : m_outcome.failures())
         m_queue->append(f.input, m_rootOf.value(f.input));
-    m_converting = false;
+    m_state = State::Idle;
     // Beside each original there is no one output folder: the first converted file's folder stands in.
     const QString folder = m_outputMode == OutputPlace::BesideOriginal ? m_firstOutputFolder : m_outputFolder;
     emit batchEnded(how, m_outcome.converted() > 0 ? folder : QString());

@@ -63,7 +63,7 @@ public:
     // Starts files into free slots, or ends the batch when nothing is left to convert.
     void ConvertNext();
 
-    bool isConverting() const { return m_converting; }
+    bool isConverting() const { return m_state != State::Idle; }
     int running() const { return int(m_running.size()); }
     const BatchOutcome& outcome() const { return m_outcome; }
     // Tools told to stop that have not ended yet; their part files go as each ends.
@@ -92,13 +92,27 @@ signals:
 private:
     struct Slot;
 
+    enum class State {
+        Idle,
+        Converting,
+        CannotStart // the tool could not be started: nothing more starts, the running files end the batch
+    };
+    // How starting one file went.
+    enum class FileStart {
+        Started,
+        Settled,    // no tool for it: skipped, or failed for want of a folder or a name; off the list
+        CannotStart // the tool could not be started (a message box said why); the file stays
+    };
+
     void Timer1_Timer();
-    bool startFile(Slot* slot, const QString& input);
+    FileStart startFile(Slot* slot, const QString& input);
+    // Picks the name the file's output takes; false when the file is settled without a tool.
+    bool chooseOutput(CommandBuilder::Request& request, int row);
     // The folder this file's output goes into, made if need be; empty after recording the failure.
     QString outputFolderFor(const CommandBuilder::Request& request, int row);
     void objDOS_ReceiveOutputs(Slot* slot, const QString& CommandOutputs);
     void objDOS_CommandOver(Slot* slot);
-    void stoppedToolEnded(const QString& input, const QString& output, pid_t pid, DOSOutputs::ExitInfo exit);
+    void stoppedToolEnded(const QString& input, const QString& output, pid_t pid, ToolRunner::ExitInfo exit);
     bool startsAsConvertedCopy(const QString& input);
     void showBatchProgress();
     void end(End how);
@@ -108,8 +122,7 @@ private:
     Settings m_settings;
     int m_filesAtOnce = 1;
     int m_slots = 1;
-    bool m_converting = false;
-    bool m_cannotStart = false;
+    State m_state = State::Idle;
     bool m_folderChecked = false;
     bool m_toolAsked = false;     // the tool was asked this batch whether it takes jobs
     bool m_toolTakesJobs = false; // it does: each slot keeps one tool process for its files

@@ -13,10 +13,10 @@ void BatchOutcome::reset()
     m_failures.clear();
 }
 
-bool BatchOutcome::record(const QString& input, const QString& output, const DOSOutputs::ExitInfo& exit,
+bool BatchOutcome::record(const QString& input, const QString& output, const ToolRunner::ExitInfo& exit,
                           const QString& toolOutput)
 {
-    using Kind = DOSOutputs::ExitInfo::Kind;
+    using Kind = ToolRunner::ExitInfo::Kind;
     struct stat out
     {};
     const bool statusOk = exit.kind == Kind::Unknown || exit.succeeded();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "DOSOutputs.h"
+#include "ToolRunner.h"
 
 #include <QList>
 #include <QString>
@@ -19,7 +19,7 @@ public:
 
     void reset();
     // Returns true when the file counts as converted.
-    bool record(const QString& input, const QString& output, const DOSOutputs::ExitInfo& exit,
+    bool record(const QString& input, const QString& output, const ToolRunner::ExitInfo& exit,
                 const QString& toolOutput);
 
     // A file that never reached the tool, with the reason.

@@ -15,8 +15,8 @@ struct Format
     const char* options; // %1 the bitrate, %2 the sample rate, %3 the channels, where the format takes them
 };
 
-// Every template begins with " -y -vn " and ends with a space before the output path. Only options
-// conv.exe converts by itself may appear: any other sends the whole line to the system's ffmpeg.
+// Every template begins with " -y -vn "; each of its words is one argument. Only options conv.exe
+// converts by itself may appear: any other sends the whole job to the system's ffmpeg.
 constexpr Format kFormats[] = {
     {".mp3", " -y -vn -ab %1k -ar %2 -ac %3 "},
     {".wma", " -y -vn -acodec wmav1 -ab %1k -ar %2 -ac %3 "},
@@ -78,23 +78,36 @@ QString OutputPath(const Request& r)
     return folder + GetFile::ParseStem(r.inputPath) + Extension(r.formatIndex);
 }
 
-QByteArray BuildCommandLine(const Request& r)
+QList<QByteArray> BuildArguments(const Request& r)
 {
     if (!validFormat(r.formatIndex))
         return {};
-    const Format& f = kFormats[r.formatIndex];
-    const QString options =
-        fillIn(QString::fromLatin1(f.options), {r.bitrate, r.sampleRate, QString::number(r.channelIndex + 1)});
-
-    QByteArray line = CommandLineSplit::quoteIfNeeded(PathBytes::Encode(toolPath(r.programFolder)));
-    line += " -i ";
-    line += CommandLineSplit::quote(PathBytes::Encode(r.inputPath));
-    if (r.options.MusicCutter != 0) {
-        line += " -ss " + QByteArray::number(r.options.CutFrom);
-        line += " -t " + QByteArray::number(r.options.CutDuration);
+    QList<QByteArray> args = {PathBytes::Encode(toolPath(r.programFolder)), "-i", PathBytes::Encode(r.inputPath)};
+    if (r.options.MusicCutter != 0)
+        args << "-ss" << QByteArray::number(r.options.CutFrom) << "-t" << QByteArray::number(r.options.CutDuration);
+    const QStringList values = {r.bitrate, r.sampleRate, QString::number(r.channelIndex + 1)};
+    const QString words = QString::fromLatin1(kFormats[r.formatIndex].options);
+    for (const QString& word : words.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        // An empty selector gives no argument at all, as it gave nothing between two blanks of a line.
+        const QByteArray filled = fillIn(word, values).toUtf8();
+        if (!filled.isEmpty())
+            args.append(filled);
     }
-    line += options.toUtf8();
-    line += CommandLineSplit::quote(PathBytes::Encode(r.outputPath.isEmpty() ? OutputPath(r) : r.outputPath));
+    args.append(PathBytes::Encode(r.outputPath.isEmpty() ? OutputPath(r) : r.outputPath));
+    return args;
+}
+
+QByteArray BuildCommandLine(const Request& r)
+{
+    const QList<QByteArray> args = BuildArguments(r);
+    QByteArray line;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        // The input (after the tool and "-i") and the output are always quoted, so a reader sees where
+        // each path begins and ends.
+        const bool path = i == 2 || i == args.size() - 1;
+        line +=
+            (i > 0 ? " " : "") + (path ? CommandLineSplit::quote(args[i]) : CommandLineSplit::quoteIfNeeded(args[i]));
+    }
     return line;
 }
 

@@ -3,9 +3,10 @@
 #include "settings/OptionSettings.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QString>
 
-// Builds the conversion tool's command line for one input file from the settings of the moment.
+// Builds the conversion tool's arguments for one input file from the settings of the moment.
 namespace CommandBuilder {
 
 struct Request
@@ -30,8 +31,12 @@ QString Extension(int formatIndex);
 // 0 to 9. Whether that name is free is for OutputNames to say.
 QString OutputPath(const Request& r);
 
-// The whole command line, or an empty one for a format position outside 0 to 9. Paths are quoted so
-// that the runner's split gives them back exactly, whatever they hold.
+// What the tool is run with, the program first, or nothing for a format position outside 0 to 9.
+// Each argument reaches the tool as it is: no shell and no line to split on the way.
+QList<QByteArray> BuildArguments(const Request& r);
+
+// The same as one command line, for showing: paths quoted so that CommandLineSplit::split gives the
+// arguments back exactly, whatever they hold.
 QByteArray BuildCommandLine(const Request& r);
 
 } // namespace CommandBuilder

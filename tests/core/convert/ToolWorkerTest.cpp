@@ -17,7 +17,7 @@ using namespace TestSupport;
 
 namespace {
 
-QByteArray commandLine(const QString& input, const QString& output, int format = 0)
+QList<QByteArray> commandLine(const QString& input, const QString& output, int format = 0)
 {
     CommandBuilder::Request r;
     r.programFolder = buildProgramFolder();
@@ -27,11 +27,11 @@ QByteArray commandLine(const QString& input, const QString& output, int format =
     r.sampleRate = QStringLiteral("44100");
     r.channelIndex = 1;
     r.outputPath = output;
-    return CommandBuilder::BuildCommandLine(r);
+    return CommandBuilder::BuildArguments(r);
 }
 
 // Runs one job to its end; false when it did not end in time.
-bool runJob(ToolWorker& worker, const QByteArray& line)
+bool runJob(ToolWorker& worker, const QList<QByteArray>& line)
 {
     QSignalSpy over(&worker, &ToolWorker::CommandOver);
     if (!worker.Start(line))
@@ -155,7 +155,7 @@ TEST_F(ToolWorkerTest, AWorkerKilledMidJobFailsThatFileWithTheSignalAndTheNextFi
     // SIGKILL, not SIGSEGV: under AddressSanitizer a segmentation fault becomes an ordinary exit.
     ::kill(pid, SIGKILL);
     ASSERT_TRUE(over.wait(10000));
-    EXPECT_EQ(worker.lastExit().kind, DOSOutputs::ExitInfo::Kind::Signaled);
+    EXPECT_EQ(worker.lastExit().kind, ToolWorker::ExitInfo::Kind::Signaled);
     EXPECT_EQ(worker.lastExit().code, SIGKILL);
     // What the batch does with a tool that could not clean up.
     PartFileSweep::RemoveOwnedBy(QFile::encodeName(m_dir.path()), pid);
@@ -178,8 +178,8 @@ TEST_F(ToolWorkerTest, StopEndsTheWorkerBySigtermThroughItsOwnHandlerAndLeavesNo
     const pid_t pid = worker.processId();
     ASSERT_TRUE(QTest::qWaitFor([&] { return worker.Outputs().contains(QStringLiteral("time=")); }, 30000));
     bool ended = false;
-    DOSOutputs::ExitInfo how;
-    worker.Stop([&](DOSOutputs::ExitInfo e) {
+    ToolWorker::ExitInfo how;
+    worker.Stop([&](ToolWorker::ExitInfo e) {
         ended = true;
         how = e;
     });

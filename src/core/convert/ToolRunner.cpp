@@ -1,0 +1,76 @@
+#include "ToolRunner.h"
+
+#include "ChildProcess.h"
+
+#include <cerrno>
+#include <sys/wait.h>
+#include <unistd.h>
+
+ToolRunner::ExitInfo ToolRunner::exitInfoOf(int waitStatus)
+{
+    if (waitStatus < 0)
+        return {};
+    if (WIFEXITED(waitStatus))
+        return {ExitInfo::Kind::Exited, WEXITSTATUS(waitStatus)};
+    if (WIFSIGNALED(waitStatus))
+        return {ExitInfo::Kind::Signaled, WTERMSIG(waitStatus)};
+    return {};
+}
+
+void ToolRunner::beginCommand()
+{
+    m_outputs.clear();
+    m_decoder = QStringDecoder(QStringDecoder::Utf8);
+    m_lastExit = {};
+    m_records.clear();
+    m_recordBuffer.clear();
+}
+
+ssize_t ToolRunner::readConsolePiece(int fd, bool handOn)
+{
+    char buffer[kReadSize];
+    ssize_t n;
+    do {
+        n = ::read(fd, buffer, sizeof buffer);
+    } while (n < 0 && errno == EINTR);
+    if (n > 0 && handOn) {
+        const QString piece = m_decoder.decode(QByteArrayView(buffer, n));
+        m_outputs += piece;
+        emit ReceiveOutputs(piece);
+    }
+    return n;
+}
+
+QList<ToolRecord::Entry> ToolRunner::readRecords(int fd, bool* ended)
+{
+    *ended = false;
+    char buffer[kReadSize];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            // The end of the pipe stays readable for ever: nothing more will come.
+            *ended = n == 0;
+            break;
+        }
+        m_recordBuffer.append(buffer, n);
+    }
+    QList<ToolRecord::Entry> entries;
+    // Unknown lines are skipped; a line cut by the tool's end is not a record.
+    for (qsizetype end; (end = m_recordBuffer.indexOf('\n')) >= 0;) {
+        const QByteArray line = m_recordBuffer.left(end);
+        m_recordBuffer.remove(0, end + 1);
+        if (const auto entry = ToolRecord::Parse(std::string_view(line.constData(), size_t(line.size()))))
+            entries.append(*entry);
+    }
+    return entries;
+}
+
+void ToolRunner::stopChild(ChildProcess& child, std::function<void(ExitInfo)> afterEnd)
+{
+    child.stop(kKillAfterMs, [afterEnd = std::move(afterEnd)](int status) {
+        if (afterEnd)
+            afterEnd(exitInfoOf(status));
+    });
+}
