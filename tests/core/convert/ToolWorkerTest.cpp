@@ -186,7 +186,7 @@ TEST_F(ToolWorkerTest, StopEndsTheWorkerBySigtermThroughItsOwnHandlerAndLeavesNo
     ASSERT_TRUE(QTest::qWaitFor([&] { return ended; }, 30000));
     // The tool's stop handler removed its part file and exited with 128 + the signal: SIGTERM did it, not
     // the SIGKILL that would have followed two seconds later.
-    EXPECT_EQ(how.kind, DOSOutputs::ExitInfo::Kind::Exited);
+    EXPECT_EQ(how.kind, ToolWorker::ExitInfo::Kind::Exited);
     EXPECT_EQ(how.code, 128 + SIGTERM);
     EXPECT_EQ(over.count(), 0);
     EXPECT_TRUE(gone(pid));
