@@ -143,30 +143,63 @@ extern "C" int open64(const char* path, int flags, ...)
     return fd;
 }
 
+namespace {
+// The first write to a part file, by whichever call, waits VELTRA_SHIM_SLOW_START milliseconds.
+void slowFirstPartWrite(int fd)
+{
+    static bool slowed = false;
+    const char* ms = std::getenv("VELTRA_SHIM_SLOW_START");
+    if (slowed || !ms || !*ms)
+        return;
+    char link[64];
+    char target[4096];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    const ssize_t n = ::readlink(link, target, sizeof target - 1);
+    if (n <= 0)
+        return;
+    target[n] = '\0';
+    if (!std::strstr(target, ".part-"))
+        return;
+    slowed = true;
+    const long pause = std::atol(ms);
+    const timespec wait{pause / 1000, (pause % 1000) * 1000 * 1000};
+    ::nanosleep(&wait, nullptr);
+}
+} // namespace
+
 extern "C" ssize_t write(int fd, const void* buffer, size_t size)
 {
     using Write = ssize_t (*)(int, const void*, size_t);
     static const Write real = next<Write>("write");
-    static bool slowed = false;
-    const char* ms = std::getenv("VELTRA_SHIM_SLOW_START");
-    if (!slowed && ms && *ms) {
-        char link[64];
-        char target[4096];
-        std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
-        const ssize_t n = ::readlink(link, target, sizeof target - 1);
-        if (n > 0) {
-            target[n] = '\0';
-            if (std::strstr(target, ".part-")) {
-                slowed = true;
-                const long pause = std::atol(ms);
-                const timespec wait{pause / 1000, (pause % 1000) * 1000 * 1000};
-                ::nanosleep(&wait, nullptr);
-            }
-        }
-    }
+    slowFirstPartWrite(fd);
     if (!real) {
         errno = ENOSYS;
         return -1;
     }
     return real(fd, buffer, size);
+}
+
+// The muxed outputs write their part file with pwrite.
+extern "C" ssize_t pwrite(int fd, const void* buffer, size_t size, off_t at)
+{
+    using Pwrite = ssize_t (*)(int, const void*, size_t, off_t);
+    static const Pwrite real = next<Pwrite>("pwrite");
+    slowFirstPartWrite(fd);
+    if (!real) {
+        errno = ENOSYS;
+        return -1;
+    }
+    return real(fd, buffer, size, at);
+}
+
+extern "C" ssize_t pwrite64(int fd, const void* buffer, size_t size, off64_t at)
+{
+    using Pwrite = ssize_t (*)(int, const void*, size_t, off64_t);
+    static const Pwrite real = next<Pwrite>("pwrite64");
+    slowFirstPartWrite(fd);
+    if (!real) {
+        errno = ENOSYS;
+        return -1;
+    }
+    return real(fd, buffer, size, at);
 }
