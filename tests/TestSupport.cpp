@@ -13,6 +13,8 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QProcess>
+#include <QStandardPaths>
+#include <QTest>
 
 namespace TestSupport {
 
@@ -193,6 +195,38 @@ QList<qint64> childProcesses()
 bool toolGroupRunning(qint64 pid)
 {
     return ProcessLookup::IsProcessRunningInGroup(QString::fromLatin1(DOSOutputs::kToolImageName), pid_t(pid));
+}
+
+FatStick::FatStick()
+{
+    if (!QFile::exists(QStringLiteral("/dev/fuse")) || QStandardPaths::findExecutable("fusefat").isEmpty() ||
+        QStandardPaths::findExecutable("mkfs.fat").isEmpty())
+        return;
+    const QString image = m_dir.filePath(QStringLiteral("fat.img"));
+    QFile img(image);
+    if (!img.open(QIODevice::WriteOnly) || !img.resize(16 * 1024 * 1024))
+        return;
+    img.close();
+    QDir(m_dir.path()).mkdir(QStringLiteral("mnt"));
+    if (QProcess::execute(QStringLiteral("mkfs.fat"), {QStringLiteral("-F"), QStringLiteral("16"), image}) != 0)
+        return;
+    QProcess fuse;
+    fuse.start(QStringLiteral("fusefat"), {QStringLiteral("-o"), QStringLiteral("rw+"), image, mount()});
+    if (!fuse.waitForFinished(10000) || fuse.exitCode() != 0)
+        return;
+    m_mounted = QTest::qWaitFor([this] { return isMounted(); }, 5000);
+}
+
+FatStick::~FatStick()
+{
+    if (m_mounted)
+        QProcess::execute(QStringLiteral("fusermount"), {QStringLiteral("-u"), mount()});
+}
+
+bool FatStick::isMounted() const
+{
+    QFile mounts(QStringLiteral("/proc/mounts"));
+    return mounts.open(QIODevice::ReadOnly) && mounts.readAll().contains(" " + QFile::encodeName(mount()) + " ");
 }
 
 } // namespace TestSupport

@@ -119,4 +119,23 @@ QList<qint64> childProcesses();
 // pid (the runner starts each tool as the leader of a group of its own). Never another program's tool.
 bool toolGroupRunning(qint64 pid);
 
+// A FAT file system through fusefat, as a stick mounted by a FUSE driver: no renameat2 flags, no hard
+// links, and names with the characters FAT refuses fail. Not mounted where /dev/fuse, fusefat or
+// mkfs.fat is missing: the test then skips.
+class FatStick
+{
+public:
+    FatStick();
+    ~FatStick();
+    FatStick(const FatStick&) = delete;
+    FatStick& operator=(const FatStick&) = delete;
+    bool mounted() const { return m_mounted; }
+    QString mount() const { return m_dir.filePath(QStringLiteral("mnt")); }
+
+private:
+    bool isMounted() const;
+    QTemporaryDir m_dir;
+    bool m_mounted = false;
+};
+
 } // namespace TestSupport

@@ -525,49 +525,6 @@ TEST_F(ConvTool, TwoToolsConvertingSameNamedInputsIntoOneFolderAtOnceKeepBothOut
     EXPECT_NEAR(duration("out/track01 (2).mp3"), firstTookTheName ? 31 : 30, 0.2);
 }
 
-// A FAT file system through fusefat, as a stick mounted by a FUSE driver: no renameat2 flags, no hard
-// links, and names with the characters FAT refuses fail.
-class FatStick
-{
-public:
-    FatStick()
-    {
-        if (!QFile::exists(QStringLiteral("/dev/fuse")) || QStandardPaths::findExecutable("fusefat").isEmpty() ||
-            QStandardPaths::findExecutable("mkfs.fat").isEmpty())
-            return;
-        const QString image = m_dir.filePath(QStringLiteral("fat.img"));
-        QFile img(image);
-        if (!img.open(QIODevice::WriteOnly) || !img.resize(16 * 1024 * 1024))
-            return;
-        img.close();
-        QDir(m_dir.path()).mkdir(QStringLiteral("mnt"));
-        if (QProcess::execute(QStringLiteral("mkfs.fat"), {QStringLiteral("-F"), QStringLiteral("16"), image}) != 0)
-            return;
-        QProcess fuse;
-        fuse.start(QStringLiteral("fusefat"), {QStringLiteral("-o"), QStringLiteral("rw+"), image, mount()});
-        if (!fuse.waitForFinished(10000) || fuse.exitCode() != 0)
-            return;
-        m_mounted = QTest::qWaitFor(
-            [this] { return QFile(QStringLiteral("/proc/mounts")).open(QIODevice::ReadOnly) && isMounted(); }, 5000);
-    }
-    ~FatStick()
-    {
-        if (m_mounted)
-            QProcess::execute(QStringLiteral("fusermount"), {QStringLiteral("-u"), mount()});
-    }
-    bool mounted() const { return m_mounted; }
-    QString mount() const { return m_dir.filePath(QStringLiteral("mnt")); }
-
-private:
-    bool isMounted() const
-    {
-        QFile mounts(QStringLiteral("/proc/mounts"));
-        return mounts.open(QIODevice::ReadOnly) && mounts.readAll().contains(" " + QFile::encodeName(mount()) + " ");
-    }
-    QTemporaryDir m_dir;
-    bool m_mounted = false;
-};
-
 TEST_F(ConvTool, OnAFatStickRefusedCharactersAreMappedAndATakenNameGetsTheNextOne)
 {
     FatStick stick;

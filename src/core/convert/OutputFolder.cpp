@@ -1,6 +1,9 @@
 #include "OutputFolder.h"
 
+#include "FatName.h"
 #include "filelist/PathBytes.h"
+
+#include <QStringList>
 
 #include <cerrno>
 #include <cstring>
@@ -13,6 +16,32 @@ namespace {
 QString reason(int error)
 {
     return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// The errors with which FAT, exFAT and NTFS drivers refuse a name's characters.
+bool refusesName(int error)
+{
+    return error == EINVAL || error == EPERM || error == ENOENT;
+}
+
+// Why a level could not be made: for a name with characters such a drive refuses, which ones, since the
+// system's own word for it ("Operation not permitted") says nothing of the name.
+QString levelReason(int error, const QByteArray& level)
+{
+    const std::string name = level.mid(level.lastIndexOf('/') + 1).toStdString();
+    if (!refusesName(error) || !FatName::NeedsMapping(name))
+        return reason(error);
+    QStringList refused;
+    for (const char c : name) {
+        const auto u = static_cast<unsigned char>(c);
+        const QString shown = u < 0x20 || u == 0x7F ? QStringLiteral("control characters") : QString(QLatin1Char(c));
+        if (FatName::IsRefused(u) && !refused.contains(shown))
+            refused.append(shown);
+    }
+    if (name.back() == '.' || name.back() == ' ')
+        refused.append(QStringLiteral("a dot or space at the end"));
+    return QStringLiteral("the drive does not take %1 in a folder name (%2)")
+        .arg(refused.join(QStringLiteral(", ")), reason(error));
 }
 
 } // namespace
@@ -41,10 +70,10 @@ QString Prepare(const QString& folder)
         if (path[slash - 1] == '/')
             continue;
         if (const int error = MakeLevel(path.left(slash)))
-            return reason(error);
+            return levelReason(error, path.left(slash));
     }
     if (const int error = MakeLevel(path))
-        return reason(error);
+        return levelReason(error, path);
     // A folder that exists may still refuse new files: a read-only mount, another user's folder.
     if (::access(path.constData(), W_OK | X_OK) != 0)
         return reason(errno);

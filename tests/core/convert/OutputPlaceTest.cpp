@@ -1,5 +1,7 @@
 #include "convert/OutputPlace.h"
+#include "TestSupport.h"
 #include "convert/FolderMaker.h"
+#include "convert/OutputFolder.h"
 #include "convert/OutputNames.h"
 
 #include <QDir>
@@ -81,6 +83,19 @@ TEST(OutputNames, TakenSeesTheNameOnDiskItsStickMappingAndReservations)
     const QString reserved = out.filePath(QStringLiteral("new.mp3"));
     ASSERT_TRUE(names.Reserve(QStringLiteral("/in/new.flac"), reserved));
     EXPECT_TRUE(names.Taken(reserved));
+}
+
+TEST(OutputFolder, AFolderNameAFatStickRefusesSaysWhichCharacters)
+{
+    TestSupport::FatStick stick;
+    if (!stick.mounted())
+        GTEST_SKIP() << "needs /dev/fuse, fusefat and mkfs.fat";
+    const QString refused = stick.mount() + QStringLiteral("/AC:DC?/Live");
+    const QString reason = OutputFolder::Prepare(refused);
+    EXPECT_TRUE(reason.startsWith(QStringLiteral("the drive does not take :, ? in a folder name (")))
+        << reason.toStdString();
+    EXPECT_EQ(OutputFolder::Prepare(stick.mount() + QStringLiteral("/Music/Rock")), QString());
+    EXPECT_TRUE(QFileInfo(stick.mount() + QStringLiteral("/Music/Rock")).isDir());
 }
 
 } // namespace
