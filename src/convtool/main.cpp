@@ -6,6 +6,7 @@
 #include "JobReader.h"
 #include "LibAv.h"
 #include "PartFile.h"
+#include "TagProbe.h"
 #include "ToolArgs.h"
 #include "ToolJobs.h"
 #include "ToolRecord.h"
@@ -114,6 +115,8 @@ int passThrough(const std::vector<std::string>& toolArgs)
 
 int convert(const std::vector<std::string>& args)
 {
+    if (TagProbe::Requested(args))
+        return TagProbe::Run(args, stderr);
     const ToolArgs::Parsed parsed = ToolArgs::Parse(args);
     if (!parsed.ownInterface)
         return passThrough(args);

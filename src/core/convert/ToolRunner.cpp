@@ -1,6 +1,8 @@
 #include "ToolRunner.h"
 
 #include "ChildProcess.h"
+#include "ToolTags.h"
+#include "filelist/PathBytes.h"
 
 #include <cerrno>
 #include <sys/wait.h>
@@ -23,6 +25,7 @@ void ToolRunner::beginCommand()
     m_decoder = QStringDecoder(QStringDecoder::Utf8);
     m_lastExit = {};
     m_records.clear();
+    m_tags.clear();
     m_recordBuffer.clear();
 }
 
@@ -61,8 +64,11 @@ QList<ToolRecord::Entry> ToolRunner::readRecords(int fd, bool* ended)
     for (qsizetype end; (end = m_recordBuffer.indexOf('\n')) >= 0;) {
         const QByteArray line = m_recordBuffer.left(end);
         m_recordBuffer.remove(0, end + 1);
-        if (const auto entry = ToolRecord::Parse(std::string_view(line.constData(), size_t(line.size()))))
+        const std::string_view text(line.constData(), size_t(line.size()));
+        if (const auto entry = ToolRecord::Parse(text))
             entries.append(*entry);
+        else if (const auto tag = ToolTags::Parse(text))
+            m_tags.insert(QString::fromLatin1(tag->field), PathBytes::Decode(QByteArray::fromStdString(tag->value)));
     }
     return entries;
 }

@@ -3,6 +3,7 @@
 #include "ToolRecord.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -53,6 +54,9 @@ public:
     ExitInfo lastExit() const { return m_lastExit; }
     // The record entries of the current or last command, all of them once CommandOver is raised.
     const QList<ToolRecord::Entry>& records() const { return m_records; }
+    // The tags the tool recorded for the current or last command (a tag probe, ToolTags.h), by field,
+    // each value's bytes as PathBytes::Decode keeps them; complete once CommandOver is raised.
+    const QHash<QString, QString>& tags() const { return m_tags; }
 
 signals:
     void ReceiveOutputs(const QString& CommandOutputs);
@@ -72,6 +76,7 @@ protected:
 
     ExitInfo m_lastExit;
     QList<ToolRecord::Entry> m_records;
+    QHash<QString, QString> m_tags;
 
 private:
     QString m_outputs;
