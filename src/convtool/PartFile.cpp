@@ -165,6 +165,20 @@ int PartFile::takeFd()
     return fd;
 }
 
+int PartFile::SetModified(const struct timespec& modified)
+{
+    // The part file is ours (made with O_EXCL), but its name is in a folder others may write to: never
+    // follow a link put in its place.
+    const int fd = m_fd >= 0 ? m_fd : ::open(m_path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const struct timespec times[2] = {{0, UTIME_OMIT}, modified};
+    const int error = ::futimens(fd, times) == 0 ? 0 : errno;
+    if (fd != m_fd)
+        ::close(fd);
+    return error;
+}
+
 void PartFile::allowReplacing(dev_t device, ino_t inode)
 {
     m_replaceable = true;

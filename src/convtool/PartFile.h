@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ctime>
 #include <string>
 #include <sys/types.h>
 
@@ -31,6 +32,10 @@ public:
     // Moves the part file, its data on the disk first, to the output's name, or, when something holds
     // that name, to the first free "NAME (N).EXT". Throws LibAv::Failure.
     void Commit();
+
+    // Gives the part file this modification time (the output keeps its input's date); its last write
+    // must be done. 0, or the reason it could not.
+    int SetModified(const struct timespec& modified);
 
     // After Commit: the path written, 1 or the N of " (N)", and whether the name was mapped.
     const std::string& committedPath() const { return m_committedPath; }

@@ -36,6 +36,8 @@ Parsed Parse(const std::vector<std::string>& args)
         const bool hasNext = i + 1 < args.size();
         if (a == "-y") {
             p.overwrite = true;
+        } else if (a == "-keep_date") {
+            p.keepDate = true;
         } else if (a == "-vn") {
             // No video is ever written; the flag changes nothing here.
         } else if (takesValue(a) && hasNext) {

@@ -18,8 +18,9 @@ struct Parsed
     std::string channels;   // after -ac
     std::string codec;      // after -acodec (or -c:a, -codec:a)
     bool overwrite = false; // -y
-    // Every argument is one this tool converts by itself: -i, -ss, -t, -y, -vn, -ab, -ar, -ac, -acodec
-    // and the output last. Anything else goes to FFmpeg's own program unchanged.
+    bool keepDate = false;  // -keep_date: the output's modification time is the input's
+    // Every argument is one this tool converts by itself: -i, -ss, -t, -y, -vn, -ab, -ar, -ac, -acodec,
+    // -keep_date and the output last. Anything else goes to FFmpeg's own program unchanged.
     bool ownInterface = true;
 };
 

@@ -17,6 +17,7 @@ extern "C" {
 #include <cerrno>
 #include <chrono>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -116,6 +117,11 @@ public:
     void run()
     {
         const Cut cut = cutOf(m_args);
+        struct stat inputStat
+        {};
+        if (m_args.keepDate && ::stat(m_args.input.c_str(), &inputStat) != 0)
+            m_inputDateError = errno;
+        m_inputDate = inputStat.st_mtim;
         AudioInput input(m_args.input);
         const AVFormatContext* f = input.format();
         std::fputs(ConsoleLines::Duration(input.durationMicros(), f->start_time == AV_NOPTS_VALUE ? -1 : f->start_time,
@@ -187,6 +193,8 @@ public:
         // is a failure, not a converted file.
         const int64_t bytes = OutputCheck::Length(part.path(), out->size());
         out->Check(part.path());
+        if (m_args.keepDate)
+            keepDate(part);
         part.Commit();
         stats(*out, bytes, true);
         if (ToolRecord::Requested())
@@ -194,6 +202,15 @@ public:
     }
 
 private:
+    // The date of the input as it was when its reading began. One that could not be kept is said, but
+    // the converted file is no failure for it.
+    void keepDate(PartFile& part)
+    {
+        const int error = m_inputDateError != 0 ? m_inputDateError : part.SetModified(m_inputDate);
+        if (error != 0)
+            std::fprintf(m_console, "the input's date was not kept: %s\n", std::strerror(error));
+    }
+
     static void record(const std::string& line)
     {
         // The program reads this pipe after the tool has ended: a full or closed pipe is not a failure.
@@ -245,6 +262,9 @@ private:
     Clock::time_point m_lastStats;
     int64_t m_written = 0;
     int m_rate = 0;
+    struct timespec m_inputDate
+    {};
+    int m_inputDateError = 0;
 };
 } // namespace
 
