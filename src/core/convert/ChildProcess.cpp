@@ -149,9 +149,11 @@ ChildProcess::~ChildProcess()
         if (fd >= 0)
             ::close(fd);
     }
-    if (!m_reaped)
+    if (!m_reaped) {
+        // A child left to finish on its own must not be left held (ToolRunner::Pause).
+        ::kill(-m_pid, SIGCONT);
         ChildReaper::reapLater(m_pid, m_pidFd);
-    else if (m_pidFd >= 0)
+    } else if (m_pidFd >= 0)
         ::close(m_pidFd);
 }
 

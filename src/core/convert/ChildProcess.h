@@ -48,7 +48,8 @@ public:
 
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
-    // Closes the program's ends; a child not reaped yet is left to ChildReaper.
+    // Closes the program's ends; a child not reaped yet is continued, if it was held, and left to
+    // ChildReaper.
     ~ChildProcess();
 
     // Also the id of its process group.

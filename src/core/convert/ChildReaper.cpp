@@ -101,8 +101,10 @@ void reapLater(pid_t pid, int pidfd)
 
 void terminate(pid_t pid, int pidfd, int killAfterMs, std::function<void(int waitStatus)> onEnded)
 {
-    // The child leads its own process group: the signal reaches whatever it started too.
+    // The child leads its own process group: the signal reaches whatever it started too. A held
+    // (paused) tool acts on it only once continued; killed while held it would leave its part file.
     ::kill(-pid, SIGTERM);
+    ::kill(-pid, SIGCONT);
     QObject* watcher = nullptr;
     watch(pid, pidfd, std::move(onEnded), &watcher);
     if (!watcher)

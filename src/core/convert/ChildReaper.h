@@ -14,9 +14,9 @@ void reapLater(pid_t pid, int pidfd);
 // Opens a descriptor that becomes readable when the child ends; -1 where the kernel has none.
 int openPidFd(pid_t pid);
 
-// Stops a child and everything in its process group: SIGTERM now, SIGKILL after killAfterMs if the
-// child is still there. Takes ownership of pidfd (may be -1). onEnded runs from the event loop once the
-// child has ended and is reaped, with its wait status (-1 when somebody else reaped it).
+// Stops a child and everything in its process group: SIGTERM now (then SIGCONT, for a group that was
+// held), SIGKILL after killAfterMs if the child is still there. Takes ownership of pidfd (may be -1). onEnded runs from
+// the event loop once the child has ended and is reaped, with its wait status (-1 when somebody else reaped it).
 void terminate(pid_t pid, int pidfd, int killAfterMs, std::function<void(int waitStatus)> onEnded);
 
 // Children handed over and not yet reaped.

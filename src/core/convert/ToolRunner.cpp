@@ -5,6 +5,7 @@
 #include "filelist/PathBytes.h"
 
 #include <cerrno>
+#include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,6 +18,22 @@ ToolRunner::ExitInfo ToolRunner::exitInfoOf(int waitStatus)
     if (WIFSIGNALED(waitStatus))
         return {ExitInfo::Kind::Signaled, WTERMSIG(waitStatus)};
     return {};
+}
+
+bool ToolRunner::Pause()
+{
+    const pid_t group = processId();
+    if (group <= 0 || ::kill(-group, SIGSTOP) != 0)
+        return false;
+    m_pausedGroup = group;
+    return true;
+}
+
+bool ToolRunner::Resume()
+{
+    const bool held = isPaused();
+    m_pausedGroup = -1;
+    return held && ::kill(-processId(), SIGCONT) == 0;
 }
 
 void ToolRunner::beginCommand()

@@ -49,6 +49,16 @@ public:
     // tool has ended, with how it ended (a tool may have finished its file before the signal came).
     virtual void Stop(std::function<void(ExitInfo)> afterEnd = {}) = 0;
 
+    // Holds the tool where it is: its process group gets SIGSTOP, so the tool and whatever it started
+    // use no CPU and write nothing until Resume. A job sent to a held worker waits for Resume too.
+    // False when no tool process is there to hold.
+    bool Pause();
+    // Lets a held tool go on (SIGCONT to its group); false when it was not held. Stop needs no Resume
+    // first: a stopped tool is continued after the SIGTERM, so its handler removes its part file.
+    bool Resume();
+    // The tool process in hand is held.
+    bool isPaused() const { return m_pausedGroup > 0 && m_pausedGroup == processId(); }
+
     // Everything read for the current or last command.
     QString Outputs() const { return m_outputs; }
     ExitInfo lastExit() const { return m_lastExit; }
@@ -80,6 +90,7 @@ protected:
 
 private:
     QString m_outputs;
+    pid_t m_pausedGroup = -1;
     QStringDecoder m_decoder{QStringDecoder::Utf8};
     QByteArray m_recordBuffer;
 };
