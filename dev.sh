@@ -15,7 +15,7 @@ packages=(
     libgtest-dev googletest libopencore-amrnb-dev
     libavformat-dev libavcodec-dev libswresample-dev libavutil-dev
     ffmpeg xvfb xauth xdg-utils desktop-file-utils xchm fp-utils imagemagick fonts-dejavu-core
-    appstream lintian dpkg-dev file xdotool dosfstools fusefat strace
+    appstream lintian dpkg-dev file xdotool dosfstools fusefat strace dbus-daemon
 )
 
 as_root() {
