@@ -6,6 +6,8 @@
 #include "ui/HotArea.h"
 #include "ui/Sound.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDialog>
@@ -186,6 +188,39 @@ TEST_F(BatchDriver, FilesAddedWhileABatchRunsJoinIt)
     ASSERT_TRUE(finished.wait(60000));
     EXPECT_EQ(loggedInputs(), (QStringList{folder.file("first.wav"), folder.file("late.wav")}));
     EXPECT_EQ(window->ui().lstFile->count(), 0);
+}
+
+TEST_F(BatchDriver, TheSetupIsFixedWhileABatchRunsAndTheSelectorsComeBackAtItsEnd)
+{
+    const QString go = folder.file("go");
+    ScopedEnv ops("FAKE_TOOL_OPS", "logto:" + folder.file("log.txt").toUtf8() + ";waitfor:" + go.toUtf8() + ";touch");
+    window->ui().lstFile->appendMany({folder.file("a.wav"), folder.file("b.wav")});
+    window->ui().cmbOF->setCurrentIndex(0); // MP3
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->ui().cmbOF->setFocus(Qt::TabFocusReason);
+    QSignalSpy finished(window.get(), &frmMain::batchFinished);
+    ASSERT_TRUE(trigger(window.get(), "actionConvert"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loggedInputs().size() == 1; }, 30000));
+    // A user who reaches for the format list or the folder meanwhile changes nothing.
+    const std::initializer_list<QWidget*> locked = {
+        window->ui().cmbOF,   window->ui().cmbBR,     window->ui().cmbR,        window->ui().cmbChannel,
+        window->ui().txtPath, window->ui().imgBrowse, window->ui().picButtonOF, window->ui().picButtonBR};
+    for (QWidget* w : locked)
+        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+    EXPECT_EQ(QApplication::focusWidget(), window->ui().LV) << "the selector's focus went to the list";
+    QTest::keyClick(window->ui().cmbOF, Qt::Key_Down);
+    QTest::mouseClick(window->ui().picButtonOF, Qt::LeftButton);
+    EXPECT_FALSE(window->ui().cmbOF->view()->isVisible());
+    EXPECT_FALSE(trigger(window.get(), "actionBrowse"));
+    EXPECT_EQ(window->ui().cmbOF->currentIndex(), 0);
+    release(go);
+    ASSERT_TRUE(finished.wait(60000));
+    EXPECT_TRUE(QFile::exists(folder.file("out/a.mp3")));
+    EXPECT_TRUE(QFile::exists(folder.file("out/b.mp3")));
+    for (QWidget* w : std::initializer_list<QWidget*>{window->ui().cmbOF, window->ui().txtPath, window->ui().imgBrowse})
+        EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
 }
 
 TEST_F(BatchDriver, FailedConversionsAreReportedAndPutBackNeverCountedDone)
