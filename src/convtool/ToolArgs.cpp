@@ -19,10 +19,12 @@ constexpr Rate kRates[] = {{4750, "4.75k"}, {5150, "5.15k"}, {5900, "5.9k"},   {
 // Options whose next argument is their value, as far as this tool must tell values from the output.
 bool takesValue(const std::string& option)
 {
-    static const char* const withValue[] = {"-i",   "-ss",     "-t",        "-range",    "-to",       "-ab",
-                                            "-b:a", "-ar",     "-ac",       "-acodec",   "-c:a",      "-codec:a",
-                                            "-f",   "-map",    "-metadata", "-af",       "-filter:a", "-q:a",
-                                            "-aq",  "-vcodec", "-c:v",      "-loglevel", "-v"};
+    // Our own: an album image's track (SampleRange.h).
+    if (option == "-range")
+        return true;
+    static const char* const withValue[] = {
+        "-i", "-ss",  "-t",        "-to", "-ab",       "-b:a", "-ar", "-ac",     "-acodec", "-c:a",      "-codec:a",
+        "-f", "-map", "-metadata", "-af", "-filter:a", "-q:a", "-aq", "-vcodec", "-c:v",    "-loglevel", "-v"};
     return std::any_of(std::begin(withValue), std::end(withValue), [&](const char* o) { return option == o; });
 }
 } // namespace
