@@ -25,10 +25,11 @@ bool isRegularFile(const QString& path)
     return ::stat(PathBytes::Encode(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
-// A lead-out track closes every block: 170 on a CD, 255 otherwise.
-bool isLeadOut(const FLAC__StreamMetadata_CueSheet& sheet, const FLAC__StreamMetadata_CueSheet_Track& track)
+// The lead-out track closes every block. It is numbered 170 or 255, and metaflac writes 170 even where
+// it clears the block's CD flag, so only its place tells it reliably.
+bool isLeadOut(const FLAC__StreamMetadata_CueSheet& sheet, uint32_t track)
 {
-    return track.number == (sheet.is_cd ? 170 : 255);
+    return track + 1 == sheet.num_tracks;
 }
 
 std::optional<QList<CuePoints>> blockPoints(const QString& path)
@@ -39,12 +40,10 @@ std::optional<QList<CuePoints>> blockPoints(const QString& path)
     const Metadata block(read);
     const FLAC__StreamMetadata_CueSheet& sheet = block->data.cue_sheet;
     QList<CuePoints> points;
-    int audioTracks = 0;
     for (uint32_t t = 0; t < sheet.num_tracks; ++t) {
         const FLAC__StreamMetadata_CueSheet_Track& track = sheet.tracks[t];
-        if (isLeadOut(sheet, track) || track.type != 0)
+        if (isLeadOut(sheet, t) || track.type != 0)
             continue;
-        ++audioTracks;
         CuePoints p;
         p.fileName = GetFile::ParseFileName(path);
         p.audioPath = path;
