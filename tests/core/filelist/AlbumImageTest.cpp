@@ -14,6 +14,7 @@
 #include <QProcess>
 #include <QStringDecoder>
 #include <QTemporaryDir>
+#include <cstdio>
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -349,6 +350,38 @@ TEST(TrackName, LongTitlesAreCutToANameAnyFolderTakes)
     t.number = 112;
     t.tags.title = QStringLiteral("  Ünder/Over\u0007 ");
     EXPECT_EQ(TrackName::Stem(t), QStringLiteral("112 Ünder_Over_"));
+}
+
+TEST(SampleRange, RangesReadInSamplesOrSecondsAndCdFramesAsSecondsAreExactAtEveryRate)
+{
+    for (const int rate : {44100, 48000, 88200, 96000, 176400, 192000}) {
+        for (const long long frames : {0LL, 1LL, 37LL, 74LL, 75LL, 299999LL, 449999LL}) {
+            // As six decimals carry a CD frame: 1/75 s = 0.013333 s.
+            const long long micros = (frames * 1000000 * 2 + 75) / 150;
+            char seconds[40];
+            std::snprintf(seconds, sizeof seconds, "%lld.%06lld-", micros / 1000000, micros % 1000000);
+            const auto w = SampleRange::Parse(seconds, rate);
+            ASSERT_TRUE(w) << seconds;
+            EXPECT_EQ(w->start, frames * rate / 75) << seconds << " at " << rate;
+            EXPECT_EQ(w->end, -1);
+        }
+    }
+    const auto samples = SampleRange::Parse("132300-264600", 44100);
+    ASSERT_TRUE(samples);
+    EXPECT_EQ(samples->start, 132300);
+    EXPECT_EQ(samples->end, 264600);
+    for (const char* bad : {"", "-", "-5", "5-3", "5-5", "a-b", "1e3-", "3.-", "1.5.2-", "+5-", "5", " 5-9"})
+        EXPECT_FALSE(SampleRange::Parse(bad, 44100)) << bad;
+
+    // The cutter inside a track: its start from the track's, its end never past the track's.
+    const SampleRange::Window track{100000, 200000};
+    const SampleRange::Window cut = SampleRange::Cut(track, 10000, 20000, 44100);
+    EXPECT_EQ(cut.start, 100441);
+    EXPECT_EQ(cut.end, 100441 + 882);
+    EXPECT_EQ(SampleRange::Cut(track, 10000, 60000000, 44100).end, 200000);
+    EXPECT_EQ(SampleRange::Cut(track, 0, -1, 44100).end, 200000);
+    const SampleRange::Window past = SampleRange::Cut(track, 5000000, 1000000, 44100);
+    EXPECT_LE(past.end, past.start);
 }
 
 // The decoded samples of a window of an input, by the reader: each plane of the decoder's format whole,
