@@ -67,10 +67,13 @@ void RangeReader::seekNearStart()
     }
     m_hasPending = true;
     m_origin = timestampOf(m_pending.get());
-    const int64_t target = m_window.start - preRoll();
-    if (m_origin == AV_NOPTS_VALUE || target <= m_pending->nb_samples)
-        return; // from here on, sample by sample: m_pending is sample 0
     const AVStream* audio = m_input.audio();
+    // A clock coarser than a sample (ASF's and Matroska's milliseconds) cannot say where a frame lies to
+    // the sample: such inputs are read from the start.
+    const bool clockFineEnough = int64_t(audio->time_base.num) * m_input.decoder()->sample_rate <= audio->time_base.den;
+    const int64_t target = m_window.start - preRoll();
+    if (m_origin == AV_NOPTS_VALUE || !clockFineEnough || target <= m_pending->nb_samples)
+        return; // from here on, sample by sample: m_pending is sample 0
     const int64_t ts = m_origin + av_rescale_q(target, AVRational{1, m_input.decoder()->sample_rate}, audio->time_base);
     if (!m_input.Seek(ts)) {
         restart();
