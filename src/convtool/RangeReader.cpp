@@ -68,9 +68,11 @@ void RangeReader::seekNearStart()
     m_hasPending = true;
     m_origin = timestampOf(m_pending.get());
     const AVStream* audio = m_input.audio();
-    // A clock coarser than a sample (ASF's and Matroska's milliseconds) cannot say where a frame lies to
-    // the sample: such inputs are read from the start.
-    const bool clockFineEnough = int64_t(audio->time_base.num) * m_input.decoder()->sample_rate <= audio->time_base.den;
+    // Only a clock on which every sample starts at a whole tick places a frame to the sample: ASF's and
+    // Matroska's milliseconds cannot, nor can MPEG's 90 kHz at 44.1 or 48 kHz, where the timestamps of raw
+    // AC-3 or MPEG audio drift by a rounding per frame. Such inputs are read from the start.
+    const int64_t sampleTicks = int64_t(audio->time_base.num) * m_input.decoder()->sample_rate;
+    const bool clockFineEnough = sampleTicks > 0 && audio->time_base.den % sampleTicks == 0;
     const int64_t target = m_window.start - preRoll();
     if (m_origin == AV_NOPTS_VALUE || !clockFineEnough || target <= m_pending->nb_samples)
         return; // from here on, sample by sample: m_pending is sample 0
