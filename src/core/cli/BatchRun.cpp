@@ -4,6 +4,7 @@
 #include "ProgressPrinter.h"
 #include "SafeText.h"
 #include "StopSignals.h"
+#include "SuspendSignals.h"
 #include "WriteAll.h"
 #include "convert/BatchDriver.h"
 #include "convert/OutputPlace.h"
@@ -105,6 +106,15 @@ public:
             m_filler.stopScan();
             m_driver.Stop();
         });
+        // Ctrl+Z holds the tools with the program; fg or bg lets both go on.
+        SuspendSignals::install([this] { m_heldByStop = m_driver.Pause(); },
+                                [this] {
+                                    if (m_heldByStop)
+                                        m_driver.Resume();
+                                    m_heldByStop = false;
+                                });
+        if (printStyle(parsed) == ProgressPrinter::Style::Line)
+            m_printer.setForeground(&SuspendSignals::inForeground);
     }
 
     int run()
@@ -173,6 +183,8 @@ private:
                          [this](const QString& input, BatchDriver::FileEnd how, const QString& reason) {
                              m_printer.fileEnded(input, how, reason);
                          });
+        QObject::connect(&m_driver, &BatchDriver::pausedChanged, &m_driver,
+                         [this](bool paused) { m_printer.setPaused(paused); });
         QEventLoop loop;
         QObject::connect(&m_driver, &BatchDriver::batchEnded, &loop, [&](BatchDriver::End how, const QString& folder) {
             m_end = how;
@@ -209,6 +221,7 @@ private:
     ListFiller m_filler;
     BatchDriver m_driver;
     int m_stoppedBy = 0;
+    bool m_heldByStop = false; // Ctrl+Z paused the batch
     int m_found = 0;
     BatchDriver::End m_end = BatchDriver::End::Finished;
     QString m_outputFolder;

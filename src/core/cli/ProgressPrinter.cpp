@@ -53,9 +53,11 @@ QString ProgressPrinter::statusLine() const
     QString line = QStringLiteral("%1% %2/%3").arg(int(std::floor(f * 100)), 3).arg(ended).arg(m_files);
     if (m_failed > 0)
         line += QStringLiteral(", %1 failed").arg(m_failed);
-    // The time left from the pace so far, once there is a pace to go by.
-    const qint64 elapsedMs = m_clock() - m_startMs;
-    if (f >= 0.01 && elapsedMs >= 1000)
+    // The time left from the pace so far, once there is a pace to go by; paused, there is no pace.
+    const qint64 elapsedMs = convertingMs();
+    if (m_pausedAt >= 0)
+        line += QStringLiteral(", paused");
+    else if (f >= 0.01 && elapsedMs >= 1000)
         line += QStringLiteral(", %1 left").arg(Duration(qint64(std::ceil(elapsedMs / 1000.0 * (1 - f) / f))));
     QStringList names;
     for (const QString& input : m_running)
@@ -66,9 +68,33 @@ QString ProgressPrinter::statusLine() const
     return SafeText::Elide(line, m_columns - 1);
 }
 
+qint64 ProgressPrinter::convertingMs() const
+{
+    const qint64 now = m_clock();
+    return now - m_startMs - m_pausedMs - (m_pausedAt >= 0 ? now - m_pausedAt : 0);
+}
+
+void ProgressPrinter::setPaused(bool paused)
+{
+    if (paused == (m_pausedAt >= 0))
+        return;
+    if (paused) {
+        m_pausedAt = m_clock();
+    } else {
+        m_pausedMs += m_clock() - m_pausedAt;
+        m_pausedAt = -1;
+    }
+    redraw();
+}
+
+bool ProgressPrinter::mayDraw() const
+{
+    return m_style == Style::Line && (!m_inForeground || m_inForeground());
+}
+
 void ProgressPrinter::redraw()
 {
-    if (m_style != Style::Line)
+    if (!mayDraw())
         return;
     const QString line = statusLine();
     if (line == m_drawn)
@@ -79,7 +105,7 @@ void ProgressPrinter::redraw()
 
 void ProgressPrinter::clearLine()
 {
-    if (m_style == Style::Line && !m_drawn.isEmpty()) {
+    if (mayDraw() && !m_drawn.isEmpty()) {
         m_out(QByteArrayLiteral("\r") + kClearToEnd);
         m_drawn.clear();
     }

@@ -38,6 +38,12 @@ public:
     void sayUnsearched();
     // The closing summary; stoppedBy is the signal that stopped the run, or 0.
     void finish(int stoppedBy, const QString& outputFolder);
+    // The batch is held (Ctrl+Z) or goes on: the line says "paused", and the time left counts only the
+    // time the batch was converting.
+    void setPaused(bool paused);
+    // Whether the line may be drawn now: false while the run is in the background of its terminal
+    // (after Ctrl+Z and bg), where a redrawn line would land in the middle of the user's shell.
+    void setForeground(std::function<bool()> inForeground) { m_inForeground = std::move(inForeground); }
 
     // The progress line as it stands, without the terminal's controls.
     QString statusLine() const;
@@ -53,6 +59,8 @@ private:
     void redraw();
     void clearLine();
     double fraction() const;
+    bool mayDraw() const;
+    qint64 convertingMs() const; // since begin, the pauses left out
 
     Style m_style;
     int m_columns;
@@ -60,6 +68,9 @@ private:
     Sink m_err;
     Clock m_clock;
     qint64 m_startMs = 0;
+    qint64 m_pausedMs = 0;     // the pauses that have ended
+    qint64 m_pausedAt = -1;    // when the current pause began, -1 when converting
+    std::function<bool()> m_inForeground;
     int m_files = 0;
     int m_converted = 0;
     int m_failed = 0;

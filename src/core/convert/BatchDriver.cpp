@@ -111,6 +111,10 @@ bool BatchDriver::Start()
     m_toolAsked = false;
     m_toolTakesJobs = false;
     m_doneSeconds = 0;
+    m_paused = false;
+    m_pausedMs = 0;
+    m_shownWidth = 0;
+    m_shownCaption.clear();
     m_slots = FilesAtOnce::Resolve(m_filesAtOnce);
     Timer1->start();
     return true;
@@ -126,7 +130,8 @@ void BatchDriver::Timer1_Timer()
 
 void BatchDriver::ConvertNext()
 {
-    if (m_state == State::Idle)
+    // Paused, the batch neither starts a file nor ends: Resume comes back here.
+    if (m_state == State::Idle || m_paused)
         return;
     const CommandBuilder::Request settings = m_settings();
     m_outputFolder = settings.outputFolder;
@@ -259,7 +264,7 @@ void BatchDriver::objDOS_ReceiveOutputs(Slot* slot, const QString& CommandOutput
     if (m_slots == 1) {
         const auto display = ProgressParser::Parse(CommandOutputs, lTotalSeconds, options);
         if (display) {
-            emit progressChanged(display->barWidth, display->caption);
+            showProgress(display->barWidth, display->caption);
             emit fileProgress(slot->input, display->barWidth * 100 / ProgressParser::kBarFullWidth);
         }
         return;
@@ -292,9 +297,57 @@ void BatchDriver::showBatchProgress()
         return;
     const double ratio = qBound(0.0, done / known, 1.0);
     if (ratio >= 1.0)
-        emit progressChanged(ProgressParser::kBarFullWidth, QStringLiteral("100%"));
+        showProgress(ProgressParser::kBarFullWidth, QStringLiteral("100%"));
     else
-        emit progressChanged(int(ratio * ProgressParser::kBarFullWidth), ProgressParser::Caption(ratio * 100));
+        showProgress(int(ratio * ProgressParser::kBarFullWidth), ProgressParser::Caption(ratio * 100));
+}
+
+void BatchDriver::showProgress(int barWidth, const QString& caption)
+{
+    m_shownWidth = barWidth;
+    m_shownCaption = caption;
+    // What the pipes still held when the tools were held must not take "Paused" off the label.
+    if (!m_paused)
+        emit progressChanged(barWidth, caption);
+}
+
+bool BatchDriver::Pause()
+{
+    if (m_state == State::Idle || m_paused)
+        return false;
+    m_paused = true;
+    m_pausedSince.start();
+    Timer1->stop();
+    for (Slot* slot : std::as_const(m_running))
+        slot->runner->Pause();
+    emit pausedChanged(true);
+    emit progressChanged(m_shownWidth, QStringLiteral("Paused"));
+    return true;
+}
+
+bool BatchDriver::Resume()
+{
+    if (!m_paused)
+        return false;
+    m_paused = false;
+    m_pausedMs += m_pausedSince.elapsed();
+    // Every runner, not only the running ones: a worker that finished its job as it was held is held
+    // still, and its next job would wait for it.
+    for (const auto& s : m_allSlots) {
+        s->dos->Resume();
+        s->worker->Resume();
+    }
+    emit pausedChanged(false);
+    if (!m_shownCaption.isEmpty())
+        emit progressChanged(m_shownWidth, m_shownCaption);
+    // Files that ended while paused left their slots free.
+    QMetaObject::invokeMethod(this, &BatchDriver::ConvertNext, Qt::QueuedConnection);
+    return true;
+}
+
+qint64 BatchDriver::pausedMs() const
+{
+    return m_pausedMs + (m_paused ? m_pausedSince.elapsed() : 0);
 }
 
 void BatchDriver::objDOS_CommandOver(Slot* slot)
@@ -332,6 +385,12 @@ void BatchDriver::Stop()
     if (m_state == State::Idle)
         return;
     Timer1->stop();
+    // Held tools need no Resume: the stop continues each after its SIGTERM, so it can remove its part file.
+    if (m_paused) {
+        m_paused = false;
+        m_pausedMs += m_pausedSince.elapsed();
+        emit pausedChanged(false);
+    }
     const QList<Slot*> stopping = m_running;
     m_running.clear();
     m_toolsEnding += int(stopping.size());

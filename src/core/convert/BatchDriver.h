@@ -7,6 +7,7 @@
 
 #include "DOSOutputs.h"
 
+#include <QElapsedTimer>
 #include <QHash>
 #include <QList>
 #include <QObject>
@@ -60,8 +61,19 @@ public:
     // Ends the batch now: every running tool is stopped and its file stays in the list; nothing half
     // written is left behind.
     void Stop();
-    // Starts files into free slots, or ends the batch when nothing is left to convert.
+    // Starts files into free slots, or ends the batch when nothing is left to convert. Nothing starts
+    // while the batch is paused.
     void ConvertNext();
+
+    // Holds the batch where it is: every running tool is held (ToolRunner::Pause), no file or job starts
+    // and the caption says "Paused" until Resume. A tool that ends meanwhile settles its file as ever.
+    // False when no batch is converting or it is paused already.
+    bool Pause();
+    // Lets the held tools go on and the next files start; false when the batch was not paused.
+    bool Resume();
+    bool isPaused() const { return m_paused; }
+    // How long this batch has been paused, all its pauses together, the current one included.
+    qint64 pausedMs() const;
 
     bool isConverting() const { return m_state != State::Idle; }
     int running() const { return int(m_running.size()); }
@@ -85,6 +97,8 @@ signals:
     void toolsEnded();
     // The bar (0 .. ProgressParser::kBarFullWidth) and the label.
     void progressChanged(int barWidth, const QString& caption);
+    // The batch was paused (true) or resumed (false).
+    void pausedChanged(bool paused);
     // The folder the batch wrote to (empty when nothing was converted), and how it ended. Failed files
     // are back in the queue by then.
     void batchEnded(BatchDriver::End end, const QString& outputFolder);
@@ -115,6 +129,7 @@ private:
     void stoppedToolEnded(const QString& input, const QString& output, pid_t pid, ToolRunner::ExitInfo exit);
     bool startsAsConvertedCopy(const QString& input);
     void showBatchProgress();
+    void showProgress(int barWidth, const QString& caption);
     void end(End how);
     Slot* freeSlot();
 
@@ -138,4 +153,9 @@ private:
     QHash<QString, bool> m_inputsDone; // input path -> whether it converted, for a second row of it
     double m_doneSeconds = 0;
     int m_toolsEnding = 0;
+    bool m_paused = false;
+    QElapsedTimer m_pausedSince;
+    qint64 m_pausedMs = 0;         // the pauses that have ended, this batch
+    int m_shownWidth = 0;          // the bar as last shown, kept while the caption says "Paused"
+    QString m_shownCaption;
 };

@@ -36,7 +36,8 @@ constexpr Description kDescriptions[MainCommands::Count] = {{"AddFiles", "Add Fi
                                                             {"HomePage", "Home page"},
                                                             {"Browse", "Browse"},
                                                             {"Minimize", "Minimize"},
-                                                            {"DropZone", "Add a file"}};
+                                                            {"DropZone", "Add a file"},
+                                                            {"Pause", "Pause"}};
 
 // The popup menus' command words, part of the program since its first version.
 constexpr std::pair<const char*, MainCommands::Command> kWords[] = {{"RemoveSelected", MainCommands::RemoveSelected},
@@ -45,7 +46,8 @@ constexpr std::pair<const char*, MainCommands::Command> kWords[] = {{"RemoveSele
                                                                     {"menuAddaFolder", MainCommands::AddFolder},
                                                                     {"menuExit", MainCommands::Exit},
                                                                     {"menuHelp", MainCommands::Help},
-                                                                    {"menuOption", MainCommands::Options}};
+                                                                    {"menuOption", MainCommands::Options},
+                                                                    {"menuPause", MainCommands::Pause}};
 
 bool isTextField(const QWidget* w)
 {
@@ -70,6 +72,7 @@ MainCommands::MainCommands(QWidget* window, QWidget* list) : QObject(window), m_
         m_actions[c] = a;
     }
     m_actions[Stop]->setEnabled(false);
+    m_actions[Pause]->setEnabled(false);
     qApp->installEventFilter(this);
 }
 
@@ -94,6 +97,9 @@ QKeySequence MainCommands::keys(Command command)
         return QKeySequence(Qt::CTRL | Qt::Key_Return);
     case Stop:
         return QKeySequence(Qt::Key_Escape);
+    case Pause:
+        // Not a plain P: that belongs to the list's type-ahead.
+        return QKeySequence(Qt::CTRL | Qt::Key_P);
     case FileMenu:
         return QKeySequence(Qt::ALT | Qt::Key_F);
     case OptionsMenu:
@@ -140,6 +146,8 @@ void MainCommands::update(const State& s)
         m_actions[c]->setEnabled(!s.converting);
     m_actions[Browse]->setEnabled(!s.converting && s.outputFolderUsed);
     m_actions[Stop]->setEnabled(s.stops);
+    m_actions[Pause]->setEnabled(s.converting);
+    m_actions[Pause]->setText(s.converting && s.paused ? QStringLiteral("Resume") : QStringLiteral("Pause"));
     followActions();
 }
 

@@ -43,6 +43,7 @@ public:
         Browse,
         Minimize,
         DropZone, // a click on the drop zone: the file dialog
+        Pause,    // a converting list: Pause, or Resume while paused
         Count
     };
 
@@ -53,6 +54,7 @@ public:
         bool listBusy = false;        // a folder search or Remove All runs
         bool stops = false;           // the start button is the Stop button
         bool outputFolderUsed = true; // not "beside each original"
+        bool paused = false;          // the converting list is paused: the Pause command resumes it
     };
 
     MainCommands(QWidget* window, QWidget* list);

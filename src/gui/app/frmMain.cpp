@@ -111,6 +111,7 @@ void frmMain::Form_Load()
         showProgressInTitle(caption);
     });
     connect(m_batch, &BatchDriver::batchEnded, this, &frmMain::batchEnded);
+    connect(m_batch, &BatchDriver::pausedChanged, this, &frmMain::updateCommands);
     showSetup(ConversionSetup::Load(m_places));
     m_ui.lblVersion->setText(QStringLiteral("Ver ") + QString::fromLatin1(Product::kVersion));
     m_ui.lblWeb->setText(QString::fromLatin1(Product::kName));
@@ -140,7 +141,8 @@ void frmMain::updateCommands()
 {
     const bool converting = m_batch && m_batch->isConverting();
     const bool stops = converting || m_filler->isScanning();
-    m_commands->update({converting, m_filler->isBusy(), stops, m_options.OutputFiles != 2});
+    m_commands->update(
+        {converting, m_filler->isBusy(), stops, m_options.OutputFiles != 2, m_batch && m_batch->isPaused()});
     // While a list converts or a folder is searched the start button is the Stop button; during Remove
     // All it waits like the rest.
     m_ui.imgConvert->setDimWhenDisabled(true);
@@ -192,8 +194,8 @@ void frmMain::batchEnded(BatchDriver::End how, const QString& folder)
 void frmMain::showProgressInTitle(const QString& caption)
 {
     const QString title = QString::fromLatin1(Product::kName);
-    setWindowTitle(isConverting() && caption.endsWith(QLatin1Char('%')) ? caption + QStringLiteral(" - ") + title
-                                                                        : title);
+    const bool shown = caption.endsWith(QLatin1Char('%')) || (m_batch->isPaused() && caption == QLatin1String("Paused"));
+    setWindowTitle(isConverting() && shown ? caption + QStringLiteral(" - ") + title : title);
 }
 
 bool frmMain::isListBusy() const
@@ -229,6 +231,10 @@ void frmMain::closeEvent(QCloseEvent* event)
 
 void frmMain::Form_Unload()
 {
+    // A running tool finishes its file after the program has gone, but a held one would wait forever:
+    // paused, the tools end as Stop ends them, and take their part files with them.
+    if (m_batch->isPaused())
+        m_batch->Stop();
     // A scratch file that cannot be deleted must not hold the exit: a bounded number of attempts.
     constexpr int kAttempts = 20;
     for (const QString& scratch : m_seams.scratchFiles) {

@@ -54,6 +54,12 @@ void frmMain::run(MainCommands::Command command)
         return imgStart_Click();
     case C::Stop:
         return m_filler->isScanning() ? m_filler->stopScan() : m_batch->Stop();
+    case C::Pause:
+        if (!m_batch->isPaused())
+            m_batch->Pause();
+        else
+            m_batch->Resume();
+        return updateCommands();
     case C::About:
         MsgBox::show(QStringLiteral("%1, 2026\r\nAll rights reserved.\r\n%2")
                          .arg(QString::fromLatin1(Product::kMaker), QString::fromLatin1(Product::kHomePage)),

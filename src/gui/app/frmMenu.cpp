@@ -17,6 +17,7 @@ frmMenu::frmMenu(QLineEdit* txtAction, MainCommands* commands) : m_txtAction(txt
 
     menuAddaFile = item(menuFile, QStringLiteral("Add a File(&A)"), QStringLiteral("AddaFile"));
     menuAddaFolder = item(menuFile, QStringLiteral("Add a Folder(&F)"), QStringLiteral("menuAddaFolder"));
+    menuPause = item(menuFile, QStringLiteral("Pause(&P)"), QStringLiteral("menuPause"));
     menuS = menuFile->addSeparator();
     menuExit = item(menuFile, QStringLiteral("Exit(&E)"), QStringLiteral("menuExit"));
     menuOption = item(menuOptions, QStringLiteral("Options(&O)"), QStringLiteral("menuOption"));
@@ -28,6 +29,7 @@ frmMenu::frmMenu(QLineEdit* txtAction, MainCommands* commands) : m_txtAction(txt
     // The menus show the main window's keys; the window's own actions answer them.
     const std::pair<QAction*, MainCommands::Command> items[] = {{menuAddaFile, MainCommands::AddFiles},
                                                                 {menuAddaFolder, MainCommands::AddFolder},
+                                                                {menuPause, MainCommands::Pause},
                                                                 {menuExit, MainCommands::Exit},
                                                                 {menuOption, MainCommands::Options},
                                                                 {menuHelp, MainCommands::Help},
@@ -42,6 +44,13 @@ frmMenu::frmMenu(QLineEdit* txtAction, MainCommands* commands) : m_txtAction(txt
         item->setEnabled(runs->isEnabled());
         connect(runs, &QAction::enabledChanged, item, &QAction::setEnabled);
     }
+    QAction* pause = commands->action(MainCommands::Pause);
+    const auto followPause = [this, pause] {
+        menuPause->setText(pause->text() == QLatin1String("Resume") ? QStringLiteral("Resume(&R)")
+                                                                    : QStringLiteral("Pause(&P)"));
+    };
+    followPause();
+    connect(pause, &QAction::changed, menuPause, followPause);
     connect(menuRemoveAll, &QAction::triggered, commands->action(MainCommands::RemoveAll), &QAction::trigger);
 }
 

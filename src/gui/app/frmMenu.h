@@ -23,6 +23,7 @@ public:
 
     QAction* menuAddaFile = nullptr;
     QAction* menuAddaFolder = nullptr;
+    QAction* menuPause = nullptr; // "Resume" while the list is paused
     QAction* menuS = nullptr;
     QAction* menuExit = nullptr;
     QAction* menuOption = nullptr;

@@ -82,6 +82,34 @@ TEST(ProgressPrinter, OnATerminalOneLineIsRedrawnWithPercentCountsTimeLeftAndNam
     EXPECT_TRUE(p.printer.statusLine().endsWith(QStringLiteral("...")));
 }
 
+TEST(ProgressPrinter, PausedTimeIsLeftOutOfTheTimeLeftAndInTheBackgroundNothingIsDrawn)
+{
+    Printed p(ProgressPrinter::Style::Line, 80);
+    bool foreground = true;
+    p.printer.setForeground([&] { return foreground; });
+    p.printer.begin(2);
+    p.printer.fileStarted(QStringLiteral("/m/a.flac"));
+    p.now = 5000;
+    p.printer.setPaused(true);
+    EXPECT_EQ(s(p.printer.statusLine()), "  0% 0/2, paused  a.flac");
+    p.now = 600000; // ten minutes held
+    p.printer.setPaused(false);
+    p.now = 10000 + 595000;
+    p.printer.fileProgress(QStringLiteral("/m/a.flac"), 100);
+    // 10 s converting for half of the batch: 10 s more, whatever the pause lasted.
+    EXPECT_EQ(s(p.printer.statusLine()), " 50% 0/2, 0:10 left  a.flac");
+
+    // bg: the line is not drawn, nor cleared, until the run is in the foreground again.
+    foreground = false;
+    const QByteArray before = p.out;
+    p.printer.fileEnded(QStringLiteral("/m/a.flac"), BatchDriver::FileEnd::Converted, {});
+    p.printer.fileStarted(QStringLiteral("/m/b.flac"));
+    EXPECT_EQ(p.out, before);
+    foreground = true;
+    p.printer.fileProgress(QStringLiteral("/m/b.flac"), 50);
+    EXPECT_TRUE(p.out.endsWith(" 75% 1/2, 0:04 left  b.flac\x1b[K")) << p.out.toStdString();
+}
+
 TEST(ProgressPrinter, ElsewhereEachFileIsOneLineAsItEndsAndASummaryCloses)
 {
     Printed p(ProgressPrinter::Style::Plain);

@@ -8,11 +8,16 @@
 #include <QFile>
 #include <QLineEdit>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QStandardPaths>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 using namespace TestSupport;
@@ -204,6 +209,143 @@ TEST_F(TerminalRun, CtrlCStopsLikeStopLeavingNoPartFileAndEarlierOutputsWhole)
     EXPECT_EQ(probe(file(QStringLiteral("out/a-short.mp3")), QStringLiteral("codec_name")), QStringLiteral("mp3"));
     const QString said = QString::fromUtf8(p.readAllStandardOutput());
     EXPECT_TRUE(said.contains(QStringLiteral("Stopped: 1 of 3 files converted"))) << said.toStdString();
+}
+
+// The state letter of a process, 0 when it is gone.
+char stateOf(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = f.readAll();
+    const QByteArray rest = line.mid(line.lastIndexOf(')') + 2);
+    return rest.isEmpty() ? char(0) : rest[0];
+}
+
+// The processes whose parent is pid.
+QList<qint64> childrenOf(qint64 pid)
+{
+    QList<qint64> children;
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> rest = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (rest.size() > 1 && rest[1].toLongLong() == pid)
+            children.append(entry.toLongLong());
+    }
+    return children;
+}
+
+TEST_F(TerminalRun, CtrlZInATerminalHoldsTheRunAndItsToolAndFgLetsThemFinishTheFileWhole)
+{
+    ASSERT_TRUE(makeTone(file(QStringLiteral("long.wav")), 120));
+    const QString bash = QStandardPaths::findExecutable(QStringLiteral("bash"));
+    ASSERT_FALSE(bash.isEmpty());
+    // Everything the child needs, made before the fork: after it only exec. An interactive shell on a
+    // terminal of its own runs the program as a job, as a user's shell would.
+    const QByteArray shell = bash.toLocal8Bit();
+    QList<QByteArray> args = {"bash", "--norc", "--noprofile", "-i"};
+    std::vector<char*> argv;
+    for (QByteArray& a : args)
+        argv.push_back(a.data());
+    argv.push_back(nullptr);
+    QList<QByteArray> env;
+    const QProcessEnvironment system = QProcessEnvironment::systemEnvironment();
+    for (const QString& name : system.keys()) {
+        if (name != QLatin1String("DISPLAY") && name != QLatin1String("WAYLAND_DISPLAY") &&
+            name != QLatin1String("QT_QPA_PLATFORM") && name != QLatin1String("VELTRA_FFMPEG"))
+            env.append((name + QLatin1Char('=') + system.value(name)).toLocal8Bit());
+    }
+    env.append("VELTRA_FFMPEG=/nonexistent/ffmpeg");
+    env.append("PS1=$ ");
+    std::vector<char*> envp;
+    for (QByteArray& e : env)
+        envp.push_back(e.data());
+    envp.push_back(nullptr);
+    const QByteArray here = dir.path().toLocal8Bit();
+
+    int terminal = -1;
+    const pid_t shellPid = ::forkpty(&terminal, nullptr, nullptr, nullptr);
+    ASSERT_GE(shellPid, 0);
+    if (shellPid == 0) {
+        if (::chdir(here.constData()) == 0)
+            ::execve(shell.constData(), argv.data(), envp.data());
+        ::_exit(127);
+    }
+    const auto cleanup = qScopeGuard([&] {
+        ::kill(shellPid, SIGKILL);
+        ::waitpid(shellPid, nullptr, 0);
+        ::close(terminal);
+    });
+    ::fcntl(terminal, F_SETFL, ::fcntl(terminal, F_GETFL) | O_NONBLOCK);
+    QByteArray screen;
+    // The terminal's output is read as it comes, so nothing ever waits on a full terminal.
+    auto drain = [&] {
+        char buffer[4096];
+        ssize_t n;
+        while ((n = ::read(terminal, buffer, sizeof buffer)) > 0)
+            screen.append(buffer, n);
+    };
+    auto type = [&](const QByteArray& keys) {
+        return ::write(terminal, keys.constData(), size_t(keys.size())) == keys.size();
+    };
+    const QString out = file(QStringLiteral("out"));
+    auto parts = [&] { return QDir(out).entryList({QStringLiteral("*.part-*")}, QDir::Files | QDir::Hidden); };
+
+    ASSERT_TRUE(type(executable().toLocal8Bit() + " --convert --format mp3 -o out long.wav\n"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            drain();
+            return !parts().isEmpty();
+        },
+        120000))
+        << screen.toStdString();
+    const QList<qint64> programs = childrenOf(shellPid);
+    ASSERT_EQ(programs.size(), 1);
+    const qint64 program = programs[0];
+    qint64 tool = -1;
+    for (qint64 child : childrenOf(program)) {
+        if (toolGroupRunning(child))
+            tool = child;
+    }
+    ASSERT_GT(tool, 0);
+
+    // Ctrl+Z: the terminal sends SIGTSTP to the job's group, which is the program's alone.
+    ASSERT_TRUE(type("\x1a"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            drain();
+            return stateOf(program) == 'T' && stateOf(tool) == 'T';
+        },
+        60000))
+        << "program " << stateOf(program) << ", tool " << stateOf(tool) << "\n" << screen.toStdString();
+    const QStringList held = parts();
+    ASSERT_EQ(held.size(), 1);
+    const qint64 size = QFileInfo(out + QLatin1Char('/') + held[0]).size();
+    QTest::qWait(500);
+    EXPECT_EQ(QFileInfo(out + QLatin1Char('/') + held[0]).size(), size) << "a held tool writes nothing";
+
+    // fg: the job and its tool go on, and the file is whole.
+    ASSERT_TRUE(type("fg\n"));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            drain();
+            return stateOf(program) == 0 || stateOf(program) == 'Z';
+        },
+        120000))
+        << screen.toStdString();
+    ASSERT_TRUE(type("echo \"status=$?\"\n"));
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            drain();
+            return screen.contains("status=0");
+        },
+        30000))
+        << screen.toStdString();
+    EXPECT_NEAR(probe(file(QStringLiteral("out/long.mp3")), QStringLiteral("duration")).toDouble(), 120.0, 0.1);
+    EXPECT_TRUE(parts().isEmpty());
 }
 
 TEST_F(TerminalRun, ARunBesideAnOpenWindowConvertingIntoTheSameFolderReplacesNothing)

@@ -208,7 +208,7 @@ TEST_F(Commands, MenusCarryTheirExactCaptionsAndRemoveAllWritesNoWord)
             c.append(a->isSeparator() ? QStringLiteral("-") : a->text());
         return c;
     };
-    EXPECT_EQ(captions(m->menuFile), (QStringList{"Add a File(&A)", "Add a Folder(&F)", "-", "Exit(&E)"}));
+    EXPECT_EQ(captions(m->menuFile), (QStringList{"Add a File(&A)", "Add a Folder(&F)", "Pause(&P)", "-", "Exit(&E)"}));
     EXPECT_EQ(captions(m->menuOptions), QStringList{"Options(&O)"});
     EXPECT_EQ(captions(m->menuAbout), (QStringList{"Help(&H)", "About(&A)"}));
     EXPECT_EQ(captions(m->menuRemove), (QStringList{"Remove Selected", "Remove All"}));
