@@ -1,6 +1,7 @@
 #include "BatchOptions.h"
 
 #include "convert/FormatTraits.h"
+#include "convert/NamePattern.h"
 #include "convert/SelectorChoices.h"
 #include "filelist/PathBytes.h"
 #include "settings/ConversionSetup.h"
@@ -117,12 +118,39 @@ QString applyCut(const QString& v, OptionSettings& options)
     return QString();
 }
 
-// An Options list's setting: one word per item of the list.
+// "keep", a preset's pattern, or a pattern of the user's own.
+QString applyNames(const QString& v, OptionSettings& options)
+{
+    if (v.compare(QLatin1String("keep"), Qt::CaseInsensitive) == 0) {
+        options.OutputNames = int(NamePattern::Preset::KeepName);
+        return QString();
+    }
+    for (const auto preset : {NamePattern::Preset::ArtistAlbumTrackTitle, NamePattern::Preset::ArtistTitle}) {
+        if (v == NamePattern::PresetText(preset)) {
+            options.OutputNames = int(preset);
+            return QString();
+        }
+    }
+    QString problem;
+    if (!NamePattern::Parse(v, &problem))
+        return QStringLiteral("--names: ") + problem;
+    options.OutputNames = int(NamePattern::Preset::Custom);
+    options.NamePattern = v;
+    return QString();
+}
+
+// An Options list's setting: one word per item of the list, or a flag that sets its last item.
 Handler rowHandler(const OptionRows::Row& row)
 {
     QStringList names{row.option};
     if (!row.shortOption.isNull())
         names.prepend(QString(row.shortOption));
+    if (row.flag) {
+        return {QCommandLineOption(names), [&row](const QString&, CommandBuilder::Request& r) {
+                    row.set(r.options, qint32(row.count() - 1));
+                    return QString();
+                }};
+    }
     return {QCommandLineOption(names, QString(), row.valueName), [&row](const QString& v, CommandBuilder::Request& r) {
                 const auto i = positionIn(row.words, v);
                 if (!i)
@@ -165,6 +193,8 @@ QList<Handler> handlers(const QString& currentFolder)
          }},
         {QCommandLineOption(QStringLiteral("cut"), QString(), QStringLiteral("start,length")),
          [](const QString& v, CommandBuilder::Request& r) { return applyCut(v, r.options); }},
+        {QCommandLineOption(QStringLiteral("names"), QString(), QStringLiteral("pattern")),
+         [](const QString& v, CommandBuilder::Request& r) { return applyNames(v, r.options); }},
     };
     for (const OptionRows::Row& row : OptionRows::All()) {
         if (!row.option.isEmpty())
@@ -240,7 +270,9 @@ QString rowsHelp()
             continue;
         const QString shortName =
             row.shortOption.isNull() ? QStringLiteral("    ") : QStringLiteral("-%1, ").arg(row.shortOption);
-        const QString name = QStringLiteral("  %1--%2 %3").arg(shortName, row.option, row.valueName);
+        QString name = QStringLiteral("  %1--%2 %3").arg(shortName, row.option, row.valueName);
+        if (row.valueName.isEmpty())
+            name.chop(1); // a flag takes no value
         const QString indent(kColumn, QLatin1Char(' '));
         text += name.leftJustified(kColumn - 1) + QLatin1Char(' ') +
                 QString(row.help).replace(QLatin1Char('\n'), QLatin1Char('\n') + indent) + QLatin1Char('\n');
@@ -264,6 +296,11 @@ QString HelpText()
                           "  -o, --output DIR       the output folder (a relative one is taken from here)\n"
                           "      --cut START,LENGTH convert only LENGTH seconds from START seconds; off for all\n"
                           "%4"
+                          "      --names PATTERN    name each output from its tags: a pattern of fields in braces,\n"
+                          "                         {artist} {albumartist} {album} {title} {track} {disc} {year}\n"
+                          "                         {genre} {name} {folder}, a \"/\" making a folder; or keep\n"
+                          "                         (the file's own name). A missing tag is \"Unknown Artist\",\n"
+                          "                         \"Unknown Album\", or the file's name for the title\n"
                           "  -q, --quiet            print nothing but failures\n"
                           "  -v, --verbose          name each folder that could not be searched, with the reason\n"
                           "  -h, --help             show this help\n"
@@ -282,7 +319,8 @@ QString HelpText()
                           "Examples:\n"
                           "  veltra-wma-converter --convert --format opus --output ~/phone ~/Music\n"
                           "  veltra-wma-converter -c --format mp3 --bitrate 192 --jobs auto album/ single.flac\n"
-                          "  veltra-wma-converter -c --format flac --folders beside --existing skip -q ~/Rips\n")
+                          "  veltra-wma-converter -c --format flac --folders beside --existing skip -q ~/Rips\n"
+                          "  veltra-wma-converter -c --format mp3 --names '{artist}/{album}/{track} {title}' --keep-dates ~/Music\n")
         .arg(lowered(FormatTraits::Names()).join(QLatin1Char('|')), SelectorChoices::Bitrates().join(QLatin1Char('|')),
              SelectorChoices::Rates().join(QLatin1Char('|')), rowsHelp());
 }

@@ -233,12 +233,16 @@ BatchDriver::FileStart BatchDriver::startFile(Slot* slot, const QString& input)
     slot->pid = -1;
     slot->totalSeconds = 0;
     slot->elapsedSeconds = 0;
-    const QList<QByteArray> arguments = CommandBuilder::BuildArguments(request);
+    QList<QByteArray> arguments = CommandBuilder::BuildArguments(request);
     if (!m_toolAsked) {
         // Once per batch: the user may have put another tool in place between two batches.
         m_toolAsked = true;
         m_toolTakesJobs = !arguments.isEmpty() && ToolHandshake::Answers(arguments.first());
     }
+    // Only our own tool knows the option (it answers the handshake); it sets the date on the part file
+    // before the commit, so the output never shows today's date, however briefly.
+    if (request.options.KeepDate != 0 && m_toolTakesJobs && !arguments.isEmpty())
+        arguments.insert(arguments.size() - 1, QByteArrayLiteral("-keep_date"));
     if (m_toolTakesJobs)
         slot->runner = slot->worker;
     else

@@ -72,7 +72,38 @@ QList<Row> table()
                  {QStringLiteral("keep"), QStringLiteral("skip")},
                  QString(),
                  QStringLiteral("keep (both: the new file gets a free name) or skip")};
-    return {sound, files, outputs, existing};
+    Row keepDate{"cmbKeepDate",
+                 "picButtonKeepDate",
+                 QStringLiteral("Keep the\noriginal's date"),
+                 {QStringLiteral("No"), QStringLiteral("Yes")},
+                 QStringLiteral("Whether each output takes its original's modification time instead of today's, so "
+                                "that a library sorted by date keeps its order"),
+                 [](const OptionSettings& o) { return o.KeepDate; },
+                 [](OptionSettings& o, qint32 v) { o.KeepDate = v; },
+                 QStringLiteral("keep-dates"),
+                 QChar(),
+                 QString(),
+                 {},
+                 QString(),
+                 QStringLiteral("each output takes its original's modification time"),
+                 true};
+    // The names' own terminal option takes a pattern as well as a preset: BatchOptions reads it.
+    Row names{"cmbOutputNames",
+              "picButtonOutputNames",
+              QStringLiteral("Output names"),
+              {QStringLiteral("Keep the file's name"), QStringLiteral("Artist/Album/NN Title"),
+               QStringLiteral("Artist - Title"), QStringLiteral("My pattern below")},
+              QStringLiteral("How each output is named: the file's own name, or from its tags, with \"/\" making a "
+                             "folder; your own pattern goes in the box below"),
+              [](const OptionSettings& o) { return o.OutputNames; },
+              [](OptionSettings& o, qint32 v) { o.OutputNames = v; },
+              {},
+              {},
+              {},
+              {},
+              {},
+              {}};
+    return {sound, files, outputs, existing, keepDate, names};
 }
 } // namespace
 

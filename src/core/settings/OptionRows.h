@@ -23,13 +23,14 @@ struct Row
     void (*set)(OptionSettings&, qint32);
 
     // The terminal mode's option for the setting ("--NAME WORD"; none when empty): a word per item, in
-    // the items' order, compared without regard to case.
+    // the items' order, compared without regard to case; or a flag ("--NAME").
     QString option;
     QChar shortOption; // "-X", or nothing
     QString valueName; // how the help names the value
     QStringList words;
     QString accepted; // what a refusal offers instead; the words joined by "|" when empty
     QString help;     // the help's text for the option; "\n" continues it on the next line
+    bool flag = false; // the option takes no word: given, it sets the last item
 
     int count() const { return int(items.size()); }
     // The position the setting shows in the list: the value itself, or the last item for a value out

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QString>
 #include <QtGlobal>
 
 // The option settings: every part of the program that converts reads them, the options dialog edits
@@ -13,4 +14,9 @@ struct OptionSettings
     qint32 FilesAtOnce = 0;   // files converted at once: 1 to 8, 0 for one per processor core
     qint32 OutputFiles = 0;   // 0 keep the folders, 1 all in one folder, 2 beside each original
     qint32 IfExists = 0;      // 0 keep both, 1 skip the file
+    qint32 Loudness = 0;      // options.ini's line 8, the loudness setting: this version keeps it as it is
+    qint32 OutputNames = 0;   // NamePattern::Preset: 0 the file's name, 1 Artist/Album/NN Title, 2 Artist - Title,
+                              // 3 the pattern below
+    qint32 KeepDate = 0;      // 1: each output takes its input's modification time
+    QString NamePattern = {}; // the user's own pattern, kept whichever names are chosen
 };

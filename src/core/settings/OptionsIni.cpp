@@ -44,6 +44,20 @@ const QList<Line>& lines()
         Line::Number(
             0, 1, Unreadable::MeansDefault, 0, [](const OptionSettings& o) { return o.IfExists; },
             [](OptionSettings& o, qint64 v) { o.IfExists = qint32(v); }),
+        // The loudness setting's line: read and written back as it is, so that the lines after it stay
+        // where they belong.
+        Line::Number(
+            -2147483648LL, 2147483647LL, Unreadable::MeansDefault, 0, [](const OptionSettings& o) { return o.Loudness; },
+            [](OptionSettings& o, qint64 v) { o.Loudness = qint32(v); }),
+        Line::Number(
+            0, 3, Unreadable::MeansDefault, 0, [](const OptionSettings& o) { return o.OutputNames; },
+            [](OptionSettings& o, qint64 v) { o.OutputNames = qint32(v); }),
+        Line::Number(
+            0, 1, Unreadable::MeansDefault, 0, [](const OptionSettings& o) { return o.KeepDate; },
+            [](OptionSettings& o, qint64 v) { o.KeepDate = qint32(v); }),
+        Line::Text(
+            QString(), [](const OptionSettings& o) { return o.NamePattern; },
+            [](OptionSettings& o, const QString& v) { o.NamePattern = v; }),
     };
     return table;
 }

@@ -6,8 +6,9 @@
 #include <QString>
 
 // "options.ini" in the settings folder (ProgramPlace): lines of decimal integers (sound reminder, music cutter, cut
-// start, cut length, files at once, output files, if a file is already there), each ended by CR LF. A
-// file that ends early, as older versions wrote it, reads the missing settings as their defaults.
+// start, cut length, files at once, output files, if a file is already there, loudness, output names,
+// keep the original's date), then the name pattern as a quoted text, each ended by CR LF. A file that
+// ends early, as older versions wrote it, reads the missing settings as their defaults.
 namespace OptionsIni {
 
 QString FilePath(const QString& settingsFolder);

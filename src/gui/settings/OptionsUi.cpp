@@ -49,6 +49,12 @@ void OptionsUi::setupLists(QWidget* w)
             list->setToolTip(rows[row].toolTip);
         lists.append(list);
     }
+    txtPattern = new QLineEdit(w);
+    txtPattern->setObjectName(QStringLiteral("txtPattern"));
+    txtPattern->setGeometry(Options::TextRow(int(rows.size())));
+    txtPattern->setPlaceholderText(QStringLiteral("{artist}/{album}/{track} {title}"));
+    txtPattern->setToolTip(QStringLiteral("Fields: {artist} {albumartist} {album} {title} {track} {disc} {year} "
+                                          "{genre} {name} (the file's own name) {folder}; \"/\" makes a folder"));
 }
 
 void OptionsUi::setupCutter(QWidget* w)
@@ -74,8 +80,9 @@ void OptionsUi::setupButtons(QWidget* w)
         b->setLooks(SkinArt::DropButton(Look::Light));
         drops.append(b);
     }
-    imgOK = HotArea::create(w, "imgOK", Options::OK(int(OptionRows::All().size())));
-    imgBack = HotArea::create(w, "imgBack", Options::Back(int(OptionRows::All().size())), QStringLiteral("Back"));
+    const int allRows = int(OptionRows::All().size()) + Options::kTextRows;
+    imgOK = HotArea::create(w, "imgOK", Options::OK(allRows));
+    imgBack = HotArea::create(w, "imgBack", Options::Back(allRows), QStringLiteral("Back"));
     imgExit = HotArea::create(w, "imgExit", Options::kClose, QStringLiteral("Exit"));
     imgExit->setCursor(QCursor(SkinArt::HandCursor(), 6, 0));
     imgOK->setLooks(SkinArt::DialogButton(QStringLiteral("OK"), Look::Light));
@@ -91,6 +98,7 @@ void OptionsUi::setupTabOrder()
         chain.append(box);
     for (qsizetype row = 1; row < lists.size(); ++row)
         chain.append(lists[row]);
+    chain.append(txtPattern);
     for (qsizetype i = 1; i < chain.size(); ++i)
         QWidget::setTabOrder(chain[i - 1], chain[i]);
 }

@@ -1,5 +1,6 @@
 #include "frmOptions.h"
 
+#include "convert/NamePattern.h"
 #include "settings/NumberRules.h"
 #include "settings/OptionRows.h"
 #include "settings/OptionsIni.h"
@@ -21,6 +22,18 @@ namespace {
 double value(const QLineEdit* box)
 {
     return NumberRules::LeadingNumber(box->text());
+}
+
+// The Output names list, whose last item is the pattern in the box below the lists.
+QComboBox* namesList(const OptionsUi& ui)
+{
+    const OptionRows::Row* row = OptionRows::Find(QStringLiteral("cmbOutputNames"));
+    return ui.lists.value(row ? row - OptionRows::All().constData() : -1);
+}
+
+bool ownPattern(const QComboBox* names)
+{
+    return names && names->currentIndex() == int(NamePattern::Preset::Custom);
 }
 } // namespace
 
@@ -45,6 +58,10 @@ frmOptions::frmOptions(OptionSettings& options, const QString& settingsFolder, Q
     connect(m_ui.imgBack, &HotArea::clicked, this, &frmOptions::imgBack_Click);
     connect(m_ui.imgExit, &HotArea::clicked, this, &frmOptions::imgBack_Click);
     connect(m_ui.chkMC, &QCheckBox::clicked, this, &frmOptions::chkMC_Click);
+    if (QComboBox* names = namesList(m_ui)) {
+        connect(names, &QComboBox::currentIndexChanged, this,
+                [this, names] { m_ui.txtPattern->setEnabled(ownPattern(names)); });
+    }
     m_ui.imgExit->keepOutOfTabChain();
     m_ui.imgOK->setCaption(QStringLiteral("OK"));
     m_ui.imgBack->setCaption(QStringLiteral("Back"));
@@ -63,6 +80,8 @@ void frmOptions::Form_Load()
     const QList<OptionRows::Row>& rows = OptionRows::All();
     for (qsizetype row = 0; row < rows.size(); ++row)
         m_ui.lists[row]->setCurrentIndex(rows[row].position(m_options));
+    m_ui.txtPattern->setText(m_options.NamePattern);
+    m_ui.txtPattern->setEnabled(ownPattern(namesList(m_ui)));
     m_ui.chkMC->setChecked(m_options.MusicCutter != 0);
     const bool on = m_ui.chkMC->isChecked();
     for (QLineEdit* box : m_ui.timeBoxes())
@@ -109,6 +128,14 @@ void frmOptions::imgOK_Click()
             return;
         }
     }
+    // A pattern that cannot name anything is refused here, not file after file in the batch.
+    QString patternProblem;
+    if (ownPattern(namesList(m_ui)) &&
+        !NamePattern::For(NamePattern::Preset::Custom, m_ui.txtPattern->text(), &patternProblem)) {
+        MsgBox::show(patternProblem, MsgBox::Icon::Warning, QStringLiteral("Output names"));
+        m_ui.txtPattern->setFocus();
+        return;
+    }
     bool allZero = true;
     for (QLineEdit* box : m_ui.timeBoxes())
         allZero = allZero && value(box) == 0;
@@ -118,6 +145,7 @@ void frmOptions::imgOK_Click()
     const QList<OptionRows::Row>& rows = OptionRows::All();
     for (qsizetype row = 0; row < rows.size(); ++row)
         rows[row].set(m_options, qint32(qMax(0, m_ui.lists[row]->currentIndex())));
+    m_options.NamePattern = m_ui.txtPattern->text();
     m_options.MusicCutter = m_ui.chkMC->isChecked() ? 1 : 0;
     const auto seconds = [](QLineEdit* h, QLineEdit* m, QLineEdit* s, qint32 fallback) {
         const auto v = NumberRules::ToInt32(3600 * value(h) + 60 * value(m) + value(s));

@@ -73,7 +73,8 @@ void paintTimeRow(QPainter& p, const QRect (&boxes)[3], const QString& caption, 
 QPixmap OptionsSkin()
 {
     namespace Layout = SkinLayout::Options;
-    return dialogSkin(QStringLiteral("Options"), QStringLiteral("OK"), Layout::Size(int(OptionRows::All().size())),
+    const int lists = int(OptionRows::All().size());
+    return dialogSkin(QStringLiteral("Options"), QStringLiteral("OK"), Layout::Size(lists + Layout::kTextRows),
                       [](QPainter& p, const QColor& c) {
                           label(p, QRect(22, 60, 120, 20), QStringLiteral("Video Cutter"), c, 7.5);
                           label(p, QRect(164, 60, 120, 20), QStringLiteral("Music Cutter"), Palette::kMuted, 7);
@@ -88,6 +89,8 @@ QPixmap OptionsSkin()
                               label(p, Layout::ListRowCaption(row, caption.contains(QLatin1Char('\n'))), caption, c,
                                     7.5);
                           }
+                          field(p, Layout::TextRow(int(rows.size())));
+                          label(p, Layout::TextRowCaption(int(rows.size())), QStringLiteral("My pattern"), c, 7.5);
                       });
 }
 

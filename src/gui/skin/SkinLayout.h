@@ -94,7 +94,18 @@ constexpr QRect ListRowCaption(int row, bool twoLines)
     return {22, ListRow(row).y() + (twoLines ? -5 : 0), 120, twoLines ? 30 : 20};
 }
 
-// The window grows with its lists: its buttons sit below the last one.
+// The text rows below the lists, a box where a list would be: the name pattern.
+constexpr int kTextRows = 1;
+constexpr QRect TextRow(int lists, int row = 0)
+{
+    return ListRow(lists + row);
+}
+constexpr QRect TextRowCaption(int lists, int row = 0)
+{
+    return ListRowCaption(lists + row, false);
+}
+
+// The window grows with its rows (lists and text rows): its buttons sit below the last one.
 constexpr QSize Size(int rows)
 {
     return {Dialog::kWidth, ListRow(rows - 1).bottom() + 1 + 54};

@@ -95,6 +95,38 @@ TEST(BatchOptions, EveryOptionSetsItsSetting)
     EXPECT_EQ(parse({"--folders", "keep", "a"}).request.options.OutputFiles, 0);
 }
 
+TEST(BatchOptions, KeepDatesIsAFlagAndNamesTakeAPresetsPatternOneOfTheUsersOrKeep)
+{
+    EXPECT_EQ(parse({"a"}).request.options.KeepDate, 0);
+    const auto dated = parse({"--keep-dates", "a"});
+    ASSERT_EQ(dated.action, BatchOptions::Parsed::Action::Convert) << dated.message.toStdString();
+    EXPECT_EQ(dated.request.options.KeepDate, 1);
+    EXPECT_EQ(dated.paths, QStringList{"/work/here/a"}) << "the flag takes no value";
+
+    struct Case
+    {
+        const char* pattern;
+        qint32 names;
+        const char* kept; // the pattern kept for the user's own
+    };
+    for (const Case& c : {Case{"keep", 0, ""}, Case{"KEEP", 0, ""}, Case{"{albumartist}/{album}/{track} {title}", 1, ""},
+                          Case{"{artist}/{album}/{track} {title}", 3, "{artist}/{album}/{track} {title}"},
+                          Case{"{artist} - {title}", 2, ""}, Case{"{year}/{album} - {title}", 3, "{year}/{album} - {title}"}}) {
+        const auto p = parse({"--names", c.pattern, "a"});
+        ASSERT_EQ(p.action, BatchOptions::Parsed::Action::Convert) << c.pattern << p.message.toStdString();
+        EXPECT_EQ(p.request.options.OutputNames, c.names) << c.pattern;
+        EXPECT_EQ(p.request.options.NamePattern, QLatin1String(c.kept)) << c.pattern;
+    }
+    for (const char* bad : {"{artist}/{nothing}", "plain", "/{title}", ""}) {
+        const auto p = parse({"--names", bad, "a"});
+        EXPECT_EQ(p.action, BatchOptions::Parsed::Action::UsageError) << bad;
+        EXPECT_TRUE(p.message.startsWith(QStringLiteral("--names: "))) << p.message.toStdString();
+    }
+    const QString help = BatchOptions::HelpText();
+    EXPECT_TRUE(help.contains(QStringLiteral("      --keep-dates       each output takes"))) << help.toStdString();
+    EXPECT_TRUE(help.contains(QStringLiteral("--names PATTERN")));
+}
+
 TEST(BatchOptions, AfterTheEndOfOptionsADashNameIsAFile)
 {
     const auto p = parse({"--format", "mp3", "--", "-x.flac", "--quiet"});

@@ -37,12 +37,14 @@ TEST(FieldReader, QuotedAndPlainFieldsAcrossLinesAndCommas)
     EXPECT_FALSE(open.next());
 }
 
-TEST(OptionsFile, RoundTripInSevenCrLfLines)
+TEST(OptionsFile, RoundTripInCrLfLinesWithThePatternQuotedLast)
 {
     QTemporaryDir dir;
-    OptionSettings saved{0, 1, 90, 120, 4, 2, 1};
+    OptionSettings saved{0, 1, 90, 120, 4, 2, 1, -6, 3, 1, QStringLiteral("{artist}/\"{title}\"")};
     ASSERT_TRUE(OptionsIni::SaveOptions(dir.path(), saved));
-    EXPECT_EQ(readAll(OptionsIni::FilePath(dir.path())), QByteArray("0\r\n1\r\n90\r\n120\r\n4\r\n2\r\n1\r\n"));
+    EXPECT_EQ(readAll(OptionsIni::FilePath(dir.path())),
+              QByteArray("0\r\n1\r\n90\r\n120\r\n4\r\n2\r\n1\r\n-6\r\n3\r\n1\r\n\"{artist}/{title}\"\r\n"))
+        << "a double quote would end the field: it is left out";
     OptionSettings loaded;
     OptionsIni::LoadOptions(dir.path(), loaded);
     EXPECT_EQ(loaded.SoundReminder, 0);
@@ -52,6 +54,40 @@ TEST(OptionsFile, RoundTripInSevenCrLfLines)
     EXPECT_EQ(loaded.FilesAtOnce, 4);
     EXPECT_EQ(loaded.OutputFiles, 2);
     EXPECT_EQ(loaded.IfExists, 1);
+    EXPECT_EQ(loaded.Loudness, -6);
+    EXPECT_EQ(loaded.OutputNames, 3);
+    EXPECT_EQ(loaded.KeepDate, 1);
+    EXPECT_EQ(loaded.NamePattern, QStringLiteral("{artist}/{title}"));
+}
+
+TEST(OptionsFile, NamesDatesAndPatternKeepTheirLinesAfterTheLoudnessLineAndOlderFilesReadDefaults)
+{
+    const QByteArray seven = "0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n";
+    struct Case
+    {
+        QByteArray bytes;
+        qint32 loudness;
+        qint32 names;
+        qint32 keepDate;
+        QString pattern;
+    };
+    for (const Case& c : {Case{seven, 0, 0, 0, {}}, Case{seven + "2\r\n", 2, 0, 0, {}},
+                          Case{seven + "2\r\n1\r\n1\r\n\"{title}\"\r\n", 2, 1, 1, QStringLiteral("{title}")},
+                          Case{seven + "x\r\n4\r\n2\r\n\r\n", 0, 0, 0, {}},
+                          Case{seven + "0\r\n3\r\n0\r\n\"{name} \xc3\xa9\"", 0, 3, 0, QStringLiteral("{name} \u00e9")}}) {
+        OptionSettings o{0, 0, 0, 0, 0, 0, 0, 7, 2, 1, QStringLiteral("old")};
+        OptionsIni::ParseOptions(c.bytes, o);
+        EXPECT_EQ(o.Loudness, c.loudness) << c.bytes.toStdString();
+        EXPECT_EQ(o.OutputNames, c.names) << c.bytes.toStdString();
+        EXPECT_EQ(o.KeepDate, c.keepDate) << c.bytes.toStdString();
+        EXPECT_EQ(o.NamePattern, c.pattern) << c.bytes.toStdString();
+    }
+    // A file whose line 8 this version does not use writes it back as it was.
+    QTemporaryDir dir;
+    OptionSettings o;
+    OptionsIni::ParseOptions(seven + "5\r\n2\r\n", o);
+    ASSERT_TRUE(OptionsIni::SaveOptions(dir.path(), o));
+    EXPECT_EQ(readAll(OptionsIni::FilePath(dir.path())), seven + "5\r\n2\r\n0\r\n\"\"\r\n");
 }
 
 TEST(OptionsFile, OutputFilesAndIfExistsReadAsDefaultsWhenMissingOrOutOfRange)
@@ -100,7 +136,8 @@ TEST(OptionsFile, NegativeCutValuesComeBackAsTheyWereSaved)
     QTemporaryDir dir;
     const OptionSettings saved{1, 1, -3660, -30};
     ASSERT_TRUE(OptionsIni::SaveOptions(dir.path(), saved));
-    EXPECT_EQ(readAll(OptionsIni::FilePath(dir.path())), QByteArray("1\r\n1\r\n-3660\r\n-30\r\n0\r\n0\r\n0\r\n"));
+    EXPECT_EQ(readAll(OptionsIni::FilePath(dir.path())),
+              QByteArray("1\r\n1\r\n-3660\r\n-30\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n\"\"\r\n"));
     OptionSettings loaded;
     OptionsIni::LoadOptions(dir.path(), loaded);
     EXPECT_EQ(loaded.CutFrom, -3660);

@@ -46,7 +46,7 @@ TEST_F(OptionsDialog, OneAndAHalfMinutesAndTwoMinutesStoreAsSecondsAndComeBack)
 {
     auto d = open();
     EXPECT_EQ(d->windowTitle(), QStringLiteral("Options"));
-    EXPECT_EQ(d->size(), QSize(330, 262));
+    EXPECT_EQ(d->size(), QSize(330, 346));
     EXPECT_FALSE(d->ui().txtFromM->isEnabled()) << "boxes are off while the cutter is";
     QTest::mouseClick(d->ui().chkMC, Qt::LeftButton, {}, d->ui().chkMC->rect().center());
     EXPECT_TRUE(d->ui().chkMC->isChecked());
@@ -61,7 +61,7 @@ TEST_F(OptionsDialog, OneAndAHalfMinutesAndTwoMinutesStoreAsSecondsAndComeBack)
     EXPECT_EQ(options.CutDuration, 120);
     QFile f(OptionsIni::FilePath(dir.path()));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("0\r\n1\r\n90\r\n120\r\n0\r\n0\r\n0\r\n"));
+    EXPECT_EQ(f.readAll(), QByteArray("0\r\n1\r\n90\r\n120\r\n0\r\n0\r\n0\r\n0\r\n0\r\n0\r\n\"\"\r\n"));
 
     auto again = open();
     EXPECT_EQ(boxes(*again), (QList<QString>{"0", "1", "30", "0", "2", "0"}));
@@ -82,7 +82,9 @@ TEST_F(OptionsDialog, EveryListShowsItsLineOfTheFileAndStoresTheChoiceBackOnIt)
     } expected[] = {{"cmbSR", 0, 2, "ON", "OFF"},
                     {"cmbFiles", 4, 9, "Auto (", "8"},
                     {"cmbOutputFiles", 5, 3, "Keep the folders", "Beside each original"},
-                    {"cmbIfExists", 6, 2, "Keep both", "Skip the file"}};
+                    {"cmbIfExists", 6, 2, "Keep both", "Skip the file"},
+                    {"cmbKeepDate", 9, 2, "No", "Yes"},
+                    {"cmbOutputNames", 8, 4, "Keep the file's name", "My pattern below"}};
     ASSERT_EQ(OptionRows::All().size(), std::size(expected));
     for (const auto& e : expected) {
         SCOPED_TRACE(e.list);
@@ -103,11 +105,13 @@ TEST_F(OptionsDialog, EveryListShowsItsLineOfTheFileAndStoresTheChoiceBackOnIt)
 
         // Window to file: only this setting's line changes.
         list->setCurrentIndex(e.items - 1);
+        d->ui().txtPattern->setText(QStringLiteral("{title}"));
         d->imgOK_Click();
         QList<QByteArray> lines = readAll(OptionsIni::FilePath(dir.path())).split('\n');
         ASSERT_GT(lines.size(), e.line);
-        for (int i = 0; i < 7; ++i)
+        for (int i = 0; i < 10; ++i)
             EXPECT_EQ(lines[i], i == e.line ? QByteArray::number(e.items - 1) + '\r' : QByteArray("0\r")) << i;
+        EXPECT_EQ(lines[10], QByteArray("\"{title}\"\r"));
 
         // File to window: a fresh start reads the line back into the list.
         OptionSettings loaded;
@@ -121,6 +125,40 @@ TEST_F(OptionsDialog, EveryListShowsItsLineOfTheFileAndStoresTheChoiceBackOnIt)
         EXPECT_EQ(OptionRows::Find(QString::fromLatin1(e.list))->get(options), e.items - 1)
             << "Back keeps what was stored";
     }
+}
+
+TEST_F(OptionsDialog, ThePatternBoxIsUsedOnlyForOwnNamesAndAPatternThatCannotNameIsRefused)
+{
+    options.NamePattern = QStringLiteral("{artist} - {title}");
+    auto d = open();
+    QComboBox* names = d->findChild<QComboBox*>(QStringLiteral("cmbOutputNames"));
+    ASSERT_NE(names, nullptr);
+    EXPECT_EQ(d->ui().txtPattern->text(), QStringLiteral("{artist} - {title}")) << "kept whichever names are chosen";
+    EXPECT_FALSE(d->ui().txtPattern->isEnabled());
+    names->setCurrentIndex(3);
+    EXPECT_TRUE(d->ui().txtPattern->isEnabled());
+    for (const char* bad : {"", "{artist}/{nothing}", "/{title}", "{album}//{title}", "plain"}) {
+        SCOPED_TRACE(bad);
+        shown.clear();
+        d->ui().txtPattern->setText(QString::fromLatin1(bad));
+        d->imgOK_Click();
+        ASSERT_EQ(shown.shown().size(), 1);
+        EXPECT_TRUE(d->isVisible());
+        EXPECT_EQ(d->focusWidget(), d->ui().txtPattern);
+        EXPECT_FALSE(QFile::exists(OptionsIni::FilePath(dir.path())));
+    }
+    d->ui().txtPattern->setText(QStringLiteral("{albumartist}/{year} {album}/{disc}-{track} {title}"));
+    d->imgOK_Click();
+    EXPECT_FALSE(d->isVisible());
+    EXPECT_EQ(options.OutputNames, 3);
+    EXPECT_EQ(options.NamePattern, QStringLiteral("{albumartist}/{year} {album}/{disc}-{track} {title}"));
+    // A preset leaves the box's text as it was.
+    auto again = open();
+    again->findChild<QComboBox*>(QStringLiteral("cmbOutputNames"))->setCurrentIndex(1);
+    again->ui().txtPattern->setText(QStringLiteral("{nothing}"));
+    again->imgOK_Click();
+    EXPECT_FALSE(again->isVisible()) << "a pattern not in use is not checked";
+    EXPECT_EQ(options.OutputNames, 1);
 }
 
 TEST_F(OptionsDialog, ASoundReminderValueOutOfItsListShowsAsSilent)

@@ -139,8 +139,9 @@ TEST(SkinLayout, DialogControlsTakeTheClicksWhereTheSkinPaintsThem)
                                                               {"txtToH", O::kDuration[0]},
                                                               {"txtToM", O::kDuration[1]},
                                                               {"txtToS", O::kDuration[2]},
-                                                              {"imgOK", O::OK(int(OptionRows::All().size()))},
-                                                              {"imgBack", O::Back(int(OptionRows::All().size()))},
+                                                              {"txtPattern", O::TextRow(int(OptionRows::All().size()))},
+                                                              {"imgOK", O::OK(int(OptionRows::All().size()) + O::kTextRows)},
+                                                              {"imgBack", O::Back(int(OptionRows::All().size()) + O::kTextRows)},
                                                               {"imgExit", O::kClose}})
         EXPECT_TRUE(takesClickAt(options, rect.center(), name)) << "Options " << name;
     options.hide();
