@@ -2,6 +2,8 @@
 #include "app/frmMain.h"
 
 #include "Product.h"
+#include "app/DesktopNotice.h"
+#include "app/TaskbarProgress.h"
 #include "app/frmMenu.h"
 #include "convert/ProgressParser.h"
 #include "filelist/FileQueue.h"
@@ -102,6 +104,10 @@ void frmMain::Form_Load()
         const CommandBuilder::Request request = shownSetup().Request(m_programFolder);
         return request.options.OutputFiles == 2 ? QList<QString>{} : QList<QString>{request.outputFolder};
     });
+    m_notice = new DesktopNotice(this);
+    connect(m_notice, &DesktopNotice::openFolder, this,
+            [](const QString& folder) { QDesktopServices::openUrl(PathBytes::ToUrl(folder)); });
+    m_taskbar = new TaskbarProgress(this);
     m_batch = new BatchDriver(
         m_ui.lstFile, [this] { return shownSetup().Request(m_programFolder); }, this);
     connect(m_batch, &BatchDriver::progressChanged, this, [this](int width, const QString& caption) {
@@ -109,6 +115,7 @@ void frmMain::Form_Load()
         m_ui.lblPB->setText(caption);
         m_ui.lblPB->setValue(qRound(width * 100.0 / ProgressParser::kBarFullWidth));
         showProgressInTitle(caption);
+        m_taskbar->setProgress(double(width) / ProgressParser::kBarFullWidth);
     });
     connect(m_batch, &BatchDriver::batchEnded, this, &frmMain::batchEnded);
     connect(m_batch, &BatchDriver::pausedChanged, this, &frmMain::updateCommands);
@@ -168,6 +175,14 @@ void frmMain::imgStart_Click()
 
 void frmMain::batchEnded(BatchDriver::End how, const QString& folder)
 {
+    // Behind other windows or minimised, the end would go unseen: the desktop says it. A batch that
+    // could not start has said why in a message box already.
+    if (how != BatchDriver::End::CannotStart && !isActiveWindow()) {
+        const BatchOutcome& outcome = m_batch->outcome();
+        m_notice->Show({outcome.converted(), int(outcome.failures().size()), outcome.skipped(),
+                        int(m_filler->unsearched().size()), how == BatchDriver::End::Stopped, folder});
+    }
+    m_taskbar->clear();
     if (how == BatchDriver::End::Finished) {
         if (!folder.isEmpty())
             QDesktopServices::openUrl(PathBytes::ToUrl(folder));

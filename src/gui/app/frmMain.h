@@ -10,7 +10,9 @@
 #include <QStringList>
 #include <functional>
 
+class DesktopNotice;
 class ListFiller;
+class TaskbarProgress;
 class frmMenu;
 class QMenu;
 
@@ -86,5 +88,7 @@ private:
     frmMenu* m_menu = nullptr;
     BatchDriver* m_batch = nullptr;
     MainCommands* m_commands = nullptr;
+    DesktopNotice* m_notice = nullptr;    // the desktop's notice at a batch's end, when we are not looked at
+    TaskbarProgress* m_taskbar = nullptr; // the batch's progress on the task bar entry
     MainUi m_ui;
 };

@@ -5,8 +5,15 @@
 // LauncherEntry signals. The same executable, started with --without-bus, is the program with no bus.
 #include "app/DesktopNotice.h"
 #include "app/TaskbarProgress.h"
+#include "app/frmMain.h"
+#include "filelist/FileQueue.h"
+#include "ui/Sound.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QLineEdit>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -162,8 +169,10 @@ public:
     };
     QList<Update> updates;
     int actions = 0;
+    QList<QUrl> opened;
 
 public slots:
+    void open(const QUrl& url) { opened.append(url); }
     void update(const QString& uri, const QVariantMap& properties) { updates.append({uri, properties}); }
     void action(uint, const QString&) { ++actions; }
 };
@@ -296,6 +305,71 @@ TEST(TaskbarProgressOnBus, TheEntryGetsWholePercentsAndIsClearedAtTheEnd)
             EXPECT_DOUBLE_EQ(u.properties.value(QStringLiteral("progress")).toDouble(), expected[i].progress) << i;
         }
     }
+}
+
+TEST(DesktopAtABatchEnd, AWindowNotLookedAtGetsTheNoticeWhoseActionOpensTheFolderAndTheEntryIsCleared)
+{
+    Peer service(QStringLiteral("notices"));
+    FakeNotifications fake;
+    fake.capabilities = {QStringLiteral("actions"), QStringLiteral("body")};
+    ASSERT_TRUE(fake.registerOn(service.bus()));
+    Peer listener(QStringLiteral("dock"));
+    UpdateCatcher catcher;
+    ASSERT_TRUE(listener.bus().connect(QString(), QString(), QLatin1String(TaskbarProgress::kInterface),
+                                       QStringLiteral("Update"), &catcher, SLOT(update(QString, QVariantMap))));
+    QDesktopServices::setUrlHandler(QStringLiteral("file"), &catcher, "open");
+    Sound::setPlayer([](const QString&) {});
+    QTemporaryDir program;
+    ASSERT_TRUE(QDir(program.path()).mkpath(QStringLiteral("data")));
+    ASSERT_TRUE(QFile::link(QStringLiteral(VELTRA_FAKE_TOOL), program.filePath(QStringLiteral("data/conv.exe"))));
+    qputenv("FAKE_TOOL_OPS", "out:  Duration: 00:00:10.00, start\\n;out:size= 1kB time=00:00:05.00 bitrate\\r;touch");
+    const QString out = program.filePath(QStringLiteral("out"));
+
+    for (const bool lookedAt : {false, true}) {
+        SCOPED_TRACE(lookedAt ? "the active window" : "a window not looked at");
+        catcher.updates.clear();
+        fake.notices.clear();
+        frmMain window(program.path());
+        window.ui().txtPath->setText(out);
+        window.options().FilesAtOnce = 1;
+        if (lookedAt) {
+            window.show();
+            window.activateWindow();
+            ASSERT_TRUE(QTest::qWaitForWindowActive(&window));
+        }
+        window.ui().lstFile->append(program.filePath(lookedAt ? QStringLiteral("b.wav") : QStringLiteral("a.wav")));
+        QSignalSpy finished(&window, &frmMain::batchFinished);
+        window.commands()->action(MainCommands::Convert)->trigger();
+        ASSERT_TRUE(finished.wait(30000));
+        ASSERT_EQ(window.lastBatch().converted(), 1);
+        // The entry is cleared after the notice is sent, on the same connection: once the clearing has
+        // come, so has the notice, if there was one.
+        const auto cleared = [&] {
+            return !catcher.updates.isEmpty() &&
+                   !catcher.updates.last().properties.value(QStringLiteral("progress-visible")).toBool();
+        };
+        ASSERT_TRUE(QTest::qWaitFor(cleared, 10000));
+        EXPECT_TRUE(std::any_of(catcher.updates.cbegin(), catcher.updates.cend(), [](const UpdateCatcher::Update& u) {
+            const double progress = u.properties.value(QStringLiteral("progress")).toDouble();
+            return u.properties.value(QStringLiteral("progress-visible")).toBool() && progress > 0.4 && progress < 0.6;
+        })) << "the bar followed the batch";
+        if (lookedAt) {
+            QTest::qWait(100);
+            EXPECT_TRUE(fake.notices.isEmpty()) << "the window itself shows the end";
+            continue;
+        }
+        ASSERT_TRUE(QTest::qWaitFor([&] { return fake.notices.size() == 1; }, 10000));
+        EXPECT_EQ(fake.notices[0].summary, DesktopNotice::Summary({1, 0, 0, 0, false, out}));
+        EXPECT_TRUE(fake.notices[0].body.contains(QStringLiteral("1 file converted"))) << fake.notices[0].body.toStdString();
+        ASSERT_TRUE(fake.notices[0].actions.contains(QLatin1String(DesktopNotice::kOpenFolderAction)));
+        catcher.opened.clear();
+        service.bus().send(actionInvoked(101, QLatin1String(DesktopNotice::kOpenFolderAction)));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !catcher.opened.isEmpty(); }, 10000));
+        EXPECT_EQ(QDir::cleanPath(catcher.opened.last().toLocalFile()), out);
+    }
+    QDesktopServices::unsetUrlHandler(QStringLiteral("file"));
+    Sound::setPlayer({});
+    qunsetenv("FAKE_TOOL_OPS");
 }
 
 TEST(DesktopWithoutBus, NoBusAtAllBreaksNothing)
