@@ -8,6 +8,7 @@
 #include "PartFileSweep.h"
 #include "ProgressParser.h"
 #include "ToolHandshake.h"
+#include "ToolTags.h"
 #include "ToolWorker.h"
 #include "filelist/FileQueue.h"
 #include "filelist/GetFile.h"
@@ -59,6 +60,11 @@ struct BatchDriver::Slot
     pid_t pid = -1;
     qint32 totalSeconds = 0;
     qint32 elapsedSeconds = 0;
+    // The probe step, before a name from tags is reserved: running, or ended while the batch was
+    // paused (the conversion starts on Resume); the tags it found.
+    bool probing = false;
+    bool probed = false;
+    QHash<QString, QString> tags;
 
     bool busy() const { return dos->isRunning() || worker->isRunning(); }
 };
@@ -116,6 +122,12 @@ bool BatchDriver::Start()
     m_shownWidth = 0;
     m_shownCaption.clear();
     m_slots = FilesAtOnce::Resolve(m_filesAtOnce);
+    // The names for the whole batch; a pattern that cannot name anything (a hand-edited options.ini)
+    // stops the batch with the reason before any file starts.
+    const OptionSettings options = m_settings().options;
+    m_namesProblem.clear();
+    m_names = NamePattern::For(NamePattern::Preset(options.OutputNames), options.NamePattern, &m_namesProblem)
+                  .value_or(NamePattern());
     Timer1->start();
     return true;
 }
@@ -143,6 +155,12 @@ void BatchDriver::ConvertNext()
     const QString folderProblem = besideOriginal ? QString() : OutputFolder::Prepare(settings.outputFolder);
     if (!m_folderChecked) {
         m_folderChecked = true;
+        if (!m_namesProblem.isEmpty()) {
+            MsgBox::show(QStringLiteral("The output names cannot be made: %1").arg(m_namesProblem),
+                         MsgBox::Icon::Critical);
+            end(End::CannotStart);
+            return;
+        }
         if (!folderProblem.isEmpty()) {
             MsgBox::show(
                 QStringLiteral("The output folder %1 cannot be used: %2").arg(settings.outputFolder, folderProblem),
@@ -150,6 +168,11 @@ void BatchDriver::ConvertNext()
             end(End::CannotStart);
             return;
         }
+    }
+    // Files whose tags came while the batch was paused go on first, in their order.
+    for (Slot* slot : QList<Slot*>(m_running)) {
+        if (slot->probed && m_state == State::Converting)
+            afterProbe(slot);
     }
     while (m_state == State::Converting && m_running.size() < m_slots && m_running.size() < m_queue->count()) {
         const QString input = m_queue->at(int(m_running.size()));
@@ -197,9 +220,39 @@ QString BatchDriver::outputFolderFor(const CommandBuilder::Request& request, int
     return made.folder;
 }
 
-bool BatchDriver::chooseOutput(CommandBuilder::Request& request, int row)
+QString BatchDriver::wantedOutput(CommandBuilder::Request& request, const Slot* slot, int row)
 {
-    const QString wanted = CommandBuilder::OutputPath(request);
+    if (m_names.keepsName()) {
+        request.outputFolder = outputFolderFor(request, row);
+        return request.outputFolder.isEmpty() ? QString() : CommandBuilder::OutputPath(request);
+    }
+    const QString root = m_queue->rootAt(row);
+    if (!root.isEmpty())
+        m_rootOf.insert(request.inputPath, root);
+    // The pattern's levels replace the kept tree: they go below the output folder itself, or beside
+    // the original.
+    const int mode = request.options.OutputFiles == OutputPlace::BesideOriginal ? OutputPlace::BesideOriginal
+                                                                                  : OutputPlace::AllInOne;
+    const QString base = OutputPlace::FolderFor(mode, request.outputFolder, request.inputPath, QString());
+    const QFileInfo input(request.inputPath);
+    const QString relative =
+        m_names.Apply({slot->tags, GetFile::ParseStem(request.inputPath), QFileInfo(input.path()).fileName()});
+    const qsizetype slash = relative.lastIndexOf(QLatin1Char('/'));
+    request.outputFolder = base;
+    if (slash >= 0) {
+        const FolderMaker::Made made = m_folders.Make(base + relative.left(slash));
+        if (made.folder.isEmpty()) {
+            m_outcome.fail(request.inputPath, made.problem);
+            m_queue->removeAt(row);
+            return QString();
+        }
+        request.outputFolder = made.folder;
+    }
+    return request.outputFolder + relative.mid(slash + 1) + CommandBuilder::Extension(request.formatIndex);
+}
+
+bool BatchDriver::chooseOutput(CommandBuilder::Request& request, const QString& wanted, int row)
+{
     if (wanted.isEmpty())
         return true;
     if (request.options.IfExists == 1 && m_outputNames.Taken(wanted)) {
@@ -220,25 +273,101 @@ bool BatchDriver::chooseOutput(CommandBuilder::Request& request, int row)
     return true;
 }
 
-BatchDriver::FileStart BatchDriver::startFile(Slot* slot, const QString& input)
+bool BatchDriver::toolTakesJobs(const QByteArray& tool)
 {
-    CommandBuilder::Request request = m_settings();
-    request.inputPath = input;
-    const int row = int(m_running.size());
-    request.outputFolder = outputFolderFor(request, row);
-    if (request.outputFolder.isEmpty() || !chooseOutput(request, row))
-        return FileStart::Settled;
-    slot->input = input;
-    slot->output = request.outputPath;
-    slot->pid = -1;
-    slot->totalSeconds = 0;
-    slot->elapsedSeconds = 0;
-    QList<QByteArray> arguments = CommandBuilder::BuildArguments(request);
     if (!m_toolAsked) {
         // Once per batch: the user may have put another tool in place between two batches.
         m_toolAsked = true;
-        m_toolTakesJobs = !arguments.isEmpty() && ToolHandshake::Answers(arguments.first());
+        m_toolTakesJobs = !tool.isEmpty() && ToolHandshake::Answers(tool);
     }
+    return m_toolTakesJobs;
+}
+
+BatchDriver::FileStart BatchDriver::startFile(Slot* slot, const QString& input)
+{
+    slot->input = input;
+    slot->output.clear();
+    slot->pid = -1;
+    slot->totalSeconds = 0;
+    slot->elapsedSeconds = 0;
+    slot->probing = false;
+    slot->probed = false;
+    slot->tags.clear();
+    if (!m_names.keepsName()) {
+        if (const std::optional<FileStart> probe = startProbe(slot))
+            return *probe;
+    }
+    return startConversion(slot, int(m_running.size()));
+}
+
+std::optional<BatchDriver::FileStart> BatchDriver::startProbe(Slot* slot)
+{
+    CommandBuilder::Request request = m_settings();
+    request.inputPath = slot->input;
+    const QList<QByteArray> arguments = CommandBuilder::BuildArguments(request);
+    // Only our own tool reads tags; a tool of the user's own names its outputs from what is known
+    // without them (the file's name for the title, "Unknown Artist", ...).
+    if (arguments.isEmpty() || !toolTakesJobs(arguments.first()))
+        return std::nullopt;
+    slot->runner = slot->worker;
+    slot->probing = true;
+    m_running.append(slot);
+    const bool started =
+        slot->runner->Start({arguments.first(), ToolTags::kProbeOption, "-i", PathBytes::Encode(slot->input)});
+    slot->pid = slot->runner->processId();
+    if (!started) {
+        slot->probing = false;
+        m_running.removeOne(slot);
+        return FileStart::CannotStart;
+    }
+    if (m_slots > 1)
+        m_queue->setRowProgress(int(m_running.size()) - 1, 0);
+    emit fileStarted(slot->input, int(m_running.size()) - 1);
+    return FileStart::Started;
+}
+
+void BatchDriver::probeEnded(Slot* slot)
+{
+    // A failed probe gives no tags: the conversion itself says what is wrong with the file.
+    slot->probing = false;
+    slot->probed = true;
+    slot->tags = slot->runner->tags();
+    if (!m_paused)
+        afterProbe(slot);
+}
+
+void BatchDriver::afterProbe(Slot* slot)
+{
+    slot->probed = false;
+    const QString input = slot->input;
+    const int row = int(m_running.indexOf(slot));
+    const FileStart how = startConversion(slot, row);
+    if (how == FileStart::Started)
+        return;
+    if (how == FileStart::CannotStart) {
+        // Its row leaves the running ones at the head of the list and stays in it, at the end.
+        m_state = State::CannotStart;
+        m_queue->removeAt(row);
+        m_queue->append(input, m_rootOf.value(input));
+    }
+    QMetaObject::invokeMethod(this, &BatchDriver::ConvertNext, Qt::QueuedConnection);
+}
+
+BatchDriver::FileStart BatchDriver::startConversion(Slot* slot, int row)
+{
+    // After its probe the file holds its row among the running ones already.
+    const bool listed = m_running.contains(slot);
+    CommandBuilder::Request request = m_settings();
+    request.inputPath = slot->input;
+    const QString wanted = wantedOutput(request, slot, row);
+    if (request.outputFolder.isEmpty() || !chooseOutput(request, wanted, row)) {
+        m_running.removeOne(slot);
+        return FileStart::Settled;
+    }
+    slot->output = request.outputPath;
+    slot->pid = -1;
+    QList<QByteArray> arguments = CommandBuilder::BuildArguments(request);
+    toolTakesJobs(arguments.value(0));
     // Only our own tool knows the option (it answers the handshake); it sets the date on the part file
     // before the commit, so the output never shows today's date, however briefly.
     if (request.options.KeepDate != 0 && m_toolTakesJobs && !arguments.isEmpty())
@@ -247,22 +376,25 @@ BatchDriver::FileStart BatchDriver::startFile(Slot* slot, const QString& input)
         slot->runner = slot->worker;
     else
         slot->runner = slot->dos;
-    m_running.append(slot);
+    if (!listed)
+        m_running.append(slot);
     const bool started = slot->runner->Start(arguments);
     slot->pid = slot->runner->processId();
     if (!started) {
         m_running.removeOne(slot);
         return FileStart::CannotStart;
     }
+    if (listed)
+        return FileStart::Started;
     if (m_slots > 1)
         m_queue->setRowProgress(int(m_running.size()) - 1, 0);
-    emit fileStarted(input, int(m_running.size()) - 1);
+    emit fileStarted(slot->input, int(m_running.size()) - 1);
     return FileStart::Started;
 }
 
 void BatchDriver::objDOS_ReceiveOutputs(Slot* slot, const QString& CommandOutputs)
 {
-    if (!m_running.contains(slot))
+    if (!m_running.contains(slot) || slot->probing)
         return;
     const OptionSettings options = m_settings().options;
     if (m_slots == 1) {
@@ -359,6 +491,8 @@ void BatchDriver::objDOS_CommandOver(Slot* slot)
     const int row = int(m_running.indexOf(slot));
     if (row < 0)
         return;
+    if (slot->probing)
+        return probeEnded(slot);
     const ToolRunner::ExitInfo exit = slot->runner->lastExit();
     const QString written = writtenPath(slot->output, slot->runner->records());
     const bool converted = m_outcome.record(slot->input, written, exit, slot->runner->Outputs());
@@ -399,10 +533,19 @@ void BatchDriver::Stop()
     m_running.clear();
     m_toolsEnding += int(stopping.size());
     for (Slot* slot : stopping) {
+        // A file between its probe and its conversion has no tool to wait for.
+        if (slot->probed) {
+            slot->probed = false;
+            --m_toolsEnding;
+            continue;
+        }
         QPointer<BatchDriver> self(this);
-        auto afterEnd = [self, input = slot->input, output = slot->output, pid = slot->pid](ToolRunner::ExitInfo e) {
+        // A probe that ended before the signal converted nothing.
+        const bool probing = std::exchange(slot->probing, false);
+        auto afterEnd = [self, input = slot->input, output = slot->output, pid = slot->pid,
+                         probing](ToolRunner::ExitInfo e) {
             if (self)
-                self->stoppedToolEnded(input, output, pid, e);
+                self->stoppedToolEnded(input, output, pid, probing ? ToolRunner::ExitInfo{} : e);
             else if (!output.isEmpty())
                 PartFileSweep::RemoveOwnedBy(folderOf(output), pid);
         };

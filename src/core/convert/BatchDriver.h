@@ -3,6 +3,7 @@
 #include "BatchOutcome.h"
 #include "CommandBuilder.h"
 #include "FolderMaker.h"
+#include "NamePattern.h"
 #include "OutputNames.h"
 
 #include "DOSOutputs.h"
@@ -14,6 +15,7 @@
 #include <QString>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class FileQueue;
@@ -120,8 +122,21 @@ private:
 
     void Timer1_Timer();
     FileStart startFile(Slot* slot, const QString& input);
+    // The probe step, when names come from tags: the slot's worker reads the input's tags before its
+    // output is named. Nothing when there is no probe to run (a tool of the user's own).
+    std::optional<FileStart> startProbe(Slot* slot);
+    void probeEnded(Slot* slot);
+    // Names and starts a probed file's conversion, in its row among the running ones.
+    void afterProbe(Slot* slot);
+    // Names the file's output and starts its tool; row is the file's row in the queue.
+    FileStart startConversion(Slot* slot, int row);
+    // Whether the tool answers the handshake, asked once a batch.
+    bool toolTakesJobs(const QByteArray& tool);
+    // The output's path before it is made free (OutputNames), its folders made, request.outputFolder
+    // set; empty, with request.outputFolder empty, after recording the failure.
+    QString wantedOutput(CommandBuilder::Request& request, const Slot* slot, int row);
     // Picks the name the file's output takes; false when the file is settled without a tool.
-    bool chooseOutput(CommandBuilder::Request& request, int row);
+    bool chooseOutput(CommandBuilder::Request& request, const QString& wanted, int row);
     // The folder this file's output goes into, made if need be; empty after recording the failure.
     QString outputFolderFor(const CommandBuilder::Request& request, int row);
     void objDOS_ReceiveOutputs(Slot* slot, const QString& CommandOutputs);
@@ -144,6 +159,8 @@ private:
     QString m_outputFolder;
     BatchOutcome m_outcome;
     OutputNames m_outputNames;
+    NamePattern m_names;   // this batch's, taken when it starts
+    QString m_namesProblem; // why the saved pattern cannot name anything
     FolderMaker m_folders;
     int m_outputMode = 0;
     QString m_firstOutputFolder;      // where the first converted file went

@@ -3,6 +3,7 @@
 #include "filelist/FileQueue.h"
 #include "ui/Sound.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
@@ -19,6 +20,7 @@
 #include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utime.h>
 
 using namespace TestSupport;
 
@@ -346,6 +348,27 @@ TEST_F(TerminalRun, CtrlZInATerminalHoldsTheRunAndItsToolAndFgLetsThemFinishTheF
         << screen.toStdString();
     EXPECT_NEAR(probe(file(QStringLiteral("out/long.mp3")), QStringLiteral("duration")).toDouble(), 120.0, 0.1);
     EXPECT_TRUE(parts().isEmpty());
+}
+
+TEST_F(TerminalRun, NamesFromTagsAndKeptDatesFromTheCommandLine)
+{
+    ASSERT_TRUE(makeTone(file(QStringLiteral("tone.wav")), 1));
+    QProcess ffmpeg;
+    ffmpeg.start(QStringLiteral("ffmpeg"), {"-v", "error", "-y", "-i", file(QStringLiteral("tone.wav")), "-metadata",
+                                            "artist=Solo", "-metadata", "title=Song", file(QStringLiteral("x.flac"))});
+    ASSERT_TRUE(ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0);
+    const struct utimbuf times{978307200, 978307200};
+    ASSERT_EQ(::utime(QFile::encodeName(file(QStringLiteral("x.flac"))).constData(), &times), 0);
+    const Ran r = run({QStringLiteral("--format"), QStringLiteral("mp3"), QStringLiteral("-o"), QStringLiteral("out"),
+                       QStringLiteral("--names"), QStringLiteral("{artist}/{title} ({name})"),
+                       QStringLiteral("--keep-dates"), QStringLiteral("x.flac")});
+    SCOPED_TRACE(r.out.toStdString() + r.err.toStdString());
+    ASSERT_EQ(r.status, 0);
+    EXPECT_EQ(filesUnder(file(QStringLiteral("out"))), QStringList{"Song (x).mp3"});
+    const QFileInfo made(file(QStringLiteral("out/Solo/Song (x).mp3")));
+    ASSERT_TRUE(made.exists());
+    EXPECT_EQ(made.lastModified().toSecsSinceEpoch(), 978307200);
+    EXPECT_EQ(run({QStringLiteral("--names"), QStringLiteral("{nope}"), QStringLiteral("x.flac")}).status, 2);
 }
 
 TEST_F(TerminalRun, ARunBesideAnOpenWindowConvertingIntoTheSameFolderReplacesNothing)

@@ -10,7 +10,9 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QAbstractItemModel>
 #include <QLineEdit>
+#include <QTest>
 #include <QProcess>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
@@ -61,6 +63,18 @@ protected:
     std::unique_ptr<frmMain> window;
 };
 
+// An input made by FFmpeg's own program from a tone, with these tags.
+bool makeTagged(const QString& tone, const QString& path, const QStringList& tags)
+{
+    QStringList args{QStringLiteral("-v"), QStringLiteral("error"), QStringLiteral("-y"), QStringLiteral("-i"), tone};
+    for (const QString& tag : tags)
+        args << QStringLiteral("-metadata") << tag;
+    args << path;
+    QProcess p;
+    p.start(QStringLiteral("ffmpeg"), args);
+    return p.waitForFinished(60000) && p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0;
+}
+
 bool setModified(const QString& path, qint64 seconds)
 {
     const struct utimbuf times{seconds, seconds};
@@ -86,6 +100,65 @@ TEST_F(TaggedOutputs, KeptDatesAreTheInputsToTheSecondAndOffTheyAreToday)
     ASSERT_EQ(window->lastBatch().converted(), 1);
     EXPECT_GT(QFileInfo(folder.file("out/older.wma")).lastModified().toSecsSinceEpoch(), kMillennium + 7);
     EXPECT_TRUE(outputs() == (QStringList{"old.wma", "older.wma"})) << outputs().join(' ').toStdString();
+}
+
+TEST_F(TaggedOutputs, ArtistAlbumTitleFilesTaggedUntaggedAndHostileInputsWithCollisionsNumberedAndASkipRunConvertsNothing)
+{
+    ASSERT_TRUE(QDir().mkpath(folder.file("lib/rips")));
+    ASSERT_TRUE(makeTone(folder.file("tone.wav"), 1));
+    const QStringList killers = {"artist=The Killers", "album=Hot Fuss", "title=Mr. Brightside", "track=2/11"};
+    ASSERT_TRUE(makeTagged(folder.file("tone.wav"), folder.file("lib/rips/track01.flac"), killers));
+    ASSERT_TRUE(makeTagged(folder.file("tone.wav"), folder.file("lib/rips/copy.flac"), killers));
+    ASSERT_TRUE(makeTagged(folder.file("tone.wav"), folder.file("lib/rips/evil.flac"),
+                           {"artist=AC/DC", "album=../../etc", QStringLiteral("title=Back\x01 in Black... ")}));
+    ASSERT_TRUE(makeTone(folder.file("lib/AudioTrack 02.wav"), 1));
+    window->options().OutputNames = 1; // Artist/Album/NN Title
+    window->AddPaths({folder.file("lib")});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->ui().lstFile->count() == 4 && !window->isListBusy(); }, 30000));
+    ASSERT_TRUE(runBatch());
+    EXPECT_EQ(window->lastBatch().converted(), 4) << boxes.shown().value(0).text.toStdString();
+    // The kept tree ("lib/rips") is replaced by the pattern's levels.
+    EXPECT_EQ(outputs(), (QStringList{"AC_DC/_.._etc/Back in Black.wma", "The Killers/Hot Fuss/02 Mr. Brightside (2).wma",
+                                      "The Killers/Hot Fuss/02 Mr. Brightside.wma",
+                                      "Unknown Artist/Unknown Album/AudioTrack 02.wma"}))
+        << outputs().join(QLatin1Char('\n')).toStdString();
+    EXPECT_NEAR(probe(folder.file("out/The Killers/Hot Fuss/02 Mr. Brightside.wma"), QStringLiteral("duration")).toDouble(),
+                1.0, 0.1);
+
+    // Skip mode: every name the pattern gives is there already, so nothing converts.
+    window->options().IfExists = 1;
+    window->AddPaths({folder.file("lib")});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->ui().lstFile->count() == 4 && !window->isListBusy(); }, 30000));
+    ASSERT_TRUE(runBatch());
+    EXPECT_EQ(window->lastBatch().converted(), 0);
+    EXPECT_EQ(window->lastBatch().skipped(), 4);
+    EXPECT_EQ(outputs().size(), 4);
+}
+
+TEST_F(TaggedOutputs, AnOwnPatternBesideEachOriginalAndAPauseBetweenProbeAndConversion)
+{
+    ASSERT_TRUE(makeTone(folder.file("tone.wav"), 1));
+    ASSERT_TRUE(makeTagged(folder.file("tone.wav"), folder.file("a.flac"),
+                           {"artist=Solo", "title=Song", "date=1999-05-01", "genre=Pop"}));
+    window->options().OutputNames = 3;
+    window->options().NamePattern = QStringLiteral("{genre}/{year} - {title} ({name})");
+    window->options().OutputFiles = 2; // beside each original
+    window->ui().lstFile->append(folder.file("a.flac"));
+    QSignalSpy finished(window.get(), &frmMain::batchFinished);
+    // Paused as the file starts, which is its probe: its conversion waits for Resume.
+    bool paused = false;
+    QObject::connect(window->batch(), &BatchDriver::fileStarted, [&] {
+        if (!paused)
+            paused = window->batch()->Pause();
+    });
+    ASSERT_TRUE(trigger(window.get(), "actionConvert"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return paused; }, 30000));
+    QTest::qWait(300);
+    EXPECT_FALSE(QFile::exists(folder.file("Pop"))) << "nothing named or made while paused";
+    ASSERT_TRUE(window->batch()->Resume());
+    ASSERT_TRUE(finished.wait(120000));
+    EXPECT_EQ(window->lastBatch().converted(), 1);
+    EXPECT_TRUE(QFile::exists(folder.file("Pop/1999 - Song (a).wma")));
 }
 
 } // namespace
