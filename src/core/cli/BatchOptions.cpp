@@ -320,7 +320,8 @@ QString HelpText()
                           "  veltra-wma-converter --convert --format opus --output ~/phone ~/Music\n"
                           "  veltra-wma-converter -c --format mp3 --bitrate 192 --jobs auto album/ single.flac\n"
                           "  veltra-wma-converter -c --format flac --folders beside --existing skip -q ~/Rips\n"
-                          "  veltra-wma-converter -c --format mp3 --names '{artist}/{album}/{track} {title}' --keep-dates ~/Music\n")
+                          "  veltra-wma-converter -c --format mp3 --names '{artist}/{album}/{track} {title}' "
+                          "--keep-dates ~/Music\n")
         .arg(lowered(FormatTraits::Names()).join(QLatin1Char('|')), SelectorChoices::Bitrates().join(QLatin1Char('|')),
              SelectorChoices::Rates().join(QLatin1Char('|')), rowsHelp());
 }

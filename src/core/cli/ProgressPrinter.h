@@ -68,8 +68,8 @@ private:
     Sink m_err;
     Clock m_clock;
     qint64 m_startMs = 0;
-    qint64 m_pausedMs = 0;     // the pauses that have ended
-    qint64 m_pausedAt = -1;    // when the current pause began, -1 when converting
+    qint64 m_pausedMs = 0;  // the pauses that have ended
+    qint64 m_pausedAt = -1; // when the current pause began, -1 when converting
     std::function<bool()> m_inForeground;
     int m_files = 0;
     int m_converted = 0;

@@ -232,7 +232,7 @@ QString BatchDriver::wantedOutput(CommandBuilder::Request& request, const Slot* 
     // The pattern's levels replace the kept tree: they go below the output folder itself, or beside
     // the original.
     const int mode = request.options.OutputFiles == OutputPlace::BesideOriginal ? OutputPlace::BesideOriginal
-                                                                                  : OutputPlace::AllInOne;
+                                                                                : OutputPlace::AllInOne;
     const QString base = OutputPlace::FolderFor(mode, request.outputFolder, request.inputPath, QString());
     const QFileInfo input(request.inputPath);
     const QString relative =

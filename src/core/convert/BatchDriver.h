@@ -159,7 +159,7 @@ private:
     QString m_outputFolder;
     BatchOutcome m_outcome;
     OutputNames m_outputNames;
-    NamePattern m_names;   // this batch's, taken when it starts
+    NamePattern m_names;    // this batch's, taken when it starts
     QString m_namesProblem; // why the saved pattern cannot name anything
     FolderMaker m_folders;
     int m_outputMode = 0;
@@ -172,7 +172,7 @@ private:
     int m_toolsEnding = 0;
     bool m_paused = false;
     QElapsedTimer m_pausedSince;
-    qint64 m_pausedMs = 0;         // the pauses that have ended, this batch
-    int m_shownWidth = 0;          // the bar as last shown, kept while the caption says "Paused"
+    qint64 m_pausedMs = 0; // the pauses that have ended, this batch
+    int m_shownWidth = 0;  // the bar as last shown, kept while the caption says "Paused"
     QString m_shownCaption;
 };

@@ -28,8 +28,8 @@ struct Row
     QChar shortOption; // "-X", or nothing
     QString valueName; // how the help names the value
     QStringList words;
-    QString accepted; // what a refusal offers instead; the words joined by "|" when empty
-    QString help;     // the help's text for the option; "\n" continues it on the next line
+    QString accepted;  // what a refusal offers instead; the words joined by "|" when empty
+    QString help;      // the help's text for the option; "\n" continues it on the next line
     bool flag = false; // the option takes no word: given, it sets the last item
 
     int count() const { return int(items.size()); }

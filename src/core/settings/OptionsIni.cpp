@@ -47,7 +47,8 @@ const QList<Line>& lines()
         // The loudness setting's line: read and written back as it is, so that the lines after it stay
         // where they belong.
         Line::Number(
-            -2147483648LL, 2147483647LL, Unreadable::MeansDefault, 0, [](const OptionSettings& o) { return o.Loudness; },
+            -2147483648LL, 2147483647LL, Unreadable::MeansDefault, 0,
+            [](const OptionSettings& o) { return o.Loudness; },
             [](OptionSettings& o, qint64 v) { o.Loudness = qint32(v); }),
         Line::Number(
             0, 3, Unreadable::MeansDefault, 0, [](const OptionSettings& o) { return o.OutputNames; },

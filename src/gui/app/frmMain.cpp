@@ -209,7 +209,8 @@ void frmMain::batchEnded(BatchDriver::End how, const QString& folder)
 void frmMain::showProgressInTitle(const QString& caption)
 {
     const QString title = QString::fromLatin1(Product::kName);
-    const bool shown = caption.endsWith(QLatin1Char('%')) || (m_batch->isPaused() && caption == QLatin1String("Paused"));
+    const bool shown =
+        caption.endsWith(QLatin1Char('%')) || (m_batch->isPaused() && caption == QLatin1String("Paused"));
     setWindowTitle(isConverting() && shown ? caption + QStringLiteral(" - ") + title : title);
 }
 

@@ -16,7 +16,7 @@ struct OptionsUi
     QList<QLineEdit*> timeBoxes() const;
 
     QList<QComboBox*> lists;
-    QList<HotArea*> drops; // each list's drop button, at the same position
+    QList<HotArea*> drops;           // each list's drop button, at the same position
     QLineEdit* txtPattern = nullptr; // the user's own output name pattern, below the lists
     QCheckBox* chkMC = nullptr;
     QLineEdit* txtFromH = nullptr;

@@ -109,9 +109,10 @@ TEST(BatchOptions, KeepDatesIsAFlagAndNamesTakeAPresetsPatternOneOfTheUsersOrKee
         qint32 names;
         const char* kept; // the pattern kept for the user's own
     };
-    for (const Case& c : {Case{"keep", 0, ""}, Case{"KEEP", 0, ""}, Case{"{albumartist}/{album}/{track} {title}", 1, ""},
-                          Case{"{artist}/{album}/{track} {title}", 3, "{artist}/{album}/{track} {title}"},
-                          Case{"{artist} - {title}", 2, ""}, Case{"{year}/{album} - {title}", 3, "{year}/{album} - {title}"}}) {
+    for (const Case& c :
+         {Case{"keep", 0, ""}, Case{"KEEP", 0, ""}, Case{"{albumartist}/{album}/{track} {title}", 1, ""},
+          Case{"{artist}/{album}/{track} {title}", 3, "{artist}/{album}/{track} {title}"},
+          Case{"{artist} - {title}", 2, ""}, Case{"{year}/{album} - {title}", 3, "{year}/{album} - {title}"}}) {
         const auto p = parse({"--names", c.pattern, "a"});
         ASSERT_EQ(p.action, BatchOptions::Parsed::Action::Convert) << c.pattern << p.message.toStdString();
         EXPECT_EQ(p.request.options.OutputNames, c.names) << c.pattern;

@@ -10,8 +10,8 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QScopeGuard>
-#include <QStandardPaths>
 #include <QSignalSpy>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
@@ -322,7 +322,8 @@ TEST_F(TerminalRun, CtrlZInATerminalHoldsTheRunAndItsToolAndFgLetsThemFinishTheF
             return stateOf(program) == 'T' && stateOf(tool) == 'T';
         },
         60000))
-        << "program " << stateOf(program) << ", tool " << stateOf(tool) << "\n" << screen.toStdString();
+        << "program " << stateOf(program) << ", tool " << stateOf(tool) << "\n"
+        << screen.toStdString();
     const QStringList held = parts();
     ASSERT_EQ(held.size(), 1);
     const qint64 size = QFileInfo(out + QLatin1Char('/') + held[0]).size();
@@ -357,7 +358,10 @@ TEST_F(TerminalRun, NamesFromTagsAndKeptDatesFromTheCommandLine)
     ffmpeg.start(QStringLiteral("ffmpeg"), {"-v", "error", "-y", "-i", file(QStringLiteral("tone.wav")), "-metadata",
                                             "artist=Solo", "-metadata", "title=Song", file(QStringLiteral("x.flac"))});
     ASSERT_TRUE(ffmpeg.waitForFinished(60000) && ffmpeg.exitCode() == 0);
-    const struct utimbuf times{978307200, 978307200};
+    const struct utimbuf times
+    {
+        978307200, 978307200
+    };
     ASSERT_EQ(::utime(QFile::encodeName(file(QStringLiteral("x.flac"))).constData(), &times), 0);
     const Ran r = run({QStringLiteral("--format"), QStringLiteral("mp3"), QStringLiteral("-o"), QStringLiteral("out"),
                        QStringLiteral("--names"), QStringLiteral("{artist}/{title} ({name})"),

@@ -71,10 +71,11 @@ TEST(OptionsFile, NamesDatesAndPatternKeepTheirLinesAfterTheLoudnessLineAndOlder
         qint32 keepDate;
         QString pattern;
     };
-    for (const Case& c : {Case{seven, 0, 0, 0, {}}, Case{seven + "2\r\n", 2, 0, 0, {}},
-                          Case{seven + "2\r\n1\r\n1\r\n\"{title}\"\r\n", 2, 1, 1, QStringLiteral("{title}")},
-                          Case{seven + "x\r\n4\r\n2\r\n\r\n", 0, 0, 0, {}},
-                          Case{seven + "0\r\n3\r\n0\r\n\"{name} \xc3\xa9\"", 0, 3, 0, QStringLiteral("{name} \u00e9")}}) {
+    for (const Case& c :
+         {Case{seven, 0, 0, 0, {}}, Case{seven + "2\r\n", 2, 0, 0, {}},
+          Case{seven + "2\r\n1\r\n1\r\n\"{title}\"\r\n", 2, 1, 1, QStringLiteral("{title}")},
+          Case{seven + "x\r\n4\r\n2\r\n\r\n", 0, 0, 0, {}},
+          Case{seven + "0\r\n3\r\n0\r\n\"{name} \xc3\xa9\"", 0, 3, 0, QStringLiteral("{name} \u00e9")}}) {
         OptionSettings o{0, 0, 0, 0, 0, 0, 0, 7, 2, 1, QStringLiteral("old")};
         OptionsIni::ParseOptions(c.bytes, o);
         EXPECT_EQ(o.Loudness, c.loudness) << c.bytes.toStdString();

@@ -67,7 +67,8 @@ protected:
 
 TEST_F(PausedBatch, WhilePausedNoFileStartsAndTheCaptionTitleAndMenuSaySoUntilResume)
 {
-    ScopedEnv ops("FAKE_TOOL_OPS", "out:  Duration: 00:00:10.00, start\\n;out:size= 1kB time=00:00:05.00 bitrate\\r;touch");
+    ScopedEnv ops("FAKE_TOOL_OPS",
+                  "out:  Duration: 00:00:10.00, start\\n;out:size= 1kB time=00:00:05.00 bitrate\\r;touch");
     window->ui().lstFile->appendMany({folder->file("a.wav"), folder->file("b.wav")});
     EXPECT_FALSE(pause()->isEnabled()) << "nothing to pause before a batch";
     QStringList started;

@@ -11,13 +11,13 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QDesktopServices>
-#include <QDir>
-#include <QLineEdit>
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
+#include <QDesktopServices>
+#include <QDir>
 #include <QFile>
+#include <QLineEdit>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -360,7 +360,8 @@ TEST(DesktopAtABatchEnd, AWindowNotLookedAtGetsTheNoticeWhoseActionOpensTheFolde
         }
         ASSERT_TRUE(QTest::qWaitFor([&] { return fake.notices.size() == 1; }, 10000));
         EXPECT_EQ(fake.notices[0].summary, DesktopNotice::Summary({1, 0, 0, 0, false, out}));
-        EXPECT_TRUE(fake.notices[0].body.contains(QStringLiteral("1 file converted"))) << fake.notices[0].body.toStdString();
+        EXPECT_TRUE(fake.notices[0].body.contains(QStringLiteral("1 file converted")))
+            << fake.notices[0].body.toStdString();
         ASSERT_TRUE(fake.notices[0].actions.contains(QLatin1String(DesktopNotice::kOpenFolderAction)));
         catcher.opened.clear();
         service.bus().send(actionInvoked(101, QLatin1String(DesktopNotice::kOpenFolderAction)));

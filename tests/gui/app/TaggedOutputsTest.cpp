@@ -5,16 +5,16 @@
 #include "filelist/FileQueue.h"
 #include "ui/Sound.h"
 
+#include <QAbstractItemModel>
 #include <QDateTime>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QAbstractItemModel>
 #include <QLineEdit>
-#include <QTest>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTest>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <utime.h>
@@ -77,7 +77,10 @@ bool makeTagged(const QString& tone, const QString& path, const QStringList& tag
 
 bool setModified(const QString& path, qint64 seconds)
 {
-    const struct utimbuf times{seconds, seconds};
+    const struct utimbuf times
+    {
+        seconds, seconds
+    };
     return ::utime(QFile::encodeName(path).constData(), &times) == 0;
 }
 
@@ -102,7 +105,8 @@ TEST_F(TaggedOutputs, KeptDatesAreTheInputsToTheSecondAndOffTheyAreToday)
     EXPECT_TRUE(outputs() == (QStringList{"old.wma", "older.wma"})) << outputs().join(' ').toStdString();
 }
 
-TEST_F(TaggedOutputs, ArtistAlbumTitleFilesTaggedUntaggedAndHostileInputsWithCollisionsNumberedAndASkipRunConvertsNothing)
+TEST_F(TaggedOutputs,
+       ArtistAlbumTitleFilesTaggedUntaggedAndHostileInputsWithCollisionsNumberedAndASkipRunConvertsNothing)
 {
     ASSERT_TRUE(QDir().mkpath(folder.file("lib/rips")));
     ASSERT_TRUE(makeTone(folder.file("tone.wav"), 1));
@@ -118,12 +122,14 @@ TEST_F(TaggedOutputs, ArtistAlbumTitleFilesTaggedUntaggedAndHostileInputsWithCol
     ASSERT_TRUE(runBatch());
     EXPECT_EQ(window->lastBatch().converted(), 4) << boxes.shown().value(0).text.toStdString();
     // The kept tree ("lib/rips") is replaced by the pattern's levels.
-    EXPECT_EQ(outputs(), (QStringList{"AC_DC/_.._etc/Back in Black.wma", "The Killers/Hot Fuss/02 Mr. Brightside (2).wma",
-                                      "The Killers/Hot Fuss/02 Mr. Brightside.wma",
-                                      "Unknown Artist/Unknown Album/AudioTrack 02.wma"}))
+    EXPECT_EQ(
+        outputs(),
+        (QStringList{"AC_DC/_.._etc/Back in Black.wma", "The Killers/Hot Fuss/02 Mr. Brightside (2).wma",
+                     "The Killers/Hot Fuss/02 Mr. Brightside.wma", "Unknown Artist/Unknown Album/AudioTrack 02.wma"}))
         << outputs().join(QLatin1Char('\n')).toStdString();
-    EXPECT_NEAR(probe(folder.file("out/The Killers/Hot Fuss/02 Mr. Brightside.wma"), QStringLiteral("duration")).toDouble(),
-                1.0, 0.1);
+    EXPECT_NEAR(
+        probe(folder.file("out/The Killers/Hot Fuss/02 Mr. Brightside.wma"), QStringLiteral("duration")).toDouble(),
+        1.0, 0.1);
 
     // Skip mode: every name the pattern gives is there already, so nothing converts.
     window->options().IfExists = 1;

@@ -131,18 +131,18 @@ TEST(SkinLayout, DialogControlsTakeTheClicksWhereTheSkinPaintsThem)
         EXPECT_LT(r.bottom(), options.ui().imgOK->geometry().top()) << row;
     }
     namespace O = SkinLayout::Options;
-    for (const auto& [name, rect] :
-         std::initializer_list<std::pair<const char*, QRect>>{{"chkMC", O::kMusicCutter},
-                                                              {"txtFromH", O::kFrom[0]},
-                                                              {"txtFromM", O::kFrom[1]},
-                                                              {"txtFromS", O::kFrom[2]},
-                                                              {"txtToH", O::kDuration[0]},
-                                                              {"txtToM", O::kDuration[1]},
-                                                              {"txtToS", O::kDuration[2]},
-                                                              {"txtPattern", O::TextRow(int(OptionRows::All().size()))},
-                                                              {"imgOK", O::OK(int(OptionRows::All().size()) + O::kTextRows)},
-                                                              {"imgBack", O::Back(int(OptionRows::All().size()) + O::kTextRows)},
-                                                              {"imgExit", O::kClose}})
+    for (const auto& [name, rect] : std::initializer_list<std::pair<const char*, QRect>>{
+             {"chkMC", O::kMusicCutter},
+             {"txtFromH", O::kFrom[0]},
+             {"txtFromM", O::kFrom[1]},
+             {"txtFromS", O::kFrom[2]},
+             {"txtToH", O::kDuration[0]},
+             {"txtToM", O::kDuration[1]},
+             {"txtToS", O::kDuration[2]},
+             {"txtPattern", O::TextRow(int(OptionRows::All().size()))},
+             {"imgOK", O::OK(int(OptionRows::All().size()) + O::kTextRows)},
+             {"imgBack", O::Back(int(OptionRows::All().size()) + O::kTextRows)},
+             {"imgExit", O::kClose}})
         EXPECT_TRUE(takesClickAt(options, rect.center(), name)) << "Options " << name;
     options.hide();
 
