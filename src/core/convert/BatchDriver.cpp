@@ -216,6 +216,7 @@ QString BatchDriver::outputFolderFor(const CommandBuilder::Request& request, int
     if (made.folder.isEmpty()) {
         m_outcome.fail(request.inputPath, made.problem);
         m_queue->removeAt(row);
+        emit fileEnded(request.inputPath, FileEnd::Failed, made.problem);
     }
     return made.folder;
 }
@@ -244,6 +245,7 @@ QString BatchDriver::wantedOutput(CommandBuilder::Request& request, const Slot* 
         if (made.folder.isEmpty()) {
             m_outcome.fail(request.inputPath, made.problem);
             m_queue->removeAt(row);
+            emit fileEnded(request.inputPath, FileEnd::Failed, made.problem);
             return QString();
         }
         request.outputFolder = made.folder;
@@ -259,6 +261,7 @@ bool BatchDriver::chooseOutput(CommandBuilder::Request& request, const QString& 
         // Already converted by an earlier run: no tool, and the file leaves the list as a converted one.
         m_outcome.countSkipped();
         m_queue->removeAt(row);
+        emit fileEnded(request.inputPath, FileEnd::Skipped, QString());
         return false;
     }
     const auto chosen = m_outputNames.Reserve(request.inputPath, wanted);

@@ -372,6 +372,15 @@ TEST_F(TerminalRun, NamesFromTagsAndKeptDatesFromTheCommandLine)
     const QFileInfo made(file(QStringLiteral("out/Solo/Song (x).mp3")));
     ASSERT_TRUE(made.exists());
     EXPECT_EQ(made.lastModified().toSecsSinceEpoch(), 978307200);
+    // Again in skip mode: the name the tags give is there, so the file is skipped, and said to be.
+    const Ran again =
+        run({QStringLiteral("--format"), QStringLiteral("mp3"), QStringLiteral("-o"), QStringLiteral("out"),
+             QStringLiteral("--names"), QStringLiteral("{artist}/{title} ({name})"), QStringLiteral("--existing"),
+             QStringLiteral("skip"), QStringLiteral("x.flac")});
+    EXPECT_EQ(again.status, 0);
+    EXPECT_TRUE(again.out.contains(file(QStringLiteral("x.flac")) + QStringLiteral(": skipped\n")))
+        << again.out.toStdString();
+    EXPECT_EQ(filesUnder(file(QStringLiteral("out"))), QStringList{"Song (x).mp3"});
     EXPECT_EQ(run({QStringLiteral("--names"), QStringLiteral("{nope}"), QStringLiteral("x.flac")}).status, 2);
 }
 
