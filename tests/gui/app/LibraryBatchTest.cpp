@@ -1,6 +1,6 @@
 // A library converted as a whole: the folder tree kept, only music collected, a second run in skip mode
 // converting only what is new. The tool is the fake one; it writes every output it is given.
-#include "TestSupport.h"
+#include "GuiSupport.h"
 #include "app/frmMain.h"
 #include "filelist/FileQueue.h"
 #include "ui/Sound.h"

@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "GuiSupport.h"
 #include "app/SingleInstance.h"
 #include "app/frmMain.h"
 #include "settings/OptionsIni.h"
