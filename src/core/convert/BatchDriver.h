@@ -20,8 +20,8 @@ class QTimer;
 
 // The batch: converts the queue's files from its head, one tool process per file, and says when the
 // batch is over. Our own tool, which answers the handshake, instead keeps one process per slot that
-// converts file after file (ToolWorker); every rule below holds per file either way. With one file at a time (the
-// default of the Parts) a file is converted after the one before it has ended and the command counts as over only when
+// converts file after file (ToolWorker); every rule below holds per file either way. With one file at a time (Files
+// at once set to 1) a file is converted after the one before it has ended and the command counts as over only when
 // no process of the tool's name is left; with several, files start in list order as slots free up. Either way a tool
 // counts as running while a process named like it is left in its process group; nobody else's process of that name
 // counts. The files being converted are always the first rows of the queue, in the order they started; a file leaves
@@ -69,10 +69,10 @@ public:
     // Tools told to stop that have not ended yet; their part files go as each ends.
     int toolsEnding() const { return m_toolsEnding; }
 
-    // The Part's names: the one-shot start timer, the first slot's runner and its input's length.
-    QTimer* Timer1 = nullptr;
-    DOSOutputs* objDOS = nullptr;
-    qint32 lTotalSeconds = 0;
+    // For tests: the one-shot start timer, the first slot's runner and the length of its file.
+    const QTimer* startTimer() const { return Timer1; }
+    DOSOutputs* firstRunner() const { return objDOS; }
+    qint32 firstFileSeconds() const { return lTotalSeconds; }
 
 signals:
     // A file's tool has started; row is where the file stands in the queue.
@@ -90,6 +90,10 @@ signals:
     void batchEnded(BatchDriver::End end, const QString& outputFolder);
 
 private:
+    QTimer* Timer1 = nullptr;
+    DOSOutputs* objDOS = nullptr;
+    qint32 lTotalSeconds = 0;
+
     struct Slot;
 
     enum class State {
