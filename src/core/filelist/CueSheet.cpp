@@ -1,5 +1,6 @@
 #include "CueSheet.h"
 
+#include "CueAudioFile.h"
 #include "CueText.h"
 #include "GetFile.h"
 #include "PathBytes.h"
@@ -23,11 +24,6 @@ namespace {
 // A cue sheet is a few KiB; anything far larger is not one, and the parser would only be slow on it.
 constexpr qint64 kMaxSheetBytes = 1 << 20;
 
-// The audio files an image may be, most likely first: when a sheet's FILE is not there, the image of
-// that base name is looked for with these extensions.
-const char* const kImageExtensions[] = {"flac", "wv",  "ape",  "tak", "tta", "wav", "w64", "aiff", "aif", "m4a",
-                                        "ogg",  "oga", "opus", "mp3", "mpc", "wma", "shn", "caf",  "dsf"};
-
 QString twoDigits(int n)
 {
     return QString::number(n).rightJustified(2, QLatin1Char('0'));
@@ -36,56 +32,6 @@ QString twoDigits(int n)
 QString trackName(const CuePoints& p)
 {
     return QStringLiteral("track ") + twoDigits(p.tags.track);
-}
-
-bool isRegularFile(const QString& path)
-{
-    struct stat st
-    {};
-    return ::stat(PathBytes::Encode(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// The file a FILE line names: as written beside the sheet, else its base name there (a ripping
-// machine's "C:\Rips\Album.wav"), else an image of the same stem in another format ("CDImage.wav" for
-// "CDImage.flac"). Empty when none is there.
-QString findAudio(const QString& folder, const QString& written)
-{
-    if (written.isEmpty())
-        return {};
-    const QString dir = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-    QString asWritten = written;
-    asWritten.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    if (!asWritten.contains(QLatin1Char(':'))) {
-        const QString path = asWritten.startsWith(QLatin1Char('/')) ? asWritten : dir + asWritten;
-        if (isRegularFile(path))
-            return path;
-    }
-    const QString base = GetFile::ParseFileName(asWritten);
-    if (base.isEmpty())
-        return {};
-    if (isRegularFile(dir + base))
-        return dir + base;
-
-    const QString stem = PathBytes::CaseFolded(GetFile::ParseStem(base));
-    std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(PathBytes::Encode(dir).constData()), ::closedir);
-    if (!listing)
-        return {};
-    QString best;
-    int bestRank = int(std::size(kImageExtensions));
-    while (const dirent* entry = ::readdir(listing.get())) {
-        const QString name = PathBytes::Decode(QByteArray(entry->d_name));
-        if (PathBytes::CaseFolded(GetFile::ParseStem(name)) != stem)
-            continue;
-        const QString extension = GetFile::ParseExtension(name).toLower();
-        for (int rank = 0; rank < bestRank; ++rank) {
-            if (extension == QLatin1String(kImageExtensions[rank]) && isRegularFile(dir + name)) {
-                best = dir + name;
-                bestRank = rank;
-                break;
-            }
-        }
-    }
-    return best;
 }
 
 // libcue reports what it cannot parse on the process's standard error and nowhere else. The user's
@@ -331,7 +277,7 @@ CueSheet CueSheet::FromText(const QByteArray& bytes, const QString& folder, cons
     QHash<QString, QString> found;
     for (CuePoints& p : points) {
         if (!found.contains(p.fileName))
-            found.insert(p.fileName, findAudio(folder, p.fileName));
+            found.insert(p.fileName, CueAudioFile::Find(folder, p.fileName));
         p.audioPath = found.value(p.fileName);
     }
     CueSheet sheet = FromPoints(points, Unit::CdFrames, lengthOf);
