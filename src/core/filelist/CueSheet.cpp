@@ -217,6 +217,11 @@ QList<QPair<QString, QString>> CueTags::Pairs() const
     return pairs;
 }
 
+QString CueSheet::FindAudio(const QString& folder, const QString& written)
+{
+    return findAudio(folder, written);
+}
+
 QStringList CueSheet::audioFiles() const
 {
     QStringList files;

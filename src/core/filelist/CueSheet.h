@@ -80,6 +80,9 @@ public:
     // Tracks placed by other means (FLAC's CUESHEET block), checked and cut as a sheet's are.
     static CueSheet FromPoints(QList<CuePoints> points, Unit unit, const LengthReader& lengthOf);
 
+    // The audio file a FILE line names, looked for in folder as FromFile looks; empty when none is there.
+    static QString FindAudio(const QString& folder, const QString& written);
+
     bool usable() const { return m_reason.isEmpty(); }
     // Why the image converts as one file: "track 03 starts before track 02", "the cue sheet cannot be
     // read: syntax error", ... Empty when usable.
