@@ -103,6 +103,8 @@ std::unique_ptr<Output> openOutput(const ToolArgs::Parsed& a, const AudioInput& 
     s.outputPath = a.output;
     s.writePath = part.path();
     s.codec = a.codec;
+    s.partOfImage = !a.range.empty();
+    s.tags = a.metadata;
     if (!a.bitrate.empty()) {
         const auto rate = ToolArgs::BitRate(a.bitrate);
         if (!rate)

@@ -150,7 +150,11 @@ private:
         m_filler.addPaths(found);
         for (const FileSearch::Collect::Unsearched& u : m_filler.unsearched())
             m_printer.unsearched(u.folder, u.reason, m_parsed.verbose);
-        // A file named twice, or found in a folder named too, converts once.
+        // An album image listed whole, and why; a sheet read in another encoding than UTF-8.
+        for (const QString& note : m_filler.albumNotes())
+            toError(SafeText::Escape(note));
+        // A file named twice, or found in a folder named too, converts once; an image's tracks are
+        // inputs of their own ("PATH#N").
         QSet<QString> seen;
         for (int i = 0; i < m_queue.count();) {
             if (seen.contains(m_queue.at(i))) {

@@ -12,6 +12,7 @@
 #include "filelist/FileQueue.h"
 #include "filelist/GetFile.h"
 #include "filelist/PathBytes.h"
+#include "filelist/TrackName.h"
 #include "settings/FilesAtOnce.h"
 #include "ui/MsgBox.h"
 
@@ -105,7 +106,7 @@ bool BatchDriver::Start()
     m_outputNames.reset();
     m_folders.reset();
     m_firstOutputFolder.clear();
-    m_rootOf.clear();
+    m_entryOf.clear();
     m_inputsDone.clear();
     m_folderChecked = false;
     m_toolAsked = false;
@@ -175,24 +176,25 @@ bool BatchDriver::startsAsConvertedCopy(const QString& input)
     return true;
 }
 
-QString BatchDriver::outputFolderFor(const CommandBuilder::Request& request, int row)
+QString BatchDriver::outputFolderFor(const CommandBuilder::Request& request, const QString& input, int row)
 {
     const int mode = request.options.OutputFiles;
     const QString root = m_queue->rootAt(row);
-    if (!root.isEmpty())
-        m_rootOf.insert(request.inputPath, root);
-    const QString folder = OutputPlace::FolderFor(mode, request.outputFolder, request.inputPath, root);
-    if (mode != OutputPlace::KeepFolders || root.isEmpty())
+    QString folder = OutputPlace::FolderFor(mode, request.outputFolder, request.inputPath, root);
+    const bool track = request.track && !request.track->wholeFile;
+    if (track)
+        folder += TrackName::Folder(request.inputPath) + QLatin1Char('/');
+    if (!track && (mode != OutputPlace::KeepFolders || root.isEmpty()))
         return folder;
     const FolderMaker::Made made = m_folders.Make(folder);
     if (made.folder.isEmpty()) {
-        m_outcome.fail(request.inputPath, made.problem);
+        m_outcome.fail(input, made.problem);
         m_queue->removeAt(row);
     }
     return made.folder;
 }
 
-bool BatchDriver::chooseOutput(CommandBuilder::Request& request, int row)
+bool BatchDriver::chooseOutput(CommandBuilder::Request& request, const QString& input, int row)
 {
     const QString wanted = CommandBuilder::OutputPath(request);
     if (wanted.isEmpty())
@@ -201,14 +203,15 @@ bool BatchDriver::chooseOutput(CommandBuilder::Request& request, int row)
         // Already converted by an earlier run: no tool, and the file leaves the list as a converted one.
         m_outcome.countSkipped();
         m_queue->removeAt(row);
+        emit fileEnded(input, FileEnd::Skipped, QString());
         return false;
     }
-    const auto chosen = m_outputNames.Reserve(request.inputPath, wanted);
+    const auto chosen = m_outputNames.Reserve(input, wanted);
     if (!chosen) {
         const QString reason = QStringLiteral("No free name for the output beside ") + wanted;
-        m_outcome.fail(request.inputPath, reason);
+        m_outcome.fail(input, reason);
         m_queue->removeAt(row);
-        emit fileEnded(request.inputPath, FileEnd::Failed, reason);
+        emit fileEnded(input, FileEnd::Failed, reason);
         return false;
     }
     request.outputPath = *chosen;
@@ -218,10 +221,14 @@ bool BatchDriver::chooseOutput(CommandBuilder::Request& request, int row)
 BatchDriver::FileStart BatchDriver::startFile(Slot* slot, const QString& input)
 {
     CommandBuilder::Request request = m_settings();
-    request.inputPath = input;
     const int row = int(m_running.size());
-    request.outputFolder = outputFolderFor(request, row);
-    if (request.outputFolder.isEmpty() || !chooseOutput(request, row))
+    const FileQueue::Entry entry = m_queue->entryAt(row);
+    if (!entry.root.isEmpty() || entry.track)
+        m_entryOf.insert(input, entry);
+    request.inputPath = entry.path;
+    request.track = entry.track;
+    request.outputFolder = outputFolderFor(request, input, row);
+    if (request.outputFolder.isEmpty() || !chooseOutput(request, input, row))
         return FileStart::Settled;
     slot->input = input;
     slot->output = request.outputPath;
@@ -386,7 +393,7 @@ void BatchDriver::end(End how)
     m_queue->clearProgress();
     // Files that did not convert go back into the list, so nothing is lost silently.
     for (const BatchOutcome::Failure& f : m_outcome.failures())
-        m_queue->append(f.input, m_rootOf.value(f.input));
+        m_queue->append(m_entryOf.value(f.input, FileQueue::Entry{f.input, QString(), nullptr}));
     m_state = State::Idle;
     // Beside each original there is no one output folder: the first converted file's folder stands in.
     const QString folder = m_outputMode == OutputPlace::BesideOriginal ? m_firstOutputFolder : m_outputFolder;

@@ -6,6 +6,7 @@
 #include "OutputNames.h"
 
 #include "DOSOutputs.h"
+#include "filelist/FileQueue.h"
 
 #include <QHash>
 #include <QList>
@@ -15,7 +16,6 @@
 #include <memory>
 #include <vector>
 
-class FileQueue;
 class QTimer;
 
 // The batch: converts the queue's files from its head, one tool process per file, and says when the
@@ -26,7 +26,8 @@ class QTimer;
 // counts as running while a process named like it is left in its process group; nobody else's process of that name
 // counts. The files being converted are always the first rows of the queue, in the order they started; a file leaves
 // the queue when its tool ends, and a file that failed comes back at the end of the batch. An input listed twice
-// converts once: its second row ends with the first.
+// converts once: its second row ends with the first. An input is a row's reference, so the tracks of one album image
+// are inputs of their own; "file" below means either.
 //
 // The output folder is made (every level) before the first file starts; a folder that cannot be made
 // or written stops the batch with one message and the list as it was. Where each output goes follows
@@ -110,10 +111,12 @@ private:
 
     void Timer1_Timer();
     FileStart startFile(Slot* slot, const QString& input);
-    // Picks the name the file's output takes; false when the file is settled without a tool.
-    bool chooseOutput(CommandBuilder::Request& request, int row);
-    // The folder this file's output goes into, made if need be; empty after recording the failure.
-    QString outputFolderFor(const CommandBuilder::Request& request, int row);
+    // Picks the name the file's output takes; false when the file is settled without a tool. input is
+    // the row's reference (FileQueue), which every rule of the batch goes by.
+    bool chooseOutput(CommandBuilder::Request& request, const QString& input, int row);
+    // The folder this file's output goes into, made if need be (a track's in a folder of its image's
+    // name); empty after recording the failure.
+    QString outputFolderFor(const CommandBuilder::Request& request, const QString& input, int row);
     void objDOS_ReceiveOutputs(Slot* slot, const QString& CommandOutputs);
     void objDOS_CommandOver(Slot* slot);
     void stoppedToolEnded(const QString& input, const QString& output, pid_t pid, ToolRunner::ExitInfo exit);
@@ -135,11 +138,11 @@ private:
     OutputNames m_outputNames;
     FolderMaker m_folders;
     int m_outputMode = 0;
-    QString m_firstOutputFolder;      // where the first converted file went
-    QHash<QString, QString> m_rootOf; // input path -> the added folder it was found in
+    QString m_firstOutputFolder;                // where the first converted file went
+    QHash<QString, FileQueue::Entry> m_entryOf; // input reference -> its row, for a failed file's return
     std::vector<std::unique_ptr<Slot>> m_allSlots;
     QList<Slot*> m_running;            // in the order they started: row i of the queue is m_running[i]'s file
-    QHash<QString, bool> m_inputsDone; // input path -> whether it converted, for a second row of it
+    QHash<QString, bool> m_inputsDone; // input reference -> whether it converted, for a second row of it
     double m_doneSeconds = 0;
     int m_toolsEnding = 0;
 };

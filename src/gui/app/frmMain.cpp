@@ -88,6 +88,8 @@ void frmMain::Form_Load()
     m_filler = new ListFiller(m_ui.lstFile, this);
     connect(m_filler, &ListFiller::busyChanged, this, &frmMain::updateCommands);
     connect(m_filler, &ListFiller::listUpdated, this, &frmMain::placardUpdate);
+    // An album image listed whole says why in the status line, as a search says what it left out.
+    connect(m_filler, &ListFiller::albumsNoted, this, &frmMain::searchEnded);
     connect(m_filler, &ListFiller::scanningChanged, this, [this](bool scanning) {
         m_ui.lblText->setText(scanning ? QStringLiteral("Searching Files...")
                                        : QStringLiteral("Drag & Drop Files Here"));

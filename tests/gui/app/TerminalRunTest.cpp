@@ -1,3 +1,4 @@
+#include "AlbumImageFiles.h"
 #include "GuiSupport.h"
 #include "app/frmMain.h"
 #include "filelist/FileQueue.h"
@@ -253,6 +254,44 @@ TEST_F(TerminalRun, AnOutputFolderInsideTheSearchedFolderIsNeverSearchedOnTheNex
     EXPECT_EQ(second.status, 0) << second.err.toStdString();
     EXPECT_TRUE(second.out.contains(QStringLiteral("0 of 1 files converted"))) << second.out.toStdString();
     EXPECT_EQ(filesUnder(file(QStringLiteral("lib/converted"))), QStringList{"one.wav"});
+}
+
+TEST_F(TerminalRun, AnAlbumImageConvertsAsItsTracksReportedAsPathHashNAndASkipRunConvertsNothing)
+{
+    using namespace AlbumImageFiles;
+    ASSERT_TRUE(QDir().mkpath(file(QStringLiteral("rips"))));
+    ASSERT_TRUE(Make(file(QStringLiteral("image.wav")), file(QStringLiteral("rips/image.flac"))));
+    ASSERT_TRUE(Write(file(QStringLiteral("rips/image.cue")), Sheet(QStringLiteral("image.wav"))));
+    // The sheet and its image both named, the tracks listed once; a second image whose sheet is broken.
+    ASSERT_TRUE(QFile::copy(file(QStringLiteral("rips/image.flac")), file(QStringLiteral("rips/broken.flac"))));
+    QByteArray bad = Sheet(QStringLiteral("broken.flac"));
+    bad.replace("INDEX 01 00:08:00", "INDEX 01 20:00:00");
+    ASSERT_TRUE(Write(file(QStringLiteral("rips/broken.cue")), bad));
+    const QStringList args = {QStringLiteral("--format"),        QStringLiteral("flac"),
+                              QStringLiteral("--output"),        QStringLiteral("out"),
+                              QStringLiteral("rips/image.cue"),  QStringLiteral("rips/image.flac"),
+                              QStringLiteral("rips/broken.flac")};
+    const Ran first = run(args);
+    SCOPED_TRACE(first.out.toStdString() + first.err.toStdString());
+    ASSERT_EQ(first.status, 0);
+    const QString image = file(QStringLiteral("rips/image.flac"));
+    for (int n = 1; n <= 3; ++n)
+        EXPECT_TRUE(first.out.contains(QStringLiteral("%1#%2: ok\n").arg(image).arg(n))) << n;
+    EXPECT_TRUE(first.out.contains(QStringLiteral("\n4 of 4 files converted in ")));
+    EXPECT_TRUE(first.err.contains(
+        QStringLiteral("broken.flac is listed whole: track 03 starts after the end of \"broken.flac\"\n")));
+    EXPECT_EQ(filesUnder(file(QStringLiteral("out"))),
+              (QStringList{"01 Low.flac", "02 AC_DC Cover.flac", "03 Track 03.flac", "broken.flac"}));
+    const QString album = file(QStringLiteral("out/image/"));
+    const QByteArray joined =
+        Decoded({album + "01 Low.flac", album + "02 AC_DC Cover.flac", album + "03 Track 03.flac"});
+    EXPECT_EQ(Md5(joined), Md5(Decoded({file(QStringLiteral("image.wav"))})));
+
+    const Ran second = run(QStringList{QStringLiteral("--existing"), QStringLiteral("skip")} + args);
+    EXPECT_EQ(second.status, 0) << second.err.toStdString();
+    EXPECT_TRUE(second.out.contains(QStringLiteral("%1#2: skipped\n").arg(image))) << second.out.toStdString();
+    EXPECT_TRUE(second.out.contains(QStringLiteral("0 of 4 files converted, 4 skipped"))) << second.out.toStdString();
+    EXPECT_EQ(filesUnder(file(QStringLiteral("out"))).size(), 4);
 }
 
 TEST_F(TerminalRun, AFolderThatCannotBeSearchedIsCountedNamedWhenVerboseAndFailsTheRun)
