@@ -176,7 +176,7 @@ int main(int argc, char** argv)
     t.restart();
     int placed = 0;
     for (const QString& p : paths) {
-        const FolderMaker::Made made = maker.Make(OutputPlace::FolderFor(OutputPlace::KeepFolders, kept, p, tree));
+        const FolderMaker::Made made = maker.Make(OutputPlace::FolderFor(OutputLayout::KeepFolders, kept, p, tree));
         const QString name = made.folder + p.section(QLatin1Char('/'), -1).replace(QStringLiteral(".wav"), ".mp3");
         if (keptNames.Reserve(p, name)) {
             ::close(::open(QFile::encodeName(name).constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
@@ -194,7 +194,7 @@ int main(int argc, char** argv)
     t.restart();
     int skipped = 0;
     for (const QString& p : paths) {
-        const FolderMaker::Made made = again.Make(OutputPlace::FolderFor(OutputPlace::KeepFolders, kept, p, tree));
+        const FolderMaker::Made made = again.Make(OutputPlace::FolderFor(OutputLayout::KeepFolders, kept, p, tree));
         skipped +=
             againNames.Taken(made.folder + p.section(QLatin1Char('/'), -1).replace(QStringLiteral(".wav"), ".mp3"));
     }

@@ -63,8 +63,7 @@ struct BatchDriver::Slot
     bool busy() const { return dos->isRunning() || worker->isRunning(); }
 };
 
-BatchDriver::BatchDriver(FileQueue* queue, Settings settings, QObject* parent)
-    : QObject(parent), m_queue(queue), m_settings(std::move(settings))
+BatchDriver::BatchDriver(FileQueue* queue, QObject* parent) : QObject(parent), m_queue(queue)
 {
     Timer1 = new QTimer(this);
     Timer1->setInterval(100);
@@ -96,11 +95,12 @@ BatchDriver::Slot* BatchDriver::freeSlot()
     return raw;
 }
 
-bool BatchDriver::Start()
+bool BatchDriver::Start(const CommandBuilder::Request& setup)
 {
     if (m_state != State::Idle)
         return false;
     m_state = State::Converting;
+    m_setup = setup;
     m_outcome.reset();
     m_outputNames.reset();
     m_folders.reset();
@@ -111,7 +111,7 @@ bool BatchDriver::Start()
     m_toolAsked = false;
     m_toolTakesJobs = false;
     m_doneSeconds = 0;
-    m_slots = FilesAtOnce::Resolve(m_filesAtOnce);
+    m_slots = FilesAtOnce::Resolve(setup.options.FilesAtOnce);
     Timer1->start();
     return true;
 }
@@ -128,19 +128,16 @@ void BatchDriver::ConvertNext()
 {
     if (m_state == State::Idle)
         return;
-    const CommandBuilder::Request settings = m_settings();
-    m_outputFolder = settings.outputFolder;
-    m_outputMode = settings.options.OutputFiles;
     // Beside each original, the output folder is not used: nothing to make or check.
-    const bool besideOriginal = m_outputMode == OutputPlace::BesideOriginal;
+    const bool besideOriginal = m_setup.options.OutputFiles == OutputLayout::BesideOriginal;
     // Made again before later files too, in case it was removed while the batch ran; those files then
     // fail with the tool's reason.
-    const QString folderProblem = besideOriginal ? QString() : OutputFolder::Prepare(settings.outputFolder);
+    const QString folderProblem = besideOriginal ? QString() : OutputFolder::Prepare(m_setup.outputFolder);
     if (!m_folderChecked) {
         m_folderChecked = true;
         if (!folderProblem.isEmpty()) {
             MsgBox::show(
-                QStringLiteral("The output folder %1 cannot be used: %2").arg(settings.outputFolder, folderProblem),
+                QStringLiteral("The output folder %1 cannot be used: %2").arg(m_setup.outputFolder, folderProblem),
                 MsgBox::Icon::Critical);
             end(End::CannotStart);
             return;
@@ -177,12 +174,12 @@ bool BatchDriver::startsAsConvertedCopy(const QString& input)
 
 QString BatchDriver::outputFolderFor(const CommandBuilder::Request& request, int row)
 {
-    const int mode = request.options.OutputFiles;
+    const OutputLayout mode = request.options.OutputFiles;
     const QString root = m_queue->rootAt(row);
     if (!root.isEmpty())
         m_rootOf.insert(request.inputPath, root);
     const QString folder = OutputPlace::FolderFor(mode, request.outputFolder, request.inputPath, root);
-    if (mode != OutputPlace::KeepFolders || root.isEmpty())
+    if (mode != OutputLayout::KeepFolders || root.isEmpty())
         return folder;
     const FolderMaker::Made made = m_folders.Make(folder);
     if (made.folder.isEmpty()) {
@@ -197,7 +194,7 @@ bool BatchDriver::chooseOutput(CommandBuilder::Request& request, int row)
     const QString wanted = CommandBuilder::OutputPath(request);
     if (wanted.isEmpty())
         return true;
-    if (request.options.IfExists == 1 && m_outputNames.Taken(wanted)) {
+    if (request.options.IfExists == ExistingOutput::Skip && m_outputNames.Taken(wanted)) {
         // Already converted by an earlier run: no tool, and the file leaves the list as a converted one.
         m_outcome.countSkipped();
         m_queue->removeAt(row);
@@ -217,7 +214,7 @@ bool BatchDriver::chooseOutput(CommandBuilder::Request& request, int row)
 
 BatchDriver::FileStart BatchDriver::startFile(Slot* slot, const QString& input)
 {
-    CommandBuilder::Request request = m_settings();
+    CommandBuilder::Request request = m_setup;
     request.inputPath = input;
     const int row = int(m_running.size());
     request.outputFolder = outputFolderFor(request, row);
@@ -255,7 +252,7 @@ void BatchDriver::objDOS_ReceiveOutputs(Slot* slot, const QString& CommandOutput
 {
     if (!m_running.contains(slot))
         return;
-    const OptionSettings options = m_settings().options;
+    const OptionSettings& options = m_setup.options;
     if (m_slots == 1) {
         const auto display = ProgressParser::Parse(CommandOutputs, lTotalSeconds, options);
         if (display) {
@@ -389,6 +386,7 @@ void BatchDriver::end(End how)
         m_queue->append(f.input, m_rootOf.value(f.input));
     m_state = State::Idle;
     // Beside each original there is no one output folder: the first converted file's folder stands in.
-    const QString folder = m_outputMode == OutputPlace::BesideOriginal ? m_firstOutputFolder : m_outputFolder;
+    const QString folder =
+        m_setup.options.OutputFiles == OutputLayout::BesideOriginal ? m_firstOutputFolder : m_setup.outputFolder;
     emit batchEnded(how, m_outcome.converted() > 0 ? folder : QString());
 }

@@ -11,7 +11,6 @@
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <functional>
 #include <memory>
 #include <vector>
 
@@ -46,17 +45,13 @@ public:
     // How one file of the batch ended.
     enum class FileEnd { Converted, Failed, Skipped };
 
-    // The settings of the moment for the next file: everything but the input path.
-    using Settings = std::function<CommandBuilder::Request()>;
-
-    BatchDriver(FileQueue* queue, Settings settings, QObject* parent = nullptr);
+    explicit BatchDriver(FileQueue* queue, QObject* parent = nullptr);
     ~BatchDriver() override;
 
-    // Files converted at once: 1 to 8, or 0 for one per processor core. Read when a batch starts.
-    void setFilesAtOnce(int n) { m_filesAtOnce = n; }
-
-    // The start command once the queue holds a file: arms Timer1. False while a batch runs.
-    bool Start();
+    // The start command once the queue holds a file: arms Timer1. False while a batch runs. setup is
+    // what every file of the batch converts with (everything but the input path and the output name;
+    // Files at once from its options), taken once: nothing changes it until the batch ends.
+    bool Start(const CommandBuilder::Request& setup);
     // Ends the batch now: every running tool is stopped and its file stays in the list; nothing half
     // written is left behind.
     void Stop();
@@ -119,18 +114,15 @@ private:
     Slot* freeSlot();
 
     FileQueue* m_queue;
-    Settings m_settings;
-    int m_filesAtOnce = 1;
+    CommandBuilder::Request m_setup;
     int m_slots = 1;
     State m_state = State::Idle;
     bool m_folderChecked = false;
     bool m_toolAsked = false;     // the tool was asked this batch whether it takes jobs
     bool m_toolTakesJobs = false; // it does: each slot keeps one tool process for its files
-    QString m_outputFolder;
     BatchOutcome m_outcome;
     OutputNames m_outputNames;
     FolderMaker m_folders;
-    int m_outputMode = 0;
     QString m_firstOutputFolder;      // where the first converted file went
     QHash<QString, QString> m_rootOf; // input path -> the added folder it was found in
     std::vector<std::unique_ptr<Slot>> m_allSlots;

@@ -173,12 +173,11 @@ void frmMain::createFillerAndBatch()
     // A scan never collects the batch's own outputs: last run's files inside the library would come
     // back one level deeper every run.
     m_filler->setSkipFolders([this]() -> QList<QString> {
-        if (m_options.OutputFiles == 2)
+        if (m_options.OutputFiles == OutputLayout::BesideOriginal)
             return {};
         return {outputFolder()};
     });
-    m_batch = new BatchDriver(
-        m_ui.lstFile, [this] { return conversionSettings(); }, this);
+    m_batch = new BatchDriver(m_ui.lstFile, this);
     connect(m_batch, &BatchDriver::progressChanged, this, [this](int width, const QString& caption) {
         m_ui.imgPB->resize(width, m_ui.imgPB->height());
         m_ui.lblPB->setText(caption);
@@ -237,7 +236,7 @@ void frmMain::Form_Unload()
 
 void frmMain::showOutputMode()
 {
-    const bool unused = m_options.OutputFiles == 2;
+    const bool unused = m_options.OutputFiles == OutputLayout::BesideOriginal;
     m_ui.txtPath->setEnabled(!unused);
     m_ui.imgBrowse->setEnabled(!unused);
     m_ui.txtPath->setToolTip(unused ? QStringLiteral("Not used: each output goes beside its original "
@@ -342,8 +341,7 @@ void frmMain::imgStart_Click()
         MsgBox::show(QStringLiteral("Please add a file"), MsgBox::Icon::Exclamation, QStringLiteral("Add"));
         return;
     }
-    m_batch->setFilesAtOnce(m_options.FilesAtOnce);
-    m_batch->Start();
+    m_batch->Start(conversionSettings());
     updateCommands();
 }
 

@@ -130,7 +130,7 @@ private:
     void batchEnded(BatchDriver::End how, const QString& outputFolder);
     // A folder search has ended: what it left out is said in the status line.
     void searchEnded();
-    // The settings of the moment for the next file to convert.
+    // What a batch started now converts with: the setup shown, as the tool takes it.
     CommandBuilder::Request conversionSettings() const;
     // The output folder the tool writes to and the desktop opens: the box's text made absolute.
     QString outputFolder() const;

@@ -18,7 +18,8 @@ TEST(OutputPlace, EachModePutsTheOutputWhereItSays)
 {
     const QString input = QStringLiteral("/music/The Killers/Hot Fuss/02. Mr. Brightside.flac");
     const QString root = QStringLiteral("/music/The Killers");
-    using namespace OutputPlace;
+    using OutputPlace::FolderFor;
+    using enum OutputLayout;
     EXPECT_EQ(FolderFor(KeepFolders, QStringLiteral("/stick"), input, root),
               QStringLiteral("/stick/The Killers/Hot Fuss/"));
     EXPECT_EQ(FolderFor(KeepFolders, QStringLiteral("/stick/"), input, root + QLatin1Char('/')),
