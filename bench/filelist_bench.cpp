@@ -196,7 +196,8 @@ int main(int argc, char** argv)
     for (const QString& p : paths) {
         const FolderMaker::Made made = again.Make(OutputPlace::FolderFor(OutputLayout::KeepFolders, kept, p, tree));
         skipped +=
-            againNames.Taken(made.folder + p.section(QLatin1Char('/'), -1).replace(QStringLiteral(".wav"), ".mp3"));
+            againNames.Look(p, made.folder + p.section(QLatin1Char('/'), -1).replace(QStringLiteral(".wav"), ".mp3"))
+                .found == OutputNames::Looked::Found::Output;
     }
     std::printf("second run in skip mode: %d of %lld found already there in %.3f s, %.1f us per file\n", skipped,
                 static_cast<long long>(paths.size()), seconds(t), seconds(t) * 1e6 / qMax<qsizetype>(1, paths.size()));

@@ -182,11 +182,19 @@ QString BatchDriver::outputFolderFor(const CommandBuilder::Request& request, int
     if (mode != OutputLayout::KeepFolders || root.isEmpty())
         return folder;
     const FolderMaker::Made made = m_folders.Make(folder);
-    if (made.folder.isEmpty()) {
-        m_outcome.fail(request.inputPath, made.problem);
-        m_queue->removeAt(row);
-    }
+    if (made.folder.isEmpty())
+        settle(request.inputPath, row, made.problem);
     return made.folder;
+}
+
+void BatchDriver::settle(const QString& input, int row, const QString& reason)
+{
+    if (reason.isEmpty())
+        m_outcome.countSkipped();
+    else
+        m_outcome.fail(input, reason);
+    m_queue->removeAt(row);
+    emit fileEnded(input, reason.isEmpty() ? FileEnd::Skipped : FileEnd::Failed, reason);
 }
 
 bool BatchDriver::chooseOutput(CommandBuilder::Request& request, int row)
@@ -194,18 +202,31 @@ bool BatchDriver::chooseOutput(CommandBuilder::Request& request, int row)
     const QString wanted = CommandBuilder::OutputPath(request);
     if (wanted.isEmpty())
         return true;
-    if (request.options.IfExists == ExistingOutput::Skip && m_outputNames.Taken(wanted)) {
-        // Already converted by an earlier run: no tool, and the file leaves the list as a converted one.
-        m_outcome.countSkipped();
-        m_queue->removeAt(row);
-        return false;
+    std::optional<QString> chosen;
+    if (m_setup.options.IfExists == ExistingOutput::Skip) {
+        const OutputNames::Looked looked = m_outputNames.Look(request.inputPath, wanted);
+        switch (looked.found) {
+        case OutputNames::Looked::Found::Output:
+            // Converted by an earlier run: no tool, and the file leaves the list as a converted one.
+            settle(request.inputPath, row, QString());
+            return false;
+        case OutputNames::Looked::Found::InTheWay:
+            // Converting beside it would add one more copy on every run, and nothing may replace it.
+            settle(request.inputPath, row,
+                   QStringLiteral("%1 is in the way at %2, not a converted output: it was left alone")
+                       .arg(looked.what.left(1).toUpper() + looked.what.mid(1), looked.path));
+            return false;
+        case OutputNames::Looked::Found::Nothing:
+            chosen = looked.path;
+            break;
+        case OutputNames::Looked::Found::NoName:
+            break;
+        }
+    } else {
+        chosen = m_outputNames.Reserve(request.inputPath, wanted);
     }
-    const auto chosen = m_outputNames.Reserve(request.inputPath, wanted);
     if (!chosen) {
-        const QString reason = QStringLiteral("No free name for the output beside ") + wanted;
-        m_outcome.fail(request.inputPath, reason);
-        m_queue->removeAt(row);
-        emit fileEnded(request.inputPath, FileEnd::Failed, reason);
+        settle(request.inputPath, row, QStringLiteral("No free name for the output beside ") + wanted);
         return false;
     }
     request.outputPath = *chosen;

@@ -31,7 +31,8 @@ class QTimer;
 // or written stops the batch with one message and the list as it was. Where each output goes follows
 // the "Output files" setting (OutputPlace); a folder below the output folder is made when its first
 // file starts, and one that cannot be made fails that file with the reason while the batch goes on.
-// In skip mode a file whose output is already there starts no tool and leaves the list as converted.
+// In skip mode a file whose own output of an earlier run is there (OutputNames::Look) starts no tool and
+// leaves the list as skipped; one whose name holds something else fails with what is in the way.
 class BatchDriver : public QObject
 {
     Q_OBJECT
@@ -103,6 +104,8 @@ private:
     FileStart startFile(Slot* slot, const QString& input);
     // Picks the name the file's output takes; false when the file is settled without a tool.
     bool chooseOutput(CommandBuilder::Request& request, int row);
+    // A file that ends without a tool: skipped when reason is empty, else failed with it.
+    void settle(const QString& input, int row, const QString& reason);
     // The folder this file's output goes into, made if need be; empty after recording the failure.
     QString outputFolderFor(const CommandBuilder::Request& request, int row);
     void objDOS_ReceiveOutputs(Slot* slot, const QString& CommandOutputs);

@@ -251,7 +251,9 @@ TEST_F(TerminalRun, AnOutputFolderInsideTheSearchedFolderIsNeverSearchedOnTheNex
     // The second run finds the album's one file again and skips it; the output beside it is no input.
     const Ran second = run(args);
     EXPECT_EQ(second.status, 0) << second.err.toStdString();
-    EXPECT_TRUE(second.out.contains(QStringLiteral("0 of 1 files converted"))) << second.out.toStdString();
+    EXPECT_TRUE(second.out.contains(QStringLiteral("0 of 1 files converted, 1 skipped in ")))
+        << second.out.toStdString();
+    EXPECT_TRUE(second.out.contains(QStringLiteral("/lib/Album/one.wav: skipped\n"))) << second.out.toStdString();
     EXPECT_EQ(filesUnder(file(QStringLiteral("lib/converted"))), QStringList{"one.wav"});
 }
 
