@@ -128,13 +128,11 @@ void BatchDriver::ConvertNext()
 {
     if (m_state == State::Idle)
         return;
-    // Beside each original, the output folder is not used: nothing to make or check.
-    const bool besideOriginal = m_setup.options.OutputFiles == OutputLayout::BesideOriginal;
-    // Made again before later files too, in case it was removed while the batch ran; those files then
-    // fail with the tool's reason.
-    const QString folderProblem = besideOriginal ? QString() : OutputFolder::Prepare(m_setup.outputFolder);
+    // Made once, before the first file. Beside each original the output folder is not used: nothing to
+    // make or check.
     if (!m_folderChecked) {
         m_folderChecked = true;
+        const QString folderProblem = usesOutputFolder() ? OutputFolder::Prepare(m_setup.outputFolder) : QString();
         if (!folderProblem.isEmpty()) {
             MsgBox::show(
                 QStringLiteral("The output folder %1 cannot be used: %2").arg(m_setup.outputFolder, folderProblem),
@@ -233,11 +231,34 @@ bool BatchDriver::chooseOutput(CommandBuilder::Request& request, int row)
     return true;
 }
 
+bool BatchDriver::usesOutputFolder() const
+{
+    return m_setup.options.OutputFiles != OutputLayout::BesideOriginal;
+}
+
+QString BatchDriver::outputSideProblem(const QString& output) const
+{
+    // The output folder named first: when it is gone, so is everything below it.
+    if (usesOutputFolder()) {
+        const QString problem = OutputFolder::Check(m_setup.outputFolder);
+        if (!problem.isEmpty() || output.isEmpty())
+            return problem;
+    }
+    return output.isEmpty() ? QString() : OutputFolder::Check(QFileInfo(output).absolutePath());
+}
+
 BatchDriver::FileStart BatchDriver::startFile(Slot* slot, const QString& input)
 {
     CommandBuilder::Request request = m_setup;
     request.inputPath = input;
     const int row = int(m_running.size());
+    // An output folder removed or made read-only while the batch runs fails the files still to start
+    // with that reason; it is never made again (a stick pulled would leave its mount point, and the
+    // outputs would go to the disk beneath).
+    if (const QString problem = outputSideProblem(QString()); !problem.isEmpty()) {
+        settle(input, row, problem);
+        return FileStart::Settled;
+    }
     request.outputFolder = outputFolderFor(request, row);
     if (request.outputFolder.isEmpty() || !chooseOutput(request, row))
         return FileStart::Settled;
@@ -323,6 +344,12 @@ void BatchDriver::objDOS_CommandOver(Slot* slot)
     const ToolRunner::ExitInfo exit = slot->runner->lastExit();
     const QString written = writtenPath(slot->output, slot->runner->records());
     const bool converted = m_outcome.record(slot->input, written, exit, slot->runner->Outputs());
+    // A tool that failed because its folder went away says "No such file or directory" of a path; the
+    // reason is the folder, not the input.
+    if (!converted) {
+        if (const QString problem = outputSideProblem(slot->output); !problem.isEmpty())
+            m_outcome.setLastReason(problem);
+    }
     if (converted) {
         m_outputNames.Claim(written);
         if (m_firstOutputFolder.isEmpty())

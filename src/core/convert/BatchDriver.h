@@ -28,7 +28,9 @@ class QTimer;
 // converts once: its second row ends with the first.
 //
 // The output folder is made (every level) before the first file starts; a folder that cannot be made
-// or written stops the batch with one message and the list as it was. Where each output goes follows
+// or written stops the batch with one message and the list as it was. One that goes away or stops taking
+// files while the batch runs is never made again: the files that fail for it, and those still to start,
+// fail with the folder named as the reason (OutputFolder::Check). Where each output goes follows
 // the "Output files" setting (OutputPlace); a folder below the output folder is made when its first
 // file starts, and one that cannot be made fails that file with the reason while the batch goes on.
 // In skip mode a file whose own output of an earlier run is there (OutputNames::Look) starts no tool and
@@ -104,6 +106,10 @@ private:
     FileStart startFile(Slot* slot, const QString& input);
     // Picks the name the file's output takes; false when the file is settled without a tool.
     bool chooseOutput(CommandBuilder::Request& request, int row);
+    bool usesOutputFolder() const;
+    // Why nothing can be written to the output folder, or to the folder of this output (when given) that
+    // the batch made or found; empty while both take files.
+    QString outputSideProblem(const QString& output) const;
     // A file that ends without a tool: skipped when reason is empty, else failed with it.
     void settle(const QString& input, int row, const QString& reason);
     // The folder this file's output goes into, made if need be; empty after recording the failure.

@@ -24,6 +24,12 @@ public:
 
     // A file that never reached the tool, with the reason.
     void fail(const QString& input, const QString& reason);
+    // The reason of the last failure, when a better one than the tool's is known.
+    void setLastReason(const QString& reason)
+    {
+        if (!m_failures.isEmpty())
+            m_failures.last().lastLine = reason;
+    }
     // A file converted without a conversion of its own in this batch: a second row of an input that
     // was converted, or a file whose tool finished it just as it was stopped.
     void countConverted() { ++m_converted; }
