@@ -21,6 +21,7 @@
 #include <QScopeGuard>
 #include <QTimer>
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace {
 // The path the tool actually wrote, from the name it was given and what its record says; the name it
@@ -59,6 +60,7 @@ struct BatchDriver::Slot
     pid_t pid = -1;
     qint32 totalSeconds = 0;
     qint32 elapsedSeconds = 0;
+    double weight = 0; // the file's share of the batch's work (BatchDriver::weightOf)
 
     bool busy() const { return dos->isRunning() || worker->isRunning(); }
 };
@@ -70,6 +72,13 @@ BatchDriver::BatchDriver(FileQueue* queue, QObject* parent) : QObject(parent), m
     Timer1->setSingleShot(true);
     connect(Timer1, &QTimer::timeout, this, &BatchDriver::Timer1_Timer);
     objDOS = freeSlot()->dos;
+    // Files dropped while a list converts join the batch, and its work.
+    connect(m_queue, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first, int last) {
+        if (m_state == State::Idle)
+            return;
+        for (int row = first; row <= last; ++row)
+            m_totalWeight += weightOf(m_queue->at(row));
+    });
 }
 
 BatchDriver::~BatchDriver() = default;
@@ -110,8 +119,14 @@ bool BatchDriver::Start(const CommandBuilder::Request& setup)
     m_folderChecked = false;
     m_toolAsked = false;
     m_toolTakesJobs = false;
-    m_doneSeconds = 0;
     m_slots = FilesAtOnce::Resolve(setup.options.FilesAtOnce);
+    m_weights.clear();
+    m_doneWeight = 0;
+    m_totalWeight = 0;
+    for (const QString& input : m_queue->paths())
+        m_totalWeight += weightOf(input);
+    m_shownWidth = -1;
+    m_shownCaption.clear();
     Timer1->start();
     return true;
 }
@@ -167,6 +182,8 @@ bool BatchDriver::startsAsConvertedCopy(const QString& input)
     if (*done)
         m_outcome.countConverted();
     m_queue->removeAt(int(m_running.size()));
+    m_doneWeight += weightOf(input);
+    showBatchProgress();
     return true;
 }
 
@@ -192,7 +209,9 @@ void BatchDriver::settle(const QString& input, int row, const QString& reason)
     else
         m_outcome.fail(input, reason);
     m_queue->removeAt(row);
+    m_doneWeight += weightOf(input);
     emit fileEnded(input, reason.isEmpty() ? FileEnd::Skipped : FileEnd::Failed, reason);
+    showBatchProgress();
 }
 
 bool BatchDriver::chooseOutput(CommandBuilder::Request& request, int row)
@@ -267,6 +286,7 @@ BatchDriver::FileStart BatchDriver::startFile(Slot* slot, const QString& input)
     slot->pid = -1;
     slot->totalSeconds = 0;
     slot->elapsedSeconds = 0;
+    slot->weight = weightOf(input);
     const QList<QByteArray> arguments = CommandBuilder::BuildArguments(request);
     if (!m_toolAsked) {
         // Once per batch: the user may have put another tool in place between two batches.
@@ -295,6 +315,7 @@ void BatchDriver::objDOS_ReceiveOutputs(Slot* slot, const QString& CommandOutput
     if (!m_running.contains(slot))
         return;
     const OptionSettings& options = m_setup.options;
+    // One file at a time: the bar and the title are the running file's own progress.
     if (m_slots == 1) {
         const auto display = ProgressParser::Parse(CommandOutputs, lTotalSeconds, options);
         if (display) {
@@ -315,25 +336,48 @@ void BatchDriver::objDOS_ReceiveOutputs(Slot* slot, const QString& CommandOutput
     }
 }
 
+double BatchDriver::weightOf(const QString& input)
+{
+    const auto known = m_weights.constFind(input);
+    if (known != m_weights.cend())
+        return *known;
+    // A file's work goes with its size, as long as the tool converts all of it; with the cutter on every
+    // file converts the same length, and counts alike. So does a file that cannot be read (it will fail
+    // at once) or is empty: as one byte, next to nothing beside a real track.
+    double weight = 1;
+    struct stat st
+    {};
+    if (m_setup.options.MusicCutter == 0 && ::stat(PathBytes::Encode(input).constData(), &st) == 0 && st.st_size > 0)
+        weight = double(st.st_size);
+    m_weights.insert(input, weight);
+    return weight;
+}
+
 void BatchDriver::showBatchProgress()
 {
-    // Seconds converted of all seconds known: finished files count whole, running ones as far as they
-    // have come, and a file's length counts from when the tool has said it.
-    double known = m_doneSeconds;
-    double done = m_doneSeconds;
-    for (const Slot* s : m_running) {
-        if (s->totalSeconds > 0) {
-            known += s->totalSeconds;
-            done += qMin(s->elapsedSeconds, s->totalSeconds);
-        }
-    }
-    if (known <= 0)
+    // With several files at once, the share of the batch's work done: every file of the batch weighs
+    // what weightOf gives it, those not started yet and those dropped meanwhile included; an ended file
+    // counts whole, a running one as far as its tool says it has come. So the bar runs ahead of the work
+    // done by at most what one file's size says wrongly of its length. One file at a time shows that
+    // file's own progress instead (objDOS_ReceiveOutputs).
+    if (m_slots == 1)
         return;
-    const double ratio = qBound(0.0, done / known, 1.0);
-    if (ratio >= 1.0)
-        emit progressChanged(ProgressParser::kBarFullWidth, QStringLiteral("100%"));
-    else
-        emit progressChanged(int(ratio * ProgressParser::kBarFullWidth), ProgressParser::Caption(ratio * 100));
+    double done = m_doneWeight;
+    for (const Slot* s : m_running) {
+        if (s->totalSeconds > 0)
+            done += s->weight * qBound(0.0, double(s->elapsedSeconds) / s->totalSeconds, 1.0);
+    }
+    if (m_totalWeight <= 0)
+        return;
+    const double ratio = qBound(0.0, done / m_totalWeight, 1.0);
+    const int width = ratio >= 1.0 ? ProgressParser::kBarFullWidth : int(ratio * ProgressParser::kBarFullWidth);
+    const QString caption = ratio >= 1.0 ? QStringLiteral("100%") : ProgressParser::Caption(ratio * 100);
+    // Only what changes is shown: a list of short files reports many times per pixel.
+    if (width == m_shownWidth && caption == m_shownCaption)
+        return;
+    m_shownWidth = width;
+    m_shownCaption = caption;
+    emit progressChanged(width, caption);
 }
 
 void BatchDriver::objDOS_CommandOver(Slot* slot)
@@ -359,14 +403,12 @@ void BatchDriver::objDOS_CommandOver(Slot* slot)
     m_inputsDone.insert(slot->input, converted);
     m_running.removeAt(row);
     m_queue->removeAt(row);
+    m_doneWeight += slot->weight;
     emit fileEnded(slot->input, converted ? FileEnd::Converted : FileEnd::Failed,
                    converted ? QString() : m_outcome.failures().constLast().lastLine);
     if (slot == m_allSlots.front().get())
         lTotalSeconds = 0;
-    if (m_slots > 1) {
-        m_doneSeconds += qMax<qint32>(slot->totalSeconds, 0);
-        showBatchProgress();
-    }
+    showBatchProgress();
     // The next file starts once this notification has returned, so the call depth stays the same
     // however many files the batch holds.
     QMetaObject::invokeMethod(this, &BatchDriver::ConvertNext, Qt::QueuedConnection);

@@ -118,6 +118,8 @@ private:
     void objDOS_CommandOver(Slot* slot);
     void stoppedToolEnded(const QString& input, const QString& output, pid_t pid, ToolRunner::ExitInfo exit);
     bool startsAsConvertedCopy(const QString& input);
+    // A file's weight in the batch's progress: its size (see the definition).
+    double weightOf(const QString& input);
     void showBatchProgress();
     void end(End how);
     Slot* freeSlot();
@@ -137,6 +139,10 @@ private:
     std::vector<std::unique_ptr<Slot>> m_allSlots;
     QList<Slot*> m_running;            // in the order they started: row i of the queue is m_running[i]'s file
     QHash<QString, bool> m_inputsDone; // input path -> whether it converted, for a second row of it
-    double m_doneSeconds = 0;
+    QHash<QString, double> m_weights;  // input path -> weightOf, once per batch
+    double m_totalWeight = 0;          // every file of the batch, those not started included
+    double m_doneWeight = 0;           // the files that have ended
+    int m_shownWidth = -1;             // the progress last shown
+    QString m_shownCaption;
     int m_toolsEnding = 0;
 };
