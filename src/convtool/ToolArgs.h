@@ -13,13 +13,14 @@ struct Parsed
     std::string output;     // the last argument that is not an option's value
     std::string start;      // after -ss, empty when not given
     std::string length;     // after -t, empty when not given
+    std::string range;      // after -range (SampleRange.h): an album image's track, empty when not given
     std::string bitrate;    // after -ab (or -b:a), empty when not given
     std::string sampleRate; // after -ar
     std::string channels;   // after -ac
     std::string codec;      // after -acodec (or -c:a, -codec:a)
     bool overwrite = false; // -y
-    // Every argument is one this tool converts by itself: -i, -ss, -t, -y, -vn, -ab, -ar, -ac, -acodec
-    // and the output last. Anything else goes to FFmpeg's own program unchanged.
+    // Every argument is one this tool converts by itself: -i, -ss, -t, -range, -y, -vn, -ab, -ar, -ac,
+    // -acodec and the output last. Anything else goes to FFmpeg's own program unchanged.
     bool ownInterface = true;
 };
 
