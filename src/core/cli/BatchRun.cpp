@@ -197,7 +197,10 @@ private:
             return CannotRun;
         if (m_end == BatchDriver::End::Stopped || m_stoppedBy != 0)
             return 128 + (m_stoppedBy != 0 ? m_stoppedBy : 2);
-        return m_printer.failed() > 0 || m_printer.unsearchedFolders() > 0 ? SomeFailed : AllConverted;
+        return m_printer.failed() > 0 || m_printer.unsearchedFolders() > 0 ||
+                       !m_driver.outcome().notWrittenOut().isEmpty()
+                   ? SomeFailed
+                   : AllConverted;
     }
 
     const BatchOptions::Parsed& m_parsed;

@@ -5,6 +5,7 @@
 #include "NumberedName.h"
 #include "OutputFolder.h"
 #include "OutputPlace.h"
+#include "OutputSync.h"
 #include "PartFileSweep.h"
 #include "ProgressParser.h"
 #include "ToolHandshake.h"
@@ -65,7 +66,8 @@ struct BatchDriver::Slot
     bool busy() const { return dos->isRunning() || worker->isRunning(); }
 };
 
-BatchDriver::BatchDriver(FileQueue* queue, QObject* parent) : QObject(parent), m_queue(queue)
+BatchDriver::BatchDriver(FileQueue* queue, QObject* parent)
+    : QObject(parent), m_queue(queue), m_sync(std::make_unique<OutputSync>())
 {
     Timer1 = new QTimer(this);
     Timer1->setInterval(100);
@@ -396,6 +398,7 @@ void BatchDriver::objDOS_CommandOver(Slot* slot)
     }
     if (converted) {
         m_outputNames.Claim(written);
+        m_sync->add(written);
         if (m_firstOutputFolder.isEmpty())
             m_firstOutputFolder = QFileInfo(written).absolutePath();
     } else if (!slot->output.isEmpty())
@@ -471,6 +474,15 @@ void BatchDriver::end(End how)
             s->worker->Close();
     }
     m_queue->clearProgress();
+    // Before the batch says it is over, what it wrote is on its drives: a stick pulled after "Done" must
+    // not keep names without their data, which every later skip-mode run would take as converted.
+    for (const OutputSync::Problem& p : m_sync->syncAll()) {
+        m_outcome.notWrittenOut(p.folder, p.reason);
+        MsgBox::show(QStringLiteral("The drive of %1 could not write everything out: %2. The files converted there "
+                                    "may be incomplete.")
+                         .arg(p.folder, p.reason),
+                     MsgBox::Icon::Warning);
+    }
     // Files that did not convert go back into the list, so nothing is lost silently.
     for (const BatchOutcome::Failure& f : m_outcome.failures())
         m_queue->append(f.input, m_rootOf.value(f.input));

@@ -15,6 +15,7 @@
 #include <vector>
 
 class FileQueue;
+class OutputSync;
 class QTimer;
 
 // The batch: converts the queue's files from its head, one tool process per file, and says when the
@@ -35,6 +36,8 @@ class QTimer;
 // file starts, and one that cannot be made fails that file with the reason while the batch goes on.
 // In skip mode a file whose own output of an earlier run is there (OutputNames::Look) starts no tool and
 // leaves the list as skipped; one whose name holds something else fails with what is in the way.
+// Before the batch says it has ended, every file system it wrote to is synced once (OutputSync); one
+// that fails is said in a message and in the outcome.
 class BatchDriver : public QObject
 {
     Q_OBJECT
@@ -145,4 +148,5 @@ private:
     int m_shownWidth = -1;             // the progress last shown
     QString m_shownCaption;
     int m_toolsEnding = 0;
+    std::unique_ptr<OutputSync> m_sync; // the file systems written to, synced at the end
 };

@@ -39,6 +39,12 @@ public:
     // "the conversion tool was ended by signal 9 (Killed)".
     static QString SignalReason(int signal);
 
+    // A file system the batch wrote to that did not write everything out at the end (OutputSync): the
+    // outputs there may not all be on it.
+    void notWrittenOut(const QString& folder, const QString& reason) { m_notWrittenOut.append({folder, reason}); }
+    // Each with the folder as its input and the system's reason as its last line.
+    const QList<Failure>& notWrittenOut() const { return m_notWrittenOut; }
+
     int converted() const { return m_converted; }
     int skipped() const { return m_skipped; }
     const QList<Failure>& failures() const { return m_failures; }
@@ -63,4 +69,5 @@ private:
     int m_converted = 0;
     int m_skipped = 0;
     QList<Failure> m_failures;
+    QList<Failure> m_notWrittenOut;
 };

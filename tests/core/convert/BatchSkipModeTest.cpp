@@ -85,6 +85,7 @@ TEST(BatchSkipMode, SongAndsongOntoAFatStickGiveTwoOutputsAndASecondRunSkipsBoth
     ASSERT_TRUE(batch.run(inputs));
     EXPECT_EQ(batch.driver.outcome().converted(), 2)
         << (batch.ended.isEmpty() ? std::string() : batch.ended.last().reason.toStdString());
+    EXPECT_TRUE(batch.driver.outcome().notWrittenOut().isEmpty()) << "a stick that cannot sync counts as synced";
     const QStringList written = filesIn(out);
     ASSERT_EQ(written.size(), 2) << written.join(QLatin1Char('|')).toStdString();
     EXPECT_EQ(written.filter(QStringLiteral("(2)")).size(), 1);
