@@ -58,23 +58,21 @@ double batch(const QString& programFolder, const QStringList& inputs, const QStr
     ListFiller filler(&queue);
     filler.addFiles(inputs);
     const int rows = queue.count();
-    BatchDriver driver(&queue, [&] {
-        CommandBuilder::Request r;
-        r.programFolder = programFolder;
-        r.outputFolder = out;
-        r.formatIndex = format;
-        r.bitrate = QStringLiteral("192");
-        r.sampleRate = QStringLiteral("44100");
-        r.channelIndex = 1;
-        r.options.OutputFiles = 1; // all in one folder
-        return r;
-    });
-    driver.setFilesAtOnce(1);
+    BatchDriver driver(&queue);
+    CommandBuilder::Request r;
+    r.programFolder = programFolder;
+    r.outputFolder = out;
+    r.formatIndex = format;
+    r.bitrate = QStringLiteral("192");
+    r.sampleRate = QStringLiteral("44100");
+    r.channelIndex = 1;
+    r.options.OutputFiles = OutputLayout::AllInOne;
+    r.options.FilesAtOnce = 1;
     QEventLoop loop;
     QObject::connect(&driver, &BatchDriver::batchEnded, &loop, &QEventLoop::quit);
     QElapsedTimer clock;
     clock.start();
-    driver.Start();
+    driver.Start(r);
     loop.exec();
     const double seconds = clock.nsecsElapsed() / 1e9;
     if (rows != kTracks || driver.outcome().converted() != rows) {

@@ -12,10 +12,10 @@
 #include <QList>
 #include <QObject>
 #include <QString>
-#include <functional>
 #include <memory>
 #include <vector>
 
+class OutputSync;
 class QTimer;
 
 // The batch: converts the queue's files from its head, one tool process per file, and says when the
@@ -30,10 +30,15 @@ class QTimer;
 // are inputs of their own; "file" below means either.
 //
 // The output folder is made (every level) before the first file starts; a folder that cannot be made
-// or written stops the batch with one message and the list as it was. Where each output goes follows
+// or written stops the batch with one message and the list as it was. One that goes away or stops taking
+// files while the batch runs is never made again: the files that fail for it, and those still to start,
+// fail with the folder named as the reason (OutputFolder::Check). Where each output goes follows
 // the "Output files" setting (OutputPlace); a folder below the output folder is made when its first
 // file starts, and one that cannot be made fails that file with the reason while the batch goes on.
-// In skip mode a file whose output is already there starts no tool and leaves the list as converted.
+// In skip mode a file whose own output of an earlier run is there (OutputNames::Look) starts no tool and
+// leaves the list as skipped; one whose name holds something else fails with what is in the way.
+// Before the batch says it has ended, every file system it wrote to is synced once (OutputSync); one
+// that fails is said in a message and in the outcome.
 class BatchDriver : public QObject
 {
     Q_OBJECT
@@ -47,17 +52,13 @@ public:
     // How one file of the batch ended.
     enum class FileEnd { Converted, Failed, Skipped };
 
-    // The settings of the moment for the next file: everything but the input path.
-    using Settings = std::function<CommandBuilder::Request()>;
-
-    BatchDriver(FileQueue* queue, Settings settings, QObject* parent = nullptr);
+    explicit BatchDriver(FileQueue* queue, QObject* parent = nullptr);
     ~BatchDriver() override;
 
-    // Files converted at once: 1 to 8, or 0 for one per processor core. Read when a batch starts.
-    void setFilesAtOnce(int n) { m_filesAtOnce = n; }
-
-    // The start command once the queue holds a file: arms Timer1. False while a batch runs.
-    bool Start();
+    // The start command once the queue holds a file: arms Timer1. False while a batch runs. setup is
+    // what every file of the batch converts with (everything but the input path and the output name;
+    // Files at once from its options), taken once: nothing changes it until the batch ends.
+    bool Start(const CommandBuilder::Request& setup);
     // Ends the batch now: every running tool is stopped and its file stays in the list; nothing half
     // written is left behind.
     void Stop();
@@ -114,6 +115,12 @@ private:
     // Picks the name the file's output takes; false when the file is settled without a tool. input is
     // the row's reference (FileQueue), which every rule of the batch goes by.
     bool chooseOutput(CommandBuilder::Request& request, const QString& input, int row);
+    bool usesOutputFolder() const;
+    // Why nothing can be written to the output folder, or to the folder of this output (when given) that
+    // the batch made or found; empty while both take files.
+    QString outputSideProblem(const QString& output) const;
+    // A file that ends without a tool: skipped when reason is empty, else failed with it.
+    void settle(const QString& input, int row, const QString& reason);
     // The folder this file's output goes into, made if need be (a track's in a folder of its image's
     // name); empty after recording the failure.
     QString outputFolderFor(const CommandBuilder::Request& request, const QString& input, int row);
@@ -121,28 +128,33 @@ private:
     void objDOS_CommandOver(Slot* slot);
     void stoppedToolEnded(const QString& input, const QString& output, pid_t pid, ToolRunner::ExitInfo exit);
     bool startsAsConvertedCopy(const QString& input);
+    // A file's weight in the batch's progress: its size (see the definition).
+    double weightOf(const QString& input);
+    double weightOfRow(int row);
     void showBatchProgress();
     void end(End how);
     Slot* freeSlot();
 
     FileQueue* m_queue;
-    Settings m_settings;
-    int m_filesAtOnce = 1;
+    CommandBuilder::Request m_setup;
     int m_slots = 1;
     State m_state = State::Idle;
     bool m_folderChecked = false;
     bool m_toolAsked = false;     // the tool was asked this batch whether it takes jobs
     bool m_toolTakesJobs = false; // it does: each slot keeps one tool process for its files
-    QString m_outputFolder;
     BatchOutcome m_outcome;
     OutputNames m_outputNames;
     FolderMaker m_folders;
-    int m_outputMode = 0;
     QString m_firstOutputFolder;                // where the first converted file went
     QHash<QString, FileQueue::Entry> m_entryOf; // input reference -> its row, for a failed file's return
     std::vector<std::unique_ptr<Slot>> m_allSlots;
     QList<Slot*> m_running;            // in the order they started: row i of the queue is m_running[i]'s file
     QHash<QString, bool> m_inputsDone; // input reference -> whether it converted, for a second row of it
-    double m_doneSeconds = 0;
+    QHash<QString, double> m_weights;  // input reference -> weightOf, once per batch
+    double m_totalWeight = 0;          // every file of the batch, those not started included
+    double m_doneWeight = 0;           // the files that have ended
+    int m_shownWidth = -1;             // the progress last shown
+    QString m_shownCaption;
     int m_toolsEnding = 0;
+    std::unique_ptr<OutputSync> m_sync; // the file systems written to, synced at the end
 };

@@ -102,10 +102,10 @@ void frmMain::Form_Load()
     // back one level deeper every run.
     m_filler->setSkipFolders([this]() -> QList<QString> {
         const CommandBuilder::Request request = shownSetup().Request(m_programFolder);
-        return request.options.OutputFiles == 2 ? QList<QString>{} : QList<QString>{request.outputFolder};
+        return request.options.OutputFiles == OutputLayout::BesideOriginal ? QList<QString>{}
+                                                                           : QList<QString>{request.outputFolder};
     });
-    m_batch = new BatchDriver(
-        m_ui.lstFile, [this] { return shownSetup().Request(m_programFolder); }, this);
+    m_batch = new BatchDriver(m_ui.lstFile, this);
     connect(m_batch, &BatchDriver::progressChanged, this, [this](int width, const QString& caption) {
         m_ui.imgPB->resize(width, m_ui.imgPB->height());
         m_ui.lblPB->setText(caption);
@@ -142,14 +142,14 @@ void frmMain::updateCommands()
 {
     const bool converting = m_batch && m_batch->isConverting();
     const bool stops = converting || m_filler->isScanning();
-    m_commands->update({converting, m_filler->isBusy(), stops, m_options.OutputFiles != 2});
+    m_commands->update({converting, m_filler->isBusy(), stops, m_options.OutputFiles != OutputLayout::BesideOriginal});
     // While a list converts or a folder is searched the start button is the Stop button; during Remove
     // All it waits like the rest.
     m_ui.imgConvert->setDimWhenDisabled(true);
     m_ui.imgConvert->setEnabled(stops || !m_filler->isBusy());
     m_ui.showStartButtonStops(stops);
     m_ui.lblFeed->setEnabled(!converting);
-    m_ui.showOutputFolderUsed(m_options.OutputFiles != 2);
+    m_ui.showOutputFolderUsed(m_options.OutputFiles != OutputLayout::BesideOriginal);
     m_ui.lockSettings(converting);
 }
 
@@ -161,8 +161,8 @@ void frmMain::imgStart_Click()
         MsgBox::show(QStringLiteral("Please add a file"), MsgBox::Icon::Exclamation, QStringLiteral("Add"));
         return;
     }
-    m_batch->setFilesAtOnce(m_options.FilesAtOnce);
-    m_batch->Start();
+    // The batch converts with what is shown now, to its end.
+    m_batch->Start(shownSetup().Request(m_programFolder));
     updateCommands();
 }
 

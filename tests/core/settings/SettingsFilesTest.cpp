@@ -40,7 +40,7 @@ TEST(FieldReader, QuotedAndPlainFieldsAcrossLinesAndCommas)
 TEST(OptionsFile, RoundTripInSevenCrLfLines)
 {
     QTemporaryDir dir;
-    OptionSettings saved{0, 1, 90, 120, 4, 2, 1};
+    OptionSettings saved{0, 1, 90, 120, 4, OutputLayout::BesideOriginal, ExistingOutput::Skip};
     ASSERT_TRUE(OptionsIni::SaveOptions(dir.path(), saved));
     EXPECT_EQ(readAll(OptionsIni::FilePath(dir.path())), QByteArray("0\r\n1\r\n90\r\n120\r\n4\r\n2\r\n1\r\n"));
     OptionSettings loaded;
@@ -50,8 +50,8 @@ TEST(OptionsFile, RoundTripInSevenCrLfLines)
     EXPECT_EQ(loaded.CutFrom, 90);
     EXPECT_EQ(loaded.CutDuration, 120);
     EXPECT_EQ(loaded.FilesAtOnce, 4);
-    EXPECT_EQ(loaded.OutputFiles, 2);
-    EXPECT_EQ(loaded.IfExists, 1);
+    EXPECT_EQ(loaded.OutputFiles, OutputLayout::BesideOriginal);
+    EXPECT_EQ(loaded.IfExists, ExistingOutput::Skip);
 }
 
 TEST(OptionsFile, OutputFilesAndIfExistsReadAsDefaultsWhenMissingOrOutOfRange)
@@ -67,10 +67,10 @@ TEST(OptionsFile, OutputFilesAndIfExistsReadAsDefaultsWhenMissingOrOutOfRange)
          {Case{"0\r\n1\r\n90\r\n120\r\n", 0, 0}, Case{five, 0, 0}, Case{five + "1\r\n", 1, 0},
           Case{five + "2\r\n1\r\n", 2, 1}, Case{five + "3\r\n2\r\n", 0, 0}, Case{five + "-1\r\n-1\r\n", 0, 0},
           Case{five + "x\r\n1\r\n", 0, 1}, Case{five + "1\n1\n", 1, 1}}) {
-        OptionSettings o{0, 0, 0, 0, 5, 2, 1};
+        OptionSettings o{0, 0, 0, 0, 5, OutputLayout::BesideOriginal, ExistingOutput::Skip};
         OptionsIni::ParseOptions(c.bytes, o);
-        EXPECT_EQ(o.OutputFiles, c.outputFiles) << c.bytes.toStdString();
-        EXPECT_EQ(o.IfExists, c.ifExists) << c.bytes.toStdString();
+        EXPECT_EQ(qint32(o.OutputFiles), c.outputFiles) << c.bytes.toStdString();
+        EXPECT_EQ(qint32(o.IfExists), c.ifExists) << c.bytes.toStdString();
         EXPECT_EQ(o.CutDuration, 120) << "the lines before keep their meaning";
     }
 }

@@ -126,7 +126,7 @@ TEST_F(AlbumImageBatch,
     }
 
     // The same folder again in skip mode: every output is there, nothing converts.
-    window->options().IfExists = 1;
+    window->options().IfExists = ExistingOutput::Skip;
     const QDateTime before = QFileInfo(tracks[1]).lastModified();
     window->AddPaths({folder.file("lib")});
     ASSERT_EQ(q->count(), 4);
@@ -172,7 +172,7 @@ TEST_F(AlbumImageBatch, AFlacImageCarryingItsSheetIsCutAndTheCutterCutsEachTrack
     window->options().MusicCutter = 1;
     window->options().CutFrom = 1;
     window->options().CutDuration = 1;
-    window->options().OutputFiles = 2;      // beside the image
+    window->options().OutputFiles = OutputLayout::BesideOriginal;
     window->ui().cmbOF->setCurrentIndex(3); // WAV: its length is exact
     ASSERT_TRUE(runBatch());
     EXPECT_EQ(window->ui().lblPB->text(), QStringLiteral("Done."));
