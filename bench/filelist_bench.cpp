@@ -177,7 +177,7 @@ int main(int argc, char** argv)
     t.restart();
     int placed = 0;
     for (const QString& p : paths) {
-        const FolderMaker::Made made = maker.Make(OutputPlace::FolderFor(OutputPlace::KeepFolders, kept, p, tree));
+        const FolderMaker::Made made = maker.Make(OutputPlace::FolderFor(OutputLayout::KeepFolders, kept, p, tree));
         const QString name = made.folder + p.section(QLatin1Char('/'), -1).replace(QStringLiteral(".wav"), ".mp3");
         if (keptNames.Reserve(p, name)) {
             ::close(::open(QFile::encodeName(name).constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0644));
@@ -195,9 +195,10 @@ int main(int argc, char** argv)
     t.restart();
     int skipped = 0;
     for (const QString& p : paths) {
-        const FolderMaker::Made made = again.Make(OutputPlace::FolderFor(OutputPlace::KeepFolders, kept, p, tree));
+        const FolderMaker::Made made = again.Make(OutputPlace::FolderFor(OutputLayout::KeepFolders, kept, p, tree));
         skipped +=
-            againNames.Taken(made.folder + p.section(QLatin1Char('/'), -1).replace(QStringLiteral(".wav"), ".mp3"));
+            againNames.Look(p, made.folder + p.section(QLatin1Char('/'), -1).replace(QStringLiteral(".wav"), ".mp3"))
+                .found == OutputNames::Looked::Found::Output;
     }
     std::printf("second run in skip mode: %d of %lld found already there in %.3f s, %.1f us per file\n", skipped,
                 static_cast<long long>(paths.size()), seconds(t), seconds(t) * 1e6 / qMax<qsizetype>(1, paths.size()));

@@ -40,22 +40,20 @@ double driver(const QString& programFolder, const QStringList& inputs, const QSt
     fresh(out);
     FileQueue queue;
     queue.appendMany(inputs);
-    BatchDriver batch(&queue, [&] {
-        CommandBuilder::Request r;
-        r.programFolder = programFolder;
-        r.outputFolder = out;
-        r.formatIndex = 0;
-        r.bitrate = QStringLiteral("192");
-        r.sampleRate = QStringLiteral("44100");
-        r.channelIndex = 1;
-        return r;
-    });
-    batch.setFilesAtOnce(filesAtOnce);
+    BatchDriver batch(&queue);
+    CommandBuilder::Request setup;
+    setup.programFolder = programFolder;
+    setup.outputFolder = out;
+    setup.formatIndex = 0;
+    setup.bitrate = QStringLiteral("192");
+    setup.sampleRate = QStringLiteral("44100");
+    setup.channelIndex = 1;
+    setup.options.FilesAtOnce = filesAtOnce;
     QEventLoop loop;
     QObject::connect(&batch, &BatchDriver::batchEnded, &loop, &QEventLoop::quit);
     QElapsedTimer t;
     t.start();
-    batch.Start();
+    batch.Start(setup);
     loop.exec();
     const double s = t.nsecsElapsed() / 1e9;
     if (batch.outcome().converted() != inputs.size())

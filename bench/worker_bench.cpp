@@ -104,23 +104,21 @@ double oneAtATime(const QString& programFolder, const QStringList& inputs, const
 {
     QDir(out).removeRecursively();
     FileQueue queue;
-    BatchDriver driver(&queue, [&] {
-        CommandBuilder::Request r;
-        r.programFolder = programFolder;
-        r.outputFolder = out;
-        r.formatIndex = 0;
-        r.bitrate = QStringLiteral("192");
-        r.sampleRate = QStringLiteral("44100");
-        r.channelIndex = 1;
-        return r;
-    });
-    driver.setFilesAtOnce(1);
+    BatchDriver driver(&queue);
+    CommandBuilder::Request setup;
+    setup.programFolder = programFolder;
+    setup.outputFolder = out;
+    setup.formatIndex = 0;
+    setup.bitrate = QStringLiteral("192");
+    setup.sampleRate = QStringLiteral("44100");
+    setup.channelIndex = 1;
+    setup.options.FilesAtOnce = 1;
     queue.appendMany(inputs);
     QEventLoop finished;
     QObject::connect(&driver, &BatchDriver::batchEnded, &finished, &QEventLoop::quit);
     QElapsedTimer clock;
     clock.start();
-    driver.Start();
+    driver.Start(setup);
     finished.exec();
     return clock.nsecsElapsed() / 1e9;
 }

@@ -65,7 +65,7 @@ MuxedOutput::MuxedOutput(const Settings& settings, const AudioInput& input)
         throw LibAv::Failure{"no output format has the extension of " + settings.outputPath};
     m_muxer.reset(muxer);
     openEncoder(settings, input);
-    addStreams(input);
+    addStreams(settings, input);
     openFile(settings);
     m_packet.reset(av_packet_alloc());
     if (!m_packet)
@@ -121,7 +121,7 @@ void MuxedOutput::openEncoder(const Settings& settings, const AudioInput& input)
     m_frameSize = anySize ? kFreeFrameSize : enc->frame_size;
 }
 
-void MuxedOutput::addStreams(const AudioInput& input)
+void MuxedOutput::addStreams(const Settings& settings, const AudioInput& input)
 {
     const AVCodecContext* enc = m_encoder.get();
     m_stream = avformat_new_stream(m_muxer.get(), nullptr);
@@ -132,6 +132,7 @@ void MuxedOutput::addStreams(const AudioInput& input)
 
     // The music's tags go to the file and to its audio stream: each container reads them from one.
     AVDictionary* tags = Tags::Collect(input.format()->metadata, input.audio()->metadata);
+    Tags::ForTrack(&tags, settings.partOfImage, settings.tags);
     av_dict_copy(&m_muxer->metadata, tags, 0);
     av_dict_copy(&m_stream->metadata, tags, 0);
     av_dict_free(&tags);

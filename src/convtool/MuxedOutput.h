@@ -26,7 +26,9 @@ public:
         int channels = 0;       // 0: the input's, as the encoder allows
         // How long the output will be as far as the input tells, for the room kept for an M4A index.
         int64_t expectedMicros = 0;
-        bool expectedIsGuess = false; // the input's length was only estimated
+        bool expectedIsGuess = false;                          // the input's length was only estimated
+        bool partOfImage = false;                              // a range of the input (-range): an album image's track
+        std::vector<std::pair<std::string, std::string>> tags; // over the input's own (Tags::ForTrack)
     };
 
     // Opens the encoder and writes the header. Throws LibAv::Failure.
@@ -45,7 +47,7 @@ private:
     int chooseRate(const AVCodec* codec, int wanted, int decoded, bool opus);
     void noteBitRate(long long asked, long long got);
     void openEncoder(const Settings& settings, const AudioInput& input);
-    void addStreams(const AudioInput& input);
+    void addStreams(const Settings& settings, const AudioInput& input);
     void openFile(const Settings& settings);
     int64_t indexRoom(const Settings& settings);
     void writeTrailer();

@@ -70,6 +70,18 @@ AVDictionary* Collect(const AVDictionary* file, const AVDictionary* stream)
     return tags;
 }
 
+void ForTrack(AVDictionary** tags, bool partOfImage, const std::vector<std::pair<std::string, std::string>>& given)
+{
+    if (partOfImage) {
+        av_dict_set(tags, "CUESHEET", nullptr, 0);
+        // One removal per pass: removing shifts the entries after it.
+        while (const AVDictionaryEntry* e = av_dict_get(*tags, "REPLAYGAIN_TRACK_", nullptr, AV_DICT_IGNORE_SUFFIX))
+            av_dict_set(tags, e->key, nullptr, 0);
+    }
+    for (const auto& [key, value] : given)
+        av_dict_set(tags, key.c_str(), value.empty() ? nullptr : value.c_str(), 0);
+}
+
 std::string PictureBlock(const Picture& p)
 {
     std::string out;

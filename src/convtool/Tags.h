@@ -3,6 +3,8 @@
 #include "LibAv.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 // The tags and the cover picture a converted file keeps.
 namespace Tags {
@@ -11,6 +13,11 @@ namespace Tags {
 // file's winning where both have one, without those that describe the old file's encoding and would
 // be wrong for the new one. The caller owns the result.
 AVDictionary* Collect(const AVDictionary* file, const AVDictionary* stream);
+
+// A part of an album image: what describes the whole image goes (its cue sheet, which would list the
+// track as an album again, and its track gain, which is the whole image's), then the given tags replace
+// the image's own of the same name, an empty value removing it.
+void ForTrack(AVDictionary** tags, bool partOfImage, const std::vector<std::pair<std::string, std::string>>& given);
 
 struct Picture
 {

@@ -61,6 +61,13 @@ Parsed Parse(const std::vector<std::string>& args)
                 p.sampleRate = v;
             } else if (a == "-ac") {
                 p.channels = v;
+            } else if (a == "-metadata") {
+                // "KEY=VALUE" only: a stream's tags ("-metadata:s:a") are FFmpeg's business.
+                const size_t eq = v.find('=');
+                if (eq == 0 || eq == std::string::npos)
+                    p.ownInterface = false;
+                else
+                    p.metadata.emplace_back(v.substr(0, eq), v.substr(eq + 1));
             } else if (a == "-acodec" || a == "-c:a" || a == "-codec:a") {
                 p.codec = v;
                 p.ownInterface = p.ownInterface && v != "copy";

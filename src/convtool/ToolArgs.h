@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // What the conversion tool needs to know of its FFmpeg-style arguments.
@@ -18,10 +19,14 @@ struct Parsed
     std::string sampleRate; // after -ar
     std::string channels;   // after -ac
     std::string codec;      // after -acodec (or -c:a, -codec:a)
+    // After each -metadata KEY=VALUE, in order: tags the output takes over the input's own (an album
+    // image's track gets its cue sheet's); an empty value removes the input's tag.
+    std::vector<std::pair<std::string, std::string>> metadata;
     bool overwrite = false; // -y
     bool keepDate = false;  // -keep_date: the output's modification time is the input's
     // Every argument is one this tool converts by itself: -i, -ss, -t, -range, -y, -vn, -ab, -ar, -ac,
-    // -acodec, -keep_date and the output last. Anything else goes to FFmpeg's own program unchanged.
+    // -acodec, -metadata (a global tag only), -keep_date and the output last. Anything else goes to FFmpeg's own
+    // program unchanged.
     bool ownInterface = true;
 };
 

@@ -10,6 +10,7 @@
 #include "Resampler.h"
 #include "SampleRange.h"
 #include "ToolRecord.h"
+#include "WriteAll.h"
 
 extern "C" {
 #include <libavutil/parseutils.h>
@@ -103,6 +104,8 @@ std::unique_ptr<Output> openOutput(const ToolArgs::Parsed& a, const AudioInput& 
     s.outputPath = a.output;
     s.writePath = part.path();
     s.codec = a.codec;
+    s.partOfImage = !a.range.empty();
+    s.tags = a.metadata;
     if (!a.bitrate.empty()) {
         const auto rate = ToolArgs::BitRate(a.bitrate);
         if (!rate)
@@ -227,16 +230,9 @@ private:
 
     static void record(const std::string& line)
     {
-        // The program reads this pipe after the tool has ended: a full or closed pipe is not a failure.
-        size_t done = 0;
-        while (done < line.size()) {
-            const ssize_t n = ::write(ToolRecord::kDescriptor, line.data() + done, line.size() - done);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n <= 0)
-                return;
-            done += size_t(n);
-        }
+        // The program reads this pipe as the tool goes and after it has ended: a reader that has gone away
+        // is not this file's failure.
+        [[maybe_unused]] const bool written = WriteAll(ToolRecord::kDescriptor, line.data(), line.size());
     }
 
     void encode(Resampler& resampler, Output& out, AVFrame* frame, bool last)

@@ -11,6 +11,7 @@
 #include "ToolJobs.h"
 #include "ToolRecord.h"
 #include "Transcoder.h"
+#include "WriteAll.h"
 
 #include <cerrno>
 #include <csignal>
@@ -125,16 +126,9 @@ int convert(const std::vector<std::string>& args)
 
 void record(const std::string& line)
 {
-    // A program that has gone away reads nothing more: a closed pipe is not this job's failure.
-    size_t done = 0;
-    while (done < line.size()) {
-        const ssize_t n = ::write(ToolRecord::kDescriptor, line.data() + done, line.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;
-        done += size_t(n);
-    }
+    // The program reads this pipe as the tool goes and after it has ended: a reader that has gone away
+    // is not this file's failure.
+    [[maybe_unused]] const bool written = WriteAll(ToolRecord::kDescriptor, line.data(), line.size());
 }
 
 int runJobs()

@@ -40,6 +40,14 @@ TEST(ToolArgs, AnythingElseIsLeftToFfmpegItself)
     EXPECT_FALSE(Parse({"-i", "a.wav"}).ownInterface);
     EXPECT_FALSE(Parse({"-hide_banner", "-i", "a.wav", "b.mp3"}).ownInterface);
     EXPECT_FALSE(Parse({"b.mp3"}).ownInterface);
+    // A global tag is our own; one without a name, or a stream's, is FFmpeg's.
+    const Parsed tagged =
+        Parse({"-i", "a.flac", "-range", "0-588", "-metadata", "title=A=B", "-metadata", "genre=", "b.mp3"});
+    EXPECT_TRUE(tagged.ownInterface);
+    EXPECT_EQ(tagged.metadata, (std::vector<std::pair<std::string, std::string>>{{"title", "A=B"}, {"genre", ""}}));
+    EXPECT_FALSE(Parse({"-i", "a.wav", "-metadata", "=x", "b.mp3"}).ownInterface);
+    EXPECT_FALSE(Parse({"-i", "a.wav", "-metadata", "notag", "b.mp3"}).ownInterface);
+    EXPECT_FALSE(Parse({"-i", "a.wav", "-metadata:s:a", "title=x", "b.mp3"}).ownInterface);
 }
 
 TEST(ToolArgs, RatesAndCountsRead)

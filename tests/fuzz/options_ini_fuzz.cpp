@@ -14,10 +14,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
                      qint64(options.CutDuration), qint64(options.FilesAtOnce), qint64(options.OutputFiles),
                      qint64(options.IfExists)})
         written += QByteArray::number(v) + "\r\n";
-    if (options.FilesAtOnce < 0 || options.FilesAtOnce > 8 || options.OutputFiles < 0 || options.OutputFiles > 2 ||
-        options.IfExists < 0 || options.IfExists > 1)
+    if (options.FilesAtOnce < 0 || options.FilesAtOnce > 8 || qint32(options.OutputFiles) < 0 ||
+        qint32(options.OutputFiles) > 2 || qint32(options.IfExists) < 0 || qint32(options.IfExists) > 1)
         std::abort();
-    OptionSettings again{7, 7, 7, 7, 7, 7, 7};
+    OptionSettings again{7, 7, 7, 7, 7, OutputLayout(7), ExistingOutput(7)};
     OptionsIni::ParseOptions(written, again);
     if (again.SoundReminder != options.SoundReminder || again.MusicCutter != options.MusicCutter ||
         again.CutFrom != options.CutFrom || again.CutDuration != options.CutDuration ||

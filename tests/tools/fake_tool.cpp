@@ -43,6 +43,7 @@
 // Started with no arguments, as the program asks a tool whether it takes jobs, it refuses as FFmpeg
 // does (usage on standard error, status 1) and runs no operation: it is a tool without job mode.
 #include "PartName.h"
+#include "WriteAll.h"
 
 #include <csignal>
 #include <cstdio>
@@ -167,13 +168,7 @@ std::string expand(std::string s)
 
 void writeAll(int fd, const std::string& s)
 {
-    size_t done = 0;
-    while (done < s.size()) {
-        const ssize_t n = ::write(fd, s.data() + done, s.size() - done);
-        if (n <= 0)
-            return;
-        done += static_cast<size_t>(n);
-    }
+    [[maybe_unused]] const bool written = WriteAll(fd, s.data(), s.size());
 }
 
 bool anyArgContains(const std::string& text)

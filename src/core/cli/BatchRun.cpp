@@ -7,7 +7,6 @@
 #include "SuspendSignals.h"
 #include "WriteAll.h"
 #include "convert/BatchDriver.h"
-#include "convert/OutputPlace.h"
 #include "filelist/FileQueue.h"
 #include "filelist/ListFiller.h"
 #include "ui/MsgBox.h"
@@ -97,7 +96,7 @@ public:
           m_printer(
               printStyle(parsed), terminalColumns(), [](const QByteArray& b) { write(STDOUT_FILENO, b); },
               [](const QByteArray& b) { write(STDERR_FILENO, b); }, [this] { return m_clock.elapsed(); }),
-          m_filler(&m_queue), m_driver(&m_queue, [request = parsed.request] { return request; })
+          m_filler(&m_queue), m_driver(&m_queue)
     {
         m_clock.start();
         StopSignals::install([this](int signal) {
@@ -155,12 +154,16 @@ private:
         m_found = int(found.size());
         // The output folder is never searched: a library converted into a folder inside it would
         // otherwise convert the last run's outputs again on every run, one level deeper each time.
-        if (m_parsed.request.options.OutputFiles != OutputPlace::BesideOriginal)
+        if (m_parsed.request.options.OutputFiles != OutputLayout::BesideOriginal)
             m_filler.setSkipFolders([folder = m_parsed.request.outputFolder] { return QList<QString>{folder}; });
         m_filler.addPaths(found);
         for (const FileSearch::Collect::Unsearched& u : m_filler.unsearched())
             m_printer.unsearched(u.folder, u.reason, m_parsed.verbose);
-        // A file named twice, or found in a folder named too, converts once.
+        // An album image listed whole, and why; a sheet read in another encoding than UTF-8.
+        for (const QString& note : m_filler.albumNotes())
+            toError(SafeText::Escape(note));
+        // A file named twice, or found in a folder named too, converts once; an image's tracks are
+        // inputs of their own ("PATH#N").
         QSet<QString> seen;
         for (int i = 0; i < m_queue.count();) {
             if (seen.contains(m_queue.at(i))) {
@@ -198,9 +201,8 @@ private:
             if (!m_driver.isConverting())
                 loop.quit();
         });
-        m_driver.setFilesAtOnce(m_parsed.request.options.FilesAtOnce);
         m_printer.begin(int(m_queue.count()));
-        m_driver.Start();
+        m_driver.Start(m_parsed.request);
         loop.exec();
         m_printer.finish(m_stoppedBy, m_outputFolder);
     }
@@ -211,7 +213,10 @@ private:
             return CannotRun;
         if (m_end == BatchDriver::End::Stopped || m_stoppedBy != 0)
             return 128 + (m_stoppedBy != 0 ? m_stoppedBy : 2);
-        return m_printer.failed() > 0 || m_printer.unsearchedFolders() > 0 ? SomeFailed : AllConverted;
+        return m_printer.failed() > 0 || m_printer.unsearchedFolders() > 0 ||
+                       !m_driver.outcome().notWrittenOut().isEmpty()
+                   ? SomeFailed
+                   : AllConverted;
     }
 
     const BatchOptions::Parsed& m_parsed;

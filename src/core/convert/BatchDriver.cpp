@@ -5,6 +5,7 @@
 #include "NumberedName.h"
 #include "OutputFolder.h"
 #include "OutputPlace.h"
+#include "OutputSync.h"
 #include "PartFileSweep.h"
 #include "ProgressParser.h"
 #include "ToolHandshake.h"
@@ -13,6 +14,7 @@
 #include "filelist/FileQueue.h"
 #include "filelist/GetFile.h"
 #include "filelist/PathBytes.h"
+#include "filelist/TrackName.h"
 #include "settings/FilesAtOnce.h"
 #include "ui/MsgBox.h"
 
@@ -22,6 +24,7 @@
 #include <QScopeGuard>
 #include <QTimer>
 #include <algorithm>
+#include <sys/stat.h>
 
 namespace {
 // The path the tool actually wrote, from the name it was given and what its record says; the name it
@@ -40,6 +43,16 @@ QString writtenPath(const QString& given, const QList<ToolRecord::Entry>& record
     if (named->counter > 1)
         name = NumberedName(name, named->counter);
     return folder + PathBytes::Decode(QByteArray::fromStdString(name));
+}
+
+// A cue sheet's tag under the name the name pattern knows it by.
+QString namingKey(const QString& toolName)
+{
+    if (toolName == QLatin1String("album_artist"))
+        return QStringLiteral("albumartist");
+    if (toolName == QLatin1String("date"))
+        return QStringLiteral("year");
+    return toolName;
 }
 
 QByteArray folderOf(const QString& path)
@@ -65,18 +78,27 @@ struct BatchDriver::Slot
     bool probing = false;
     bool probed = false;
     QHash<QString, QString> tags;
+    FileQueue::Entry entry; // the row it converts: the path, or an image's path and its track
+    double weight = 0;      // the file's share of the batch's work (BatchDriver::weightOf)
 
     bool busy() const { return dos->isRunning() || worker->isRunning(); }
 };
 
-BatchDriver::BatchDriver(FileQueue* queue, Settings settings, QObject* parent)
-    : QObject(parent), m_queue(queue), m_settings(std::move(settings))
+BatchDriver::BatchDriver(FileQueue* queue, QObject* parent)
+    : QObject(parent), m_queue(queue), m_sync(std::make_unique<OutputSync>())
 {
     Timer1 = new QTimer(this);
     Timer1->setInterval(100);
     Timer1->setSingleShot(true);
     connect(Timer1, &QTimer::timeout, this, &BatchDriver::Timer1_Timer);
     objDOS = freeSlot()->dos;
+    // Files dropped while a list converts join the batch, and its work.
+    connect(m_queue, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first, int last) {
+        if (m_state == State::Idle)
+            return;
+        for (int row = first; row <= last; ++row)
+            m_totalWeight += weightOfRow(row);
+    });
 }
 
 BatchDriver::~BatchDriver() = default;
@@ -102,32 +124,37 @@ BatchDriver::Slot* BatchDriver::freeSlot()
     return raw;
 }
 
-bool BatchDriver::Start()
+bool BatchDriver::Start(const CommandBuilder::Request& setup)
 {
     if (m_state != State::Idle)
         return false;
     m_state = State::Converting;
+    m_setup = setup;
     m_outcome.reset();
     m_outputNames.reset();
     m_folders.reset();
     m_firstOutputFolder.clear();
-    m_rootOf.clear();
+    m_entryOf.clear();
     m_inputsDone.clear();
     m_folderChecked = false;
     m_toolAsked = false;
     m_toolTakesJobs = false;
-    m_doneSeconds = 0;
+    m_slots = FilesAtOnce::Resolve(setup.options.FilesAtOnce);
+    m_weights.clear();
+    m_doneWeight = 0;
+    m_totalWeight = 0;
+    for (int row = 0; row < m_queue->count(); ++row)
+        m_totalWeight += weightOfRow(row);
+    m_shownWidth = -1;
+    m_shownCaption.clear();
     m_paused = false;
     m_pausedMs = 0;
-    m_shownWidth = 0;
-    m_shownCaption.clear();
-    m_slots = FilesAtOnce::Resolve(m_filesAtOnce);
     // The names for the whole batch; a pattern that cannot name anything (a hand-edited options.ini)
     // stops the batch with the reason before any file starts.
-    const OptionSettings options = m_settings().options;
     m_namesProblem.clear();
-    m_names = NamePattern::For(NamePattern::Preset(options.OutputNames), options.NamePattern, &m_namesProblem)
-                  .value_or(NamePattern());
+    m_names =
+        NamePattern::For(NamePattern::Preset(setup.options.OutputNames), setup.options.NamePattern, &m_namesProblem)
+            .value_or(NamePattern());
     Timer1->start();
     return true;
 }
@@ -145,14 +172,8 @@ void BatchDriver::ConvertNext()
     // Paused, the batch neither starts a file nor ends: Resume comes back here.
     if (m_state == State::Idle || m_paused)
         return;
-    const CommandBuilder::Request settings = m_settings();
-    m_outputFolder = settings.outputFolder;
-    m_outputMode = settings.options.OutputFiles;
-    // Beside each original, the output folder is not used: nothing to make or check.
-    const bool besideOriginal = m_outputMode == OutputPlace::BesideOriginal;
-    // Made again before later files too, in case it was removed while the batch ran; those files then
-    // fail with the tool's reason.
-    const QString folderProblem = besideOriginal ? QString() : OutputFolder::Prepare(settings.outputFolder);
+    // Made once, before the first file. Beside each original the output folder is not used: nothing to
+    // make or check.
     if (!m_folderChecked) {
         m_folderChecked = true;
         if (!m_namesProblem.isEmpty()) {
@@ -161,9 +182,10 @@ void BatchDriver::ConvertNext()
             end(End::CannotStart);
             return;
         }
+        const QString folderProblem = usesOutputFolder() ? OutputFolder::Prepare(m_setup.outputFolder) : QString();
         if (!folderProblem.isEmpty()) {
             MsgBox::show(
-                QStringLiteral("The output folder %1 cannot be used: %2").arg(settings.outputFolder, folderProblem),
+                QStringLiteral("The output folder %1 cannot be used: %2").arg(m_setup.outputFolder, folderProblem),
                 MsgBox::Icon::Critical);
             end(End::CannotStart);
             return;
@@ -200,52 +222,72 @@ bool BatchDriver::startsAsConvertedCopy(const QString& input)
     if (*done)
         m_outcome.countConverted();
     m_queue->removeAt(int(m_running.size()));
+    m_doneWeight += weightOf(input);
+    showBatchProgress();
     return true;
 }
 
-QString BatchDriver::outputFolderFor(const CommandBuilder::Request& request, int row)
+QString BatchDriver::outputFolderFor(const CommandBuilder::Request& request, const QString& input, int row)
 {
-    const int mode = request.options.OutputFiles;
+    const OutputLayout mode = request.options.OutputFiles;
     const QString root = m_queue->rootAt(row);
-    if (!root.isEmpty())
-        m_rootOf.insert(request.inputPath, root);
-    const QString folder = OutputPlace::FolderFor(mode, request.outputFolder, request.inputPath, root);
-    if (mode != OutputPlace::KeepFolders || root.isEmpty())
+    QString folder = OutputPlace::FolderFor(mode, request.outputFolder, request.inputPath, root);
+    const bool track = request.track && !request.track->wholeFile;
+    if (track)
+        folder += TrackName::Folder(request.inputPath) + QLatin1Char('/');
+    if (!track && (mode != OutputLayout::KeepFolders || root.isEmpty()))
         return folder;
     const FolderMaker::Made made = m_folders.Make(folder);
-    if (made.folder.isEmpty()) {
-        m_outcome.fail(request.inputPath, made.problem);
-        m_queue->removeAt(row);
-        emit fileEnded(request.inputPath, FileEnd::Failed, made.problem);
-    }
+    if (made.folder.isEmpty())
+        settle(input, row, made.problem);
     return made.folder;
 }
 
-QString BatchDriver::wantedOutput(CommandBuilder::Request& request, const Slot* slot, int row)
+void BatchDriver::settle(const QString& input, int row, const QString& reason)
+{
+    if (reason.isEmpty())
+        m_outcome.countSkipped();
+    else
+        m_outcome.fail(input, reason);
+    m_queue->removeAt(row);
+    m_doneWeight += weightOf(input);
+    emit fileEnded(input, reason.isEmpty() ? FileEnd::Skipped : FileEnd::Failed, reason);
+    showBatchProgress();
+}
+
+QString BatchDriver::wantedOutput(CommandBuilder::Request& request, const Slot* slot, const QString& input, int row)
 {
     if (m_names.keepsName()) {
-        request.outputFolder = outputFolderFor(request, row);
+        request.outputFolder = outputFolderFor(request, input, row);
         return request.outputFolder.isEmpty() ? QString() : CommandBuilder::OutputPath(request);
     }
-    const QString root = m_queue->rootAt(row);
-    if (!root.isEmpty())
-        m_rootOf.insert(request.inputPath, root);
-    // The pattern's levels replace the kept tree: they go below the output folder itself, or beside
-    // the original.
-    const int mode = request.options.OutputFiles == OutputPlace::BesideOriginal ? OutputPlace::BesideOriginal
-                                                                                : OutputPlace::AllInOne;
+    // The pattern's levels replace the kept tree and a track's folder of its image: they go below the
+    // output folder itself, or beside the original.
+    const OutputLayout mode = request.options.OutputFiles == OutputLayout::BesideOriginal ? OutputLayout::BesideOriginal
+                                                                                          : OutputLayout::AllInOne;
     const QString base = OutputPlace::FolderFor(mode, request.outputFolder, request.inputPath, QString());
-    const QFileInfo input(request.inputPath);
-    const QString relative =
-        m_names.Apply({slot->tags, GetFile::ParseStem(request.inputPath), QFileInfo(input.path()).fileName()});
+    const QFileInfo original(request.inputPath);
+    NamePattern::Input named{slot->tags, GetFile::ParseStem(request.inputPath), QFileInfo(original.path()).fileName()};
+    if (request.track) {
+        // As the tool tags it: the sheet's tags over the file's own (CommandBuilder::BuildArguments).
+        for (const auto& [key, value] : request.track->tags.Pairs())
+            named.tags.insert(namingKey(key), value);
+        if (!request.track->wholeFile) {
+            // An image's title names the whole image, never one untitled track; {name} is the track's
+            // "NN Title".
+            if (request.track->tags.title.isEmpty())
+                named.tags.insert(QStringLiteral("title"),
+                                  QStringLiteral("Track %1").arg(request.track->number, 2, 10, QLatin1Char('0')));
+            named.name = TrackName::Stem(*request.track);
+        }
+    }
+    const QString relative = m_names.Apply(named);
     const qsizetype slash = relative.lastIndexOf(QLatin1Char('/'));
     request.outputFolder = base;
     if (slash >= 0) {
         const FolderMaker::Made made = m_folders.Make(base + relative.left(slash));
         if (made.folder.isEmpty()) {
-            m_outcome.fail(request.inputPath, made.problem);
-            m_queue->removeAt(row);
-            emit fileEnded(request.inputPath, FileEnd::Failed, made.problem);
+            settle(input, row, made.problem);
             return QString();
         }
         request.outputFolder = made.folder;
@@ -253,23 +295,35 @@ QString BatchDriver::wantedOutput(CommandBuilder::Request& request, const Slot* 
     return request.outputFolder + relative.mid(slash + 1) + CommandBuilder::Extension(request.formatIndex);
 }
 
-bool BatchDriver::chooseOutput(CommandBuilder::Request& request, const QString& wanted, int row)
+bool BatchDriver::chooseOutput(CommandBuilder::Request& request, const QString& input, const QString& wanted, int row)
 {
     if (wanted.isEmpty())
         return true;
-    if (request.options.IfExists == 1 && m_outputNames.Taken(wanted)) {
-        // Already converted by an earlier run: no tool, and the file leaves the list as a converted one.
-        m_outcome.countSkipped();
-        m_queue->removeAt(row);
-        emit fileEnded(request.inputPath, FileEnd::Skipped, QString());
-        return false;
+    std::optional<QString> chosen;
+    if (m_setup.options.IfExists == ExistingOutput::Skip) {
+        const OutputNames::Looked looked = m_outputNames.Look(input, wanted);
+        switch (looked.found) {
+        case OutputNames::Looked::Found::Output:
+            // Converted by an earlier run: no tool, and the file leaves the list as a converted one.
+            settle(input, row, QString());
+            return false;
+        case OutputNames::Looked::Found::InTheWay:
+            // Converting beside it would add one more copy on every run, and nothing may replace it.
+            settle(input, row,
+                   QStringLiteral("%1 is in the way at %2, not a converted output: it was left alone")
+                       .arg(looked.what.left(1).toUpper() + looked.what.mid(1), looked.path));
+            return false;
+        case OutputNames::Looked::Found::Nothing:
+            chosen = looked.path;
+            break;
+        case OutputNames::Looked::Found::NoName:
+            break;
+        }
+    } else {
+        chosen = m_outputNames.Reserve(input, wanted);
     }
-    const auto chosen = m_outputNames.Reserve(request.inputPath, wanted);
     if (!chosen) {
-        const QString reason = QStringLiteral("No free name for the output beside ") + wanted;
-        m_outcome.fail(request.inputPath, reason);
-        m_queue->removeAt(row);
-        emit fileEnded(request.inputPath, FileEnd::Failed, reason);
+        settle(input, row, QStringLiteral("No free name for the output beside ") + wanted);
         return false;
     }
     request.outputPath = *chosen;
@@ -286,13 +340,50 @@ bool BatchDriver::toolTakesJobs(const QByteArray& tool)
     return m_toolTakesJobs;
 }
 
+bool BatchDriver::usesOutputFolder() const
+{
+    return m_setup.options.OutputFiles != OutputLayout::BesideOriginal;
+}
+
+QString BatchDriver::outputSideProblem(const QString& output) const
+{
+    // The output folder named first: when it is gone, so is everything below it.
+    if (usesOutputFolder()) {
+        const QString problem = OutputFolder::Check(m_setup.outputFolder);
+        if (!problem.isEmpty() || output.isEmpty())
+            return problem;
+    }
+    return output.isEmpty() ? QString() : OutputFolder::Check(QFileInfo(output).absolutePath());
+}
+
+CommandBuilder::Request BatchDriver::requestFor(const Slot* slot) const
+{
+    CommandBuilder::Request request = m_setup;
+    request.inputPath = slot->entry.path;
+    request.track = slot->entry.track;
+    return request;
+}
+
 BatchDriver::FileStart BatchDriver::startFile(Slot* slot, const QString& input)
 {
+    const int row = int(m_running.size());
+    const FileQueue::Entry entry = m_queue->entryAt(row);
+    if (!entry.root.isEmpty() || entry.track)
+        m_entryOf.insert(input, entry);
+    // An output folder removed or made read-only while the batch runs fails the files still to start
+    // with that reason; it is never made again (a stick pulled would leave its mount point, and the
+    // outputs would go to the disk beneath).
+    if (const QString problem = outputSideProblem(QString()); !problem.isEmpty()) {
+        settle(input, row, problem);
+        return FileStart::Settled;
+    }
     slot->input = input;
+    slot->entry = entry;
     slot->output.clear();
     slot->pid = -1;
     slot->totalSeconds = 0;
     slot->elapsedSeconds = 0;
+    slot->weight = weightOf(input);
     slot->probing = false;
     slot->probed = false;
     slot->tags.clear();
@@ -300,14 +391,12 @@ BatchDriver::FileStart BatchDriver::startFile(Slot* slot, const QString& input)
         if (const std::optional<FileStart> probe = startProbe(slot))
             return *probe;
     }
-    return startConversion(slot, int(m_running.size()));
+    return startConversion(slot, row);
 }
 
 std::optional<BatchDriver::FileStart> BatchDriver::startProbe(Slot* slot)
 {
-    CommandBuilder::Request request = m_settings();
-    request.inputPath = slot->input;
-    const QList<QByteArray> arguments = CommandBuilder::BuildArguments(request);
+    const QList<QByteArray> arguments = CommandBuilder::BuildArguments(requestFor(slot));
     // Only our own tool reads tags; a tool of the user's own names its outputs from what is known
     // without them (the file's name for the title, "Unknown Artist", ...).
     if (arguments.isEmpty() || !toolTakesJobs(arguments.first()))
@@ -315,8 +404,9 @@ std::optional<BatchDriver::FileStart> BatchDriver::startProbe(Slot* slot)
     slot->runner = slot->worker;
     slot->probing = true;
     m_running.append(slot);
+    // A track's tags beyond its sheet's are its image's.
     const bool started =
-        slot->runner->Start({arguments.first(), ToolTags::kProbeOption, "-i", PathBytes::Encode(slot->input)});
+        slot->runner->Start({arguments.first(), ToolTags::kProbeOption, "-i", PathBytes::Encode(slot->entry.path)});
     slot->pid = slot->runner->processId();
     if (!started) {
         slot->probing = false;
@@ -351,7 +441,7 @@ void BatchDriver::afterProbe(Slot* slot)
         // Its row leaves the running ones at the head of the list and stays in it, at the end.
         m_state = State::CannotStart;
         m_queue->removeAt(row);
-        m_queue->append(input, m_rootOf.value(input));
+        m_queue->append(slot->entry);
     }
     QMetaObject::invokeMethod(this, &BatchDriver::ConvertNext, Qt::QueuedConnection);
 }
@@ -360,10 +450,9 @@ BatchDriver::FileStart BatchDriver::startConversion(Slot* slot, int row)
 {
     // After its probe the file holds its row among the running ones already.
     const bool listed = m_running.contains(slot);
-    CommandBuilder::Request request = m_settings();
-    request.inputPath = slot->input;
-    const QString wanted = wantedOutput(request, slot, row);
-    if (request.outputFolder.isEmpty() || !chooseOutput(request, wanted, row)) {
+    CommandBuilder::Request request = requestFor(slot);
+    const QString wanted = wantedOutput(request, slot, slot->input, row);
+    if (request.outputFolder.isEmpty() || !chooseOutput(request, slot->input, wanted, row)) {
         m_running.removeOne(slot);
         return FileStart::Settled;
     }
@@ -399,7 +488,8 @@ void BatchDriver::objDOS_ReceiveOutputs(Slot* slot, const QString& CommandOutput
 {
     if (!m_running.contains(slot) || slot->probing)
         return;
-    const OptionSettings options = m_settings().options;
+    const OptionSettings& options = m_setup.options;
+    // One file at a time: the bar and the title are the running file's own progress.
     if (m_slots == 1) {
         const auto display = ProgressParser::Parse(CommandOutputs, lTotalSeconds, options);
         if (display) {
@@ -420,25 +510,59 @@ void BatchDriver::objDOS_ReceiveOutputs(Slot* slot, const QString& CommandOutput
     }
 }
 
+double BatchDriver::weightOf(const QString& input)
+{
+    // Every row was weighed when the batch started or when it was dropped in.
+    return m_weights.value(input, 1);
+}
+
+double BatchDriver::weightOfRow(int row)
+{
+    const FileQueue::Entry entry = m_queue->entryAt(row);
+    const QString input = entry.reference();
+    const auto known = m_weights.constFind(input);
+    if (known != m_weights.cend())
+        return *known;
+    // A file's work goes with its size, as long as the tool converts all of it; with the cutter on every
+    // file converts the same length, and counts alike. So does a file that cannot be read (it will fail
+    // at once) or is empty: as one byte, next to nothing beside a real track. An image's track counts as
+    // its share of the image.
+    double weight = 1;
+    struct stat st
+    {};
+    if (m_setup.options.MusicCutter == 0 && ::stat(PathBytes::Encode(entry.path).constData(), &st) == 0 &&
+        st.st_size > 0) {
+        weight = double(st.st_size);
+        if (entry.track && !entry.track->wholeFile && entry.track->tags.trackTotal > 0)
+            weight /= entry.track->tags.trackTotal;
+    }
+    m_weights.insert(input, weight);
+    return weight;
+}
+
 void BatchDriver::showBatchProgress()
 {
-    // Seconds converted of all seconds known: finished files count whole, running ones as far as they
-    // have come, and a file's length counts from when the tool has said it.
-    double known = m_doneSeconds;
-    double done = m_doneSeconds;
-    for (const Slot* s : m_running) {
-        if (s->totalSeconds > 0) {
-            known += s->totalSeconds;
-            done += qMin(s->elapsedSeconds, s->totalSeconds);
-        }
-    }
-    if (known <= 0)
+    // With several files at once, the share of the batch's work done: every file of the batch weighs
+    // what weightOf gives it, those not started yet and those dropped meanwhile included; an ended file
+    // counts whole, a running one as far as its tool says it has come. So the bar runs ahead of the work
+    // done by at most what one file's size says wrongly of its length. One file at a time shows that
+    // file's own progress instead (objDOS_ReceiveOutputs).
+    if (m_slots == 1)
         return;
-    const double ratio = qBound(0.0, done / known, 1.0);
-    if (ratio >= 1.0)
-        showProgress(ProgressParser::kBarFullWidth, QStringLiteral("100%"));
-    else
-        showProgress(int(ratio * ProgressParser::kBarFullWidth), ProgressParser::Caption(ratio * 100));
+    double done = m_doneWeight;
+    for (const Slot* s : m_running) {
+        if (s->totalSeconds > 0)
+            done += s->weight * qBound(0.0, double(s->elapsedSeconds) / s->totalSeconds, 1.0);
+    }
+    if (m_totalWeight <= 0)
+        return;
+    const double ratio = qBound(0.0, done / m_totalWeight, 1.0);
+    const int width = ratio >= 1.0 ? ProgressParser::kBarFullWidth : int(ratio * ProgressParser::kBarFullWidth);
+    const QString caption = ratio >= 1.0 ? QStringLiteral("100%") : ProgressParser::Caption(ratio * 100);
+    // Only what changes is shown: a list of short files reports many times per pixel.
+    if (width == m_shownWidth && caption == m_shownCaption)
+        return;
+    showProgress(width, caption);
 }
 
 void BatchDriver::showProgress(int barWidth, const QString& caption)
@@ -460,7 +584,7 @@ bool BatchDriver::Pause()
     for (Slot* slot : std::as_const(m_running))
         slot->runner->Pause();
     emit pausedChanged(true);
-    emit progressChanged(m_shownWidth, QStringLiteral("Paused"));
+    emit progressChanged(qMax(m_shownWidth, 0), QStringLiteral("Paused"));
     return true;
 }
 
@@ -499,8 +623,15 @@ void BatchDriver::objDOS_CommandOver(Slot* slot)
     const ToolRunner::ExitInfo exit = slot->runner->lastExit();
     const QString written = writtenPath(slot->output, slot->runner->records());
     const bool converted = m_outcome.record(slot->input, written, exit, slot->runner->Outputs());
+    // A tool that failed because its folder went away says "No such file or directory" of a path; the
+    // reason is the folder, not the input.
+    if (!converted) {
+        if (const QString problem = outputSideProblem(slot->output); !problem.isEmpty())
+            m_outcome.setLastReason(problem);
+    }
     if (converted) {
         m_outputNames.Claim(written);
+        m_sync->add(written);
         if (m_firstOutputFolder.isEmpty())
             m_firstOutputFolder = QFileInfo(written).absolutePath();
     } else if (!slot->output.isEmpty())
@@ -508,14 +639,12 @@ void BatchDriver::objDOS_CommandOver(Slot* slot)
     m_inputsDone.insert(slot->input, converted);
     m_running.removeAt(row);
     m_queue->removeAt(row);
+    m_doneWeight += slot->weight;
     emit fileEnded(slot->input, converted ? FileEnd::Converted : FileEnd::Failed,
                    converted ? QString() : m_outcome.failures().constLast().lastLine);
     if (slot == m_allSlots.front().get())
         lTotalSeconds = 0;
-    if (m_slots > 1) {
-        m_doneSeconds += qMax<qint32>(slot->totalSeconds, 0);
-        showBatchProgress();
-    }
+    showBatchProgress();
     // The next file starts once this notification has returned, so the call depth stays the same
     // however many files the batch holds.
     QMetaObject::invokeMethod(this, &BatchDriver::ConvertNext, Qt::QueuedConnection);
@@ -593,11 +722,21 @@ void BatchDriver::end(End how)
             s->worker->Close();
     }
     m_queue->clearProgress();
+    // Before the batch says it is over, what it wrote is on its drives: a stick pulled after "Done" must
+    // not keep names without their data, which every later skip-mode run would take as converted.
+    for (const OutputSync::Problem& p : m_sync->syncAll()) {
+        m_outcome.notWrittenOut(p.folder, p.reason);
+        MsgBox::show(QStringLiteral("The drive of %1 could not write everything out: %2. The files converted there "
+                                    "may be incomplete.")
+                         .arg(p.folder, p.reason),
+                     MsgBox::Icon::Warning);
+    }
     // Files that did not convert go back into the list, so nothing is lost silently.
     for (const BatchOutcome::Failure& f : m_outcome.failures())
-        m_queue->append(f.input, m_rootOf.value(f.input));
+        m_queue->append(m_entryOf.value(f.input, FileQueue::Entry{f.input, QString(), nullptr}));
     m_state = State::Idle;
     // Beside each original there is no one output folder: the first converted file's folder stands in.
-    const QString folder = m_outputMode == OutputPlace::BesideOriginal ? m_firstOutputFolder : m_outputFolder;
+    const QString folder =
+        m_setup.options.OutputFiles == OutputLayout::BesideOriginal ? m_firstOutputFolder : m_setup.outputFolder;
     emit batchEnded(how, m_outcome.converted() > 0 ? folder : QString());
 }

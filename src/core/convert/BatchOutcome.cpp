@@ -11,6 +11,7 @@ void BatchOutcome::reset()
     m_converted = 0;
     m_skipped = 0;
     m_failures.clear();
+    m_notWrittenOut.clear();
 }
 
 bool BatchOutcome::record(const QString& input, const QString& output, const ToolRunner::ExitInfo& exit,
@@ -56,6 +57,8 @@ QString BatchOutcome::label() const
 {
     if (!m_failures.isEmpty())
         return QStringLiteral("%1 failed.").arg(m_failures.size());
+    if (!m_notWrittenOut.isEmpty())
+        return QStringLiteral("Not all written out.");
     if (m_skipped > 0)
         return skippedText();
     return QStringLiteral("Done.");

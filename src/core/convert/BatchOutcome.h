@@ -24,6 +24,12 @@ public:
 
     // A file that never reached the tool, with the reason.
     void fail(const QString& input, const QString& reason);
+    // The reason of the last failure, when a better one than the tool's is known.
+    void setLastReason(const QString& reason)
+    {
+        if (!m_failures.isEmpty())
+            m_failures.last().lastLine = reason;
+    }
     // A file converted without a conversion of its own in this batch: a second row of an input that
     // was converted, or a file whose tool finished it just as it was stopped.
     void countConverted() { ++m_converted; }
@@ -32,6 +38,12 @@ public:
 
     // "the conversion tool was ended by signal 9 (Killed)".
     static QString SignalReason(int signal);
+
+    // A file system the batch wrote to that did not write everything out at the end (OutputSync): the
+    // outputs there may not all be on it.
+    void notWrittenOut(const QString& folder, const QString& reason) { m_notWrittenOut.append({folder, reason}); }
+    // Each with the folder as its input and the system's reason as its last line.
+    const QList<Failure>& notWrittenOut() const { return m_notWrittenOut; }
 
     int converted() const { return m_converted; }
     int skipped() const { return m_skipped; }
@@ -57,4 +69,5 @@ private:
     int m_converted = 0;
     int m_skipped = 0;
     QList<Failure> m_failures;
+    QList<Failure> m_notWrittenOut;
 };

@@ -3,6 +3,7 @@
 #include "CommandLineSplit.h"
 #include "filelist/GetFile.h"
 #include "filelist/PathBytes.h"
+#include "filelist/TrackName.h"
 
 #include <QStringList>
 
@@ -75,7 +76,8 @@ QString OutputPath(const Request& r)
     QString folder = r.outputFolder;
     if (!folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
-    return folder + GetFile::ParseStem(r.inputPath) + Extension(r.formatIndex);
+    const bool cut = r.track && !r.track->wholeFile;
+    return folder + (cut ? TrackName::Stem(*r.track) : GetFile::ParseStem(r.inputPath)) + Extension(r.formatIndex);
 }
 
 QList<QByteArray> BuildArguments(const Request& r)
@@ -83,6 +85,10 @@ QList<QByteArray> BuildArguments(const Request& r)
     if (!validFormat(r.formatIndex))
         return {};
     QList<QByteArray> args = {PathBytes::Encode(toolPath(r.programFolder)), "-i", PathBytes::Encode(r.inputPath)};
+    if (r.track && !r.track->wholeFile)
+        args << "-range"
+             << QByteArray::number(r.track->start) + '-' +
+                    (r.track->end < 0 ? QByteArray() : QByteArray::number(r.track->end));
     if (r.options.MusicCutter != 0)
         args << "-ss" << QByteArray::number(r.options.CutFrom) << "-t" << QByteArray::number(r.options.CutDuration);
     const QStringList values = {r.bitrate, r.sampleRate, QString::number(r.channelIndex + 1)};
@@ -92,6 +98,15 @@ QList<QByteArray> BuildArguments(const Request& r)
         const QByteArray filled = fillIn(word, values).toUtf8();
         if (!filled.isEmpty())
             args.append(filled);
+    }
+    // The sheet's tags over the file's own; the tool leaves out the image's cue sheet and track gain.
+    if (r.track) {
+        for (const auto& [key, value] : r.track->tags.Pairs())
+            args << "-metadata" << (key + QLatin1Char('=') + value).toUtf8();
+        // An image's own title names the whole image, never one untitled track of it.
+        if (!r.track->wholeFile && r.track->tags.title.isEmpty())
+            args << "-metadata"
+                 << "title=";
     }
     args.append(PathBytes::Encode(r.outputPath.isEmpty() ? OutputPath(r) : r.outputPath));
     return args;

@@ -1,10 +1,12 @@
 #pragma once
 
+#include "filelist/CueSheet.h"
 #include "settings/OptionSettings.h"
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <memory>
 
 // Builds the conversion tool's arguments for one input file from the settings of the moment.
 namespace CommandBuilder {
@@ -12,7 +14,10 @@ namespace CommandBuilder {
 struct Request
 {
     QString programFolder; // holds data/conv.exe
-    QString inputPath;
+    QString inputPath;     // the file the tool reads
+    // The album image's track the input stands for, if any: the tool converts its range (a track alone
+    // in its file is all of it) and tags it from the cue sheet.
+    std::shared_ptr<const CueTrack> track;
     QString outputFolder; // the output folder text as the user left it
     int formatIndex = 1;  // 0 MP3, 1 WMA, 2 OGG, 3 WAV, 4 FLAC, 5 AC3, 6 AAC, 7 AMR, 8 OPUS, 9 M4A
     QString bitrate;      // kilobits per second, as shown
@@ -27,8 +32,9 @@ struct Request
 QString Extension(int formatIndex);
 
 // Where the output of this request would go: the output folder (with one trailing "/"), the input's
-// whole name without its last extension, and the format's extension; "" for a format position outside
-// 0 to 9. Whether that name is free is for OutputNames to say.
+// whole name without its last extension ("03 Title" for a track of an image, TrackName), and the
+// format's extension; "" for a format position outside 0 to 9. Whether that name is free is for
+// OutputNames to say.
 QString OutputPath(const Request& r);
 
 // What the tool is run with, the program first, or nothing for a format position outside 0 to 9.

@@ -80,4 +80,17 @@ QString Prepare(const QString& folder)
     return {};
 }
 
+QString Check(const QString& folder)
+{
+    if (folder.isEmpty() || ::access(PathBytes::Encode(folder).constData(), W_OK | X_OK) == 0)
+        return {};
+    const int error = errno;
+    QString shown = folder;
+    while (shown.size() > 1 && shown.endsWith(QLatin1Char('/')))
+        shown.chop(1);
+    const bool gone = error == ENOENT || error == ENOTDIR || error == ENOTCONN;
+    return QStringLiteral("The output folder %1 %2: %3")
+        .arg(shown, gone ? QStringLiteral("is gone") : QStringLiteral("cannot be written"), reason(error));
+}
+
 } // namespace OutputFolder

@@ -16,4 +16,10 @@ int MakeLevel(const QByteArray& path);
 
 QString Prepare(const QString& folder);
 
+// Whether an output folder that was prepared can still take files: empty when it can, else a reason
+// that names it ("The output folder /media/stick/Music is gone: No such file or directory", "... cannot
+// be written: Read-only file system"). Makes nothing: a folder removed while a batch runs (a stick
+// pulled, a folder deleted) must not come back as an empty folder where the stick was mounted.
+QString Check(const QString& folder);
+
 } // namespace OutputFolder

@@ -15,6 +15,7 @@ void OutputNames::reset()
     m_byInput.clear();
     m_reserved.clear();
     m_lastCounter.clear();
+    m_wanting.clear();
     m_folderKeys.clear();
 }
 
@@ -55,16 +56,54 @@ QString OutputNames::FolderKey(const QString& path)
     return key;
 }
 
-bool OutputNames::Taken(const QString& wanted)
+namespace {
+// What is at a path skip mode looks at: nothing (empty), a converted output ("output"), or what else is
+// in the way. A link counts as what it leads to.
+QString whatIsAt(const QString& path)
 {
-    const QString name = GetFile::ParseFileName(wanted);
-    if (m_reserved.contains(PathBytes::CaseFolded(FolderKey(wanted) + name)) || Exists(wanted))
-        return true;
-    const std::string bytes = PathBytes::Encode(name).toStdString();
-    if (!FatName::NeedsMapping(bytes))
-        return false;
-    const QString folder = wanted.left(wanted.size() - name.size());
-    return Exists(folder + PathBytes::Decode(QByteArray::fromStdString(FatName::Map(bytes))));
+    const QByteArray bytes = PathBytes::Encode(path);
+    struct stat st
+    {};
+    if (::lstat(bytes.constData(), &st) != 0)
+        return {};
+    if (S_ISLNK(st.st_mode) && ::stat(bytes.constData(), &st) != 0)
+        return QStringLiteral("a link to nothing");
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("a folder");
+    if (!S_ISREG(st.st_mode))
+        return QStringLiteral("something that is not a file");
+    if (st.st_size == 0)
+        return QStringLiteral("an empty file");
+    return QStringLiteral("output");
+}
+} // namespace
+
+OutputNames::Looked OutputNames::Look(const QString& input, const QString& wanted)
+{
+    const auto again = m_byInput.constFind(input);
+    if (again != m_byInput.cend())
+        return {Looked::Found::Nothing, *again, {}};
+    const QString folderKey = FolderKey(wanted);
+    const QString wantedKey = PathBytes::CaseFolded(folderKey + GetFile::ParseFileName(wanted));
+    const int k = ++m_wanting[wantedKey];
+    const QString own = k == 1 ? wanted : Numbered(wanted, k);
+    const QString ownName = GetFile::ParseFileName(own);
+    if (!m_reserved.contains(PathBytes::CaseFolded(folderKey + ownName))) {
+        QString at = own;
+        QString what = whatIsAt(own);
+        const std::string bytes = PathBytes::Encode(ownName).toStdString();
+        if (what.isEmpty() && FatName::NeedsMapping(bytes)) {
+            at = own.left(own.size() - ownName.size()) +
+                 PathBytes::Decode(QByteArray::fromStdString(FatName::Map(bytes)));
+            what = whatIsAt(at);
+        }
+        if (what == QLatin1String("output"))
+            return {Looked::Found::Output, at, {}};
+        if (!what.isEmpty())
+            return {Looked::Found::InTheWay, at, what};
+    }
+    const std::optional<QString> reserved = reserveFrom(input, wanted, wantedKey, folderKey, k);
+    return reserved ? Looked{Looked::Found::Nothing, *reserved, {}} : Looked{Looked::Found::NoName, own, {}};
 }
 
 void OutputNames::Claim(const QString& path)
@@ -80,11 +119,16 @@ std::optional<QString> OutputNames::Reserve(const QString& input, const QString&
 
     // Every candidate lies in the wanted path's folder: resolve it once.
     const QString folderKey = FolderKey(wanted);
+    const QString wantedKey = PathBytes::CaseFolded(folderKey + GetFile::ParseFileName(wanted));
+    return reserveFrom(input, wanted, wantedKey, folderKey, m_lastCounter.value(wantedKey, 1));
+}
+
+std::optional<QString> OutputNames::reserveFrom(const QString& input, const QString& wanted, const QString& wantedKey,
+                                                const QString& folderKey, int counter)
+{
     const auto keyOf = [&](const QString& candidate) {
         return PathBytes::CaseFolded(folderKey + GetFile::ParseFileName(candidate));
     };
-    const QString wantedKey = keyOf(wanted);
-    int counter = m_lastCounter.value(wantedKey, 1);
     for (int tries = 0;; ++tries) {
         const QString candidate = counter == 1 ? wanted : Numbered(wanted, counter);
         const QString candidateKey = keyOf(candidate);

@@ -31,9 +31,27 @@ public:
     // A name the batch wrote to that was not reserved (the tool took " (n)" or a mapped name).
     void Claim(const QString& path);
 
-    // True when the output a file wants is there already: the name itself, the name a stick that refuses
-    // some of its characters gave it (FatName), or a name another file of this batch reserved.
-    bool Taken(const QString& wanted);
+    // What skip mode finds for an input at the name it owns.
+    struct Looked
+    {
+        enum class Found {
+            Nothing,  // free: path is reserved for this input
+            Output,   // a converted output, there before the batch: the input is skipped
+            InTheWay, // something that is no converted output (what says it): nothing may replace it
+            NoName    // nothing found, but no free name either (see Reserve)
+        };
+        Found found = Found::NoName;
+        QString path; // the name looked at, or the one reserved
+        QString what; // for InTheWay: "an empty file", "a folder", "a link to nothing", ...
+    };
+
+    // Skip mode. The k-th input of the batch, in the order they start, that wants a name owns that name
+    // numbered as keep-both mode numbers it (the name itself, then " (2)", " (3)", ...), on every run, so
+    // two inputs of one output name each find their own output again, and neither is taken for the other.
+    // An output there counts under the name itself or the name a stick that refuses some of its
+    // characters gave it (FatName). A name this batch already wrote or reserved was not there before:
+    // the input then takes the next free name.
+    Looked Look(const QString& input, const QString& wanted);
 
     // The output reserved for this input in this batch; empty when it has none.
     QString ReservedFor(const QString& input) const { return m_byInput.value(input); }
@@ -49,9 +67,13 @@ public:
 private:
     // The folder of a path, resolved, with a trailing "/"; resolved once per folder and batch.
     QString FolderKey(const QString& path);
+    // The first free name from the counter up, reserved for the input.
+    std::optional<QString> reserveFrom(const QString& input, const QString& wanted, const QString& wantedKey,
+                                       const QString& folderKey, int counter);
 
     QHash<QString, QString> m_byInput;    // input path as listed -> its output
     QSet<QString> m_reserved;             // key of every reserved output
     QHash<QString, int> m_lastCounter;    // key of a wanted path -> the last counter given for it
+    QHash<QString, int> m_wanting;        // key of a wanted path -> how many inputs looked for it (skip mode)
     QHash<QString, QString> m_folderKeys; // folder as written -> its key
 };

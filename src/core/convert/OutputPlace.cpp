@@ -11,13 +11,13 @@ QString withSlash(const QString& folder)
 }
 } // namespace
 
-QString FolderFor(int mode, const QString& outputFolder, const QString& input, const QString& root)
+QString FolderFor(OutputLayout mode, const QString& outputFolder, const QString& input, const QString& root)
 {
     const QString inputFolder = input.left(input.size() - GetFile::ParseFileName(input).size());
-    if (mode == BesideOriginal)
+    if (mode == OutputLayout::BesideOriginal)
         return inputFolder.isEmpty() ? QStringLiteral("./") : inputFolder;
     const QString base = withSlash(outputFolder);
-    if (mode != KeepFolders || root.isEmpty())
+    if (mode != OutputLayout::KeepFolders || root.isEmpty())
         return base;
     const QString rootSlash = withSlash(root);
     // A file that is not beneath its folder any more (a hand-edited list) goes where a lone file goes.

@@ -1,5 +1,6 @@
 #include "CueSheet.h"
 
+#include "CueAudioFile.h"
 #include "CueText.h"
 #include "GetFile.h"
 #include "PathBytes.h"
@@ -9,7 +10,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
 #include <libcue.h>
 #include <memory>
@@ -23,11 +23,6 @@ namespace {
 // A cue sheet is a few KiB; anything far larger is not one, and the parser would only be slow on it.
 constexpr qint64 kMaxSheetBytes = 1 << 20;
 
-// The audio files an image may be, most likely first: when a sheet's FILE is not there, the image of
-// that base name is looked for with these extensions.
-const char* const kImageExtensions[] = {"flac", "wv",  "ape",  "tak", "tta", "wav", "w64", "aiff", "aif", "m4a",
-                                        "ogg",  "oga", "opus", "mp3", "mpc", "wma", "shn", "caf",  "dsf"};
-
 QString twoDigits(int n)
 {
     return QString::number(n).rightJustified(2, QLatin1Char('0'));
@@ -36,56 +31,6 @@ QString twoDigits(int n)
 QString trackName(const CuePoints& p)
 {
     return QStringLiteral("track ") + twoDigits(p.tags.track);
-}
-
-bool isRegularFile(const QString& path)
-{
-    struct stat st
-    {};
-    return ::stat(PathBytes::Encode(path).constData(), &st) == 0 && S_ISREG(st.st_mode);
-}
-
-// The file a FILE line names: as written beside the sheet, else its base name there (a ripping
-// machine's "C:\Rips\Album.wav"), else an image of the same stem in another format ("CDImage.wav" for
-// "CDImage.flac"). Empty when none is there.
-QString findAudio(const QString& folder, const QString& written)
-{
-    if (written.isEmpty())
-        return {};
-    const QString dir = folder.endsWith(QLatin1Char('/')) ? folder : folder + QLatin1Char('/');
-    QString asWritten = written;
-    asWritten.replace(QLatin1Char('\\'), QLatin1Char('/'));
-    if (!asWritten.contains(QLatin1Char(':'))) {
-        const QString path = asWritten.startsWith(QLatin1Char('/')) ? asWritten : dir + asWritten;
-        if (isRegularFile(path))
-            return path;
-    }
-    const QString base = GetFile::ParseFileName(asWritten);
-    if (base.isEmpty())
-        return {};
-    if (isRegularFile(dir + base))
-        return dir + base;
-
-    const QString stem = PathBytes::CaseFolded(GetFile::ParseStem(base));
-    std::unique_ptr<DIR, int (*)(DIR*)> listing(::opendir(PathBytes::Encode(dir).constData()), ::closedir);
-    if (!listing)
-        return {};
-    QString best;
-    int bestRank = int(std::size(kImageExtensions));
-    while (const dirent* entry = ::readdir(listing.get())) {
-        const QString name = PathBytes::Decode(QByteArray(entry->d_name));
-        if (PathBytes::CaseFolded(GetFile::ParseStem(name)) != stem)
-            continue;
-        const QString extension = GetFile::ParseExtension(name).toLower();
-        for (int rank = 0; rank < bestRank; ++rank) {
-            if (extension == QLatin1String(kImageExtensions[rank]) && isRegularFile(dir + name)) {
-                best = dir + name;
-                bestRank = rank;
-                break;
-            }
-        }
-    }
-    return best;
 }
 
 // libcue reports what it cannot parse on the process's standard error and nowhere else. The user's
@@ -331,7 +276,7 @@ CueSheet CueSheet::FromText(const QByteArray& bytes, const QString& folder, cons
     QHash<QString, QString> found;
     for (CuePoints& p : points) {
         if (!found.contains(p.fileName))
-            found.insert(p.fileName, findAudio(folder, p.fileName));
+            found.insert(p.fileName, CueAudioFile::Find(folder, p.fileName));
         p.audioPath = found.value(p.fileName);
     }
     CueSheet sheet = FromPoints(points, Unit::CdFrames, lengthOf);
@@ -354,6 +299,86 @@ CueSheet CueSheet::FromEmbedded(const QByteArray& bytes, const QString& imagePat
     return sheet;
 }
 
+namespace {
+
+// Why the sheet's tracks cannot be cut at all (a track with no file or no start); empty when they can.
+QString missingParts(const QList<CuePoints>& points)
+{
+    for (const CuePoints& p : points) {
+        if (p.fileName.isEmpty() && p.audioPath.isEmpty())
+            return trackName(p) + QStringLiteral(" comes before any FILE");
+        if (p.audioPath.isEmpty())
+            return QStringLiteral("the audio file \"%1\" of %2 is not there").arg(p.fileName, trackName(p));
+        const bool hasStart =
+            std::any_of(p.indexes.begin(), p.indexes.end(), [](const QPair<int, qint64>& i) { return i.first == 1; });
+        if (!hasStart)
+            return trackName(p) + QStringLiteral(" has no INDEX 01");
+    }
+    return {};
+}
+
+// Every index of one file's tracks, in the sheet's order, must lie after the one before; why not, or empty.
+QString outOfOrder(const QList<CuePoints>& points, qsizetype first, qsizetype last)
+{
+    const CuePoints* previousTrack = nullptr;
+    qint64 previous = -1;
+    for (qsizetype k = first; k <= last; ++k) {
+        for (const QPair<int, qint64>& index : points[k].indexes) {
+            if (index.second <= previous) {
+                if (previousTrack == &points[k])
+                    return trackName(points[k]) + QStringLiteral("'s indexes are out of order");
+                return trackName(points[k]) + QStringLiteral(" starts before ") + trackName(*previousTrack);
+            }
+            previous = index.second;
+            previousTrack = &points[k];
+        }
+    }
+    return {};
+}
+
+} // namespace
+
+// One file's tracks, points[first..last], as ranges of it: each runs from its INDEX 01 to the next one's,
+// the first from the file's start, the last to its end. Why they cannot be cut, or empty.
+QString CueSheet::cutFile(const QList<CuePoints>& points, qsizetype first, qsizetype last, Unit unit,
+                          const LengthReader& lengthOf)
+{
+    const QString path = points[first].audioPath;
+    if (first == last) {
+        CueTrack t;
+        t.number = points[first].tags.track;
+        t.audioPath = path;
+        t.wholeFile = true;
+        t.tags = points[first].tags;
+        m_tracks.append(t);
+        return {};
+    }
+    const std::optional<AudioLength> length = lengthOf ? lengthOf(path) : std::nullopt;
+    if (!length || length->rate <= 0 || length->samples <= 0)
+        return QStringLiteral("the length of \"%1\" cannot be read").arg(GetFile::ParseFileName(path));
+    QList<qint64> starts;
+    for (qsizetype k = first; k <= last; ++k) {
+        for (const QPair<int, qint64>& index : points[k].indexes) {
+            if (index.first == 1)
+                starts.append(inSamples(index.second, unit, length->rate));
+        }
+        if (starts.last() >= length->samples)
+            return trackName(points[k]) +
+                   QStringLiteral(" starts after the end of \"%1\"").arg(GetFile::ParseFileName(path));
+    }
+    for (qsizetype k = first; k <= last; ++k) {
+        const qsizetype i = k - first;
+        CueTrack t;
+        t.number = points[k].tags.track;
+        t.audioPath = path;
+        t.start = k == first ? 0 : starts[i];
+        t.end = k == last ? -1 : starts[i + 1];
+        t.tags = points[k].tags;
+        m_tracks.append(t);
+    }
+    return {};
+}
+
 CueSheet CueSheet::FromPoints(QList<CuePoints> points, Unit unit, const LengthReader& lengthOf)
 {
     if (points.isEmpty())
@@ -364,16 +389,8 @@ CueSheet CueSheet::FromPoints(QList<CuePoints> points, Unit unit, const LengthRe
         if (p.tags.trackTotal <= 0)
             p.tags.trackTotal = int(points.size());
     }
-    for (const CuePoints& p : points) {
-        if (p.fileName.isEmpty() && p.audioPath.isEmpty())
-            return failed(trackName(p) + QStringLiteral(" comes before any FILE"));
-        if (p.audioPath.isEmpty())
-            return failed(QStringLiteral("the audio file \"%1\" of %2 is not there").arg(p.fileName, trackName(p)));
-        const bool hasStart =
-            std::any_of(p.indexes.begin(), p.indexes.end(), [](const QPair<int, qint64>& i) { return i.first == 1; });
-        if (!hasStart)
-            return failed(trackName(p) + QStringLiteral(" has no INDEX 01"));
-    }
+    if (const QString why = missingParts(points); !why.isEmpty())
+        return failed(why);
 
     // The tracks of one file follow one another; each file's tracks are cut from it.
     CueSheet sheet;
@@ -386,55 +403,10 @@ CueSheet CueSheet::FromPoints(QList<CuePoints> points, Unit unit, const LengthRe
         if (filesDone.contains(path))
             return failed(QStringLiteral("the tracks of \"%1\" are not together").arg(points[first].fileName));
         filesDone.insert(path);
-
-        // Every index of the file, in the sheet's order, must lie after the one before.
-        const CuePoints* previousTrack = nullptr;
-        qint64 previous = -1;
-        for (qsizetype k = first; k <= last; ++k) {
-            for (const QPair<int, qint64>& index : points[k].indexes) {
-                if (index.second <= previous) {
-                    if (previousTrack == &points[k])
-                        return failed(trackName(points[k]) + QStringLiteral("'s indexes are out of order"));
-                    return failed(trackName(points[k]) + QStringLiteral(" starts before ") + trackName(*previousTrack));
-                }
-                previous = index.second;
-                previousTrack = &points[k];
-            }
-        }
-
-        if (first == last) {
-            CueTrack t;
-            t.number = points[first].tags.track;
-            t.audioPath = path;
-            t.wholeFile = true;
-            t.tags = points[first].tags;
-            sheet.m_tracks.append(t);
-            first = last + 1;
-            continue;
-        }
-        const std::optional<AudioLength> length = lengthOf ? lengthOf(path) : std::nullopt;
-        if (!length || length->rate <= 0 || length->samples <= 0)
-            return failed(QStringLiteral("the length of \"%1\" cannot be read").arg(GetFile::ParseFileName(path)));
-        QList<qint64> starts;
-        for (qsizetype k = first; k <= last; ++k) {
-            for (const QPair<int, qint64>& index : points[k].indexes) {
-                if (index.first == 1)
-                    starts.append(inSamples(index.second, unit, length->rate));
-            }
-            if (starts.last() >= length->samples)
-                return failed(trackName(points[k]) +
-                              QStringLiteral(" starts after the end of \"%1\"").arg(GetFile::ParseFileName(path)));
-        }
-        for (qsizetype k = first; k <= last; ++k) {
-            const qsizetype i = k - first;
-            CueTrack t;
-            t.number = points[k].tags.track;
-            t.audioPath = path;
-            t.start = k == first ? 0 : starts[i];
-            t.end = k == last ? -1 : starts[i + 1];
-            t.tags = points[k].tags;
-            sheet.m_tracks.append(t);
-        }
+        if (QString why = outOfOrder(points, first, last); !why.isEmpty())
+            return failed(why);
+        if (QString why = sheet.cutFile(points, first, last, unit, lengthOf); !why.isEmpty())
+            return failed(why);
         first = last + 1;
     }
     return sheet;

@@ -94,6 +94,9 @@ private:
     static CueSheet failed(const QString& reason);
     // The text through the parser: the tracks as it places them, or the parser's complaint.
     static CueSheet parse(const QByteArray& bytes, QList<CuePoints>& points);
+    // Appends one file's tracks, points[first..last]; why they cannot be cut, or empty.
+    QString cutFile(const QList<CuePoints>& points, qsizetype first, qsizetype last, Unit unit,
+                    const LengthReader& lengthOf);
 
     QString m_reason;
     QString m_encoding;

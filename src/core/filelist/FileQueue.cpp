@@ -1,6 +1,7 @@
 #include "FileQueue.h"
 
 #include "GetFile.h"
+#include "TrackName.h"
 #include "filelist/PathBytes.h"
 
 #include <algorithm>
@@ -12,12 +13,36 @@ QString FileQueue::FormatCell(const QString& path)
     return GetFile::ParseExtension(path.trimmed()).toUpper();
 }
 
+QString FileQueue::Entry::reference() const
+{
+    if (!track || track->wholeFile)
+        return path;
+    return path + QLatin1Char('#') + QString::number(track->number);
+}
+
+QString FileQueue::pathAt(int index) const
+{
+    const std::shared_ptr<const CueTrack>& track = m_tracks.value(index);
+    return track ? track->audioPath : m_paths.value(index);
+}
+
+FileQueue::Entry FileQueue::entryAt(int index) const
+{
+    return {pathAt(index), m_roots.value(index), m_tracks.value(index)};
+}
+
 void FileQueue::append(const QString& path, const QString& root)
+{
+    append(Entry{path, root, nullptr});
+}
+
+void FileQueue::append(const Entry& entry)
 {
     const int row = count();
     beginInsertRows(QModelIndex(), row, row);
-    m_paths.append(path);
-    m_roots.append(root);
+    m_paths.append(entry.reference());
+    m_roots.append(entry.root);
+    m_tracks.append(entry.track);
     endInsertRows();
 }
 
@@ -29,6 +54,21 @@ void FileQueue::appendMany(const QList<QString>& paths, const QString& root)
     beginInsertRows(QModelIndex(), row, row + int(paths.size()) - 1);
     m_paths.append(paths);
     m_roots.insert(m_roots.size(), paths.size(), root);
+    m_tracks.insert(m_tracks.size(), paths.size(), nullptr);
+    endInsertRows();
+}
+
+void FileQueue::appendEntries(const QList<Entry>& entries)
+{
+    if (entries.isEmpty())
+        return;
+    const int row = count();
+    beginInsertRows(QModelIndex(), row, row + int(entries.size()) - 1);
+    for (const Entry& e : entries) {
+        m_paths.append(e.reference());
+        m_roots.append(e.root);
+        m_tracks.append(e.track);
+    }
     endInsertRows();
 }
 
@@ -39,6 +79,7 @@ void FileQueue::removeAt(int index)
     beginRemoveRows(QModelIndex(), index, index);
     m_paths.removeAt(index);
     m_roots.removeAt(index);
+    m_tracks.removeAt(index);
     if (index < m_progress.size())
         m_progress.removeAt(index);
     endRemoveRows();
@@ -65,6 +106,8 @@ void FileQueue::removeRanges(QList<std::pair<int, int>> ranges)
         const auto [first, last] = merged.first();
         beginRemoveRows(QModelIndex(), first, last);
         m_paths.remove(first, last - first + 1);
+        m_roots.remove(first, last - first + 1);
+        m_tracks.remove(first, last - first + 1);
         if (first < m_progress.size())
             m_progress.remove(first, qMin(last + 1, int(m_progress.size())) - first);
         endRemoveRows();
@@ -72,12 +115,18 @@ void FileQueue::removeRanges(QList<std::pair<int, int>> ranges)
     }
     beginResetModel();
     QList<QString> kept;
+    QList<QString> keptRoots;
+    QList<std::shared_ptr<const CueTrack>> keptTracks;
     QList<int> keptProgress;
     kept.reserve(rows);
+    keptRoots.reserve(rows);
+    keptTracks.reserve(rows);
     int next = 0;
     const auto keep = [&](int from, int to) {
         for (int row = from; row < to; ++row) {
             kept.append(std::move(m_paths[row]));
+            keptRoots.append(std::move(m_roots[row]));
+            keptTracks.append(std::move(m_tracks[row]));
             if (row < m_progress.size())
                 keptProgress.append(m_progress[row]);
         }
@@ -91,6 +140,8 @@ void FileQueue::removeRanges(QList<std::pair<int, int>> ranges)
     while (!keptProgress.isEmpty() && keptProgress.last() < 0)
         keptProgress.removeLast();
     m_paths = std::move(kept);
+    m_roots = std::move(keptRoots);
+    m_tracks = std::move(keptTracks);
     m_progress = std::move(keptProgress);
     endResetModel();
 }
@@ -123,6 +174,7 @@ void FileQueue::removeFirst(int n)
     beginRemoveRows(QModelIndex(), 0, n - 1);
     m_paths.remove(0, n);
     m_roots.remove(0, n);
+    m_tracks.remove(0, n);
     m_progress.remove(0, qMin(n, int(m_progress.size())));
     endRemoveRows();
 }
@@ -134,6 +186,7 @@ void FileQueue::clear()
     beginResetModel();
     m_paths.clear();
     m_roots.clear();
+    m_tracks.clear();
     m_progress.clear();
     endResetModel();
 }
@@ -157,12 +210,16 @@ QVariant FileQueue::data(const QModelIndex& index, int role) const
         return progress;
     if (role != Qt::DisplayRole && role != Qt::ToolTipRole)
         return {};
-    const QString& path = m_paths[index.row()];
+    const QString path = pathAt(index.row());
     if (index.column() == 1 && role == Qt::DisplayRole && progress >= 0)
         return QStringLiteral("%1%").arg(progress);
     // The row keeps the path's exact bytes; only what is shown marks the ones that are not text.
-    if (index.column() == 0 || role == Qt::ToolTipRole)
+    if (index.column() == 0 || role == Qt::ToolTipRole) {
+        const CueTrack* track = m_tracks[index.row()].get();
+        if (track && !track->wholeFile)
+            return PathBytes::Display(path) + QStringLiteral(" - ") + TrackName::Stem(*track);
         return PathBytes::Display(path);
+    }
     return FormatCell(path);
 }
 

@@ -1,30 +1,53 @@
 #pragma once
 
+#include "CueSheet.h"
+
 #include <QAbstractTableModel>
 #include <QList>
 #include <QString>
+#include <memory>
 #include <utility>
 
-// The conversion queue: one full input path per row, row 0 converted next. The list view shows this
-// same model, so the queue and what the user sees can never disagree. Columns: "FileName" (the path)
-// and "Format" (the file's whole extension in capitals, "FLAC", "MP3", "RA"; nothing without one).
+// The conversion queue, row 0 converted next. Each row is an input reference: a file's full path, or
+// for a track of an album image "PATH#N" (N its number), with the track's range and tags beside it. The
+// batch, its output names and its duplicate rules go by the reference, so the tracks of one image stay
+// apart; only what reaches the system uses the path. The list view shows this same model, so the queue
+// and what the user sees can never disagree. Columns: "FileName" (the path; "PATH - 03 Title" for a
+// track) and "Format" (the file's whole extension in capitals, "FLAC", "MP3", "RA"; nothing without one).
 class FileQueue : public QAbstractTableModel
 {
     Q_OBJECT
 public:
+    // One row: the file, the folder added when a folder search found it (its output keeps the tree
+    // beneath it, else ""), and the image's track it stands for, if any.
+    struct Entry
+    {
+        QString path;
+        QString root;
+        std::shared_ptr<const CueTrack> track;
+
+        // "PATH#N" for a range of an image; the path for a whole file, a track alone in its file included.
+        QString reference() const;
+    };
+
     explicit FileQueue(QObject* parent = nullptr);
 
     static QString FormatCell(const QString& path);
 
     int count() const { return int(m_paths.size()); }
     bool isEmpty() const { return m_paths.isEmpty(); }
+    // The row's reference.
     QString at(int index) const { return m_paths.value(index); }
     const QList<QString>& paths() const { return m_paths; }
+    // The file the row's reference reads from.
+    QString pathAt(int index) const;
+    Entry entryAt(int index) const;
 
-    // The append step: a new last entry; there is no duplicate or type check. root: the folder that was
-    // added when the file was found by a folder search (its output keeps the tree beneath it), else "".
+    // The append step: a new last entry; there is no duplicate or type check.
     void append(const QString& path, const QString& root = QString());
+    void append(const Entry& entry);
     void appendMany(const QList<QString>& paths, const QString& root = QString());
+    void appendEntries(const QList<Entry>& entries);
     QString rootAt(int index) const { return m_roots.value(index); }
     void removeAt(int index);
     // Removes every row of the given ranges (first and last row, inclusive; any order, overlaps allowed) in
@@ -48,7 +71,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
 
 private:
-    QList<QString> m_paths;
-    QList<QString> m_roots; // by row, beside m_paths
-    QList<int> m_progress;  // by row, for the first rows only; -1 for none
+    QList<QString> m_paths;                          // references
+    QList<QString> m_roots;                          // by row, beside m_paths
+    QList<std::shared_ptr<const CueTrack>> m_tracks; // by row; null for a whole file
+    QList<int> m_progress;                           // by row, for the first rows only; -1 for none
 };

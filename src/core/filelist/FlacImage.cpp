@@ -87,6 +87,35 @@ QByteArray CueSheetTag(const QString& path)
     return {};
 }
 
+bool CarriesSheet(const QString& path)
+{
+    if (!isRegularFile(path))
+        return false;
+    const std::unique_ptr<FLAC__Metadata_SimpleIterator, void (*)(FLAC__Metadata_SimpleIterator*)> it(
+        FLAC__metadata_simple_iterator_new(), FLAC__metadata_simple_iterator_delete);
+    if (!it || !FLAC__metadata_simple_iterator_init(it.get(), PathBytes::Encode(path).constData(), true, false))
+        return false;
+    do {
+        const FLAC__MetadataType type = FLAC__metadata_simple_iterator_get_block_type(it.get());
+        if (type == FLAC__METADATA_TYPE_CUESHEET)
+            return true;
+        if (type != FLAC__METADATA_TYPE_VORBIS_COMMENT)
+            continue;
+        const Metadata block(FLAC__metadata_simple_iterator_get_block(it.get()));
+        if (!block)
+            return false;
+        const FLAC__StreamMetadata_VorbisComment& comments = block->data.vorbis_comment;
+        static constexpr char kName[] = "CUESHEET=";
+        for (uint32_t i = 0; i < comments.num_comments; ++i) {
+            const FLAC__StreamMetadata_VorbisComment_Entry& e = comments.comments[i];
+            if (e.length >= sizeof kName - 1 &&
+                !strncasecmp(reinterpret_cast<const char*>(e.entry), kName, sizeof kName - 1))
+                return true;
+        }
+    } while (FLAC__metadata_simple_iterator_next(it.get()));
+    return false;
+}
+
 std::optional<CueSheet> EmbeddedSheet(const QString& path)
 {
     const std::optional<AudioLength> length = Length(path);

@@ -17,6 +17,10 @@ std::optional<AudioLength> Length(const QString& path);
 // The whole text of a CUESHEET tag (Vorbis comment); empty when there is none.
 QByteArray CueSheetTag(const QString& path);
 
+// Whether the file carries a CUESHEET block or a CUESHEET tag, from one pass over its metadata: a folder
+// search asks this of every FLAC file, and only an album image costs more.
+bool CarriesSheet(const QString& path);
+
 // The file's tracks from its CUESHEET block, else from its CUESHEET tag; nothing when it carries
 // neither. Tracks of the block take their titles from the tag when both name the same tracks, and are
 // untitled otherwise.

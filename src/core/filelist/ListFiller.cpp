@@ -1,5 +1,6 @@
 #include "filelist/ListFiller.h"
 
+#include "filelist/AlbumListing.h"
 #include "filelist/FileQueue.h"
 #include "filelist/FileSearch.h"
 #include "filelist/PathBytes.h"
@@ -33,16 +34,28 @@ void ListFiller::addHeld()
         return;
     m_addingHeld = true;
     bool added = false;
+    // Files in a row are listed together, so an image and its sheet handed over side by side list once.
+    QStringList files;
+    const auto listFiles = [&] {
+        if (files.isEmpty())
+            return;
+        appendListed(files, QString());
+        files.clear();
+        added = true;
+    };
     while (!m_busy && !m_held.isEmpty()) {
         const Held h = m_held.takeFirst();
         if (h.searchFolders && PathBytes::IsDir(h.path)) {
+            listFiles();
             scanFolder(h.path);
         } else {
-            m_queue->append(h.path);
-            added = true;
+            files.append(h.path);
         }
     }
+    listFiles();
     m_addingHeld = false;
+    if (added && !m_albumNotes.isEmpty())
+        emit albumsNoted();
     if (added) {
         QCoreApplication::processEvents();
         emit listUpdated();
@@ -74,11 +87,21 @@ void ListFiller::addFiles(const QStringList& given)
             m_held.append({p, false});
         return;
     }
-    m_queue->appendMany(paths);
+    forgetLastSearch();
+    appendListed(paths, QString());
+    if (!m_albumNotes.isEmpty())
+        emit albumsNoted();
     if (m_queue->count() >= 1) {
         QCoreApplication::processEvents();
         emit listUpdated();
     }
+}
+
+void ListFiller::appendListed(const QStringList& paths, const QString& root, const std::function<bool()>& goOn)
+{
+    AlbumListing albums;
+    m_queue->appendEntries(albums.List(paths, root, goOn));
+    m_albumNotes += albums.notes();
 }
 
 void ListFiller::addPaths(const QStringList& paths)
@@ -118,7 +141,11 @@ void ListFiller::scanFolder(const QString& folder)
         QString root = folder;
         while (root.size() > 1 && root.endsWith(QLatin1Char('/')))
             root.chop(1);
-        m_queue->appendMany(lstAddFolder, root);
+        // Events go on while the images among them are read; a stop lists the rest as they are.
+        appendListed(lstAddFolder, root, [this] {
+            QCoreApplication::processEvents();
+            return !m_scanStopped;
+        });
         lstAddFolder.clear();
     }
     setScanning(false);
@@ -136,6 +163,8 @@ QString ListFiller::searchSummary() const
         parts.append(m_unsearched.size() == 1
                          ? QStringLiteral("1 folder could not be searched.")
                          : QStringLiteral("%1 folders could not be searched.").arg(m_unsearched.size()));
+    for (const QString& note : m_albumNotes)
+        parts.append(note.endsWith(QLatin1Char('.')) ? note : note + QLatin1Char('.'));
     return parts.join(QLatin1Char(' '));
 }
 
@@ -151,6 +180,7 @@ void ListFiller::forgetLastSearch()
 {
     m_leftOut = 0;
     m_unsearched.clear();
+    m_albumNotes.clear();
 }
 
 void ListFiller::stopScan()

@@ -10,7 +10,8 @@
 
 class FileQueue;
 
-// Fills and empties the conversion queue: files as they come, folders searched, Remove All. A folder
+// Fills and empties the conversion queue: files as they come, folders searched, Remove All. Whatever
+// way files arrive, an album image among them is listed as its tracks (AlbumListing). A folder
 // search and Remove All run inside the call, letting the program's events through as they go; while one
 // runs the list is busy, and paths handed in meanwhile are held and join, in their order, when it ends.
 class ListFiller : public QObject
@@ -39,8 +40,11 @@ public:
     // The folders the last searches could not open, with the reason; added up as leftOut is.
     const QList<FileSearch::Collect::Unsearched>& unsearched() const { return m_unsearched; }
     // What the status line says after a search: "214 other files were not added.", "2 folders could not
-    // be searched.", both, or nothing.
+    // be searched.", both, or nothing; then what the last listing said of album images (albumNotes).
     QString searchSummary() const;
+    // Album images of the last files added that are listed whole, each with the reason, and sheets read
+    // in an encoding other than UTF-8; forgotten when the next files are added.
+    const QStringList& albumNotes() const { return m_albumNotes; }
     // Each folder that could not be searched, on a line of its own with its reason indented below it.
     QString unsearchedDetails() const;
     // Empties the list; nothing happens while it is busy.
@@ -54,6 +58,8 @@ signals:
     void scanningChanged(bool scanning);
     // Files joined or the list was emptied: the moments to show or hide the placard.
     void listUpdated();
+    // Files added without a search produced album notes (a search says them in its summary).
+    void albumsNoted();
 
 private:
     // Paths held while busy; a folder among those handed over is searched when its turn comes.
@@ -69,6 +75,8 @@ private:
     void setScanning(bool scanning);
     void addHeld();
     void forgetLastSearch();
+    // Appends the files, album images as their tracks; goOn as AlbumListing takes it.
+    void appendListed(const QStringList& paths, const QString& root, const std::function<bool()>& goOn = {});
 
     FileQueue* m_queue;
     bool m_busy = false;
@@ -78,6 +86,7 @@ private:
     std::function<QList<QString>()> m_skipFolders;
     int m_leftOut = 0;
     QList<FileSearch::Collect::Unsearched> m_unsearched;
+    QStringList m_albumNotes;
     bool m_addingHeld = false;
     // What the running scan has found so far.
     QList<QString> lstAddFolder;

@@ -49,8 +49,8 @@ QList<Row> table()
                  QStringLiteral("Beside each original")},
                 QStringLiteral("Where the outputs go: below a copy of each added folder's tree, all in the output "
                                "folder, or in each input's own folder"),
-                [](const OptionSettings& o) { return o.OutputFiles; },
-                [](OptionSettings& o, qint32 v) { o.OutputFiles = v; },
+                [](const OptionSettings& o) { return qint32(o.OutputFiles); },
+                [](OptionSettings& o, qint32 v) { o.OutputFiles = OutputLayout(v); },
                 QStringLiteral("folders"),
                 QChar(),
                 QStringLiteral("MODE"),
@@ -64,8 +64,8 @@ QList<Row> table()
                  {QStringLiteral("Keep both"), QStringLiteral("Skip the file")},
                  QStringLiteral("When an output of that name is already there: write the new one beside it as "
                                 "\"NAME (2)\", or leave the file unconverted"),
-                 [](const OptionSettings& o) { return o.IfExists; },
-                 [](OptionSettings& o, qint32 v) { o.IfExists = v; },
+                 [](const OptionSettings& o) { return qint32(o.IfExists); },
+                 [](OptionSettings& o, qint32 v) { o.IfExists = ExistingOutput(v); },
                  QStringLiteral("existing"),
                  QChar(),
                  QStringLiteral("MODE"),

@@ -3,6 +3,20 @@
 #include <QString>
 #include <QtGlobal>
 
+// Where the outputs go ("Output files"); options.ini keeps the number.
+enum class OutputLayout : qint32 {
+    KeepFolders = 0,   // below a copy of each added folder's tree in the output folder
+    AllInOne = 1,      // all in the output folder
+    BesideOriginal = 2 // in each input's own folder; the output folder is not used
+};
+
+// What an output already at a file's name means ("If a file is already there"); options.ini keeps the
+// number.
+enum class ExistingOutput : qint32 {
+    KeepBoth = 0, // the new output takes a free name beside it
+    Skip = 1      // the file was converted before: it is left alone
+};
+
 // The option settings: every part of the program that converts reads them, the options dialog edits
 // them and options.ini keeps them. The first four are 0 when the program starts.
 struct OptionSettings
@@ -12,8 +26,8 @@ struct OptionSettings
     qint32 CutFrom = 0;       // whole seconds
     qint32 CutDuration = 0;   // whole seconds
     qint32 FilesAtOnce = 0;   // files converted at once: 1 to 8, 0 for one per processor core
-    qint32 OutputFiles = 0;   // 0 keep the folders, 1 all in one folder, 2 beside each original
-    qint32 IfExists = 0;      // 0 keep both, 1 skip the file
+    OutputLayout OutputFiles = OutputLayout::KeepFolders;
+    ExistingOutput IfExists = ExistingOutput::KeepBoth;
     qint32 Loudness = 0;      // options.ini's line 8, the loudness setting: this version keeps it as it is
     qint32 OutputNames = 0;   // NamePattern::Preset: 0 the file's name, 1 Artist/Album/NN Title, 2 Artist - Title,
                               // 3 the pattern below

@@ -39,11 +39,11 @@ const QList<Line>& lines()
             0, 8, Unreadable::MeansDefault, 0, [](const OptionSettings& o) { return o.FilesAtOnce; },
             [](OptionSettings& o, qint64 v) { o.FilesAtOnce = qint32(v); }),
         Line::Number(
-            0, 2, Unreadable::MeansDefault, 0, [](const OptionSettings& o) { return o.OutputFiles; },
-            [](OptionSettings& o, qint64 v) { o.OutputFiles = qint32(v); }),
+            0, 2, Unreadable::MeansDefault, 0, [](const OptionSettings& o) { return qint64(o.OutputFiles); },
+            [](OptionSettings& o, qint64 v) { o.OutputFiles = OutputLayout(v); }),
         Line::Number(
-            0, 1, Unreadable::MeansDefault, 0, [](const OptionSettings& o) { return o.IfExists; },
-            [](OptionSettings& o, qint64 v) { o.IfExists = qint32(v); }),
+            0, 1, Unreadable::MeansDefault, 0, [](const OptionSettings& o) { return qint64(o.IfExists); },
+            [](OptionSettings& o, qint64 v) { o.IfExists = ExistingOutput(v); }),
         // The loudness setting's line: read and written back as it is, so that the lines after it stay
         // where they belong.
         Line::Number(

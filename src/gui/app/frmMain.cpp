@@ -90,6 +90,8 @@ void frmMain::Form_Load()
     m_filler = new ListFiller(m_ui.lstFile, this);
     connect(m_filler, &ListFiller::busyChanged, this, &frmMain::updateCommands);
     connect(m_filler, &ListFiller::listUpdated, this, &frmMain::placardUpdate);
+    // An album image listed whole says why in the status line, as a search says what it left out.
+    connect(m_filler, &ListFiller::albumsNoted, this, &frmMain::searchEnded);
     connect(m_filler, &ListFiller::scanningChanged, this, [this](bool scanning) {
         m_ui.lblText->setText(scanning ? QStringLiteral("Searching Files...")
                                        : QStringLiteral("Drag & Drop Files Here"));
@@ -102,14 +104,14 @@ void frmMain::Form_Load()
     // back one level deeper every run.
     m_filler->setSkipFolders([this]() -> QList<QString> {
         const CommandBuilder::Request request = shownSetup().Request(m_programFolder);
-        return request.options.OutputFiles == 2 ? QList<QString>{} : QList<QString>{request.outputFolder};
+        return request.options.OutputFiles == OutputLayout::BesideOriginal ? QList<QString>{}
+                                                                           : QList<QString>{request.outputFolder};
     });
     m_notice = new DesktopNotice(this);
     connect(m_notice, &DesktopNotice::openFolder, this,
             [](const QString& folder) { QDesktopServices::openUrl(PathBytes::ToUrl(folder)); });
     m_taskbar = new TaskbarProgress(this);
-    m_batch = new BatchDriver(
-        m_ui.lstFile, [this] { return shownSetup().Request(m_programFolder); }, this);
+    m_batch = new BatchDriver(m_ui.lstFile, this);
     connect(m_batch, &BatchDriver::progressChanged, this, [this](int width, const QString& caption) {
         m_ui.imgPB->resize(width, m_ui.imgPB->height());
         m_ui.lblPB->setText(caption);
@@ -148,15 +150,15 @@ void frmMain::updateCommands()
 {
     const bool converting = m_batch && m_batch->isConverting();
     const bool stops = converting || m_filler->isScanning();
-    m_commands->update(
-        {converting, m_filler->isBusy(), stops, m_options.OutputFiles != 2, m_batch && m_batch->isPaused()});
+    m_commands->update({converting, m_filler->isBusy(), stops, m_options.OutputFiles != OutputLayout::BesideOriginal,
+                        m_batch && m_batch->isPaused()});
     // While a list converts or a folder is searched the start button is the Stop button; during Remove
     // All it waits like the rest.
     m_ui.imgConvert->setDimWhenDisabled(true);
     m_ui.imgConvert->setEnabled(stops || !m_filler->isBusy());
     m_ui.showStartButtonStops(stops);
     m_ui.lblFeed->setEnabled(!converting);
-    m_ui.showOutputFolderUsed(m_options.OutputFiles != 2);
+    m_ui.showOutputFolderUsed(m_options.OutputFiles != OutputLayout::BesideOriginal);
     m_ui.lockSettings(converting);
 }
 
@@ -168,8 +170,8 @@ void frmMain::imgStart_Click()
         MsgBox::show(QStringLiteral("Please add a file"), MsgBox::Icon::Exclamation, QStringLiteral("Add"));
         return;
     }
-    m_batch->setFilesAtOnce(m_options.FilesAtOnce);
-    m_batch->Start();
+    // The batch converts with what is shown now, to its end.
+    m_batch->Start(shownSetup().Request(m_programFolder));
     updateCommands();
 }
 

@@ -15,12 +15,13 @@
 #include <algorithm>
 
 namespace {
-// Qt's file dialog shows each byte of a name that is not text as U+FFFD and returns the name so.
-void appendChosen(FileQueue* list, const QString& chosen)
+// Qt's file dialog shows each byte of a name that is not text as U+FFFD and returns the name so. A
+// chosen album image or cue sheet is listed as its tracks.
+void appendChosen(ListFiller* filler, const QString& chosen)
 {
     QString why;
     if (const std::optional<QString> path = PathBytes::FromShown(chosen, &why))
-        list->append(*path);
+        filler->addFiles({*path});
     else
         MsgBox::show(QStringLiteral("%1 cannot be added: %2").arg(chosen, why), MsgBox::Icon::Exclamation);
 }
@@ -33,7 +34,7 @@ void frmMain::imgAdd_Click()
         return;
     const QString chosen = m_dialogs.FileName();
     if (!chosen.isEmpty())
-        appendChosen(m_ui.lstFile, chosen);
+        appendChosen(m_filler, chosen);
     placardUpdate();
 }
 
@@ -44,7 +45,7 @@ void frmMain::picDrag_Click()
         COMDLG::ShowOpenFile(this, QStringLiteral("Open Files"), folder, m_programFolder, QStringLiteral("*.*|*.*"));
     if (chosen.isEmpty())
         return;
-    appendChosen(m_ui.lstFile, chosen);
+    appendChosen(m_filler, chosen);
     placardUpdate();
 }
 

@@ -82,17 +82,17 @@ TEST(BatchOptions, EveryOptionSetsItsSetting)
     EXPECT_EQ(p.request.options.MusicCutter, 1);
     EXPECT_EQ(p.request.options.CutFrom, 60);
     EXPECT_EQ(p.request.options.CutDuration, 30);
-    EXPECT_EQ(p.request.options.OutputFiles, 2);
-    EXPECT_EQ(p.request.options.IfExists, 1);
+    EXPECT_EQ(p.request.options.OutputFiles, OutputLayout::BesideOriginal);
+    EXPECT_EQ(p.request.options.IfExists, ExistingOutput::Skip);
     EXPECT_TRUE(p.quiet);
 
     const auto flat = parse({"--folders", "flat", "--existing", "keep", "--cut", "off", "--output=~/x", "a"});
     ASSERT_EQ(flat.action, BatchOptions::Parsed::Action::Convert);
-    EXPECT_EQ(flat.request.options.OutputFiles, 1);
-    EXPECT_EQ(flat.request.options.IfExists, 0);
+    EXPECT_EQ(flat.request.options.OutputFiles, OutputLayout::AllInOne);
+    EXPECT_EQ(flat.request.options.IfExists, ExistingOutput::KeepBoth);
     EXPECT_EQ(flat.request.options.MusicCutter, 0);
     EXPECT_EQ(flat.request.outputFolder, QDir::homePath() + QStringLiteral("/x"));
-    EXPECT_EQ(parse({"--folders", "keep", "a"}).request.options.OutputFiles, 0);
+    EXPECT_EQ(parse({"--folders", "keep", "a"}).request.options.OutputFiles, OutputLayout::KeepFolders);
 }
 
 TEST(BatchOptions, KeepDatesIsAFlagAndNamesTakeAPresetsPatternOneOfTheUsersOrKeep)

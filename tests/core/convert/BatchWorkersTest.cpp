@@ -89,28 +89,25 @@ private:
 
 struct Batch
 {
-    explicit Batch(const QString& programFolder, const QString& outputFolder, int filesAtOnce)
-        : driver(&queue, [=] {
-              CommandBuilder::Request r;
-              r.programFolder = programFolder;
-              r.outputFolder = outputFolder;
-              r.formatIndex = 0;
-              r.bitrate = QStringLiteral("192");
-              r.sampleRate = QStringLiteral("44100");
-              r.channelIndex = 1;
-              return r;
-          })
+    explicit Batch(const QString& programFolder, const QString& outputFolder, int filesAtOnce) : driver(&queue)
     {
-        driver.setFilesAtOnce(filesAtOnce);
+        setup.programFolder = programFolder;
+        setup.outputFolder = outputFolder;
+        setup.formatIndex = 0;
+        setup.bitrate = QStringLiteral("192");
+        setup.sampleRate = QStringLiteral("44100");
+        setup.channelIndex = 1;
+        setup.options.FilesAtOnce = filesAtOnce;
     }
 
     bool run(QList<QString> inputs)
     {
         QSignalSpy ended(&driver, &BatchDriver::batchEnded);
         queue.appendMany(inputs);
-        return driver.Start() && ended.wait(120000);
+        return driver.Start(setup) && ended.wait(120000);
     }
 
+    CommandBuilder::Request setup;
     FileQueue queue;
     BatchDriver driver;
 };

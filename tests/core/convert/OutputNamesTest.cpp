@@ -80,28 +80,95 @@ TEST_F(OutputNaming, ALinkedOrRelativeFolderIsTheSameFolder)
 // counted copy, or another name does not.
 TEST_F(OutputNaming, SkipModeFindsAnOutputAnEarlierRunWroteUnderItsMappedName)
 {
+    using Found = OutputNames::Looked::Found;
     make(QStringLiteral("Live_ _Best__.mp3"));
     make(QStringLiteral("Intro_Outro.mp3"));
     make(QStringLiteral("a_b.mp3"));
     make(QStringLiteral("Tab_x (2).mp3"));
-    EXPECT_TRUE(names.Taken(at(QStringLiteral("Live: \"Best\"?.mp3"))));
-    EXPECT_TRUE(names.Taken(at(QStringLiteral("Intro|Outro.mp3"))));
-    EXPECT_TRUE(names.Taken(at(QStringLiteral("a_b.mp3"))));
-    EXPECT_FALSE(names.Taken(at(QStringLiteral("Live: \"Worst\"?.mp3"))));
-    EXPECT_FALSE(names.Taken(at(QStringLiteral("Tab\tx.mp3")))) << "only the name itself, not a counted copy";
-    make(QStringLiteral("Tab_x.mp3"));
-    EXPECT_TRUE(names.Taken(at(QStringLiteral("Tab\tx.mp3")))) << "a control character maps too";
+    const auto found = [&](const QString& input, const QString& name) { return names.Look(input, at(name)).found; };
+    EXPECT_EQ(found("/m/1", QStringLiteral("Live: \"Best\"?.mp3")), Found::Output);
+    EXPECT_EQ(names.Look("/m/2", at(QStringLiteral("Intro|Outro.mp3"))).path, at(QStringLiteral("Intro_Outro.mp3")));
+    EXPECT_EQ(found("/m/3", QStringLiteral("a_b.mp3")), Found::Output);
+    EXPECT_EQ(found("/m/4", QStringLiteral("Live: \"Worst\"?.mp3")), Found::Nothing);
+    EXPECT_EQ(found("/m/5", QStringLiteral("Tab\tx.mp3")), Found::Nothing) << "only its own name, not a counted copy";
     // The mapping goes one way: a name that needs none is not taken by a file whose name maps to it.
     make(QStringLiteral("c:d.mp3"));
-    EXPECT_FALSE(names.Taken(at(QStringLiteral("c_d.mp3"))));
-    EXPECT_TRUE(names.Taken(at(QStringLiteral("c:d.mp3"))));
-    // A name this batch reserved or wrote counts, whatever its case.
-    const auto reserved = names.Reserve(QStringLiteral("/m/e.wav"), at(QStringLiteral("e.mp3")));
-    ASSERT_TRUE(reserved);
-    EXPECT_TRUE(names.Taken(at(QStringLiteral("E.mp3"))));
-    names.Claim(at(QStringLiteral("Song_ (2).mp3")));
-    EXPECT_TRUE(names.Taken(at(QStringLiteral("song_ (2).mp3"))));
-    EXPECT_FALSE(QFile::exists(at(QStringLiteral("Song_ (2).mp3"))));
+    EXPECT_EQ(found("/m/6", QStringLiteral("c_d.mp3")), Found::Nothing);
+    EXPECT_EQ(found("/m/7", QStringLiteral("c:d.mp3")), Found::Output);
+    names.reset();
+    make(QStringLiteral("Tab_x.mp3"));
+    EXPECT_EQ(found("/m/5", QStringLiteral("Tab\tx.mp3")), Found::Output) << "a control character maps too";
+}
+
+// Two inputs of one output name (two albums' "01 Intro" in one folder, "Song" and "song" on a stick that
+// ignores case): the first owns the name, the second its " (2)", on every run, in list order. A name the
+// batch itself wrote is never taken for an output that was there before.
+TEST_F(OutputNaming, InSkipModeTheKthInputOfANameOwnsItsKthNumberedNameOnEveryRun)
+{
+    using Found = OutputNames::Looked::Found;
+    const QList<std::pair<const char*, const char*>> inputs = {{"/m/a/01 Intro.wav", "01 Intro.mp3"},
+                                                               {"/m/b/01 Intro.wav", "01 Intro.mp3"},
+                                                               {"/m/Song.wav", "Song.mp3"},
+                                                               {"/m/song.wav", "song.mp3"},
+                                                               {"/m/c/01 Intro.flac", "01 Intro.mp3"}};
+    const QStringList owned = {"01 Intro.mp3", "01 Intro (2).mp3", "Song.mp3", "song (2).mp3", "01 Intro (3).mp3"};
+    for (int i = 0; i < inputs.size(); ++i) {
+        const OutputNames::Looked looked = names.Look(inputs[i].first, at(inputs[i].second));
+        EXPECT_EQ(looked.found, Found::Nothing) << i;
+        EXPECT_EQ(looked.path, at(owned[i])) << i;
+        make(owned[i]);
+    }
+    for (int run = 0; run < 2; ++run) {
+        names.reset();
+        for (int i = 0; i < inputs.size(); ++i) {
+            const OutputNames::Looked looked = names.Look(inputs[i].first, at(inputs[i].second));
+            EXPECT_EQ(looked.found, Found::Output) << run << " " << i;
+            EXPECT_EQ(looked.path, at(owned[i])) << run << " " << i;
+        }
+    }
+    // The first output deleted: the first input converts again, the second still finds its own.
+    ASSERT_TRUE(QFile::remove(at(owned[0])));
+    names.reset();
+    EXPECT_EQ(names.Look(inputs[0].first, at(inputs[0].second)).found, Found::Nothing);
+    EXPECT_EQ(names.Look(inputs[1].first, at(inputs[1].second)).found, Found::Output);
+
+    // The tool of this batch's first "x" found its name taken meanwhile and wrote " (2)": the second "x"
+    // did not find an output of an earlier run there, and takes the next free name.
+    names.reset();
+    EXPECT_EQ(names.Look("/m/1/x.wav", at("x.mp3")).path, at("x.mp3"));
+    make("x (2).mp3");
+    names.Claim(at("x (2).mp3"));
+    const OutputNames::Looked second = names.Look("/m/2/x.wav", at("x.mp3"));
+    EXPECT_EQ(second.found, Found::Nothing);
+    EXPECT_EQ(second.path, at("x (3).mp3"));
+}
+
+TEST_F(OutputNaming, InSkipModeAnEmptyFileAFolderOrADanglingLinkAtItsNameIsInTheWay)
+{
+    using Found = OutputNames::Looked::Found;
+    make("empty.mp3", QByteArray());
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("folder.mp3")));
+    ASSERT_TRUE(QFile::link(at("nowhere"), at("link.mp3")));
+    make("whole.mp3", "converted");
+    ASSERT_TRUE(QFile::link(at("whole.mp3"), at("linked.mp3")));
+    make("twice (2).mp3", QByteArray());
+    make("twice.mp3");
+    for (int run = 0; run < 2; ++run) {
+        names.reset();
+        for (const auto& [name, what] : QList<std::pair<const char*, const char*>>{
+                 {"empty.mp3", "an empty file"}, {"folder.mp3", "a folder"}, {"link.mp3", "a link to nothing"}}) {
+            const OutputNames::Looked looked = names.Look(QStringLiteral("/m/") + name, at(name));
+            EXPECT_EQ(looked.found, Found::InTheWay) << name;
+            EXPECT_EQ(looked.path, at(name));
+            EXPECT_EQ(looked.what, QLatin1String(what));
+        }
+        EXPECT_EQ(names.Look("/m/linked", at("linked.mp3")).found, Found::Output) << "a link to an output is one";
+        EXPECT_EQ(names.Look("/m/1/twice", at("twice.mp3")).found, Found::Output);
+        const OutputNames::Looked second = names.Look("/m/2/twice", at("twice.mp3"));
+        EXPECT_EQ(second.found, Found::InTheWay);
+        EXPECT_EQ(second.path, at("twice (2).mp3"));
+    }
+    EXPECT_EQ(names.reservedCount(), 0) << "nothing was reserved beside what is in the way";
 }
 
 TEST(OutputNamingLimit, ANameTakenTooOftenGivesUpInsteadOfLoopingForEver)

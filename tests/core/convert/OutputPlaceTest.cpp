@@ -18,7 +18,8 @@ TEST(OutputPlace, EachModePutsTheOutputWhereItSays)
 {
     const QString input = QStringLiteral("/music/The Killers/Hot Fuss/02. Mr. Brightside.flac");
     const QString root = QStringLiteral("/music/The Killers");
-    using namespace OutputPlace;
+    using OutputPlace::FolderFor;
+    using enum OutputLayout;
     EXPECT_EQ(FolderFor(KeepFolders, QStringLiteral("/stick"), input, root),
               QStringLiteral("/stick/The Killers/Hot Fuss/"));
     EXPECT_EQ(FolderFor(KeepFolders, QStringLiteral("/stick/"), input, root + QLatin1Char('/')),
@@ -68,21 +69,32 @@ TEST(FolderMaker, MakesEveryLevelOnceAndReportsAFolderThatCannotBeMade)
     }
 }
 
-TEST(OutputNames, TakenSeesTheNameOnDiskItsStickMappingAndReservations)
+TEST(OutputNames, SkipModeSeesTheNameOnDiskItsStickMappingAndReservations)
 {
+    using Found = OutputNames::Looked::Found;
     QTemporaryDir out;
     OutputNames names;
+    const auto write = [&](const QString& name) {
+        QFile f(out.filePath(name));
+        return f.open(QIODevice::WriteOnly) && f.write("converted") > 0;
+    };
     const QString plain = out.filePath(QStringLiteral("song.mp3"));
-    EXPECT_FALSE(names.Taken(plain));
-    QFile(plain).open(QIODevice::WriteOnly);
-    EXPECT_TRUE(names.Taken(plain));
+    EXPECT_EQ(names.Look(QStringLiteral("/in/1/song.flac"), plain).found, Found::Nothing);
+    ASSERT_TRUE(write(QStringLiteral("song.mp3")));
+    names.reset();
+    EXPECT_EQ(names.Look(QStringLiteral("/in/1/song.flac"), plain).found, Found::Output);
     // A stick that refused ":" got "AC_DC.mp3" last time.
-    QFile(out.filePath(QStringLiteral("AC_DC.mp3"))).open(QIODevice::WriteOnly);
-    EXPECT_TRUE(names.Taken(out.filePath(QStringLiteral("AC:DC.mp3"))));
-    EXPECT_FALSE(names.Taken(out.filePath(QStringLiteral("AC:DC live.mp3"))));
+    ASSERT_TRUE(write(QStringLiteral("AC_DC.mp3")));
+    EXPECT_EQ(names.Look(QStringLiteral("/in/AC:DC.flac"), out.filePath(QStringLiteral("AC:DC.mp3"))).found,
+              Found::Output);
+    EXPECT_EQ(names.Look(QStringLiteral("/in/AC:DC live.flac"), out.filePath(QStringLiteral("AC:DC live.mp3"))).found,
+              Found::Nothing);
+    // What this batch reserved is no output of an earlier run: the next input of that name takes " (2)".
     const QString reserved = out.filePath(QStringLiteral("new.mp3"));
     ASSERT_TRUE(names.Reserve(QStringLiteral("/in/new.flac"), reserved));
-    EXPECT_TRUE(names.Taken(reserved));
+    const OutputNames::Looked next = names.Look(QStringLiteral("/in/2/new.flac"), reserved);
+    EXPECT_EQ(next.found, Found::Nothing);
+    EXPECT_EQ(next.path, out.filePath(QStringLiteral("new (2).mp3")));
 }
 
 TEST(OutputFolder, AFolderNameAFatStickRefusesSaysWhichCharacters)

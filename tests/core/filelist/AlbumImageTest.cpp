@@ -1,7 +1,9 @@
 // Album images with cue sheets: the sheet read in any encoding, checked, and each track converted by
 // the real tool from its sample range, the tracks together the image sample for sample.
+#include "AlbumImageFiles.h"
 #include "RangeReader.h"
 #include "TestSupport.h"
+#include "filelist/AlbumListing.h"
 #include "filelist/CueSheet.h"
 #include "filelist/CueText.h"
 #include "filelist/FlacImage.h"
@@ -23,70 +25,7 @@ using namespace TestSupport;
 
 namespace {
 
-// Three tones whose lengths are no whole number of CD frames (588 samples at 44.1 kHz).
-constexpr qint64 kToneSamples[] = {145530, 119511, 181824};
-constexpr qint64 kImageSamples = kToneSamples[0] + kToneSamples[1] + kToneSamples[2];
-// Where the sheet below puts each track's INDEX 01: 00:04:00 and 00:08:00 are 300 and 600 frames.
-constexpr qint64 kTrack2 = 300 * 588;
-constexpr qint64 kTrack3 = 600 * 588;
-
-// Audio before track 1's INDEX 01, and a pregap (INDEX 00) before track 3.
-const char* const kSheet = "REM GENRE Ambient\n"
-                           "REM DATE 2001\n"
-                           "REM DISCNUMBER 1\n"
-                           "REM TOTALDISCS 2\n"
-                           "REM REPLAYGAIN_ALBUM_GAIN -7.00 dB\n"
-                           "PERFORMER \"The Tones\"\n"
-                           "TITLE \"Sine Album\"\n"
-                           "FILE \"%1\" WAVE\n"
-                           "  TRACK 01 AUDIO\n"
-                           "    TITLE \"%2\"\n"
-                           "    REM REPLAYGAIN_TRACK_GAIN -6.00 dB\n"
-                           "    INDEX 00 00:00:00\n"
-                           "    INDEX 01 00:00:20\n"
-                           "  TRACK 02 AUDIO\n"
-                           "    TITLE \"AC/DC Cover\"\n"
-                           "    PERFORMER \"Guest\"\n"
-                           "    INDEX 01 00:04:00\n"
-                           "  TRACK 03 AUDIO\n"
-                           "    INDEX 00 00:07:00\n"
-                           "    INDEX 01 00:08:00\n";
-
-QByteArray sheet(const QString& file, const QString& firstTitle = QStringLiteral("Low"))
-{
-    return QString::fromLatin1(kSheet).arg(file, firstTitle).toUtf8();
-}
-
-QByteArray runProgram(const QString& program, const QStringList& args, int* status = nullptr)
-{
-    QProcess p;
-    p.setProcessChannelMode(QProcess::SeparateChannels);
-    p.start(program, args);
-    const bool ended = p.waitForFinished(240000) && p.exitStatus() == QProcess::NormalExit;
-    if (status)
-        *status = ended ? p.exitCode() : -1;
-    return p.readAllStandardOutput();
-}
-
-// The decoded samples of files one after another, as 16-bit PCM.
-QByteArray decoded(const QStringList& files)
-{
-    QByteArray all;
-    for (const QString& f : files)
-        all += runProgram(QStringLiteral("ffmpeg"), {"-nostdin", "-v", "error", "-i", f, "-f", "s16le", "-"});
-    return all;
-}
-
-QByteArray md5(const QByteArray& bytes)
-{
-    return QCryptographicHash::hash(bytes, QCryptographicHash::Md5).toHex();
-}
-
-bool write(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
-}
+using namespace AlbumImageFiles;
 
 QString tool()
 {
@@ -104,25 +43,7 @@ protected:
     static void SetUpTestSuite()
     {
         s_dir = new QTemporaryDir;
-        QStringList args = {"-nostdin", "-v", "error"};
-        QString chain;
-        for (int i = 0; i < 3; ++i) {
-            args << "-f"
-                 << "lavfi"
-                 << "-i"
-                 << QStringLiteral("sine=frequency=%1:sample_rate=44100:duration=%2s")
-                        .arg(330 * (i + 1))
-                        .arg(double(kToneSamples[i]) / 44100, 0, 'f', 9);
-            chain += QStringLiteral("[%1]").arg(i);
-        }
-        args << "-filter_complex" << chain + QStringLiteral("concat=n=3:v=0:a=1,aformat=s16:44100:stereo") << "-c:a"
-             << "pcm_s16le" << image("image.wav");
-        int status = -1;
-        runProgram(QStringLiteral("ffmpeg"), args, &status);
-        ASSERT_EQ(status, 0);
-        runProgram(QStringLiteral("ffmpeg"), {"-nostdin", "-v", "error", "-i", image("image.wav"), image("image.flac")},
-                   &status);
-        ASSERT_EQ(status, 0);
+        ASSERT_TRUE(Make(image("image.wav"), image("image.flac")));
     }
     static void TearDownTestSuite()
     {
@@ -136,7 +57,7 @@ protected:
     {
         QFile::copy(image("image.flac"), folder.filePath(QStringLiteral("image.flac")));
         const QString cue = folder.filePath(QStringLiteral("image.cue"));
-        EXPECT_TRUE(write(cue, bytes));
+        EXPECT_TRUE(Write(cue, bytes));
         return CueSheet::FromFile(cue, ImageLength::Read);
     }
 
@@ -147,7 +68,7 @@ QTemporaryDir* AlbumImage::s_dir = nullptr;
 
 TEST_F(AlbumImage, TracksRunFromIndex01ToTheNextAndTheirLosslessOutputsJoinedAreTheImage)
 {
-    const CueSheet album = sheetBesideFlac("\xEF\xBB\xBF" + sheet(QStringLiteral("image.flac")));
+    const CueSheet album = sheetBesideFlac("\xEF\xBB\xBF" + Sheet(QStringLiteral("image.flac")));
     ASSERT_TRUE(album.usable()) << album.reason().toStdString();
     EXPECT_TRUE(album.encoding().isEmpty());
     ASSERT_EQ(album.tracks().size(), 3);
@@ -182,23 +103,23 @@ TEST_F(AlbumImage, TracksRunFromIndex01ToTheNextAndTheirLosslessOutputsJoinedAre
         for (const CueTrack& track : t) {
             const QString out = folder.filePath(QStringLiteral("%1 %2.flac").arg(source).arg(track.number));
             int status = -1;
-            runProgram(tool(), {"-i", image(source), "-range", rangeOf(track), "-y", out}, &status);
+            RunProgram(tool(), {"-i", image(source), "-range", rangeOf(track), "-y", out}, &status);
             ASSERT_EQ(status, 0) << source;
             outputs << out;
         }
-        const QByteArray joined = decoded(outputs);
+        const QByteArray joined = Decoded(outputs);
         EXPECT_EQ(joined.size(), kImageSamples * 4) << source;
-        EXPECT_EQ(md5(joined), md5(decoded({image("image.wav")}))) << source;
+        EXPECT_EQ(Md5(joined), Md5(Decoded({image("image.wav")}))) << source;
     }
 
     // Into MP3 each track plays its range's length, within one MP3 frame.
     for (const CueTrack& track : t) {
         const QString out = folder.filePath(QStringLiteral("%1.mp3").arg(track.number));
         int status = -1;
-        runProgram(tool(), {"-i", image("image.flac"), "-range", rangeOf(track), "-ab", "192k", out}, &status);
+        RunProgram(tool(), {"-i", image("image.flac"), "-range", rangeOf(track), "-ab", "192k", out}, &status);
         ASSERT_EQ(status, 0);
         const qint64 length = (track.end < 0 ? kImageSamples : track.end) - track.start;
-        EXPECT_NEAR(double(decoded({out}).size() / 4), double(length), 1152.0);
+        EXPECT_NEAR(double(Decoded({out}).size() / 4), double(length), 1152.0);
     }
 }
 
@@ -207,32 +128,32 @@ TEST_F(AlbumImage, SheetsInUtf16AndWindows1252AreReadAndTheEncodingIsSaid)
     const QString title = QStringLiteral("Caf\u00e9 \u266a");
     for (const auto encoding : {QStringConverter::Utf16LE, QStringConverter::Utf16BE}) {
         QStringEncoder encoder(encoding, QStringConverter::Flag::WriteBom);
-        const QByteArray bytes = encoder(QString::fromUtf8(sheet(QStringLiteral("image.flac"), title)));
+        const QByteArray bytes = encoder(QString::fromUtf8(Sheet(QStringLiteral("image.flac"), title)));
         const CueSheet album = sheetBesideFlac(bytes);
         ASSERT_TRUE(album.usable()) << album.reason().toStdString();
         EXPECT_EQ(album.tracks()[0].tags.title, title);
         EXPECT_EQ(album.encoding(), encoding == QStringConverter::Utf16LE ? "UTF-16LE" : "UTF-16BE");
     }
     // "Café" in Windows-1252: not UTF-8, so the locale's 8-bit set or Windows-1252 reads it.
-    QByteArray latin = sheet(QStringLiteral("image.flac"), QStringLiteral("Cafe"));
+    QByteArray latin = Sheet(QStringLiteral("image.flac"), QStringLiteral("Cafe"));
     latin.replace("\"Cafe\"", "\"Caf\xE9\"");
     const CueSheet album = sheetBesideFlac(latin);
     ASSERT_TRUE(album.usable()) << album.reason().toStdString();
     EXPECT_EQ(album.tracks()[0].tags.title, QStringLiteral("Caf\u00e9"));
     EXPECT_FALSE(album.encoding().isEmpty());
     EXPECT_EQ(CueText::FromWindows1252("\x80\x93\xE9\x81"), QStringLiteral("\u20ac\u201c\u00e9\u0081"));
-    EXPECT_TRUE(CueText::Decode(sheet(QStringLiteral("x.flac"), title)).encoding.isEmpty());
+    EXPECT_TRUE(CueText::Decode(Sheet(QStringLiteral("x.flac"), title)).encoding.isEmpty());
 }
 
 TEST_F(AlbumImage, AFileThatIsNotThereFindsTheImageOfItsBaseName)
 {
     const QString flac = folder.filePath(QStringLiteral("image.flac"));
     for (const char* written : {"image.wav", "C:\\Rips\\image.wav", "C:\\Rips\\image.flac", "IMAGE.WAV"}) {
-        const CueSheet album = sheetBesideFlac(sheet(QString::fromLatin1(written)));
+        const CueSheet album = sheetBesideFlac(Sheet(QString::fromLatin1(written)));
         ASSERT_TRUE(album.usable()) << written << ": " << album.reason().toStdString();
         EXPECT_EQ(album.tracks()[0].audioPath, flac) << written;
     }
-    const CueSheet missing = sheetBesideFlac(sheet(QStringLiteral("other.wav")));
+    const CueSheet missing = sheetBesideFlac(Sheet(QStringLiteral("other.wav")));
     EXPECT_FALSE(missing.usable());
     EXPECT_EQ(missing.reason(), QStringLiteral("the audio file \"other.wav\" of track 01 is not there"));
 
@@ -262,7 +183,7 @@ TEST_F(AlbumImage, ASheetThatCannotPlaceItsTracksLeavesTheImageWholeWithTheReaso
         QByteArray to;
         const char* reason;
     };
-    const QByteArray good = sheet(QStringLiteral("image.flac"));
+    const QByteArray good = Sheet(QStringLiteral("image.flac"));
     const Bad cases[] = {
         {"INDEX 01 00:04:00", "INDEX 01 00:00:10", "track 02 starts before track 01"},
         {"INDEX 00 00:07:00", "INDEX 00 00:09:00", "track 03's indexes are out of order"},
@@ -302,12 +223,12 @@ TEST_F(AlbumImage, ASheetThatCannotPlaceItsTracksLeavesTheImageWholeWithTheReaso
 TEST_F(AlbumImage, AFlacImageCarriesItsSheetAsATagOrAsItsOwnBlock)
 {
     const QString cue = folder.filePath(QStringLiteral("sheet.cue"));
-    ASSERT_TRUE(write(cue, sheet(QStringLiteral("Somewhere Else.wav"))));
+    ASSERT_TRUE(Write(cue, Sheet(QStringLiteral("Somewhere Else.wav"))));
     const auto withMetaflac = [&](const char* name, const QStringList& options) {
         const QString path = folder.filePath(QString::fromLatin1(name));
         QFile::copy(image("image.flac"), path);
         int status = -1;
-        runProgram(QStringLiteral("metaflac"), options + QStringList{path}, &status);
+        RunProgram(QStringLiteral("metaflac"), options + QStringList{path}, &status);
         EXPECT_EQ(status, 0) << name;
         return path;
     };
@@ -336,6 +257,57 @@ TEST_F(AlbumImage, AFlacImageCarriesItsSheetAsATagOrAsItsOwnBlock)
             EXPECT_EQ(t[0].tags.album, QStringLiteral("Sine Album"));
         }
     }
+}
+
+TEST_F(AlbumImage, EachFileIsListedOnceWhicheverOfTheImageAndItsSheetsComesFirst)
+{
+    const QString flac = folder.filePath(QStringLiteral("image.flac"));
+    QFile::copy(image("image.flac"), flac);
+    QByteArray latin = Sheet(QStringLiteral("image.wav"), QStringLiteral("Cafe"));
+    latin.replace("\"Cafe\"", "\"Caf\xE9\"");
+    ASSERT_TRUE(Write(folder.filePath(QStringLiteral("image.cue")), latin));
+    ASSERT_TRUE(Write(folder.filePath(QStringLiteral("image (copy).cue")), Sheet(QStringLiteral("image.flac"))));
+    const QString other = folder.filePath(QStringLiteral("other.wav"));
+    QFile::copy(image("image.wav"), other);
+    const QStringList orders[] = {{flac, other},
+                                  {folder.filePath(QStringLiteral("image.cue")),
+                                   folder.filePath(QStringLiteral("image (copy).cue")), flac, other},
+                                  {other, folder.filePath(QStringLiteral("image (copy).cue")), flac}};
+    for (const QStringList& order : orders) {
+        AlbumListing listing;
+        const QList<FileQueue::Entry> entries = listing.List(order, QStringLiteral("/root"));
+        ASSERT_EQ(entries.size(), 4) << order.join(' ').toStdString();
+        QStringList references;
+        for (const FileQueue::Entry& e : entries) {
+            references.append(e.reference());
+            EXPECT_EQ(e.root, QStringLiteral("/root"));
+        }
+        const QStringList tracks = {flac + "#1", flac + "#2", flac + "#3"};
+        EXPECT_EQ(references, order.first() == other ? QStringList{other} + tracks : tracks + QStringList{other});
+    }
+    // The sheet of the image's own stem is asked first, and its encoding said.
+    AlbumListing first;
+    const QList<FileQueue::Entry> entries = first.List({flac}, QString());
+    ASSERT_EQ(entries.size(), 3);
+    EXPECT_EQ(entries[0].track->tags.title, QStringLiteral("Caf\u00e9"));
+    ASSERT_EQ(first.notes().size(), 1);
+    EXPECT_TRUE(first.notes()[0].startsWith(QStringLiteral("image.cue was read as ")))
+        << first.notes()[0].toStdString();
+
+    // One FILE per track: the files are listed as themselves, each with its tags.
+    QTemporaryDir perTrack;
+    QFile::copy(image("image.wav"), perTrack.filePath(QStringLiteral("a.wav")));
+    QFile::copy(image("image.wav"), perTrack.filePath(QStringLiteral("b.wav")));
+    ASSERT_TRUE(Write(perTrack.filePath(QStringLiteral("disc.cue")),
+                      "FILE \"a.wav\" WAVE\n  TRACK 01 AUDIO\n    TITLE \"A\"\n    INDEX 01 00:00:00\n"
+                      "FILE \"b.wav\" WAVE\n  TRACK 02 AUDIO\n    TITLE \"B\"\n    INDEX 01 00:00:00\n"));
+    AlbumListing tagged;
+    const QList<FileQueue::Entry> files = tagged.List(
+        {perTrack.filePath(QStringLiteral("b.wav")), perTrack.filePath(QStringLiteral("a.wav"))}, QString());
+    ASSERT_EQ(files.size(), 2);
+    EXPECT_EQ(files[0].reference(), perTrack.filePath(QStringLiteral("a.wav"))) << "in the sheet's order";
+    EXPECT_EQ(files[1].track->tags.title, QStringLiteral("B"));
+    EXPECT_TRUE(files[1].track->wholeFile);
 }
 
 TEST(TrackName, LongTitlesAreCutToANameAnyFolderTakes)
@@ -421,10 +393,10 @@ TEST_F(AlbumImage, Mp3CbrVbrAndFlacImagesSeekToTheSamplesAFullDecodeGives)
     const QString cbr = folder.filePath(QStringLiteral("cbr.mp3"));
     const QString vbr = folder.filePath(QStringLiteral("vbr.mp3"));
     int status = -1;
-    runProgram(QStringLiteral("ffmpeg"), {"-nostdin", "-v", "error", "-i", image("image.wav"), "-b:a", "192k", cbr},
+    RunProgram(QStringLiteral("ffmpeg"), {"-nostdin", "-v", "error", "-i", image("image.wav"), "-b:a", "192k", cbr},
                &status);
     ASSERT_EQ(status, 0);
-    runProgram(QStringLiteral("ffmpeg"), {"-nostdin", "-v", "error", "-i", image("image.wav"), "-q:a", "4", vbr},
+    RunProgram(QStringLiteral("ffmpeg"), {"-nostdin", "-v", "error", "-i", image("image.wav"), "-q:a", "4", vbr},
                &status);
     ASSERT_EQ(status, 0);
     for (const QString& path : {cbr, vbr, image("image.flac")}) {

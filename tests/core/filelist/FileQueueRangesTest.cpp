@@ -62,4 +62,44 @@ TEST(FileQueueRanges, OneBlockIsRemovedAsRowsAndNothingValidIsNoChange)
     EXPECT_EQ(resets.count(), 0);
 }
 
+TEST(FileQueueRanges, EachRowKeepsItsFolderAndTrackWhateverIsRemovedAroundIt)
+{
+    QObject owner;
+    auto* q = new FileQueue(&owner);
+    const auto track = [](int n) {
+        auto t = std::make_shared<CueTrack>();
+        t->number = n;
+        t->audioPath = QStringLiteral("/rips/Album.flac");
+        t->tags.title = QStringLiteral("Song %1").arg(n);
+        return std::shared_ptr<const CueTrack>(t);
+    };
+    for (int i = 0; i < 8; ++i) {
+        if (i % 2)
+            q->append(FileQueue::Entry{QStringLiteral("/rips/Album.flac"), QStringLiteral("/rips"), track(i)});
+        else
+            q->append(QStringLiteral("/in/%1.wav").arg(i), QStringLiteral("/in%1").arg(i));
+    }
+    EXPECT_EQ(q->at(3), QStringLiteral("/rips/Album.flac#3"));
+    EXPECT_EQ(q->pathAt(3), QStringLiteral("/rips/Album.flac"));
+    q->removeRanges({{0, 0}, {5, 6}}); // scattered
+    q->removeRanges({{1, 1}});         // one block
+    EXPECT_EQ(q->paths(),
+              (QList<QString>{"/rips/Album.flac#1", "/rips/Album.flac#3", "/in/4.wav", "/rips/Album.flac#7"}));
+    const QList<QString> roots = {"/rips", "/rips", "/in4", "/rips"};
+    for (int row = 0; row < q->count(); ++row)
+        EXPECT_EQ(q->rootAt(row), roots[row]) << row;
+    EXPECT_EQ(q->entryAt(3).track->number, 7);
+    EXPECT_EQ(q->data(q->index(3, 0)).toString(), QStringLiteral("/rips/Album.flac - 07 Song 7"));
+    EXPECT_EQ(q->data(q->index(3, 1)).toString(), QStringLiteral("FLAC"));
+    EXPECT_FALSE(q->entryAt(2).track);
+    // A track alone in its file stands for the whole file.
+    auto whole = std::make_shared<CueTrack>();
+    whole->number = 2;
+    whole->audioPath = QStringLiteral("/rips/02.flac");
+    whole->wholeFile = true;
+    q->append(FileQueue::Entry{whole->audioPath, QString(), whole});
+    EXPECT_EQ(q->at(4), QStringLiteral("/rips/02.flac"));
+    EXPECT_EQ(q->data(q->index(4, 0)).toString(), QStringLiteral("/rips/02.flac"));
+}
+
 } // namespace

@@ -65,7 +65,7 @@ TEST(ConversionSetup, TheOptionsComeFromOptionsIniAndTheRequestIsWhatTheToolGets
     EXPECT_EQ(s.options.SoundReminder, 1);
     EXPECT_EQ(s.options.CutDuration, 20);
     EXPECT_EQ(s.options.FilesAtOnce, 2);
-    EXPECT_EQ(s.options.IfExists, 1);
+    EXPECT_EQ(s.options.IfExists, ExistingOutput::Skip);
 
     s.bitrateIndex = 11;
     s.rateIndex = 7;

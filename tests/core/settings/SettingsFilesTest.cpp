@@ -40,7 +40,17 @@ TEST(FieldReader, QuotedAndPlainFieldsAcrossLinesAndCommas)
 TEST(OptionsFile, RoundTripInCrLfLinesWithThePatternQuotedLast)
 {
     QTemporaryDir dir;
-    OptionSettings saved{0, 1, 90, 120, 4, 2, 1, -6, 3, 1, QStringLiteral("{artist}/\"{title}\"")};
+    OptionSettings saved{0,
+                         1,
+                         90,
+                         120,
+                         4,
+                         OutputLayout::BesideOriginal,
+                         ExistingOutput::Skip,
+                         -6,
+                         3,
+                         1,
+                         QStringLiteral("{artist}/\"{title}\"")};
     ASSERT_TRUE(OptionsIni::SaveOptions(dir.path(), saved));
     EXPECT_EQ(readAll(OptionsIni::FilePath(dir.path())),
               QByteArray("0\r\n1\r\n90\r\n120\r\n4\r\n2\r\n1\r\n-6\r\n3\r\n1\r\n\"{artist}/{title}\"\r\n"))
@@ -52,8 +62,8 @@ TEST(OptionsFile, RoundTripInCrLfLinesWithThePatternQuotedLast)
     EXPECT_EQ(loaded.CutFrom, 90);
     EXPECT_EQ(loaded.CutDuration, 120);
     EXPECT_EQ(loaded.FilesAtOnce, 4);
-    EXPECT_EQ(loaded.OutputFiles, 2);
-    EXPECT_EQ(loaded.IfExists, 1);
+    EXPECT_EQ(loaded.OutputFiles, OutputLayout::BesideOriginal);
+    EXPECT_EQ(loaded.IfExists, ExistingOutput::Skip);
     EXPECT_EQ(loaded.Loudness, -6);
     EXPECT_EQ(loaded.OutputNames, 3);
     EXPECT_EQ(loaded.KeepDate, 1);
@@ -76,7 +86,8 @@ TEST(OptionsFile, NamesDatesAndPatternKeepTheirLinesAfterTheLoudnessLineAndOlder
           Case{seven + "2\r\n1\r\n1\r\n\"{title}\"\r\n", 2, 1, 1, QStringLiteral("{title}")},
           Case{seven + "x\r\n4\r\n2\r\n\r\n", 0, 0, 0, {}},
           Case{seven + "0\r\n3\r\n0\r\n\"{name} \xc3\xa9\"", 0, 3, 0, QStringLiteral("{name} \u00e9")}}) {
-        OptionSettings o{0, 0, 0, 0, 0, 0, 0, 7, 2, 1, QStringLiteral("old")};
+        OptionSettings o{
+            0, 0, 0, 0, 0, OutputLayout::KeepFolders, ExistingOutput::KeepBoth, 7, 2, 1, QStringLiteral("old")};
         OptionsIni::ParseOptions(c.bytes, o);
         EXPECT_EQ(o.Loudness, c.loudness) << c.bytes.toStdString();
         EXPECT_EQ(o.OutputNames, c.names) << c.bytes.toStdString();
@@ -104,10 +115,10 @@ TEST(OptionsFile, OutputFilesAndIfExistsReadAsDefaultsWhenMissingOrOutOfRange)
          {Case{"0\r\n1\r\n90\r\n120\r\n", 0, 0}, Case{five, 0, 0}, Case{five + "1\r\n", 1, 0},
           Case{five + "2\r\n1\r\n", 2, 1}, Case{five + "3\r\n2\r\n", 0, 0}, Case{five + "-1\r\n-1\r\n", 0, 0},
           Case{five + "x\r\n1\r\n", 0, 1}, Case{five + "1\n1\n", 1, 1}}) {
-        OptionSettings o{0, 0, 0, 0, 5, 2, 1};
+        OptionSettings o{0, 0, 0, 0, 5, OutputLayout::BesideOriginal, ExistingOutput::Skip};
         OptionsIni::ParseOptions(c.bytes, o);
-        EXPECT_EQ(o.OutputFiles, c.outputFiles) << c.bytes.toStdString();
-        EXPECT_EQ(o.IfExists, c.ifExists) << c.bytes.toStdString();
+        EXPECT_EQ(qint32(o.OutputFiles), c.outputFiles) << c.bytes.toStdString();
+        EXPECT_EQ(qint32(o.IfExists), c.ifExists) << c.bytes.toStdString();
         EXPECT_EQ(o.CutDuration, 120) << "the lines before keep their meaning";
     }
 }

@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "GuiSupport.h"
 #include "app/frmMain.h"
 #include "convert/DOSOutputs.h"
 #include "filelist/FileQueue.h"
@@ -86,7 +86,7 @@ TEST_F(BatchDriver, StartWithAnEmptyListAsksForAFileAndLocksNothing)
     EXPECT_EQ(boxes.shown()[0].icon, MsgBox::Icon::Exclamation);
     EXPECT_TRUE(window->ui().imgConvert->isEnabled());
     EXPECT_TRUE(window->ui().imgToolbar[0]->isEnabled());
-    EXPECT_FALSE(window->batch()->Timer1->isActive());
+    EXPECT_FALSE(window->batch()->startTimer()->isActive());
 }
 
 TEST_F(BatchDriver, OneFileConvertsWithProgressThenTheWindowUnlocks)
@@ -94,7 +94,7 @@ TEST_F(BatchDriver, OneFileConvertsWithProgressThenTheWindowUnlocks)
     ScopedEnv ops("FAKE_TOOL_OPS", "out:  Duration: 00:00:10.00, start\\n;sleep:30;"
                                    "out:size= 1kB time=00:00:05.00 bitrate\\r;sleep:30;touch");
     QStringList captions;
-    QObject::connect(window->batch()->objDOS, &DOSOutputs::ReceiveOutputs,
+    QObject::connect(window->batch()->firstRunner(), &DOSOutputs::ReceiveOutputs,
                      [&] { captions.append(window->ui().lblPB->text()); });
     window->ui().lstFile->append(folder.file("song.one.wav"));
 
@@ -114,7 +114,7 @@ TEST_F(BatchDriver, OneFileConvertsWithProgressThenTheWindowUnlocks)
     EXPECT_TRUE(QFile::exists(folder.file("out/song.one.wma")));
     EXPECT_EQ(window->ui().lblPB->text(), QStringLiteral("Done."));
     EXPECT_EQ(window->ui().imgPB->width(), 0);
-    EXPECT_EQ(window->batch()->lTotalSeconds, 0);
+    EXPECT_EQ(window->batch()->firstFileSeconds(), 0);
     EXPECT_EQ(opened.urls, QList<QUrl>{QUrl::fromLocalFile(folder.file("out"))});
     EXPECT_EQ(sounds, QStringList{folder.file("sound.wav")});
     EXPECT_TRUE(window->ui().imgConvert->isEnabled());
@@ -398,7 +398,7 @@ TEST_F(BatchDriver, StopEndsTheBatchAtOnceTheToolsGroupBySigtermAndKeepsEveryFil
     ASSERT_TRUE(pidFile.open(QIODevice::ReadOnly));
     const pid_t child = pid_t(pidFile.readAll().toInt());
     ASSERT_GT(child, 0);
-    const pid_t tool = window->batch()->objDOS->processId();
+    const pid_t tool = window->batch()->firstRunner()->processId();
     ASSERT_GT(tool, 0);
 
     ASSERT_TRUE(trigger(window.get(), "actionStop"));
@@ -442,11 +442,11 @@ TEST_F(BatchDriver, AToolThatIgnoresStopIsKilledLaterAndOnlyItsOwnPartFileRemove
     window->ui().lstFile->append(folder.file("second.wav"));
     QSignalSpy finished(window.get(), &frmMain::batchFinished);
     ASSERT_TRUE(trigger(window.get(), "actionConvert"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return window->batch()->objDOS->processId() > 0; }, 30000));
-    const pid_t tool = window->batch()->objDOS->processId();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->batch()->firstRunner()->processId() > 0; }, 30000));
+    const pid_t tool = window->batch()->firstRunner()->processId();
     const QString part = folder.file(QStringLiteral("out/.second (2).wma.part-%1-fake01").arg(tool));
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return window->batch()->objDOS->Outputs().contains(QStringLiteral("started")); }, 30000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window->batch()->firstRunner()->Outputs().contains(QStringLiteral("started")); }, 30000));
     ASSERT_TRUE(QFile::exists(part));
     QSignalSpy toolsEnded(window->batch(), &::BatchDriver::toolsEnded);
     ASSERT_TRUE(trigger(window.get(), "actionStop"));
@@ -474,8 +474,8 @@ TEST_F(BatchDriver, AToolThatFinishesItsFileAfterStopCountsAsConvertedAndItsOutp
     window->ui().lstFile->append(folder.file("next.wav"));
     QSignalSpy finished(window.get(), &frmMain::batchFinished);
     ASSERT_TRUE(trigger(window.get(), "actionConvert"));
-    ASSERT_TRUE(
-        QTest::qWaitFor([&] { return window->batch()->objDOS->Outputs().contains(QStringLiteral("started")); }, 10000));
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] { return window->batch()->firstRunner()->Outputs().contains(QStringLiteral("started")); }, 10000));
     ASSERT_TRUE(trigger(window.get(), "actionStop"));
     EXPECT_EQ(finished.count(), 1) << "Stop ends the batch before it returns";
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->ui().lstFile->count() == 1; }, 30000));
@@ -515,7 +515,7 @@ TEST_F(BatchDriver, ProgressAndTheEndOfTheBatchGoOnWhileAModalDialogIsOpen)
     // loop of its own would be frozen under it.
     bool closed = false;
     bool opened = false;
-    QObject::connect(window->batch()->objDOS, &DOSOutputs::ReceiveOutputs, [&] {
+    QObject::connect(window->batch()->firstRunner(), &DOSOutputs::ReceiveOutputs, [&] {
         if (std::exchange(opened, true))
             return;
         QTimer::singleShot(0, [&] {
@@ -542,7 +542,7 @@ TEST_F(BatchDriver, ThousandFilesRunWithoutTheCallDepthGrowing)
         window->ui().lstFile->append(folder.file(QStringLiteral("f%1.wav").arg(i)));
     quintptr deepest = ~quintptr(0);
     quintptr shallowest = 0;
-    QObject::connect(window->batch()->objDOS, &DOSOutputs::CommandOver, [&] {
+    QObject::connect(window->batch()->firstRunner(), &DOSOutputs::CommandOver, [&] {
         const auto sp = reinterpret_cast<quintptr>(__builtin_frame_address(0));
         deepest = std::min(deepest, sp);
         shallowest = std::max(shallowest, sp);

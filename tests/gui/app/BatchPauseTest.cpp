@@ -1,6 +1,6 @@
 // Pausing a batch from the window: the File menu's Pause, its word and Ctrl+P; nothing starts while
 // paused; held tools finish their file whole, or go with their part file on Stop or on leaving.
-#include "TestSupport.h"
+#include "GuiSupport.h"
 #include "app/frmMain.h"
 #include "app/frmMenu.h"
 #include "filelist/FileQueue.h"

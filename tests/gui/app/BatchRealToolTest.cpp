@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "GuiSupport.h"
 #include "app/ProgramStart.h"
 #include "app/frmMain.h"
 #include "filelist/FileQueue.h"
@@ -151,8 +151,8 @@ TEST_F(RealBatch, ANameThatIsNotTextAndItsLookAlikeBecomeTwoRightOutputs)
     ASSERT_TRUE(makeTone(folder.file("two.wav"), 2));
     ASSERT_EQ(::rename(folder.file("one.wav").toUtf8().constData(), in + "/" + bad + ".wav"), 0);
     ASSERT_EQ(::rename(folder.file("two.wav").toUtf8().constData(), in + "/" + lookAlike + ".wav"), 0);
-    window->options().OutputFiles = 1;      // all in one folder: the scan's folder is not copied
-    window->ui().cmbOF->setCurrentIndex(3); // WAV: its length is exact
+    window->options().OutputFiles = OutputLayout::AllInOne; // all in one folder: the scan's folder is not copied
+    window->ui().cmbOF->setCurrentIndex(3);                 // WAV: its length is exact
 
     const QStringList byCommandLine = ProgramStart::PathsFrom(
         {PathBytes::Decode(bad + ".wav"), PathBytes::Decode(lookAlike + ".wav")}, PathBytes::Decode(in));

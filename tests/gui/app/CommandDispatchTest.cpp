@@ -1,7 +1,7 @@
 // Every way to a command reaches the same command: a painted button, a popup menu's item, the command
 // word it writes, a key. One table: where it comes from, what it is, what it does.
+#include "GuiSupport.h"
 #include "Product.h"
-#include "TestSupport.h"
 #include "app/frmMain.h"
 #include "app/frmMenu.h"
 #include "filelist/FileQueue.h"

@@ -1,6 +1,6 @@
 // The whole program in a real X server, driven by pointer events on its real window: add two files
 // through the File menu, choose MP3, convert with the real FFmpeg, then leave by the close button.
-#include "TestSupport.h"
+#include "GuiSupport.h"
 #include "app/frmMain.h"
 #include "app/frmMenu.h"
 #include "filelist/FileQueue.h"

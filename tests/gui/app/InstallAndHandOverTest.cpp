@@ -1,6 +1,6 @@
 // Where an installed program keeps its settings, files named on the command line, and a second start
 // handing its files to the running window.
-#include "TestSupport.h"
+#include "GuiSupport.h"
 #include "app/InstanceServer.h"
 #include "app/ProgramStart.h"
 #include "app/SingleInstance.h"

@@ -1,5 +1,5 @@
+#include "GuiSupport.h"
 #include "Product.h"
-#include "TestSupport.h"
 #include "app/frmMain.h"
 #include "app/frmMenu.h"
 #include "filelist/FileQueue.h"

@@ -1,6 +1,6 @@
 // A library converted as a whole: the folder tree kept, only music collected, a second run in skip mode
 // converting only what is new. The tool is the fake one; it writes every output it is given.
-#include "TestSupport.h"
+#include "GuiSupport.h"
 #include "app/frmMain.h"
 #include "filelist/FileQueue.h"
 #include "ui/Sound.h"
@@ -109,7 +109,7 @@ TEST_F(LibraryBatch, KeepTheFoldersRebuildsTheTreeAndASecondRunInSkipModeConvert
 
     // A month later: one album more, and the same library converted again in skip mode.
     write("Music/Band/Album C/03. New.flac");
-    window->options().IfExists = 1;
+    window->options().IfExists = ExistingOutput::Skip;
     const QDateTime before = QFileInfo(folder.file("out/Band/Album A/01. Intro.wma")).lastModified();
     window->AddPaths({folder.file("Music/Band"), folder.file("Music/Other/CD1")});
     ASSERT_EQ(window->ui().lstFile->count(), 5);
@@ -133,12 +133,12 @@ TEST_F(LibraryBatch, TwoAddedFoldersOfOneNameShareTheirCopyAndKeepBothFiles)
 
 TEST_F(LibraryBatch, AllInOneFolderAndFilesAddedOnTheirOwnGoStraightIntoTheOutputFolder)
 {
-    window->options().OutputFiles = 1;
+    window->options().OutputFiles = OutputLayout::AllInOne;
     window->AddPaths({folder.file("Music/Band")});
     ASSERT_TRUE(run());
     EXPECT_EQ(filesBelow("out"), QStringList({"01. Intro (2).wma", "01. Intro.wma", "02. Song.wma"}));
 
-    window->options().OutputFiles = 0;
+    window->options().OutputFiles = OutputLayout::KeepFolders;
     window->AddPaths({folder.file("Music/Other/CD1/a.ogg"), folder.file("Music/Band/notes.txt")});
     EXPECT_EQ(window->ui().lstFile->count(), 2) << "files named one by one are always listed";
     ASSERT_TRUE(run());
@@ -147,7 +147,7 @@ TEST_F(LibraryBatch, AllInOneFolderAndFilesAddedOnTheirOwnGoStraightIntoTheOutpu
 
 TEST_F(LibraryBatch, BesideEachOriginalWritesNextToTheInputAndLeavesTheOutputFolderAlone)
 {
-    window->options().OutputFiles = 2;
+    window->options().OutputFiles = OutputLayout::BesideOriginal;
     window->seams().showModal = [](const char*) {}; // as if the Options window had just been closed with OK
     EXPECT_TRUE(trigger(window.get(), "actionOptions"));
     EXPECT_FALSE(window->ui().txtPath->isEnabled());
@@ -165,7 +165,7 @@ TEST_F(LibraryBatch, BesideEachOriginalWritesNextToTheInputAndLeavesTheOutputFol
 TEST_F(LibraryBatch, AScanOfALibraryHoldingTheOutputFolderNeverAddsTheOutputs)
 {
     window->ui().txtPath->setText(folder.file("Music/Veltra WMA Converter"));
-    window->options().IfExists = 1;
+    window->options().IfExists = ExistingOutput::Skip;
     window->AddPaths({folder.file("Music")});
     ASSERT_EQ(window->ui().lstFile->count(), 4);
     ASSERT_TRUE(run());

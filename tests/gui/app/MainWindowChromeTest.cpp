@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "GuiSupport.h"
 #include "app/frmMain.h"
 #include "skin/SkinArt.h"
 #include "ui/DialogSeam.h"

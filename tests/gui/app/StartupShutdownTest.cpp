@@ -1,4 +1,4 @@
-#include "TestSupport.h"
+#include "GuiSupport.h"
 #include "app/SingleInstance.h"
 #include "app/frmMain.h"
 #include "settings/OptionsIni.h"
@@ -71,7 +71,8 @@ TEST_F(Startup, FirstStartShowsTheDefaults)
 TEST_F(Startup, TheWindowShowsTheSavedSetupAsLoadingReadsIt)
 {
     writeSetup("\"12\"\r\n\"3\"\r\n\"0\"\r\n\"/srv/My, Music\"\r\n\"7\"\r\n");
-    OptionsIni::SaveOptions(dir.path(), OptionSettings{1, 1, 30, 60, 3, 2, 1});
+    OptionsIni::SaveOptions(dir.path(),
+                            OptionSettings{1, 1, 30, 60, 3, OutputLayout::BesideOriginal, ExistingOutput::Skip});
     auto w = start();
     EXPECT_EQ(w->ui().cmbBR->currentText(), QStringLiteral("192")) << "12 is one past the last bitrate";
     EXPECT_EQ(w->ui().cmbR->currentText(), QStringLiteral("24000"));
@@ -83,8 +84,8 @@ TEST_F(Startup, TheWindowShowsTheSavedSetupAsLoadingReadsIt)
     EXPECT_EQ(w->options().CutFrom, 30);
     EXPECT_EQ(w->options().CutDuration, 60);
     EXPECT_EQ(w->options().FilesAtOnce, 3);
-    EXPECT_EQ(w->options().OutputFiles, 2);
-    EXPECT_EQ(w->options().IfExists, 1);
+    EXPECT_EQ(w->options().OutputFiles, OutputLayout::BesideOriginal);
+    EXPECT_EQ(w->options().IfExists, ExistingOutput::Skip);
 }
 
 TEST_F(Startup, ExitCommandSavesTheSettingsAndTheNextStartShowsThem)

@@ -1,6 +1,6 @@
 // Outputs named from their inputs' tags and dated as their inputs, through the whole batch with the real
 // tool: the window's settings and the terminal mode's options.
-#include "TestSupport.h"
+#include "GuiSupport.h"
 #include "app/frmMain.h"
 #include "filelist/FileQueue.h"
 #include "ui/Sound.h"
@@ -132,7 +132,7 @@ TEST_F(TaggedOutputs,
         1.0, 0.1);
 
     // Skip mode: every name the pattern gives is there already, so nothing converts.
-    window->options().IfExists = 1;
+    window->options().IfExists = ExistingOutput::Skip;
     window->AddPaths({folder.file("lib")});
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->ui().lstFile->count() == 4 && !window->isListBusy(); }, 30000));
     ASSERT_TRUE(runBatch());
@@ -148,7 +148,7 @@ TEST_F(TaggedOutputs, AnOwnPatternBesideEachOriginalAndAPauseBetweenProbeAndConv
                            {"artist=Solo", "title=Song", "date=1999-05-01", "genre=Pop"}));
     window->options().OutputNames = 3;
     window->options().NamePattern = QStringLiteral("{genre}/{year} - {title} ({name})");
-    window->options().OutputFiles = 2; // beside each original
+    window->options().OutputFiles = OutputLayout::BesideOriginal;
     window->ui().lstFile->append(folder.file("a.flac"));
     QSignalSpy finished(window.get(), &frmMain::batchFinished);
     // Paused as the file starts, which is its probe: its conversion waits for Resume.

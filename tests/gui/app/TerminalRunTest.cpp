@@ -1,4 +1,5 @@
-#include "TestSupport.h"
+#include "AlbumImageFiles.h"
+#include "GuiSupport.h"
 #include "app/frmMain.h"
 #include "filelist/FileQueue.h"
 #include "ui/Sound.h"
@@ -429,8 +430,87 @@ TEST_F(TerminalRun, AnOutputFolderInsideTheSearchedFolderIsNeverSearchedOnTheNex
     // The second run finds the album's one file again and skips it; the output beside it is no input.
     const Ran second = run(args);
     EXPECT_EQ(second.status, 0) << second.err.toStdString();
-    EXPECT_TRUE(second.out.contains(QStringLiteral("0 of 1 files converted"))) << second.out.toStdString();
+    EXPECT_TRUE(second.out.contains(QStringLiteral("0 of 1 files converted, 1 skipped in ")))
+        << second.out.toStdString();
+    EXPECT_TRUE(second.out.contains(QStringLiteral("/lib/Album/one.wav: skipped\n"))) << second.out.toStdString();
     EXPECT_EQ(filesUnder(file(QStringLiteral("lib/converted"))), QStringList{"one.wav"});
+}
+
+TEST_F(TerminalRun, AnAlbumImageConvertsAsItsTracksReportedAsPathHashNAndASkipRunConvertsNothing)
+{
+    using namespace AlbumImageFiles;
+    ASSERT_TRUE(QDir().mkpath(file(QStringLiteral("rips"))));
+    ASSERT_TRUE(Make(file(QStringLiteral("image.wav")), file(QStringLiteral("rips/image.flac"))));
+    ASSERT_TRUE(Write(file(QStringLiteral("rips/image.cue")), Sheet(QStringLiteral("image.wav"))));
+    // The sheet and its image both named, the tracks listed once; a second image whose sheet is broken.
+    ASSERT_TRUE(QFile::copy(file(QStringLiteral("rips/image.flac")), file(QStringLiteral("rips/broken.flac"))));
+    QByteArray bad = Sheet(QStringLiteral("broken.flac"));
+    bad.replace("INDEX 01 00:08:00", "INDEX 01 20:00:00");
+    ASSERT_TRUE(Write(file(QStringLiteral("rips/broken.cue")), bad));
+    const QStringList args = {QStringLiteral("--format"),        QStringLiteral("flac"),
+                              QStringLiteral("--output"),        QStringLiteral("out"),
+                              QStringLiteral("rips/image.cue"),  QStringLiteral("rips/image.flac"),
+                              QStringLiteral("rips/broken.flac")};
+    const Ran first = run(args);
+    SCOPED_TRACE(first.out.toStdString() + first.err.toStdString());
+    ASSERT_EQ(first.status, 0);
+    const QString image = file(QStringLiteral("rips/image.flac"));
+    for (int n = 1; n <= 3; ++n)
+        EXPECT_TRUE(first.out.contains(QStringLiteral("%1#%2: ok\n").arg(image).arg(n))) << n;
+    EXPECT_TRUE(first.out.contains(QStringLiteral("\n4 of 4 files converted in ")));
+    EXPECT_TRUE(first.err.contains(
+        QStringLiteral("broken.flac is listed whole: track 03 starts after the end of \"broken.flac\"\n")));
+    EXPECT_EQ(filesUnder(file(QStringLiteral("out"))),
+              (QStringList{"01 Low.flac", "02 AC_DC Cover.flac", "03 Track 03.flac", "broken.flac"}));
+    const QString album = file(QStringLiteral("out/image/"));
+    const QByteArray joined =
+        Decoded({album + "01 Low.flac", album + "02 AC_DC Cover.flac", album + "03 Track 03.flac"});
+    EXPECT_EQ(Md5(joined), Md5(Decoded({file(QStringLiteral("image.wav"))})));
+
+    const Ran second = run(QStringList{QStringLiteral("--existing"), QStringLiteral("skip")} + args);
+    EXPECT_EQ(second.status, 0) << second.err.toStdString();
+    EXPECT_TRUE(second.out.contains(QStringLiteral("%1#2: skipped\n").arg(image))) << second.out.toStdString();
+    EXPECT_TRUE(second.out.contains(QStringLiteral("0 of 4 files converted, 4 skipped"))) << second.out.toStdString();
+    EXPECT_EQ(filesUnder(file(QStringLiteral("out"))).size(), 4);
+}
+
+// Skip mode with things in the way at output names: each of those files fails, named with what is there,
+// on every run; nothing is written over or beside them; the file whose output an earlier run wrote is
+// skipped and said to be.
+TEST_F(TerminalRun, SkipModeFailsFilesWhoseNameHoldsAnEmptyFileAFolderOrADanglingLinkOnEveryRunAndAddsNoCopy)
+{
+    ASSERT_TRUE(QDir().mkpath(file(QStringLiteral("out/folder.wav"))));
+    QFile empty(file(QStringLiteral("out/empty.wav")));
+    ASSERT_TRUE(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    ASSERT_TRUE(QFile::link(file(QStringLiteral("out/gone.wav")), file(QStringLiteral("out/link.wav"))));
+    ASSERT_TRUE(QDir().mkpath(file(QStringLiteral("in"))));
+    for (const char* name : {"empty", "folder", "link", "tone"})
+        ASSERT_TRUE(makeTone(file(QStringLiteral("in/%1.wav").arg(QLatin1String(name))), 0.3));
+    const QStringList args = {QStringLiteral("--format"), QStringLiteral("wav"),       QStringLiteral("--existing"),
+                              QStringLiteral("skip"),     QStringLiteral("--folders"), QStringLiteral("flat"),
+                              QStringLiteral("-o"),       QStringLiteral("out"),       QStringLiteral("in")};
+    for (int round = 1; round <= 2; ++round) {
+        const Ran r = run(args);
+        EXPECT_EQ(r.status, 1) << round << r.err.toStdString();
+        for (const auto& [input, what] : {std::pair{"empty", "An empty file"}, std::pair{"folder", "A folder"},
+                                          std::pair{"link", "A link to nothing"}}) {
+            const QString line =
+                QStringLiteral("%1: failed: %2 is in the way at %3")
+                    .arg(file(QStringLiteral("in/%1.wav").arg(QLatin1String(input))), QLatin1String(what),
+                         file(QStringLiteral("out/%1.wav").arg(QLatin1String(input))));
+            EXPECT_TRUE(r.out.contains(line)) << round << " " << line.toStdString() << "\n" << r.out.toStdString();
+        }
+        const QString summary = round == 1 ? QStringLiteral("1 of 4 files converted, 3 failed in ")
+                                           : QStringLiteral("0 of 4 files converted, 3 failed, 1 skipped in ");
+        EXPECT_TRUE(r.out.contains(summary)) << round << r.out.toStdString();
+        EXPECT_EQ(r.out.contains(file(QStringLiteral("in/tone.wav: skipped\n"))), round == 2) << r.out.toStdString();
+        EXPECT_EQ(QDir(file(QStringLiteral("out")))
+                      .entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name),
+                  QStringList({"empty.wav", "folder.wav", "link.wav", "tone.wav"}))
+            << round;
+        EXPECT_EQ(QFileInfo(file(QStringLiteral("out/empty.wav"))).size(), 0) << round;
+    }
 }
 
 TEST_F(TerminalRun, AFolderThatCannotBeSearchedIsCountedNamedWhenVerboseAndFailsTheRun)
