@@ -28,23 +28,63 @@ std::string kbps(long long bitsPerSecond)
 {
     return std::to_string((bitsPerSecond + 500) / 1000) + " kbps";
 }
-} // namespace
 
-int MuxedOutput::chooseRate(const AVCodec* codec, int wanted, int decoded, bool opus)
+int chooseRate(const AVCodec* codec, int wanted, int decoded, bool opus, std::vector<std::string>& notes)
 {
     if (opus) {
         if (wanted > 0 && wanted != kOpusRate)
-            m_notes.push_back("Opus is always " + std::to_string(kOpusRate) + " Hz: the file gets " +
-                              std::to_string(kOpusRate) + " Hz, not " + std::to_string(wanted) + " Hz");
+            notes.push_back("Opus is always " + std::to_string(kOpusRate) + " Hz: the file gets " +
+                            std::to_string(kOpusRate) + " Hz, not " + std::to_string(wanted) + " Hz");
         return kOpusRate;
     }
     if (wanted <= 0)
         return Negotiate::SampleRate(codec, decoded);
     const int rate = Negotiate::SampleRate(codec, wanted);
     if (rate != wanted)
-        m_notes.push_back("the encoder cannot take " + std::to_string(wanted) + " Hz: the file gets " +
-                          std::to_string(rate) + " Hz");
+        notes.push_back("the encoder cannot take " + std::to_string(wanted) + " Hz: the file gets " +
+                        std::to_string(rate) + " Hz");
     return rate;
+}
+
+struct Choice
+{
+    const AVCodec* codec = nullptr;
+    Resampler::Format format;
+};
+
+// The encoder and the samples it takes.
+Choice choose(const AVOutputFormat* container, const MuxedOutput::Settings& settings, const AudioInput& input,
+              std::vector<std::string>& notes)
+{
+    Choice c;
+    c.codec = settings.codec.empty() ? avcodec_find_encoder(container->audio_codec)
+                                     : avcodec_find_encoder_by_name(settings.codec.c_str());
+    if (!c.codec || c.codec->type != AVMEDIA_TYPE_AUDIO)
+        throw LibAv::Failure{settings.codec.empty() ? "no audio encoder for this output format"
+                                                    : "unknown audio encoder " + settings.codec};
+    const AVCodecContext* decoder = input.decoder();
+    c.format.rate = chooseRate(c.codec, settings.sampleRate, decoder->sample_rate, named(container, "opus"), notes);
+    if (settings.channels > 0)
+        av_channel_layout_default(&c.format.layout, settings.channels);
+    else
+        c.format.layout = Negotiate::Layout(c.codec, input.layout());
+    c.format.sampleFormat = Negotiate::SampleFormat(c.codec, decoder->sample_fmt);
+    return c;
+}
+
+const AVOutputFormat* containerOf(const std::string& outputPath)
+{
+    const AVOutputFormat* container = av_guess_format(nullptr, outputPath.c_str(), nullptr);
+    if (!container)
+        throw LibAv::Failure{"no output format has the extension of " + outputPath};
+    return container;
+}
+} // namespace
+
+Resampler::Format MuxedOutput::Samples(const Settings& settings, const AudioInput& input)
+{
+    std::vector<std::string> notes;
+    return choose(containerOf(settings.outputPath), settings, input, notes).format;
 }
 
 void MuxedOutput::noteBitRate(long long asked, long long got)
@@ -75,25 +115,15 @@ MuxedOutput::MuxedOutput(const Settings& settings, const AudioInput& input)
 void MuxedOutput::openEncoder(const Settings& settings, const AudioInput& input)
 {
     const AVOutputFormat* container = m_muxer->oformat;
-    const AVCodec* codec = settings.codec.empty() ? avcodec_find_encoder(container->audio_codec)
-                                                  : avcodec_find_encoder_by_name(settings.codec.c_str());
-    if (!codec || codec->type != AVMEDIA_TYPE_AUDIO)
-        throw LibAv::Failure{settings.codec.empty() ? "no audio encoder for this output format"
-                                                    : "unknown audio encoder " + settings.codec};
+    const Choice choice = choose(container, settings, input, m_notes);
+    const AVCodec* codec = choice.codec;
+    m_format = choice.format;
     m_encoder.reset(avcodec_alloc_context3(codec));
     if (!m_encoder)
         throw LibAv::Failure{LibAv::Reason(AVERROR(ENOMEM))};
 
     const AVCodecContext* decoder = input.decoder();
     const bool opus = named(container, "opus");
-    m_format.rate = chooseRate(codec, settings.sampleRate, decoder->sample_rate, opus);
-    if (settings.channels > 0) {
-        av_channel_layout_default(&m_format.layout, settings.channels);
-    } else {
-        m_format.layout = Negotiate::Layout(codec, input.layout());
-    }
-    m_format.sampleFormat = Negotiate::SampleFormat(codec, decoder->sample_fmt);
-
     AVCodecContext* enc = m_encoder.get();
     enc->sample_rate = m_format.rate;
     LibAv::Check(av_channel_layout_copy(&enc->ch_layout, &m_format.layout));

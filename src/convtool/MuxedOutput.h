@@ -29,6 +29,10 @@ public:
         bool expectedIsGuess = false; // the input's length was only estimated
     };
 
+    // The samples the encoder would take, with nothing opened: what an analysis measures. The caller
+    // owns the layout. Throws LibAv::Failure.
+    static Resampler::Format Samples(const Settings& settings, const AudioInput& input);
+
     // Opens the encoder and writes the header. Throws LibAv::Failure.
     MuxedOutput(const Settings& settings, const AudioInput& input);
     ~MuxedOutput() override;
@@ -42,7 +46,6 @@ public:
     std::vector<std::string> TakeNotes() override;
 
 private:
-    int chooseRate(const AVCodec* codec, int wanted, int decoded, bool opus);
     void noteBitRate(long long asked, long long got);
     void openEncoder(const Settings& settings, const AudioInput& input);
     void addStreams(const AudioInput& input);

@@ -1,5 +1,7 @@
 #include "ToolArgs.h"
 
+#include "Gain.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -22,6 +24,8 @@ bool takesValue(const std::string& option)
     static const char* const withValue[] = {
         "-i", "-ss",  "-t",        "-to", "-ab",       "-b:a", "-ar", "-ac",     "-acodec", "-c:a",      "-codec:a",
         "-f", "-map", "-metadata", "-af", "-filter:a", "-q:a", "-aq", "-vcodec", "-c:v",    "-loglevel", "-v"};
+    if (option == "-analyse")
+        return true;
     return std::any_of(std::begin(withValue), std::end(withValue), [&](const char* o) { return option == o; });
 }
 } // namespace
@@ -57,6 +61,11 @@ Parsed Parse(const std::vector<std::string>& args)
             } else if (a == "-acodec" || a == "-c:a" || a == "-codec:a") {
                 p.codec = v;
                 p.ownInterface = p.ownInterface && v != "copy";
+            } else if (a == "-af") {
+                p.gainDb = Gain::FromFilter(v);
+                p.ownInterface = p.ownInterface && p.gainDb;
+            } else if (a == "-analyse") {
+                p.analyse = v;
             } else {
                 p.ownInterface = false;
             }

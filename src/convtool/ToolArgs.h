@@ -18,8 +18,14 @@ struct Parsed
     std::string channels;   // after -ac
     std::string codec;      // after -acodec (or -c:a, -codec:a)
     bool overwrite = false; // -y
-    // Every argument is one this tool converts by itself: -i, -ss, -t, -y, -vn, -ab, -ar, -ac, -acodec
-    // and the output last. Anything else goes to FFmpeg's own program unchanged.
+    // After -af "volume=GAINdB": the gain applied before the encoder.
+    std::optional<double> gainDb;
+    // After -analyse ("sample_peak" or "true_peak"): measure the loudness the output would have and
+    // write no file (ToolRecord.h); the output names the format only.
+    std::string analyse;
+    // Every argument is one this tool converts by itself: -i, -ss, -t, -y, -vn, -ab, -ar, -ac, -acodec,
+    // -af with exactly "volume=GAINdB", -analyse and the output last.
+    // Anything else goes to FFmpeg's own program unchanged.
     bool ownInterface = true;
 };
 

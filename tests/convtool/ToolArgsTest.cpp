@@ -42,6 +42,20 @@ TEST(ToolArgs, AnythingElseIsLeftToFfmpegItself)
     EXPECT_FALSE(Parse({"b.mp3"}).ownInterface);
 }
 
+TEST(ToolArgs, AGainAndAnAnalysisAreTheToolsOwnOtherFiltersFfmpegs)
+{
+    const Parsed p = Parse({"-i", "a.flac", "-y", "-af", "volume=-6.52dB", "b.mp3"});
+    EXPECT_TRUE(p.ownInterface);
+    EXPECT_DOUBLE_EQ(*p.gainDb, -6.52);
+    const Parsed analysis = Parse({"-i", "a.flac", "-ss", "3", "-analyse", "true_peak", "b.opus"});
+    EXPECT_TRUE(analysis.ownInterface);
+    EXPECT_EQ(analysis.analyse, "true_peak");
+    EXPECT_EQ(analysis.output, "b.opus");
+    EXPECT_FALSE(Parse({"-i", "a.wav", "-af", "volume=3dB,aresample=48000", "b.mp3"}).ownInterface);
+    EXPECT_FALSE(Parse({"-i", "a.wav", "-filter:a", "volume=3dB", "b.mp3"}).ownInterface);
+    EXPECT_FALSE(Parse({"-i", "a.wav", "-metadata", "title=x", "b.mp3"}).ownInterface);
+}
+
 TEST(ToolArgs, RatesAndCountsRead)
 {
     EXPECT_EQ(BitRate("192k"), 192000);
