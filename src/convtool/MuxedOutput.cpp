@@ -105,7 +105,7 @@ MuxedOutput::MuxedOutput(const Settings& settings, const AudioInput& input)
         throw LibAv::Failure{"no output format has the extension of " + settings.outputPath};
     m_muxer.reset(muxer);
     openEncoder(settings, input);
-    addStreams(input);
+    addStreams(settings, input);
     openFile(settings);
     m_packet.reset(av_packet_alloc());
     if (!m_packet)
@@ -151,7 +151,7 @@ void MuxedOutput::openEncoder(const Settings& settings, const AudioInput& input)
     m_frameSize = anySize ? kFreeFrameSize : enc->frame_size;
 }
 
-void MuxedOutput::addStreams(const AudioInput& input)
+void MuxedOutput::addStreams(const Settings& settings, const AudioInput& input)
 {
     const AVCodecContext* enc = m_encoder.get();
     m_stream = avformat_new_stream(m_muxer.get(), nullptr);
@@ -161,7 +161,18 @@ void MuxedOutput::addStreams(const AudioInput& input)
     LibAv::Check(avcodec_parameters_from_context(m_stream->codecpar, enc));
 
     // The music's tags go to the file and to its audio stream: each container reads them from one.
-    AVDictionary* tags = Tags::Collect(input.format()->metadata, input.audio()->metadata);
+    const GainTags::Style style = GainTags::StyleOf(m_muxer->oformat, enc->codec_id);
+    Tags::Stale stale;
+    stale.gain = settings.staleGain || !settings.gainTags.empty();
+    stale.replayGain = style == GainTags::Style::Opus || enc->codec_id == AV_CODEC_ID_OPUS;
+    AVDictionary* tags = Tags::Collect(input.format()->metadata, input.audio()->metadata, stale);
+    // The M4A muxer drops these keys: in its dictionary they only count in the room kept for the index.
+    for (const auto& [key, value] : GainTags::For(style, settings.gainTags))
+        av_dict_set(&tags, key.c_str(), value.c_str(), 0);
+    if (style == GainTags::Style::Freeform)
+        m_freeform = GainTags::For(style, settings.gainTags);
+    if (style == GainTags::Style::None && !settings.gainTags.empty())
+        m_notes.push_back("this output format keeps no gain tags: the file gets none");
     av_dict_copy(&m_muxer->metadata, tags, 0);
     av_dict_copy(&m_stream->metadata, tags, 0);
     av_dict_free(&tags);
@@ -311,6 +322,19 @@ void MuxedOutput::writeTrailer()
             throw LibAv::Failure{Mp4Index::ShortReason(needed, m_indexRoom, m_packets > m_expectedFrames)};
     }
     LibAv::Check(trailer);
+    writeFreeform();
+}
+
+void MuxedOutput::writeFreeform()
+{
+    if (m_freeform.empty())
+        return;
+    // The room kept starts after the file type atom and holds the index and a free atom.
+    const std::vector<uint8_t> head = m_writer->Read(0, 8);
+    const int64_t at = int64_t(uint32_t(head[0]) << 24 | uint32_t(head[1]) << 16 | uint32_t(head[2]) << 8 | head[3]);
+    std::vector<uint8_t> room = m_writer->Read(at, m_indexRoom);
+    Mp4Index::AddFreeform(room, m_freeform);
+    m_writer->Patch(at, room);
 }
 
 void MuxedOutput::Finish()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AudioInput.h"
+#include "GainTags.h"
 #include "Output.h"
 #include "PartWriter.h"
 
@@ -10,9 +11,10 @@
 
 // Every output FFmpeg's libraries write: the container named by the output's extension, its default
 // audio encoder or the one asked for, the input's tags, and its cover picture where the container
-// keeps one (MP3, FLAC and M4A as a picture, Ogg and Opus as a comment). A rate or bit rate the encoder
-// cannot take becomes the nearest it can, with a note saying so. The file is written through a
-// PartWriter; an M4A file gets its index at the front in the room Mp4Index sizes.
+// keeps one (MP3, FLAC and M4A as a picture, Ogg and Opus as a comment), and the ReplayGain tags it is
+// given (GainTags). A rate or bit rate the encoder cannot take becomes the nearest it can, with a note
+// saying so. The file is written through a PartWriter; an M4A file gets its index at the front in the
+// room Mp4Index sizes, and its gain tags as freeform atoms in that index.
 class MuxedOutput : public Output
 {
 public:
@@ -27,6 +29,8 @@ public:
         // How long the output will be as far as the input tells, for the room kept for an M4A index.
         int64_t expectedMicros = 0;
         bool expectedIsGuess = false; // the input's length was only estimated
+        GainTags::Values gainTags;    // ReplayGain values for the output
+        bool staleGain = false;       // the input's gain tags do not hold for the output
     };
 
     // The samples the encoder would take, with nothing opened: what an analysis measures. The caller
@@ -48,10 +52,11 @@ public:
 private:
     void noteBitRate(long long asked, long long got);
     void openEncoder(const Settings& settings, const AudioInput& input);
-    void addStreams(const AudioInput& input);
+    void addStreams(const Settings& settings, const AudioInput& input);
     void openFile(const Settings& settings);
     int64_t indexRoom(const Settings& settings);
     void writeTrailer();
+    void writeFreeform();
     void addPicture(const AudioInput& input);
     void drain();
     void checkIo() const;
@@ -73,4 +78,5 @@ private:
     bool m_finished = false;
     long long m_checkFrames = 0; // the bit rate asked of LAME, until its first frame shows what it made
     std::vector<std::string> m_notes;
+    GainTags::Values m_freeform; // M4A: the gain tags the index step adds
 };

@@ -1,6 +1,7 @@
 #include "ToolArgs.h"
 
 #include "Gain.h"
+#include "GainTags.h"
 
 #include <algorithm>
 #include <cctype>
@@ -64,6 +65,15 @@ Parsed Parse(const std::vector<std::string>& args)
             } else if (a == "-af") {
                 p.gainDb = Gain::FromFilter(v);
                 p.ownInterface = p.ownInterface && p.gainDb;
+            } else if (a == "-metadata") {
+                const size_t equals = v.find('=');
+                const std::string key = v.substr(0, equals);
+                if (equals == std::string::npos || !GainTags::IsKey(key)) {
+                    p.ownInterface = false;
+                    continue;
+                }
+                std::erase_if(p.gainTags, [&](const auto& tag) { return tag.first == key; });
+                p.gainTags.emplace_back(key, v.substr(equals + 1));
             } else if (a == "-analyse") {
                 p.analyse = v;
             } else {

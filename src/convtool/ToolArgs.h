@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // What the conversion tool needs to know of its FFmpeg-style arguments.
@@ -20,11 +21,13 @@ struct Parsed
     bool overwrite = false; // -y
     // After -af "volume=GAINdB": the gain applied before the encoder.
     std::optional<double> gainDb;
+    // -metadata KEY=VALUE for the ReplayGain keys (GainTags), in order, the last of a key winning.
+    std::vector<std::pair<std::string, std::string>> gainTags;
     // After -analyse ("sample_peak" or "true_peak"): measure the loudness the output would have and
     // write no file (ToolRecord.h); the output names the format only.
     std::string analyse;
     // Every argument is one this tool converts by itself: -i, -ss, -t, -y, -vn, -ab, -ar, -ac, -acodec,
-    // -af with exactly "volume=GAINdB", -analyse and the output last.
+    // -af with exactly "volume=GAINdB", -metadata with a ReplayGain key, -analyse and the output last.
     // Anything else goes to FFmpeg's own program unchanged.
     bool ownInterface = true;
 };

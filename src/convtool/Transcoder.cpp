@@ -101,6 +101,9 @@ MuxedOutput::Settings settingsOf(const ToolArgs::Parsed& a, const AudioInput& in
         s.channels = *channels;
     }
     expectLength(input, cut, s);
+    s.gainTags = a.gainTags;
+    // What the input's tags said of its loudness is not true of a part of it, nor of it made louder.
+    s.staleGain = cut.startMicros > 0 || cut.lengthMicros >= 0 || a.gainDb.has_value();
     return s;
 }
 
@@ -172,6 +175,7 @@ public:
         if (analysing) {
             out = openMeter(m_args, input, cut);
         } else {
+            GainTags::Check(m_args.gainTags);
             struct stat existing
             {};
             if (!m_args.overwrite && ::stat(m_args.output.c_str(), &existing) == 0)
@@ -182,6 +186,8 @@ public:
             if (m_args.overwrite && !ToolRecord::Requested() && ::lstat(m_args.output.c_str(), &existing) == 0)
                 part->allowReplacing(existing.st_dev, existing.st_ino);
             out = openOutput(m_args, input, cut, *part);
+            if (ToolArgs::WantsAmr(m_args) && !m_args.gainTags.empty())
+                std::fprintf(m_console, "this output format keeps no gain tags: the file gets none\n");
         }
         notes(*out);
         const AVCodecContext* dec = input.decoder();

@@ -1,5 +1,5 @@
-// Loudness through the real tool: its analysis against loudgain and libebur128, and a gain on the way to
-// the encoder.
+// Loudness through the real tool: its analysis against loudgain and libebur128, a gain on the way to
+// the encoder, the ReplayGain tags each format keeps, and the input's stale gain tags left out.
 #include "AlbumLoudness.h"
 #include "TestSupport.h"
 #include "ToolJobs.h"
@@ -7,6 +7,7 @@
 
 #include <QFile>
 #include <QJsonArray>
+#include <QMap>
 #include <QProcess>
 #include <ebur128.h>
 #include <fcntl.h>
@@ -120,6 +121,34 @@ double libebur128Album(const QStringList& paths)
     return album;
 }
 
+// A file's tags, the container's and its audio stream's, by their keys in upper case.
+QMap<QString, QString> tags(const QString& path)
+{
+    QMap<QString, QString> all;
+    const QJsonObject probed = probeAll(path);
+    QList<QJsonObject> holders = {probed[QStringLiteral("format")][QStringLiteral("tags")].toObject()};
+    for (const QJsonValue& s : probed[QStringLiteral("streams")].toArray())
+        holders.append(s[QStringLiteral("tags")].toObject());
+    for (const QJsonObject& h : holders) {
+        for (auto it = h.begin(); it != h.end(); ++it)
+            all.insert(it.key().toUpper(), it.value().toString());
+    }
+    return all;
+}
+
+QMap<QString, QString> gainTags(const QString& path)
+{
+    QMap<QString, QString> gain = tags(path);
+    gain.removeIf([](const auto& t) {
+        return !t.key().startsWith(QLatin1String("REPLAYGAIN_")) && !t.key().startsWith(QLatin1String("R128_"));
+    });
+    return gain;
+}
+
+const QStringList kReplayGain = {
+    "-metadata", "REPLAYGAIN_TRACK_GAIN=-6.52 dB", "-metadata", "REPLAYGAIN_TRACK_PEAK=0.988553",
+    "-metadata", "REPLAYGAIN_ALBUM_GAIN=-5.25 dB", "-metadata", "REPLAYGAIN_ALBUM_PEAK=1.000000"};
+
 class Loudness : public ::testing::Test
 {
 protected:
@@ -185,6 +214,8 @@ TEST_F(Loudness, AGainOnALosslessOutputLandsAtTheTargetAndTheJobRecordsItsName)
     const std::vector<QByteArray> analysis = {"-i", QFile::encodeName(file("quiet.flac")), "-analyse", "true_peak",
                                               QFile::encodeName(file("out.flac"))};
     std::vector<QByteArray> conversion = {"-i", QFile::encodeName(file("quiet.flac")), "-y", "-vn", "-af", volume};
+    for (const QString& a : kReplayGain)
+        conversion.push_back(a.toUtf8());
     conversion.push_back(QFile::encodeName(file("out.flac")));
     const ToolRun r = runTool({}, file("record"),
                               QByteArray::fromStdString(ToolJobs::Encode(analysis) + ToolJobs::Encode(conversion)));
@@ -198,6 +229,61 @@ TEST_F(Loudness, AGainOnALosslessOutputLandsAtTheTargetAndTheJobRecordsItsName)
     const Analysis out = analyse(file("out.flac"));
     ASSERT_TRUE(out.result);
     EXPECT_NEAR(out.result->integrated, -18.0, 0.1);
+    EXPECT_EQ(gainTags(file("out.flac")).value(QStringLiteral("REPLAYGAIN_TRACK_GAIN")), QStringLiteral("-6.52 dB"));
+}
+
+TEST_F(Loudness, EachFormatKeepsTheGainTagsItsPlayersReadAndTheOthersSayTheyKeepNone)
+{
+    using Tags = QMap<QString, QString>;
+    const Tags replayGain = {{"REPLAYGAIN_TRACK_GAIN", "-6.52 dB"},
+                             {"REPLAYGAIN_TRACK_PEAK", "0.988553"},
+                             {"REPLAYGAIN_ALBUM_GAIN", "-5.25 dB"},
+                             {"REPLAYGAIN_ALBUM_PEAK", "1.000000"}};
+    // Opus: Q7.8 steps relative to -23 LUFS, (-6.52 - 5) * 256 and (-5.25 - 5) * 256.
+    const std::pair<const char*, Tags> cases[] = {
+        {"mp3", replayGain},  {"ogg", replayGain},
+        {"flac", replayGain}, {"wma", replayGain},
+        {"m4a", replayGain},  {"opus", {{"R128_TRACK_GAIN", "-2949"}, {"R128_ALBUM_GAIN", "-2624"}}},
+        {"wav", {}},          {"aac", {}},
+        {"ac3", {}},          {"amr", {}}};
+    for (const auto& [ext, wanted] : cases) {
+        const QString out = file("tagged.") + QLatin1String(ext);
+        QStringList args = {"-i", file("quiet.flac"), "-y"};
+        if (QLatin1String(ext) == QLatin1String("amr"))
+            args += QStringList{"-ar", "8000", "-ab", "7.4k", "-ac", "1"};
+        const ToolRun r = runTool(args + kReplayGain + QStringList{out}, file("record"));
+        ASSERT_EQ(r.status, 0) << ext << ": " << r.console.toStdString();
+        EXPECT_EQ(r.record, "name 1 0\n") << ext;
+        EXPECT_EQ(gainTags(out), wanted) << ext;
+        EXPECT_EQ(r.console.contains("keeps no gain tags"), wanted.isEmpty()) << ext;
+    }
+    // M4A keeps them as freeform atoms, which FFmpeg reads in lower case.
+    EXPECT_TRUE(probeAll(file("tagged.m4a"))[QStringLiteral("format")][QStringLiteral("tags")].toObject().contains(
+        QStringLiteral("replaygain_track_gain")));
+}
+
+TEST_F(Loudness, TheInputsGainTagsAreLeftOutWhereTheyNoLongerHold)
+{
+    ASSERT_TRUE(ffmpeg({"-i", file("quiet.flac"), "-metadata", "REPLAYGAIN_TRACK_GAIN=+3.00 dB", "-metadata",
+                        "replaygain_album_peak=0.5", "-metadata", "R128_TRACK_GAIN=100", "-metadata", "title=Kept",
+                        file("tagged.flac")}));
+    const std::tuple<const char*, QStringList, QStringList> cases[] = {
+        {"plain.mp3", {}, {"R128_TRACK_GAIN", "REPLAYGAIN_ALBUM_PEAK", "REPLAYGAIN_TRACK_GAIN"}},
+        {"plain.opus", {}, {"R128_TRACK_GAIN"}},
+        {"cut.mp3", {"-ss", "1"}, {}},
+        {"length.ogg", {"-t", "5"}, {}},
+        {"louder.flac", {"-af", "volume=3dB"}, {}},
+        {"retagged.mp3", {"-metadata", "REPLAYGAIN_TRACK_GAIN=-1.00 dB"}, {"REPLAYGAIN_TRACK_GAIN"}}};
+    for (const auto& [name, more, kept] : cases) {
+        const QString out = file(name);
+        const ToolRun r =
+            runTool(QStringList{"-i", file("tagged.flac"), "-y"} + more + QStringList{out}, file("record"));
+        ASSERT_EQ(r.status, 0) << name << ": " << r.console.toStdString();
+        EXPECT_EQ(gainTags(out).keys(), kept) << name;
+        EXPECT_EQ(tags(out).value(QStringLiteral("TITLE")), QStringLiteral("Kept")) << name;
+    }
+    EXPECT_EQ(gainTags(file("retagged.mp3")).value(QStringLiteral("REPLAYGAIN_TRACK_GAIN")),
+              QStringLiteral("-1.00 dB"));
 }
 
 TEST_F(Loudness, ASilentOrTooShortFileHasNoLoudnessAndSaysWhyAndAFailedOneFailsWithItsReason)
@@ -218,8 +304,10 @@ TEST_F(Loudness, ASilentOrTooShortFileHasNoLoudnessAndSaysWhyAndAFailedOneFailsW
         EXPECT_TRUE(r.record.startsWith(QByteArray("loudness ") + c.kind)) << r.record.toStdString();
         EXPECT_TRUE(r.record.endsWith(" 0\n")) << "no blocks";
     }
-    for (const QStringList& bad : {QStringList{"-i", file("missing.flac"), "-analyse", "sample_peak", file("x.mp3")},
-                                   QStringList{"-i", file("loud.flac"), "-analyse", "loudest", file("x.mp3")}}) {
+    for (const QStringList& bad :
+         {QStringList{"-i", file("missing.flac"), "-analyse", "sample_peak", file("x.mp3")},
+          QStringList{"-i", file("loud.flac"), "-analyse", "loudest", file("x.mp3")},
+          QStringList{"-i", file("loud.flac"), "-metadata", "REPLAYGAIN_TRACK_GAIN=loud", file("x.mp3")}}) {
         const ToolRun r = runTool(bad, file("record"));
         EXPECT_NE(r.status, 0);
         EXPECT_TRUE(r.record.isEmpty()) << r.record.toStdString();

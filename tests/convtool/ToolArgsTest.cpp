@@ -42,11 +42,15 @@ TEST(ToolArgs, AnythingElseIsLeftToFfmpegItself)
     EXPECT_FALSE(Parse({"b.mp3"}).ownInterface);
 }
 
-TEST(ToolArgs, AGainAndAnAnalysisAreTheToolsOwnOtherFiltersFfmpegs)
+TEST(ToolArgs, AGainReplayGainTagsAndAnAnalysisAreTheToolsOwnOtherFiltersAndTagsFfmpegs)
 {
-    const Parsed p = Parse({"-i", "a.flac", "-y", "-af", "volume=-6.52dB", "b.mp3"});
+    const Parsed p =
+        Parse({"-i", "a.flac", "-y", "-af", "volume=-6.52dB", "-metadata", "REPLAYGAIN_TRACK_GAIN=-1.00 dB",
+               "-metadata", "REPLAYGAIN_TRACK_PEAK=0.5", "-metadata", "REPLAYGAIN_TRACK_GAIN=-6.52 dB", "b.mp3"});
     EXPECT_TRUE(p.ownInterface);
     EXPECT_DOUBLE_EQ(*p.gainDb, -6.52);
+    using Tags = std::vector<std::pair<std::string, std::string>>;
+    EXPECT_EQ(p.gainTags, (Tags{{"REPLAYGAIN_TRACK_PEAK", "0.5"}, {"REPLAYGAIN_TRACK_GAIN", "-6.52 dB"}}));
     const Parsed analysis = Parse({"-i", "a.flac", "-ss", "3", "-analyse", "true_peak", "b.opus"});
     EXPECT_TRUE(analysis.ownInterface);
     EXPECT_EQ(analysis.analyse, "true_peak");
@@ -54,6 +58,8 @@ TEST(ToolArgs, AGainAndAnAnalysisAreTheToolsOwnOtherFiltersFfmpegs)
     EXPECT_FALSE(Parse({"-i", "a.wav", "-af", "volume=3dB,aresample=48000", "b.mp3"}).ownInterface);
     EXPECT_FALSE(Parse({"-i", "a.wav", "-filter:a", "volume=3dB", "b.mp3"}).ownInterface);
     EXPECT_FALSE(Parse({"-i", "a.wav", "-metadata", "title=x", "b.mp3"}).ownInterface);
+    EXPECT_FALSE(Parse({"-i", "a.wav", "-metadata", "replaygain_track_gain=-1 dB", "b.mp3"}).ownInterface);
+    EXPECT_FALSE(Parse({"-i", "a.wav", "-metadata", "REPLAYGAIN_TRACK_GAIN", "b.mp3"}).ownInterface);
 }
 
 TEST(ToolArgs, RatesAndCountsRead)
