@@ -42,24 +42,18 @@ TEST(ToolArgs, AnythingElseIsLeftToFfmpegItself)
     EXPECT_FALSE(Parse({"b.mp3"}).ownInterface);
 }
 
-TEST(ToolArgs, AGainReplayGainTagsAndAnAnalysisAreTheToolsOwnOtherFiltersAndTagsFfmpegs)
+TEST(ToolArgs, AGainGainTagsAndAnAnalysisAreTheToolsOwnOtherFiltersAndTagsFfmpegs)
 {
-    const Parsed p =
-        Parse({"-i", "a.flac", "-y", "-af", "volume=-6.52dB", "-metadata", "REPLAYGAIN_TRACK_GAIN=-1.00 dB",
-               "-metadata", "REPLAYGAIN_TRACK_PEAK=0.5", "-metadata", "REPLAYGAIN_TRACK_GAIN=-6.52 dB", "b.mp3"});
+    const Parsed p = Parse({"-i", "a.flac", "-af", "volume=-6.52dB", "-metadata", "REPLAYGAIN_TRACK_GAIN=-1.00 dB",
+                            "-metadata", "REPLAYGAIN_TRACK_GAIN=-6.52 dB", "-analyse", "true_peak", "b.mp3"});
     EXPECT_TRUE(p.ownInterface);
     EXPECT_DOUBLE_EQ(*p.gainDb, -6.52);
-    using Tags = std::vector<std::pair<std::string, std::string>>;
-    EXPECT_EQ(p.gainTags, (Tags{{"REPLAYGAIN_TRACK_PEAK", "0.5"}, {"REPLAYGAIN_TRACK_GAIN", "-6.52 dB"}}));
-    const Parsed analysis = Parse({"-i", "a.flac", "-ss", "3", "-analyse", "true_peak", "b.opus"});
-    EXPECT_TRUE(analysis.ownInterface);
-    EXPECT_EQ(analysis.analyse, "true_peak");
-    EXPECT_EQ(analysis.output, "b.opus");
-    EXPECT_FALSE(Parse({"-i", "a.wav", "-af", "volume=3dB,aresample=48000", "b.mp3"}).ownInterface);
-    EXPECT_FALSE(Parse({"-i", "a.wav", "-filter:a", "volume=3dB", "b.mp3"}).ownInterface);
-    EXPECT_FALSE(Parse({"-i", "a.wav", "-metadata", "title=x", "b.mp3"}).ownInterface);
-    EXPECT_FALSE(Parse({"-i", "a.wav", "-metadata", "replaygain_track_gain=-1 dB", "b.mp3"}).ownInterface);
-    EXPECT_FALSE(Parse({"-i", "a.wav", "-metadata", "REPLAYGAIN_TRACK_GAIN", "b.mp3"}).ownInterface);
+    EXPECT_EQ(p.gainTags, (std::vector<std::pair<std::string, std::string>>{{"REPLAYGAIN_TRACK_GAIN", "-6.52 dB"}}));
+    EXPECT_EQ(p.analyse, "true_peak");
+    for (const char* filter : {"volume=3dB,aresample=48000", "volume=2", "volume=+3dB", "volume=1e1dB"})
+        EXPECT_FALSE(Parse({"-i", "a.wav", "-af", filter, "b.mp3"}).ownInterface) << filter;
+    for (const char* tag : {"title=x", "replaygain_track_gain=-1 dB", "REPLAYGAIN_TRACK_GAIN"})
+        EXPECT_FALSE(Parse({"-i", "a.wav", "-metadata", tag, "b.mp3"}).ownInterface) << tag;
 }
 
 TEST(ToolArgs, RatesAndCountsRead)
