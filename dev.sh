@@ -13,7 +13,7 @@ packages=(
     build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
     qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev
     libgtest-dev googletest libopencore-amrnb-dev
-    libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libebur128-dev loudgain
+    libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libebur128-dev loudgain libcue-dev libflac-dev flac
     ffmpeg xvfb xauth xdg-utils desktop-file-utils xchm fp-utils imagemagick fonts-dejavu-core
     appstream lintian dpkg-dev file xdotool dosfstools fusefat strace
 )
@@ -30,6 +30,12 @@ if [ ${#missing[@]} -gt 0 ]; then
     echo "Installing: ${missing[*]}"
     as_root apt-get update -q
     as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# libcue2 before 2.2.1-4+deb12u1 lacks the INDEX bounds fix; an older machine takes the update.
+if ! dpkg --compare-versions "$(dpkg-query -W -f='${Version}' libcue2 2>/dev/null)" ge 2.2.1-4+deb12u1; then
+    as_root apt-get update -q
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --only-upgrade libcue2 libcue-dev
 fi
 
 cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${BUILD_TYPE:-RelWithDebInfo}" ${CMAKE_ARGS:-} >/dev/null

@@ -6,6 +6,7 @@
 #include "ui/MsgBox.h"
 #include "ui/Sound.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -73,7 +74,7 @@ int main(int argc, char** argv)
     QEventLoop finished;
     QObject::connect(&window, &frmMain::batchFinished, &finished, &QEventLoop::quit);
     clock.restart();
-    window.imgConvert_Click();
+    window.commands()->action(MainCommands::Convert)->trigger();
     finished.exec();
     const double driver = clock.nsecsElapsed() / 1e9;
 

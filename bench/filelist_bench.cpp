@@ -12,6 +12,7 @@
 #include "filelist/NameOrder.h"
 #include "ui/FolderDialog.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -66,7 +67,7 @@ int main(int argc, char** argv)
     window.show();
     FolderDialog::setAnswerer([&](const QString&) -> std::optional<QString> { return tree; });
     t.restart();
-    window.AddFolder();
+    window.commands()->action(MainCommands::AddFolder)->trigger();
     const double scanTime = seconds(t);
     std::printf("find -type f: %.3f s (%lld files)\n", findTime, static_cast<long long>(findLines));
     std::printf("Add Folder (scan for music and list): %.3f s (%d files), %.2f times find\n", scanTime,
@@ -84,7 +85,7 @@ int main(int argc, char** argv)
     FileSearch::SearchFolder(tree, paths, {}, &collect);
     std::printf("the walk with the music filter: %.3f s (%lld files, %d left out)\n", seconds(t),
                 static_cast<long long>(paths.size()), collect.leftOut);
-    window.RemoveAll();
+    window.commands()->action(MainCommands::RemoveAll)->trigger();
     t.restart();
     for (const QString& p : paths)
         window.ui().lstFile->append(p);
@@ -95,7 +96,7 @@ int main(int argc, char** argv)
     for (int i = 0; i < heads; ++i)
         window.ui().lstFile->removeAt(0);
     const double headAt100k = seconds(t) / heads;
-    window.RemoveAll();
+    window.commands()->action(MainCommands::RemoveAll)->trigger();
     window.ui().lstFile->appendMany(paths.mid(0, 10000));
     t.restart();
     for (int i = 0; i < heads; ++i)
@@ -107,7 +108,7 @@ int main(int argc, char** argv)
     // Remove Selected with 50,000 of 100,000 rows selected: one block, then every other row (the worst
     // shape: 50,000 ranges).
     for (const bool alternate : {false, true}) {
-        window.RemoveAll();
+        window.commands()->action(MainCommands::RemoveAll)->trigger();
         window.ui().lstFile->appendMany(paths);
         const int rows = window.ui().lstFile->count();
         QItemSelection selection;
@@ -123,16 +124,16 @@ int main(int argc, char** argv)
         window.ui().LV->selectionModel()->select(selection, QItemSelectionModel::Select);
         const double selecting = seconds(t);
         t.restart();
-        window.RemoveSelected();
+        window.commands()->action(MainCommands::RemoveSelected)->trigger();
         std::printf("Remove Selected, %d of %d rows %s: %.3f s (selecting them took %.3f s); %d rows left\n", rows / 2,
                     rows, alternate ? "every other row" : "in one block", seconds(t), selecting,
                     window.ui().lstFile->count());
     }
 
-    window.RemoveAll();
+    window.commands()->action(MainCommands::RemoveAll)->trigger();
     window.ui().lstFile->appendMany(paths);
     t.restart();
-    window.RemoveAll();
+    window.commands()->action(MainCommands::RemoveAll)->trigger();
     std::printf("Remove All on %lld rows: %.3f s\n", static_cast<long long>(paths.size()), seconds(t));
 
     // Sorting the names of one folder as a file manager shows them: by sort keys (what the scan does)

@@ -8,6 +8,7 @@
 #include "ui/MsgBox.h"
 #include "ui/Sound.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -78,7 +79,7 @@ Timed throughWindow(frmMain& window, const QStringList& inputs, const QString& o
     const double cpu = cpuSeconds();
     QElapsedTimer clock;
     clock.start();
-    window.imgConvert_Click();
+    window.commands()->action(MainCommands::Convert)->trigger();
     finished.exec();
     return {clock.nsecsElapsed() / 1e9, cpuSeconds() - cpu};
 }

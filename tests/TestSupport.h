@@ -5,10 +5,12 @@
 #include <QByteArray>
 #include <QJsonObject>
 #include <QList>
+#include <QMimeData>
 #include <QObject>
 #include <QString>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <QWidget>
 #include <string>
 #include <vector>
 
@@ -51,6 +53,7 @@ public:
     MsgBoxRecorder();
     ~MsgBoxRecorder();
     const QList<MsgBox::Shown>& shown() const { return m_shown; }
+    void clear() { m_shown.clear(); }
 
 private:
     QList<MsgBox::Shown> m_shown;
@@ -69,6 +72,15 @@ public:
 public slots:
     void open(const QUrl& url) { urls.append(url); }
 };
+
+// Runs a command of a window as its button, menu item or key would: triggers its action, found by object
+// name ("actionConvert"). False, triggering nothing, when there is no such action or it is disabled now.
+bool trigger(QObject* window, const char* action);
+
+// Drops data on a widget as a real drag does: an enter event the widget must accept, then the drop. For
+// a list view, send it to the viewport. False when the enter was refused (nothing dropped) or the drop
+// was not taken as a copy.
+bool drop(QWidget* target, const QMimeData* mime);
 
 // Sets an environment variable for the lifetime of the object.
 class ScopedEnv

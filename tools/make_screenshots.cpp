@@ -9,6 +9,7 @@
 #include "ui/QtMsgBox.h"
 #include "ui/Sound.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -60,7 +61,7 @@ int main(int argc, char** argv)
     QtMsgBox::install();
 
     frmMain window(dir.path());
-    window.setProcessEnder([] {});
+    window.seams().endProcess = [] {};
     window.ui().txtPath->setText(QDir::homePath() + QStringLiteral("/Music/Converted"));
     for (const QString& t : tracks)
         window.ui().lstFile->append(music + QLatin1Char('/') + t + QStringLiteral(".flac"));
@@ -68,10 +69,10 @@ int main(int argc, char** argv)
     window.ui().txtPath->setText(dir.filePath(QStringLiteral("Converted")));
     window.show();
     wait(300);
-    window.imgConvert_Click();
+    window.commands()->action(MainCommands::Convert)->trigger();
     wait(2500);
     window.grab().save(out + QStringLiteral("/stop-button.png"));
-    window.imgConvert_Click(); // Stop
+    window.commands()->action(MainCommands::Stop)->trigger();
     wait(500);
 
     // The keyboard's focus, each on the part of the window around it.

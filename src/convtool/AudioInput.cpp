@@ -57,6 +57,7 @@ AudioInput::AudioInput(const std::string& path)
     if (st.st_size == 0)
         throw LibAv::Failure{"the input is empty"};
     // "file:" in front, so a name such as "http:x.mp3" is only ever a file.
+    m_path = path;
     open("file:" + path, nullptr);
 }
 
@@ -174,4 +175,30 @@ bool AudioInput::Next(AVFrame* frame)
     }
     m_readError = LibAv::Reason(AVERROR_INVALIDDATA);
     return false;
+}
+
+bool AudioInput::Seek(int64_t timestamp)
+{
+    if (av_seek_frame(m_format.get(), m_audio, timestamp, AVSEEK_FLAG_BACKWARD) < 0)
+        return false;
+    avcodec_flush_buffers(m_decoder.get());
+    m_flushed = false;
+    return true;
+}
+
+bool AudioInput::Restart()
+{
+    if (m_path.empty())
+        return false;
+    m_packet.reset();
+    m_decoder.reset();
+    m_format.reset();
+    av_channel_layout_uninit(&m_layout);
+    m_audio = -1;
+    m_picture = -1;
+    m_flushed = false;
+    m_refused = 0;
+    m_readError.clear();
+    open("file:" + m_path, nullptr);
+    return true;
 }

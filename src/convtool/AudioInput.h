@@ -40,6 +40,12 @@ public:
     // skipped, as a player skips a damaged stretch.
     bool Next(AVFrame* frame);
 
+    // Reads on from the packet at or before timestamp (in the audio stream's time base), the decoder
+    // emptied; false when the container cannot seek.
+    bool Seek(int64_t timestamp);
+    // Opens the file again, to read from its start; false for an input from a custom reader.
+    bool Restart();
+
     // Why reading stopped early (a read error that was not the end of the file); empty otherwise.
     const std::string& readError() const { return m_readError; }
     int refusedPackets() const { return m_refused; }
@@ -47,6 +53,7 @@ public:
 private:
     void open(const std::string& url, AVFormatContext* preset);
 
+    std::string m_path; // empty for a custom reader
     LibAv::InputPtr m_format;
     LibAv::CodecPtr m_decoder;
     LibAv::PacketPtr m_packet;

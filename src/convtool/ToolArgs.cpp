@@ -22,6 +22,9 @@ constexpr Rate kRates[] = {{4750, "4.75k"}, {5150, "5.15k"}, {5900, "5.9k"},   {
 // Options whose next argument is their value, as far as this tool must tell values from the output.
 bool takesValue(const std::string& option)
 {
+    // Our own: an album image's track (SampleRange.h).
+    if (option == "-range")
+        return true;
     static const char* const withValue[] = {
         "-i", "-ss",  "-t",        "-to", "-ab",       "-b:a", "-ar", "-ac",     "-acodec", "-c:a",      "-codec:a",
         "-f", "-map", "-metadata", "-af", "-filter:a", "-q:a", "-aq", "-vcodec", "-c:v",    "-loglevel", "-v"};
@@ -53,6 +56,8 @@ Parsed Parse(const std::vector<std::string>& args)
                 p.start = v;
             } else if (a == "-t") {
                 p.length = v;
+            } else if (a == "-range") {
+                p.range = v;
             } else if (a == "-ab" || a == "-b:a") {
                 p.bitrate = v;
             } else if (a == "-ar") {

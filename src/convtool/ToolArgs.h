@@ -14,6 +14,7 @@ struct Parsed
     std::string output;     // the last argument that is not an option's value
     std::string start;      // after -ss, empty when not given
     std::string length;     // after -t, empty when not given
+    std::string range;      // after -range (SampleRange.h): an album image's track, empty when not given
     std::string bitrate;    // after -ab (or -b:a), empty when not given
     std::string sampleRate; // after -ar
     std::string channels;   // after -ac
@@ -26,9 +27,9 @@ struct Parsed
     // After -analyse ("sample_peak" or "true_peak"): measure the loudness the output would have and
     // write no file (ToolRecord.h); the output names the format only.
     std::string analyse;
-    // Every argument is one this tool converts by itself: -i, -ss, -t, -y, -vn, -ab, -ar, -ac, -acodec,
-    // -af with exactly "volume=GAINdB", -metadata with a ReplayGain key, -analyse and the output last.
-    // Anything else goes to FFmpeg's own program unchanged.
+    // Every argument is one this tool converts by itself: -i, -ss, -t, -range, -y, -vn, -ab, -ar, -ac,
+    // -acodec, -af with exactly "volume=GAINdB", -metadata with a ReplayGain key, -analyse and the output
+    // last. Anything else goes to FFmpeg's own program unchanged.
     bool ownInterface = true;
 };
 

@@ -8,7 +8,9 @@
 #include "MuxedOutput.h"
 #include "OutputCheck.h"
 #include "PartFile.h"
+#include "RangeReader.h"
 #include "Resampler.h"
+#include "SampleRange.h"
 #include "ToolRecord.h"
 
 extern "C" {
@@ -59,8 +61,21 @@ Cut cutOf(const ToolArgs::Parsed& a)
     return cut;
 }
 
+// Which input samples the output keeps: an album image's track (-range) and the cutter inside it.
+SampleRange::Window windowOf(const ToolArgs::Parsed& a, const Cut& cut, int rate)
+{
+    SampleRange::Window window;
+    if (!a.range.empty()) {
+        const auto range = SampleRange::Parse(a.range, rate);
+        if (!range)
+            throw LibAv::Failure{"invalid range \"" + a.range + "\""};
+        window = *range;
+    }
+    return SampleRange::Cut(window, cut.startMicros, cut.lengthMicros, rate);
+}
+
 // How long the output will be as far as the input tells, for what is sized before the audio is written.
-void expectLength(const AudioInput& input, const Cut& cut, MuxedOutput::Settings& s)
+void expectLength(const AudioInput& input, const SampleRange::Window& window, int rate, MuxedOutput::Settings& s)
 {
     const AVFormatContext* f = input.format();
     int64_t micros = input.durationMicros();
@@ -70,14 +85,15 @@ void expectLength(const AudioInput& input, const Cut& cut, MuxedOutput::Settings
         micros = std::max<int64_t>(0, avio_size(f->pb)) * 500;
         guess = true;
     }
-    micros = std::max<int64_t>(0, micros - cut.startMicros);
-    if (cut.lengthMicros >= 0)
-        micros = std::min(micros, cut.lengthMicros);
+    micros = std::max<int64_t>(0, micros - av_rescale(window.start, 1000000, rate));
+    if (window.end >= 0)
+        micros = std::min(micros, av_rescale(window.end - window.start, 1000000, rate));
     s.expectedMicros = micros;
     s.expectedIsGuess = guess;
 }
 
-MuxedOutput::Settings settingsOf(const ToolArgs::Parsed& a, const AudioInput& input, const Cut& cut)
+MuxedOutput::Settings settingsOf(const ToolArgs::Parsed& a, const AudioInput& input,
+                                  const SampleRange::Window& window)
 {
     MuxedOutput::Settings s;
     s.outputPath = a.output;
@@ -100,14 +116,16 @@ MuxedOutput::Settings settingsOf(const ToolArgs::Parsed& a, const AudioInput& in
             throw LibAv::Failure{"invalid channel count \"" + a.channels + "\""};
         s.channels = *channels;
     }
-    expectLength(input, cut, s);
+    expectLength(input, window, input.decoder()->sample_rate, s);
     s.gainTags = a.gainTags;
-    // What the input's tags said of its loudness is not true of a part of it, nor of it made louder.
-    s.staleGain = cut.startMicros > 0 || cut.lengthMicros >= 0 || a.gainDb.has_value();
+    // What the input's tags said of its loudness is not true of a part of it (a cut, an album image's
+    // track), nor of it made louder.
+    s.staleGain = window.start > 0 || window.end >= 0 || a.gainDb.has_value();
     return s;
 }
 
-std::unique_ptr<Output> openOutput(const ToolArgs::Parsed& a, const AudioInput& input, const Cut& cut, PartFile& part)
+std::unique_ptr<Output> openOutput(const ToolArgs::Parsed& a, const AudioInput& input,
+                                   const SampleRange::Window& window, PartFile& part)
 {
     if (ToolArgs::WantsAmr(a)) {
         const auto mode = ToolArgs::AmrMode(a.bitrate.empty() ? std::string("12.2k") : a.bitrate);
@@ -115,18 +133,19 @@ std::unique_ptr<Output> openOutput(const ToolArgs::Parsed& a, const AudioInput& 
             throw LibAv::Failure{"AMR-NB has no " + a.bitrate + " rate; use one of " + ToolArgs::AmrRates()};
         return std::make_unique<AmrOutput>(part.takeFd(), *mode);
     }
-    MuxedOutput::Settings s = settingsOf(a, input, cut);
+    MuxedOutput::Settings s = settingsOf(a, input, window);
     s.writePath = part.path();
     return std::make_unique<MuxedOutput>(s, input);
 }
 
 // What measures the samples the output's encoder would take.
-std::unique_ptr<LoudnessMeter> openMeter(const ToolArgs::Parsed& a, const AudioInput& input, const Cut& cut)
+std::unique_ptr<LoudnessMeter> openMeter(const ToolArgs::Parsed& a, const AudioInput& input,
+                                         const SampleRange::Window& window)
 {
     if (a.analyse != "sample_peak" && a.analyse != "true_peak")
         throw LibAv::Failure{"invalid analysis \"" + a.analyse + "\": it takes sample_peak or true_peak"};
     Resampler::Format f =
-        ToolArgs::WantsAmr(a) ? AmrOutput::Samples() : MuxedOutput::Samples(settingsOf(a, input, cut), input);
+        ToolArgs::WantsAmr(a) ? AmrOutput::Samples() : MuxedOutput::Samples(settingsOf(a, input, window), input);
     auto meter = std::make_unique<LoudnessMeter>(f, a.analyse == "true_peak");
     av_channel_layout_uninit(&f.layout);
     return meter;
@@ -162,18 +181,27 @@ public:
         const Cut cut = cutOf(m_args);
         AudioInput input(m_args.input);
         const AVFormatContext* f = input.format();
-        std::fputs(ConsoleLines::Duration(input.durationMicros(), f->start_time == AV_NOPTS_VALUE ? -1 : f->start_time,
-                                          f->bit_rate)
-                       .c_str(),
-                   m_console);
-        if (input.durationMicros() >= 0 && cut.startMicros > 0 && cut.startMicros >= input.durationMicros())
+        const int inputRate = input.decoder()->sample_rate;
+        const SampleRange::Window window = windowOf(m_args, cut, inputRate);
+        // A track's progress runs over the track, not over its whole image.
+        int64_t duration = input.durationMicros();
+        if (!m_args.range.empty() && window.end >= 0)
+            duration = av_rescale(window.end - window.start, 1000000, inputRate);
+        else if (!m_args.range.empty() && duration >= 0)
+            duration = std::max<int64_t>(0, duration - av_rescale(window.start, 1000000, inputRate));
+        std::fputs(
+            ConsoleLines::Duration(duration, f->start_time == AV_NOPTS_VALUE ? -1 : f->start_time, f->bit_rate).c_str(),
+            m_console);
+        const int64_t startMicros = av_rescale(window.start, 1000000, inputRate);
+        if ((input.durationMicros() >= 0 && window.start > 0 && startMicros >= input.durationMicros()) ||
+            (window.end >= 0 && window.end <= window.start))
             throw LibAv::Failure{"the cut starts after the end of the input"};
 
         const bool analysing = !m_args.analyse.empty();
         std::optional<PartFile> part;
         std::unique_ptr<Output> out;
         if (analysing) {
-            out = openMeter(m_args, input, cut);
+            out = openMeter(m_args, input, window);
         } else {
             GainTags::Check(m_args.gainTags);
             struct stat existing
@@ -185,7 +213,7 @@ public:
             // program (which asks for records) chose a free name itself: whatever holds it now came meanwhile.
             if (m_args.overwrite && !ToolRecord::Requested() && ::lstat(m_args.output.c_str(), &existing) == 0)
                 part->allowReplacing(existing.st_dev, existing.st_ino);
-            out = openOutput(m_args, input, cut, *part);
+            out = openOutput(m_args, input, window, *part);
             if (ToolArgs::WantsAmr(m_args) && !m_args.gainTags.empty())
                 std::fprintf(m_console, "this output format keeps no gain tags: the file gets none\n");
         }
@@ -198,11 +226,7 @@ public:
         Resampler resampler(in, out->format());
         av_channel_layout_uninit(&in.layout);
 
-        // The cut in input samples: what is skipped from the start, and how many are kept.
-        const int64_t skip = std::llround(cut.startMicros / 1e6 * in.rate);
-        const int64_t keep = cut.lengthMicros < 0 ? -1 : std::llround(cut.lengthMicros / 1e6 * in.rate);
-        int64_t seen = 0;
-        int64_t kept = 0;
+        RangeReader reader(input, window);
         LibAv::FramePtr decoded(av_frame_alloc());
         LibAv::FramePtr encoded(av_frame_alloc());
         if (!decoded || !encoded)
@@ -212,18 +236,11 @@ public:
         m_rate = out->format().rate;
         if (m_args.gainDb)
             m_gain = std::pow(10.0, *m_args.gainDb / 20.0);
-        while ((keep < 0 || kept < keep) && input.Next(decoded.get())) {
-            const int64_t n = decoded->nb_samples;
-            const int64_t from = std::clamp<int64_t>(skip - seen, 0, n);
-            int64_t count = n - from;
-            if (keep >= 0)
-                count = std::min(count, keep - kept);
-            seen += n;
-            if (count > 0) {
-                resampler.Push(decoded.get(), int(from), int(count));
-                kept += count;
-                encode(resampler, *out, encoded.get(), false);
-            }
+        int from = 0;
+        int count = 0;
+        while (reader.Next(decoded.get(), from, count)) {
+            resampler.Push(decoded.get(), from, count);
+            encode(resampler, *out, encoded.get(), false);
             av_frame_unref(decoded.get());
         }
         resampler.Flush();
@@ -231,7 +248,7 @@ public:
         if (m_written == 0) {
             if (!input.readError().empty())
                 throw LibAv::Failure{input.readError()};
-            if (seen > 0 && skip >= seen)
+            if (reader.endedBeforeStart())
                 throw LibAv::Failure{"the cut starts after the end of the input"};
             if (input.refusedPackets() > 0)
                 throw LibAv::Failure{LibAv::Reason(AVERROR_INVALIDDATA)};

@@ -8,6 +8,7 @@
 #include "filelist/FileQueue.h"
 #include "ui/HotArea.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QLineEdit>
 #include <csignal>
@@ -22,17 +23,18 @@ int main(int argc, char** argv)
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     frmMain window(QString::fromLocal8Bit(argv[1]));
-    window.setProcessEnder([] { ::_exit(0); });
-    window.setScratchFiles(bySignal ? QStringList{QString::fromLocal8Bit(argv[4])} : QStringList{});
+    window.seams().endProcess = [] { ::_exit(0); };
+    window.seams().scratchFiles = bySignal ? QStringList{QString::fromLocal8Bit(argv[4])} : QStringList{};
     window.ui().txtPath->setText(QString::fromLocal8Bit(argv[1]) + QStringLiteral("/out"));
     window.ui().lstFile->append(QString::fromLocal8Bit(argv[2]));
     window.show();
     if (bySignal)
         QuitSignals::install([&window] { window.close(); });
     else
-        QObject::connect(window.batch(), &BatchDriver::fileStarted, &window, &frmMain::imgExit_Click,
-                         Qt::QueuedConnection);
-    window.imgConvert_Click();
+        QObject::connect(
+            window.batch(), &BatchDriver::fileStarted, &window,
+            [&window] { window.commands()->action(MainCommands::Exit)->trigger(); }, Qt::QueuedConnection);
+    window.commands()->action(MainCommands::Convert)->trigger();
     app.exec();
     return 3; // only reached if the way out did not end the process
 }

@@ -1,10 +1,11 @@
 #include "MainUi.h"
 
-#include "app/KeyCommands.h"
+#include "app/MainCommands.h"
 
 #include "convert/FormatTraits.h"
 #include "convert/SelectorChoices.h"
 #include "filelist/FileQueue.h"
+#include "skin/Palette.h"
 #include "skin/SkinArt.h"
 #include "skin/SkinLayout.h"
 #include "skin/StyleSheets.h"
@@ -58,6 +59,11 @@ QCursor handCursor()
     return QCursor(SkinArt::HandCursor(), 6, 0);
 }
 
+QString cssColour(const QColor& c)
+{
+    return QStringLiteral("rgb(%1, %2, %3)").arg(c.red()).arg(c.green()).arg(c.blue());
+}
+
 // Fonts are set in code, not in the style sheet, so the geometry pass can scale them.
 QFont designFont(double points, bool bold = false)
 {
@@ -80,6 +86,71 @@ void MainUi::setup(QWidget* window)
     setupTabOrder();
 }
 
+void MainUi::showFormatUse(int format)
+{
+    m_format = format;
+    const struct
+    {
+        QComboBox* list;
+        HotArea* button;
+        FormatTraits::Selector selector;
+    } selectors[] = {{cmbBR, picButtonBR, FormatTraits::Selector::Bitrate},
+                     {cmbR, picButtonR, FormatTraits::Selector::Rate},
+                     {cmbChannel, picButtonChannel, FormatTraits::Selector::Channels}};
+    for (const auto& s : selectors) {
+        if (!s.list->property("usedTip").isValid())
+            s.list->setProperty("usedTip", s.list->toolTip());
+        const QString tip = FormatTraits::Uses(format, s.selector) ? s.list->property("usedTip").toString()
+                                                                   : FormatTraits::IgnoredTip(format, s.selector);
+        s.list->setToolTip(tip);
+        s.button->setToolTip(tip);
+    }
+    applyEnabling();
+}
+
+void MainUi::showOutputFolderUsed(bool used)
+{
+    m_folderUsed = used;
+    txtPath->setToolTip(
+        used ? QString() : QStringLiteral("Not used: each output goes beside its original (Options, Output files)"));
+    applyEnabling();
+}
+
+void MainUi::lockSettings(bool locked)
+{
+    m_locked = locked;
+    // A locked control cannot keep the focus: the keyboard goes on in the list.
+    QWidget* focus = txtPath->window()->focusWidget();
+    applyEnabling();
+    if (locked && focus && !focus->isEnabled())
+        LV->setFocus(Qt::OtherFocusReason);
+}
+
+void MainUi::applyEnabling()
+{
+    const std::pair<QComboBox*, HotArea*> selectors[] = {
+        {cmbOF, picButtonOF}, {cmbBR, picButtonBR}, {cmbR, picButtonR}, {cmbChannel, picButtonChannel}};
+    const FormatTraits::Selector uses[] = {FormatTraits::Selector::Bitrate, FormatTraits::Selector::Bitrate,
+                                           FormatTraits::Selector::Rate, FormatTraits::Selector::Channels};
+    for (int i = 0; i < 4; ++i) {
+        const bool used = i == 0 || FormatTraits::Uses(m_format, uses[i]);
+        selectors[i].first->setEnabled(used && !m_locked);
+        selectors[i].second->setDimWhenDisabled(true);
+        selectors[i].second->setEnabled(used && !m_locked);
+    }
+    txtPath->setEnabled(m_folderUsed && !m_locked);
+}
+
+void MainUi::showStartButtonStops(bool stops)
+{
+    imgConvert->setLooks(stops ? m_stopLooks[1] : m_convertLit, stops ? m_stopLooks[2] : QPixmap());
+    imgConvert->setRestingLook(stops ? m_stopLooks[0] : QPixmap());
+    imgConvert->setCaption(stops ? QStringLiteral("Stop") : QStringLiteral("Convert"));
+    imgConvert->setToolTip(
+        stops ? MainCommands::withKeys(QStringLiteral("Stop"), MainCommands::Stop)
+              : MainCommands::withKeys(QStringLiteral("Convert the files of the list"), MainCommands::Convert));
+}
+
 void MainUi::setupTabOrder()
 {
     QWidget* chain[] = {
@@ -96,24 +167,23 @@ void MainUi::setupToolbar(QWidget* w)
     {
         const char* caption;
         const char* tip;
-        KeyCommands::Command command;
+        MainCommands::Command command;
     };
     // By command index; 5 is unused.
-    const Button buttons[7] = {{"Add File(s)", "Add files to the list", KeyCommands::AddFiles},
-                               {"Remove",
-                                "Remove the selected files (Delete) or all files (Shift+Delete) from the list",
-                                KeyCommands::CommandCount},
-                               {"Options", "Options", KeyCommands::Options},
-                               {"Help", "Help & Tutorial", KeyCommands::Help},
-                               {"Exit", "Exit", KeyCommands::Exit},
-                               {},
-                               {"Add Folder", "Add every file of a folder to the list", KeyCommands::AddFolder}};
+    const Button buttons[7] = {
+        {"Add File(s)", "Add files to the list", MainCommands::AddFiles},
+        {"Remove", "Remove the selected files (Delete) or all files (Shift+Delete) from the list", MainCommands::Count},
+        {"Options", "Options", MainCommands::Options},
+        {"Help", "Help & Tutorial", MainCommands::Help},
+        {"Exit", "Exit", MainCommands::Exit},
+        {},
+        {"Add Folder", "Add every file of a folder to the list", MainCommands::AddFolder}};
     for (int i = 0; i < Main::kToolbarCount; ++i) {
         const int index = Main::kToolbarIndex[i];
         const Button& b = buttons[index];
-        const QString tip = b.command == KeyCommands::CommandCount
+        const QString tip = b.command == MainCommands::Count
                                 ? QString::fromLatin1(b.tip)
-                                : KeyCommands::withKeys(QString::fromLatin1(b.tip), b.command);
+                                : MainCommands::withKeys(QString::fromLatin1(b.tip), b.command);
         HotArea* a = HotArea::create(w, "imgToolbar", Main::kToolbar[i], tip);
         a->setCaption(QString::fromLatin1(b.caption));
         a->setProperty("index", index);
@@ -127,11 +197,12 @@ void MainUi::setupTitleAndMenus(QWidget* w)
 {
     using SkinArt::Look;
     const char* menus[3] = {"File", "Options", "About"};
-    const KeyCommands::Command menuKeys[3] = {KeyCommands::FileMenu, KeyCommands::OptionsMenu, KeyCommands::AboutMenu};
+    const MainCommands::Command menuKeys[3] = {MainCommands::FileMenu, MainCommands::OptionsMenu,
+                                               MainCommands::AboutMenu};
     for (int i = 0; i < 3; ++i) {
         HotArea* a = HotArea::create(
             w, "imgMenu", Main::kMenu[i],
-            KeyCommands::withKeys(QString::fromLatin1(menus[i]) + QStringLiteral(" menu"), menuKeys[i]));
+            MainCommands::withKeys(QString::fromLatin1(menus[i]) + QStringLiteral(" menu"), menuKeys[i]));
         a->setCaption(QString::fromLatin1(menus[i]));
         // The menu bar is reached with Alt, as a menu bar is, not with Tab.
         a->keepOutOfTabChain();
@@ -149,7 +220,7 @@ void MainUi::setupTitleAndMenus(QWidget* w)
     imgHelp->setCaption(QStringLiteral("Help"));
     imgMin->setCaption(QStringLiteral("Minimize"));
     imgExit->setCaption(QStringLiteral("Close"));
-    imgExit->setToolTip(KeyCommands::withKeys(QStringLiteral("Exit"), KeyCommands::Exit));
+    imgExit->setToolTip(MainCommands::withKeys(QStringLiteral("Exit"), MainCommands::Exit));
     for (HotArea* a : {imgHelp, imgMin, imgExit}) {
         a->setCursor(handCursor());
         // The title bar's buttons have their keys (F1, Ctrl+Q) and the window manager's own.
@@ -216,7 +287,7 @@ void MainUi::setupSettings(QWidget* w)
                                                        {&picButtonBR, "picButtonBR"},
                                                        {&picButtonR, "picButtonR"},
                                                        {&picButtonChannel, "picButtonChannel"}};
-    const QComboBox* lists[] = {cmbOF, cmbBR, cmbR, cmbChannel};
+    QComboBox* lists[] = {cmbOF, cmbBR, cmbR, cmbChannel};
     for (int i = 0; i < 4; ++i) {
         HotArea* b = HotArea::create(w, drops[i].second, Main::kSelectorDrop[i], lists[i]->toolTip());
         b->setRestingLook(SkinArt::DropButton(Look::Normal));
@@ -224,6 +295,7 @@ void MainUi::setupSettings(QWidget* w)
         b->setCaption(QStringLiteral("Open list: ") + lists[i]->toolTip());
         // The selector itself is in the Tab chain, and Alt+Down opens its list.
         b->keepOutOfTabChain();
+        QObject::connect(b, &HotArea::clicked, lists[i], &QComboBox::showPopup);
         *drops[i].first = b;
     }
     imgBrowse = HotArea::create(w, "imgBrowse", Main::kBrowse, QStringLiteral("Select an Output Folder"));
@@ -232,8 +304,12 @@ void MainUi::setupSettings(QWidget* w)
     imgConvert = HotArea::create(w, "imgConvert", Main::kConvert);
     imgConvert->setCaption(QStringLiteral("Convert"));
     imgConvert->setToolTip(
-        KeyCommands::withKeys(QStringLiteral("Convert the files of the list"), KeyCommands::Convert));
-    imgConvert->setLooks(SkinArt::ConvertButton(Look::Light), QPixmap());
+        MainCommands::withKeys(QStringLiteral("Convert the files of the list"), MainCommands::Convert));
+    m_convertLit = SkinArt::ConvertButton(Look::Light);
+    imgConvert->setLooks(m_convertLit, QPixmap());
+    m_stopLooks[0] = SkinArt::StopButton(Look::Normal);
+    m_stopLooks[1] = SkinArt::StopButton(Look::Light);
+    m_stopLooks[2] = SkinArt::StopButton(Look::Dark);
     imgAdd = HotArea::create(w, "imgAdd", Main::kAdd, QStringLiteral("Add a new file to file list"));
     imgRemove = HotArea::create(w, "imgRemove", Main::kRemove, QStringLiteral("Remove a file from file list"));
     imgStart = HotArea::create(w, "imgStart", Main::kStart);
@@ -284,6 +360,8 @@ void MainUi::applyStyle(QWidget* w)
     lblPB->setFont(designFont(7, true));
     for (QLabel* l : {static_cast<QLabel*>(lblWeb), static_cast<QLabel*>(lblVersion)})
         l->setFont(designFont(7));
+    lblVersion->setStyleSheet(QStringLiteral("color: %1;").arg(cssColour(Palette::kVersion)));
+    lblWeb->setStyleSheet(QStringLiteral("color: %1;").arg(cssColour(Palette::kStatusText)));
     QFont feed = designFont(7);
     feed.setUnderline(true);
     lblFeed->setFont(feed);

@@ -5,6 +5,8 @@
 #include "ui/LinkLabel.h"
 #include "ui/ProgressCaption.h"
 
+#include <QPixmap>
+
 class DropTarget;
 class FileQueue;
 class QComboBox;
@@ -19,6 +21,17 @@ class QWidget;
 struct MainUi
 {
     void setup(QWidget* window);
+
+    // A selector the chosen format ignores is greyed out and its tooltip says what the format does
+    // instead; its choice stays, is saved, and counts again for a format that uses it.
+    void showFormatUse(int format);
+    // Beside each original the output folder box is not used, and says so.
+    void showOutputFolderUsed(bool used);
+    // While a list converts its setup is fixed: the selectors and the folder box are locked (the focus
+    // of a locked control goes to the list).
+    void lockSettings(bool locked);
+    // While it stops, the start button wears the Stop button's looks, caption and tooltip.
+    void showStartButtonStops(bool stops);
 
     // The hidden command box the popup menus write their command words into.
     QLineEdit* txtAction = nullptr;
@@ -64,6 +77,7 @@ struct MainUi
     ProgressCaption* lblPB = nullptr;
 
 private:
+    void applyEnabling();
     void setupTitleAndMenus(QWidget* w);
     void setupToolbar(QWidget* w);
     void setupList(QWidget* w);
@@ -73,4 +87,10 @@ private:
     void applyStyle(QWidget* w);
     // Tab and Shift+Tab walk the visible controls in reading order.
     void setupTabOrder();
+
+    int m_format = 0;
+    bool m_folderUsed = true;
+    bool m_locked = false;
+    QPixmap m_stopLooks[3]; // resting, lit, pressed
+    QPixmap m_convertLit;
 };

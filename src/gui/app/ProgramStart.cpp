@@ -78,12 +78,12 @@ int Run(const QString& executablePath, const QString& programFolder, const QStri
     QLockFile* lock = claim.lock.get();
     // Every way out (the exit command, closing, a signal) ends the process here, at once: a conversion
     // tool still running is left to finish. _exit runs no destructor, so the socket and the lock go first.
-    window.setProcessEnder([lock, &server] {
+    window.seams().endProcess = [lock, &server] {
         server.Close();
         if (lock)
             lock->unlock();
         ::_exit(0);
-    });
+    };
     QObject::connect(&server, &InstanceServer::pathsReceived, &window, [&window](const QStringList& handed) {
         window.AddPaths(handed);
         window.BringToFront();

@@ -1,55 +1,34 @@
-#include "frmMain.h"
+// The main window: its load, its settings, the batch and the ways out.
+#include "app/frmMain.h"
 
+#include "Product.h"
 #include "app/frmMenu.h"
-#include "convert/CommandBuilder.h"
-#include "convert/DOSOutputs.h"
-#include "convert/FormatTraits.h"
 #include "convert/ProgressParser.h"
-#include "feedback/frmSuggest.h"
-#include "filelist/COMDLG.h"
 #include "filelist/FileQueue.h"
 #include "filelist/ListFiller.h"
 #include "filelist/PathBytes.h"
-#include "settings/ConversionSetup.h"
-#include "settings/frmOptions.h"
 #include "skin/SkinArt.h"
 #include "ui/Announcer.h"
 #include "ui/DropTarget.h"
-#include "ui/FolderDialog.h"
-#include "ui/GripLabel.h"
-#include "ui/HotArea.h"
-#include "ui/LinkLabel.h"
-#include "ui/ModalGuard.h"
 #include "ui/MsgBox.h"
 #include "ui/Sound.h"
 
-#include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDesktopServices>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
-#include <QHeaderView>
-#include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMenu>
-#include <QMimeData>
-#include <QMouseEvent>
 #include <QScreen>
-#include <QTimer>
 #include <QTreeView>
-#include <QUrl>
-#include <algorithm>
 
 frmMain::frmMain(const QString& programFolder, QWidget* parent)
     : SkinnedWindow(parent), m_programFolder(programFolder), m_places(ProgramPlace::For(programFolder))
 {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowTitle(QStringLiteral("Veltra WMA Converter"));
+    setWindowTitle(QString::fromLatin1(Product::kName));
     m_ui.setup(this);
+    m_commands = new MainCommands(this, m_ui.LV);
     connectControls();
 
     Form_Load();
@@ -59,77 +38,45 @@ frmMain::frmMain(const QString& programFolder, QWidget* parent)
         move(s->availableGeometry().center() - rect().center());
 }
 
+frmMain::~frmMain()
+{
+    delete m_menu;
+}
+
 void frmMain::connectControls()
 {
-    connect(this, &SkinnedWindow::backgroundMoved, this, &frmMain::Form_MouseMove);
-    for (int i = 0; i < 7; ++i) {
-        if (HotArea* a = m_ui.imgToolbar[i])
-            connect(a, &HotArea::clicked, this, [this, i] { imgToolbar_Click(i); });
-    }
+    using C = MainCommands;
+    connect(m_commands, &MainCommands::triggered, this, &frmMain::run);
+    for (const auto& [index, command] :
+         {std::pair{0, C::AddFiles}, {1, C::Remove}, {2, C::Options}, {3, C::Help}, {4, C::Exit}, {6, C::AddFolder}})
+        m_commands->bind(m_ui.imgToolbar[index], command, true);
     for (int i = 0; i < 3; ++i)
-        connect(m_ui.imgMenu[i], &HotArea::clicked, this, [this, i] { imgMenu_Click(i); });
-    connect(m_ui.imgMin, &HotArea::clicked, this, &frmMain::imgMin_Click);
-    connect(m_ui.imgHelp, &HotArea::clicked, this, &frmMain::imgHelp_Click);
-    connect(m_ui.imgExit, &HotArea::clicked, this, &frmMain::imgExit_Click);
+        m_commands->bind(m_ui.imgMenu[i], MainCommands::Command(C::FileMenu + i));
+    const std::pair<HotArea*, C::Command> buttons[] = {{m_ui.imgMin, C::Minimize},        {m_ui.imgHelp, C::Help},
+                                                       {m_ui.imgExit, C::Exit},           {m_ui.imgBrowse, C::Browse},
+                                                       {m_ui.imgStart, C::Convert},       {m_ui.imgAdd, C::AddFiles},
+                                                       {m_ui.imgRemove, C::RemoveCurrent}};
+    for (const auto& [button, command] : buttons)
+        m_commands->bind(button, command);
+    // The drop zone takes drops whatever runs: only its click is the command.
+    connect(m_ui.picDrag, &HotArea::clicked, m_commands->action(C::DropZone), &QAction::trigger);
+    // The start button is the Stop button while a list converts or a folder is searched.
+    connect(m_ui.imgConvert, &HotArea::clicked, this,
+            [this] { m_commands->action(m_commands->action(C::Stop)->isEnabled() ? C::Stop : C::Convert)->trigger(); });
+    connect(m_ui.lblFeed, &LinkLabel::clicked, m_commands->action(C::Feedback), &QAction::trigger);
+    connect(m_ui.lblWeb, &LinkLabel::clicked, m_commands->action(C::HomePage), &QAction::trigger);
     connect(m_ui.txtAction, &QLineEdit::textChanged, this, &frmMain::txtAction_Change);
+    // A pointer move over the bare background: every painted button back to rest.
+    connect(this, &SkinnedWindow::backgroundMoved, this, [this] {
+        m_ui.lblFeed->clearHover();
+        HotArea::ClearAll(this);
+    });
 
     for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
         connect(m_ui.lstFile, signal, this, &frmMain::placardUpdate);
     connect(m_ui.lstFile, &QAbstractItemModel::modelReset, this, &frmMain::placardUpdate);
     connect(m_ui.drops, &DropTarget::dropped, this, &frmMain::DropFiles);
-
-    const std::pair<HotArea*, QComboBox*> drops[] = {{m_ui.picButtonOF, m_ui.cmbOF},
-                                                     {m_ui.picButtonBR, m_ui.cmbBR},
-                                                     {m_ui.picButtonR, m_ui.cmbR},
-                                                     {m_ui.picButtonChannel, m_ui.cmbChannel}};
-    for (const auto& [button, list] : drops)
-        connect(button, &HotArea::clicked, list, &QComboBox::showPopup);
-    connect(m_ui.cmbOF, &QComboBox::currentIndexChanged, this, &frmMain::cmbOF_Change);
-    connect(m_ui.imgBrowse, &HotArea::clicked, this, &frmMain::imgBrowse_Click);
-    connect(m_ui.imgConvert, &HotArea::clicked, this, &frmMain::imgConvert_Click);
-    connect(m_ui.imgStart, &HotArea::clicked, this, &frmMain::imgStart_Click);
-    connect(m_ui.imgAdd, &HotArea::clicked, this, &frmMain::imgAdd_Click);
-    connect(m_ui.imgRemove, &HotArea::clicked, this, &frmMain::imgRemove_Click);
-    connect(m_ui.picDrag, &HotArea::clicked, this, &frmMain::picDrag_Click);
-    connect(m_ui.lblFeed, &LinkLabel::clicked, this, &frmMain::lblFeed_Click);
-    connect(m_ui.lblWeb, &LinkLabel::clicked, this, &frmMain::lblWeb_Click);
-
-    m_keys = new KeyCommands(this, m_ui.LV);
-    connect(m_keys, &KeyCommands::triggered, this, &frmMain::runKey);
-}
-
-void frmMain::showProgressInTitle(const QString& caption)
-{
-    const QString title = QStringLiteral("Veltra WMA Converter");
-    setWindowTitle(isConverting() && caption.endsWith(QLatin1Char('%')) ? caption + QStringLiteral(" - ") + title
-                                                                        : title);
-}
-
-void frmMain::cmbOF_Change()
-{
-    // A selector the chosen format ignores is greyed out and its tooltip says what the format does
-    // instead; its choice stays, is saved, and counts again for a format that uses it.
-    const int format = m_ui.cmbOF->currentIndex();
-    const struct
-    {
-        QComboBox* list;
-        HotArea* button;
-        FormatTraits::Selector selector;
-    } selectors[] = {{m_ui.cmbBR, m_ui.picButtonBR, FormatTraits::Selector::Bitrate},
-                     {m_ui.cmbR, m_ui.picButtonR, FormatTraits::Selector::Rate},
-                     {m_ui.cmbChannel, m_ui.picButtonChannel, FormatTraits::Selector::Channels}};
-    for (const auto& s : selectors) {
-        if (!s.list->property("usedTip").isValid())
-            s.list->setProperty("usedTip", s.list->toolTip());
-        const bool used = FormatTraits::Uses(format, s.selector);
-        const QString tip =
-            used ? s.list->property("usedTip").toString() : FormatTraits::IgnoredTip(format, s.selector);
-        s.list->setEnabled(used);
-        s.button->setDimWhenDisabled(true);
-        s.button->setEnabled(used);
-        s.list->setToolTip(tip);
-        s.button->setToolTip(tip);
-    }
+    connect(m_ui.cmbOF, &QComboBox::currentIndexChanged, this, [this](int format) { m_ui.showFormatUse(format); });
 }
 
 void frmMain::Form_Load()
@@ -138,27 +85,6 @@ void frmMain::Form_Load()
     setSkin(SkinArt::MainSkin());
     QCoreApplication::processEvents();
     m_ui.imgPB->resize(0, m_ui.imgPB->height());
-    createFillerAndBatch();
-    m_stopLooks[0] = SkinArt::StopButton(SkinArt::Look::Normal);
-    m_stopLooks[1] = SkinArt::StopButton(SkinArt::Look::Light);
-    m_stopLooks[2] = SkinArt::StopButton(SkinArt::Look::Dark);
-    m_convertLit = m_ui.imgConvert->litLook();
-
-    m_ui.lblVersion->setStyleSheet(QStringLiteral("color: rgb(199, 227, 214);"));
-    m_ui.lblWeb->setStyleSheet(QStringLiteral("color: rgb(0, 0, 0);"));
-    showSetup(ConversionSetup::Load(m_places));
-
-    m_ui.lblVersion->setText(
-        QStringLiteral("Ver %1.%2.%3").arg(VELTRA_VERSION_MAJOR).arg(VELTRA_VERSION_MINOR).arg(VELTRA_VERSION_PATCH));
-    m_ui.lblWeb->setText(QStringLiteral("Veltra WMA Converter"));
-    cmbOF_Change();
-    showOutputMode();
-    // Every control's font, the folder box's included, is scaled exactly once.
-    GeometryPass();
-}
-
-void frmMain::createFillerAndBatch()
-{
     m_filler = new ListFiller(m_ui.lstFile, this);
     connect(m_filler, &ListFiller::busyChanged, this, &frmMain::updateCommands);
     connect(m_filler, &ListFiller::listUpdated, this, &frmMain::placardUpdate);
@@ -167,18 +93,17 @@ void frmMain::createFillerAndBatch()
                                        : QStringLiteral("Drag & Drop Files Here"));
         if (scanning)
             m_ui.picText->show();
-        if (!scanning)
+        else
             searchEnded();
     });
     // A scan never collects the batch's own outputs: last run's files inside the library would come
     // back one level deeper every run.
     m_filler->setSkipFolders([this]() -> QList<QString> {
-        if (m_options.OutputFiles == 2)
-            return {};
-        return {outputFolder()};
+        const CommandBuilder::Request request = shownSetup().Request(m_programFolder);
+        return request.options.OutputFiles == 2 ? QList<QString>{} : QList<QString>{request.outputFolder};
     });
     m_batch = new BatchDriver(
-        m_ui.lstFile, [this] { return conversionSettings(); }, this);
+        m_ui.lstFile, [this] { return shownSetup().Request(m_programFolder); }, this);
     connect(m_batch, &BatchDriver::progressChanged, this, [this](int width, const QString& caption) {
         m_ui.imgPB->resize(width, m_ui.imgPB->height());
         m_ui.lblPB->setText(caption);
@@ -186,6 +111,13 @@ void frmMain::createFillerAndBatch()
         showProgressInTitle(caption);
     });
     connect(m_batch, &BatchDriver::batchEnded, this, &frmMain::batchEnded);
+    showSetup(ConversionSetup::Load(m_places));
+    m_ui.lblVersion->setText(QStringLiteral("Ver ") + QString::fromLatin1(Product::kVersion));
+    m_ui.lblWeb->setText(QString::fromLatin1(Product::kName));
+    m_ui.showFormatUse(m_ui.cmbOF->currentIndex());
+    updateCommands();
+    // Every control's font, the folder box's included, is scaled exactly once.
+    GeometryPass();
 }
 
 void frmMain::showSetup(const ConversionSetup& setup)
@@ -204,134 +136,19 @@ ConversionSetup frmMain::shownSetup() const
             m_ui.cmbChannel->currentIndex(), m_ui.txtPath->text(),       m_options};
 }
 
-void frmMain::SaveSetup()
-{
-    shownSetup().Save(m_places.settingsFolder);
-}
-
-void frmMain::imgExit_Click()
-{
-    SaveSetup();
-    close();
-}
-
-void frmMain::closeEvent(QCloseEvent* event)
-{
-    SkinnedWindow::closeEvent(event);
-    Form_Unload();
-}
-
-void frmMain::Form_Unload()
-{
-    // A scratch file that cannot be deleted must not hold the exit: a bounded number of attempts.
-    constexpr int kAttempts = 20;
-    for (const QString& scratch : m_scratchFiles) {
-        for (int i = 0; i < kAttempts && QFile::exists(scratch); ++i) {
-            QFile::remove(scratch);
-            QCoreApplication::processEvents();
-        }
-    }
-    if (m_endProcess)
-        m_endProcess();
-}
-
-void frmMain::showOutputMode()
-{
-    const bool unused = m_options.OutputFiles == 2;
-    m_ui.txtPath->setEnabled(!unused);
-    m_ui.imgBrowse->setEnabled(!unused);
-    m_ui.txtPath->setToolTip(unused ? QStringLiteral("Not used: each output goes beside its original "
-                                                     "(Options, Output files)")
-                                    : QString());
-}
-
-frmMain::~frmMain()
-{
-    delete m_menu;
-}
-
-QString frmMain::defaultOutputFolder() const
-{
-    return m_places.defaultOutputFolder;
-}
-
-void frmMain::Form_MouseMove()
-{
-    m_ui.lblFeed->clearHover();
-    HotArea::ClearAll(this);
-    updateCommands();
-}
-
-void frmMain::imgBrowse_Click()
-{
-    const auto folder = FolderDialog::choose(this, QStringLiteral("Please select a folder:"));
-    m_ui.txtPath->setText(folder && !folder->isEmpty() ? *folder : defaultOutputFolder());
-}
-
-void frmMain::imgMin_Click()
-{
-    showMinimized();
-    m_ui.imgMin->clearLook();
-}
-
-void frmMain::BringToFront()
-{
-    if (isMinimized())
-        showNormal();
-    show();
-    raise();
-    activateWindow();
-}
-
 void frmMain::updateCommands()
 {
     const bool converting = m_batch && m_batch->isConverting();
-    for (HotArea* a : m_ui.imgMenu)
-        a->setDimWhenDisabled(true);
-    for (int i = 0; i < 7; ++i) {
-        if (!m_ui.imgToolbar[i])
-            continue;
-        m_ui.imgToolbar[i]->setDimWhenDisabled(true);
-        const bool changesTheList = i == 0 || i == 1 || i == 6;
-        m_ui.imgToolbar[i]->setEnabled(!converting && !(m_filler->isBusy() && changesTheList));
-    }
-    for (HotArea* a : m_ui.imgMenu)
-        a->setEnabled(!converting);
-    if (m_menu) {
-        for (QAction* a :
-             {m_menu->menuAddaFile, m_menu->menuAddaFolder, m_menu->menuRemoveSelected, m_menu->menuRemoveAll})
-            a->setEnabled(!m_filler->isBusy());
-    }
-    for (HotArea* a : {m_ui.imgAdd, m_ui.imgRemove})
-        a->setEnabled(!m_filler->isBusy());
-    m_ui.lblFeed->setEnabled(!converting);
-    // The start button is the Stop button while a list converts or a folder is searched; during Remove
-    // All it waits like the rest.
     const bool stops = converting || m_filler->isScanning();
+    m_commands->update({converting, m_filler->isBusy(), stops, m_options.OutputFiles != 2});
+    // While a list converts or a folder is searched the start button is the Stop button; during Remove
+    // All it waits like the rest.
     m_ui.imgConvert->setDimWhenDisabled(true);
     m_ui.imgConvert->setEnabled(stops || !m_filler->isBusy());
-    // While it stops, the start button wears the Stop button's looks.
-    m_ui.imgConvert->setLooks(stops ? m_stopLooks[1] : m_convertLit, stops ? m_stopLooks[2] : QPixmap());
-    m_ui.imgConvert->setRestingLook(stops ? m_stopLooks[0] : QPixmap());
-    m_ui.imgConvert->setCaption(stops ? QStringLiteral("Stop") : QStringLiteral("Convert"));
-    m_ui.imgConvert->setToolTip(
-        stops ? KeyCommands::withKeys(QStringLiteral("Stop"), KeyCommands::Stop)
-              : KeyCommands::withKeys(QStringLiteral("Convert the files of the list"), KeyCommands::Convert));
-    if (m_keys)
-        m_keys->update(converting, m_filler->isBusy(), stops);
-}
-
-void frmMain::imgConvert_Click()
-{
-    if (m_filler->isScanning()) {
-        m_filler->stopScan();
-        return;
-    }
-    if (isConverting()) {
-        m_batch->Stop();
-        return;
-    }
-    imgStart_Click();
+    m_ui.showStartButtonStops(stops);
+    m_ui.lblFeed->setEnabled(!converting);
+    m_ui.showOutputFolderUsed(m_options.OutputFiles != 2);
+    m_ui.lockSettings(converting);
 }
 
 void frmMain::imgStart_Click()
@@ -347,16 +164,6 @@ void frmMain::imgStart_Click()
     updateCommands();
 }
 
-QString frmMain::outputFolder() const
-{
-    return ProgramPlace::TypedOutputFolder(m_ui.txtPath->text());
-}
-
-CommandBuilder::Request frmMain::conversionSettings() const
-{
-    return shownSetup().Request(m_programFolder);
-}
-
 void frmMain::batchEnded(BatchDriver::End how, const QString& folder)
 {
     if (how == BatchDriver::End::Finished) {
@@ -366,9 +173,6 @@ void frmMain::batchEnded(BatchDriver::End how, const QString& folder)
             Sound::play(m_programFolder + QStringLiteral("/sound.wav"));
         m_ui.picDrag->setVisible(true);
     }
-    for (HotArea* a : {m_ui.imgAdd, m_ui.imgRemove, m_ui.imgStart, m_ui.imgBrowse, m_ui.imgConvert})
-        a->setEnabled(true);
-    showOutputMode();
     updateCommands();
     m_ui.imgPB->resize(0, m_ui.imgPB->height());
     m_ui.lblPB->setText(how == BatchDriver::End::Finished ? m_batch->outcome().label() : QStringLiteral("Stopped."));
@@ -385,6 +189,13 @@ void frmMain::batchEnded(BatchDriver::End how, const QString& folder)
     emit batchFinished();
 }
 
+void frmMain::showProgressInTitle(const QString& caption)
+{
+    const QString title = QString::fromLatin1(Product::kName);
+    setWindowTitle(isConverting() && caption.endsWith(QLatin1Char('%')) ? caption + QStringLiteral(" - ") + title
+                                                                        : title);
+}
+
 bool frmMain::isListBusy() const
 {
     return m_filler->isBusy();
@@ -393,4 +204,39 @@ bool frmMain::isListBusy() const
 bool frmMain::isScanning() const
 {
     return m_filler->isScanning();
+}
+
+void frmMain::BringToFront()
+{
+    if (isMinimized())
+        showNormal();
+    show();
+    raise();
+    activateWindow();
+}
+
+void frmMain::imgExit_Click()
+{
+    shownSetup().Save(m_places.settingsFolder);
+    close();
+}
+
+void frmMain::closeEvent(QCloseEvent* event)
+{
+    SkinnedWindow::closeEvent(event);
+    Form_Unload();
+}
+
+void frmMain::Form_Unload()
+{
+    // A scratch file that cannot be deleted must not hold the exit: a bounded number of attempts.
+    constexpr int kAttempts = 20;
+    for (const QString& scratch : m_seams.scratchFiles) {
+        for (int i = 0; i < kAttempts && QFile::exists(scratch); ++i) {
+            QFile::remove(scratch);
+            QCoreApplication::processEvents();
+        }
+    }
+    if (m_seams.endProcess)
+        m_seams.endProcess();
 }

@@ -1,206 +1,128 @@
-// The main window's commands from the menu bar, the toolbar, the popup menus' command words and the keys.
+// The main window's commands that are not about the list: one place runs them all, whatever reached them
+// (a painted button, a popup menu's command word, a key).
 #include "app/frmMain.h"
 
+#include "Product.h"
 #include "app/frmMenu.h"
-#include "convert/CommandBuilder.h"
-#include "convert/DOSOutputs.h"
-#include "convert/FormatTraits.h"
-#include "convert/ProgressParser.h"
 #include "feedback/frmSuggest.h"
-#include "filelist/COMDLG.h"
-#include "filelist/FileQueue.h"
 #include "filelist/ListFiller.h"
-#include "filelist/PathBytes.h"
-#include "settings/OptionsIni.h"
-#include "settings/SetupIni.h"
 #include "settings/frmOptions.h"
-#include "skin/SkinArt.h"
-#include "ui/Announcer.h"
-#include "ui/DropTarget.h"
 #include "ui/FolderDialog.h"
-#include "ui/GripLabel.h"
-#include "ui/HotArea.h"
-#include "ui/LinkLabel.h"
 #include "ui/ModalGuard.h"
 #include "ui/MsgBox.h"
-#include "ui/Sound.h"
 
-#include <QCloseEvent>
-#include <QComboBox>
-#include <QCoreApplication>
+#include <QCursor>
 #include <QDesktopServices>
-#include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
-#include <QFileInfo>
-#include <QHeaderView>
-#include <QItemSelectionModel>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QMimeData>
-#include <QMouseEvent>
-#include <QScreen>
-#include <QTimer>
-#include <QTreeView>
 #include <QUrl>
-#include <algorithm>
+#include <cstring>
 
-void frmMain::imgMenu_Click(int index)
+void frmMain::run(MainCommands::Command command)
 {
-    QMenu* menus[] = {popupMenus()->menuFile, popupMenus()->menuOptions, popupMenus()->menuAbout};
-    if (index < 0 || index > 2)
+    using C = MainCommands;
+    switch (command) {
+    case C::AddFiles:
+        return imgAdd_Click();
+    case C::AddFolder:
+        return AddFolder();
+    case C::Remove:
+    case C::FileMenu:
+    case C::OptionsMenu:
+    case C::AboutMenu:
+        return popup(command);
+    case C::RemoveSelected:
+        return RemoveSelected();
+    case C::RemoveCurrent:
+        return imgRemove_Click();
+    case C::RemoveAll:
+        return m_filler->removeAll();
+    case C::Options:
+        showModal("options");
+        return updateCommands();
+    case C::Feedback:
+        return showModal("feedback");
+    case C::Help:
+        // A missing help file shows nothing, as the shell would.
+        if (QFile::exists(m_programFolder + QStringLiteral("/help.chm")))
+            QDesktopServices::openUrl(QUrl::fromLocalFile(m_programFolder + QStringLiteral("/help.chm")));
+        return m_ui.imgHelp->clearLook();
+    case C::Exit:
+        return imgExit_Click();
+    case C::Convert:
+        return imgStart_Click();
+    case C::Stop:
+        return m_filler->isScanning() ? m_filler->stopScan() : m_batch->Stop();
+    case C::About:
+        MsgBox::show(QStringLiteral("%1, 2026\r\nAll rights reserved.\r\n%2")
+                         .arg(QString::fromLatin1(Product::kMaker), QString::fromLatin1(Product::kHomePage)),
+                     MsgBox::Icon::None);
         return;
-    // Directly under the painted entry, left-aligned with it.
-    const QRect r = m_ui.imgMenu[index]->geometry();
-    const QPoint at = mapToGlobal(QPoint(r.left(), r.top() + r.height()));
-    if (m_showPopup)
-        m_showPopup(menus[index], at);
-    else if (!ModalGuard::blocked("menu"))
-        menus[index]->exec(at);
-}
-
-void frmMain::imgToolbar_Click(int index)
-{
-    switch (index) {
-    case 0:
-        imgAdd_Click();
-        break;
-    case 1: {
-        QMenu* remove = popupMenus()->menuRemove;
-        // From the keyboard the menu opens under the button, not wherever the pointer happens to be.
-        const QRect button = m_ui.imgToolbar[1]->geometry();
-        const QPoint at =
-            m_ui.imgToolbar[1]->hasFocus() ? mapToGlobal(QPoint(button.left(), button.bottom() + 1)) : QCursor::pos();
-        if (m_showPopup)
-            m_showPopup(remove, at);
-        else if (!ModalGuard::blocked("menu"))
-            remove->exec(at);
-        break;
+    case C::HomePage:
+        QDesktopServices::openUrl(QUrl(QString::fromLatin1(Product::kHomePage)));
+        return;
+    case C::Browse: {
+        const auto folder = FolderDialog::choose(this, QStringLiteral("Please select a folder:"));
+        return m_ui.txtPath->setText(folder && !folder->isEmpty() ? *folder : m_places.defaultOutputFolder);
     }
-    case 2:
-        imgOptions_Click();
-        break;
-    case 3:
-        imgHelp_Click();
-        break;
-    case 4:
-        imgExit_Click();
-        break;
-    case 6:
-        AddFolder();
-        break;
-    default:
-        break;
+    case C::Minimize:
+        showMinimized();
+        return m_ui.imgMin->clearLook();
+    case C::DropZone:
+        return picDrag_Click();
+    case C::Count:
+        return;
     }
 }
 
 void frmMain::txtAction_Change()
 {
-    // Every word is tested in this order, each against the box as it is after the commands before.
-    if (m_ui.txtAction->text() == QLatin1String("RemoveSelected"))
-        RemoveSelected();
-    if (m_ui.txtAction->text() == QLatin1String("A"))
-        About();
-    if (m_ui.txtAction->text() == QLatin1String("AddaFile"))
-        imgAdd_Click();
-    if (m_ui.txtAction->text() == QLatin1String("menuAddaFolder"))
-        imgToolbar_Click(6);
-    if (m_ui.txtAction->text() == QLatin1String("menuExit"))
-        imgExit_Click();
-    if (m_ui.txtAction->text() == QLatin1String("menuHelp"))
-        imgHelp_Click();
-    if (m_ui.txtAction->text() == QLatin1String("menuOption"))
-        imgToolbar_Click(2);
-    m_ui.txtAction->setText(QString());
+    // The popup menus' channel: a word names a command, which runs as its key or button would run it.
+    const QString word = m_ui.txtAction->text();
+    if (word.isEmpty())
+        return;
+    if (const auto command = MainCommands::FromWord(word))
+        m_commands->action(*command)->trigger();
+    m_ui.txtAction->clear();
 }
 
-void frmMain::runKey(KeyCommands::Command command)
+void frmMain::popup(MainCommands::Command command)
 {
-    switch (command) {
-    case KeyCommands::AddFiles:
-        imgToolbar_Click(0);
-        break;
-    case KeyCommands::AddFolder:
-        imgToolbar_Click(6);
-        break;
-    case KeyCommands::RemoveSelected:
-        RemoveSelected();
-        break;
-    case KeyCommands::RemoveAll:
-        RemoveAll();
-        break;
-    case KeyCommands::Options:
-        imgToolbar_Click(2);
-        break;
-    case KeyCommands::Help:
-        imgHelp_Click();
-        break;
-    case KeyCommands::Exit:
-        imgExit_Click();
-        break;
-    case KeyCommands::Convert:
-        if (!isConverting() && !m_filler->isScanning())
-            imgConvert_Click();
-        break;
-    case KeyCommands::Stop:
-        if (isConverting() || m_filler->isScanning())
-            imgConvert_Click();
-        break;
-    case KeyCommands::FileMenu:
-    case KeyCommands::OptionsMenu:
-    case KeyCommands::AboutMenu:
-        imgMenu_Click(command - KeyCommands::FileMenu);
-        break;
-    case KeyCommands::CommandCount:
-        break;
+    QMenu* menu = popupMenus()->menuRemove;
+    QPoint at = QCursor::pos();
+    if (command == MainCommands::Remove) {
+        // From the keyboard the menu opens under the button, not wherever the pointer happens to be.
+        const QRect button = m_ui.imgToolbar[1]->geometry();
+        if (m_ui.imgToolbar[1]->hasFocus())
+            at = mapToGlobal(QPoint(button.left(), button.bottom() + 1));
+    } else {
+        const int index = command - MainCommands::FileMenu;
+        QMenu* const menus[] = {popupMenus()->menuFile, popupMenus()->menuOptions, popupMenus()->menuAbout};
+        menu = menus[index];
+        // Directly under the painted entry, left-aligned with it.
+        const QRect entry = m_ui.imgMenu[index]->geometry();
+        at = mapToGlobal(QPoint(entry.left(), entry.top() + entry.height()));
     }
-}
-
-void frmMain::About()
-{
-    MsgBox::show(QStringLiteral("Veltra Software, 2026\r\n"
-                                "All rights reserved.\r\n"
-                                "https://www.veltrasoft.example/"),
-                 MsgBox::Icon::None);
-}
-
-void frmMain::imgHelp_Click()
-{
-    // A missing help file shows nothing, as the shell would.
-    const QString help = m_programFolder + QStringLiteral("/help.chm");
-    if (QFile::exists(help))
-        QDesktopServices::openUrl(QUrl::fromLocalFile(help));
-    m_ui.imgHelp->clearLook();
-}
-
-void frmMain::lblWeb_Click()
-{
-    QDesktopServices::openUrl(QUrl(QString::fromLatin1(kHomePage)));
-}
-
-void frmMain::lblFeed_Click()
-{
-    if (m_showModal)
-        m_showModal("feedback");
-    else
-        frmSuggest::ShowModal();
-}
-
-void frmMain::imgOptions_Click()
-{
-    if (m_showModal)
-        m_showModal("options");
-    else
-        frmOptions::ShowModal(m_options, m_places.settingsFolder);
-    showOutputMode();
+    if (m_seams.showPopup)
+        m_seams.showPopup(menu, at);
+    else if (!ModalGuard::blocked("menu"))
+        menu->exec(at);
 }
 
 frmMenu* frmMain::popupMenus()
 {
-    if (!m_menu) {
-        m_menu = new frmMenu(m_ui.txtAction, [this] { RemoveAll(); });
-        updateCommands();
-    }
+    if (!m_menu)
+        m_menu = new frmMenu(m_ui.txtAction, m_commands);
     return m_menu;
+}
+
+void frmMain::showModal(const char* which)
+{
+    if (m_seams.showModal)
+        m_seams.showModal(which);
+    else if (std::strcmp(which, "options") == 0)
+        frmOptions::ShowModal(m_options, m_places.settingsFolder);
+    else
+        frmSuggest::ShowModal();
 }

@@ -1,47 +1,15 @@
 // The main window's file list commands: add, drop, remove, and the placard over an empty list.
 #include "app/frmMain.h"
 
-#include "app/frmMenu.h"
-#include "convert/CommandBuilder.h"
-#include "convert/DOSOutputs.h"
-#include "convert/FormatTraits.h"
-#include "convert/ProgressParser.h"
-#include "feedback/frmSuggest.h"
 #include "filelist/COMDLG.h"
 #include "filelist/FileQueue.h"
 #include "filelist/ListFiller.h"
 #include "filelist/PathBytes.h"
-#include "settings/OptionsIni.h"
-#include "settings/SetupIni.h"
-#include "settings/frmOptions.h"
-#include "skin/SkinArt.h"
-#include "ui/Announcer.h"
-#include "ui/DropTarget.h"
 #include "ui/FolderDialog.h"
-#include "ui/GripLabel.h"
-#include "ui/HotArea.h"
-#include "ui/LinkLabel.h"
-#include "ui/ModalGuard.h"
 #include "ui/MsgBox.h"
-#include "ui/Sound.h"
 
-#include <QCloseEvent>
-#include <QComboBox>
-#include <QCoreApplication>
-#include <QDesktopServices>
-#include <QDir>
-#include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
-#include <QHeaderView>
 #include <QItemSelectionModel>
 #include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QMimeData>
-#include <QMouseEvent>
-#include <QScreen>
-#include <QTimer>
 #include <QTreeView>
 #include <QUrl>
 #include <algorithm>
@@ -60,8 +28,6 @@ void appendChosen(FileQueue* list, const QString& chosen)
 
 void frmMain::imgAdd_Click()
 {
-    if (m_filler->isBusy())
-        return;
     m_dialogs.setTitle(QStringLiteral("Open Files"));
     if (!m_dialogs.ShowOpen())
         return;
@@ -73,8 +39,6 @@ void frmMain::imgAdd_Click()
 
 void frmMain::picDrag_Click()
 {
-    if (m_filler->isBusy())
-        return;
     QString folder;
     const QString chosen =
         COMDLG::ShowOpenFile(this, QStringLiteral("Open Files"), folder, m_programFolder, QStringLiteral("*.*|*.*"));
@@ -86,16 +50,12 @@ void frmMain::picDrag_Click()
 
 void frmMain::AddFolder()
 {
-    if (m_filler->isBusy() || isConverting())
-        return;
     const auto folder = FolderDialog::choose(this, QStringLiteral("Please select a folder:"));
     m_filler->scanFolder(folder ? *folder : QString());
 }
 
 void frmMain::imgRemove_Click()
 {
-    if (m_filler->isBusy() || isConverting())
-        return;
     if (m_ui.lstFile->count() >= 1) {
         const QModelIndex current = m_ui.LV->currentIndex();
         if (current.isValid())
@@ -107,8 +67,6 @@ void frmMain::imgRemove_Click()
 
 void frmMain::RemoveSelected()
 {
-    if (m_filler->isBusy() || isConverting())
-        return;
     const QItemSelection selection = m_ui.LV->selectionModel()->selection();
     if (selection.isEmpty()) {
         imgRemove_Click();
@@ -129,13 +87,6 @@ void frmMain::RemoveSelected()
     placardUpdate();
     if (m_ui.lstFile->count() < 1)
         m_ui.picText->show();
-}
-
-void frmMain::RemoveAll()
-{
-    if (isConverting())
-        return;
-    m_filler->removeAll();
 }
 
 void frmMain::DropFiles(const QList<QUrl>& urls)

@@ -1,12 +1,12 @@
 #include "frmMenu.h"
 
-#include "app/KeyCommands.h"
+#include "app/MainCommands.h"
 #include "skin/StyleSheets.h"
 
 #include <QLineEdit>
 #include <QMenu>
 
-frmMenu::frmMenu(QLineEdit* txtAction, std::function<void()> removeAll) : m_txtAction(txtAction)
+frmMenu::frmMenu(QLineEdit* txtAction, MainCommands* commands) : m_txtAction(txtAction)
 {
     setObjectName(QStringLiteral("frmMenu"));
     setStyleSheet(StyleSheets::PopupMenu());
@@ -26,20 +26,23 @@ frmMenu::frmMenu(QLineEdit* txtAction, std::function<void()> removeAll) : m_txtA
     // Remove All writes no word: it empties the list itself.
     menuRemoveAll = menuRemove->addAction(QStringLiteral("Remove All"));
     // The menus show the main window's keys; the window's own actions answer them.
-    const std::pair<QAction*, KeyCommands::Command> keyed[] = {
-        {menuAddaFile, KeyCommands::AddFiles},  {menuAddaFolder, KeyCommands::AddFolder},
-        {menuExit, KeyCommands::Exit},          {menuOption, KeyCommands::Options},
-        {menuHelp, KeyCommands::Help},          {menuRemoveSelected, KeyCommands::RemoveSelected},
-        {menuRemoveAll, KeyCommands::RemoveAll}};
-    for (const auto& [action, command] : keyed) {
-        action->setShortcut(KeyCommands::keys(command));
-        action->setShortcutContext(Qt::WidgetShortcut);
-        action->setShortcutVisibleInContextMenu(true);
+    const std::pair<QAction*, MainCommands::Command> items[] = {{menuAddaFile, MainCommands::AddFiles},
+                                                                {menuAddaFolder, MainCommands::AddFolder},
+                                                                {menuExit, MainCommands::Exit},
+                                                                {menuOption, MainCommands::Options},
+                                                                {menuHelp, MainCommands::Help},
+                                                                {menuA, MainCommands::About},
+                                                                {menuRemoveSelected, MainCommands::RemoveSelected},
+                                                                {menuRemoveAll, MainCommands::RemoveAll}};
+    for (const auto& [item, command] : items) {
+        item->setShortcut(MainCommands::keys(command));
+        item->setShortcutContext(Qt::WidgetShortcut);
+        item->setShortcutVisibleInContextMenu(true);
+        QAction* runs = commands->action(command);
+        item->setEnabled(runs->isEnabled());
+        connect(runs, &QAction::enabledChanged, item, &QAction::setEnabled);
     }
-    connect(menuRemoveAll, &QAction::triggered, this, [removeAll = std::move(removeAll)] {
-        if (removeAll)
-            removeAll();
-    });
+    connect(menuRemoveAll, &QAction::triggered, commands->action(MainCommands::RemoveAll), &QAction::trigger);
 }
 
 QAction* frmMenu::item(QMenu* menu, const QString& caption, const QString& word)

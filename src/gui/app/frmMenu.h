@@ -1,19 +1,20 @@
 #pragma once
 
 #include <QWidget>
-#include <functional>
 
+class MainCommands;
 class QAction;
 class QLineEdit;
 class QMenu;
 
 // Holds the popup menus and is never shown. An item does not call the main window: it writes its
-// command word into the main window's hidden command box, whose change runs the command.
+// command word into the main window's hidden command box, whose change runs the command. Each item shows
+// its command's keys and can be chosen exactly when its command can run.
 class frmMenu : public QWidget
 {
     Q_OBJECT
 public:
-    frmMenu(QLineEdit* txtAction, std::function<void()> removeAll);
+    frmMenu(QLineEdit* txtAction, MainCommands* commands);
 
     QMenu* menuFile = nullptr;
     QMenu* menuOptions = nullptr;

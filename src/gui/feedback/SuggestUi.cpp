@@ -6,7 +6,6 @@
 
 #include <QLabel>
 #include <QLineEdit>
-#include <QPushButton>
 
 namespace {
 namespace Feedback = SkinLayout::Feedback;
@@ -51,10 +50,6 @@ void SuggestUi::setupButtons(QWidget* w)
     imgBack = HotArea::create(w, "imgBack", Feedback::kBack, QStringLiteral("back to main"));
     imgExit = HotArea::create(w, "imgExit", Feedback::kClose, QStringLiteral("Exit"));
     imgExit->setCursor(QCursor(SkinArt::HandCursor(), 6, 0));
-    Command1 = new QPushButton(QStringLiteral("Send"), w);
-    Command2 = new QPushButton(QStringLiteral("Back"), w);
-    Command1->hide();
-    Command2->hide();
 
     using SkinArt::Look;
     imgSend->setLooks(SkinArt::DialogButton(QStringLiteral("Send"), Look::Light));

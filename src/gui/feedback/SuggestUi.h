@@ -3,7 +3,6 @@
 class HotArea;
 class QLabel;
 class QLineEdit;
-class QPushButton;
 class QWidget;
 
 // The feedback form's controls at their places on its skin; the form connects them.
@@ -18,9 +17,6 @@ struct SuggestUi
     HotArea* imgSend = nullptr;
     HotArea* imgBack = nullptr;
     HotArea* imgExit = nullptr;
-    // The form's two commands; the painted buttons press them.
-    QPushButton* Command1 = nullptr;
-    QPushButton* Command2 = nullptr;
 
 private:
     void setupFields(QWidget* w);

@@ -12,7 +12,6 @@
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QNetworkRequest>
-#include <QPushButton>
 #include <QUrl>
 
 namespace {
@@ -33,11 +32,9 @@ frmSuggest::frmSuggest(QWidget* parent) : SkinnedWindow(parent)
     setFont(f);
 
     m_ui.setup(this);
-    connect(m_ui.imgSend, &HotArea::clicked, m_ui.Command1, &QPushButton::click);
-    connect(m_ui.Command1, &QPushButton::clicked, this, &frmSuggest::Command1_Click);
+    connect(m_ui.imgSend, &HotArea::clicked, this, &frmSuggest::Command1_Click);
     for (HotArea* closer : {m_ui.imgBack, m_ui.imgExit})
-        connect(closer, &HotArea::clicked, m_ui.Command2, &QPushButton::click);
-    connect(m_ui.Command2, &QPushButton::clicked, this, &QWidget::close);
+        connect(closer, &HotArea::clicked, this, &QWidget::close);
     m_ui.imgExit->keepOutOfTabChain();
     m_ui.imgSend->setCaption(QStringLiteral("Send"));
     m_ui.imgBack->setCaption(QStringLiteral("Back"));
@@ -71,6 +68,9 @@ void frmSuggest::showStatus(const QString& text)
 
 void frmSuggest::Command1_Click()
 {
+    // One send per opening.
+    if (m_sent)
+        return;
     // A box counts as empty only when it holds nothing at all; spaces pass.
     const std::pair<QLineEdit*, const char*> required[] = {
         {m_ui.txtName, "Your Name?"}, {m_ui.txtEMail, "Your Email?"}, {m_ui.txtComment, "Comment?"}};
@@ -82,8 +82,7 @@ void frmSuggest::Command1_Click()
         }
     }
     showStatus(QStringLiteral("Sending..."));
-    // One send per opening.
-    m_ui.Command1->setEnabled(false);
+    m_sent = true;
     m_ui.imgSend->setEnabled(false);
     const QByteArray address =
         FeedbackRequest::Address(host(), m_ui.txtName->text(), m_ui.txtEMail->text(), m_ui.txtComment->text());

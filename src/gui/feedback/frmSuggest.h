@@ -36,4 +36,5 @@ private:
 
     QNetworkAccessManager* wb = nullptr;
     SuggestUi m_ui;
+    bool m_sent = false;
 };

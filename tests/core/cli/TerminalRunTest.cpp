@@ -221,7 +221,7 @@ TEST_F(TerminalRun, ARunBesideAnOpenWindowConvertingIntoTheSameFolderReplacesNot
     for (const QString& in : inputs)
         window.ui().lstFile->append(in);
     QSignalSpy finished(&window, &frmMain::batchFinished);
-    window.imgConvert_Click();
+    ASSERT_TRUE(trigger(&window, "actionConvert"));
 
     QProcess p;
     start(p,

@@ -51,9 +51,11 @@ TEST(FailureList, LongNamesThatDifferOnlyInTheMiddleStayApartInTheMessage)
     BatchOutcome outcome;
     const QString common = QStringLiteral("The Very Long Name Of A Band - Their Even Longer Album Title - ");
     for (const char* track : {"07", "08"})
-        outcome.fail(QStringLiteral("/m/") + common + QLatin1String(track) + QStringLiteral(" - An Interlude Played Live In The Rain.flac"),
+        outcome.fail(QStringLiteral("/m/") + common + QLatin1String(track) +
+                         QStringLiteral(" - An Interlude Played Live In The Rain.flac"),
                      QStringLiteral("Invalid data found when processing input"));
-    outcome.fail(QStringLiteral("/m/") + common + QStringLiteral("09 - An Interlude Played Live In The Rain (2).flac"), QStringLiteral("x"));
+    outcome.fail(QStringLiteral("/m/") + common + QStringLiteral("09 - An Interlude Played Live In The Rain (2).flac"),
+                 QStringLiteral("x"));
     const QStringList lines = outcome.failureMessage().split(QLatin1Char('\n'));
     QStringList shown;
     for (const QString& line : lines) {

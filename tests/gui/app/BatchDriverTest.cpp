@@ -6,6 +6,8 @@
 #include "ui/HotArea.h"
 #include "ui/Sound.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QComboBox>
 #include <QDesktopServices>
 #include <QDialog>
@@ -20,6 +22,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 #include <QUrl>
 #include <csignal>
 #include <gtest/gtest.h>
@@ -50,8 +53,7 @@ protected:
     bool runBatch(int timeoutMs = 60000)
     {
         QSignalSpy finished(window.get(), &frmMain::batchFinished);
-        window->imgConvert_Click();
-        return finished.wait(timeoutMs);
+        return trigger(window.get(), "actionConvert") && finished.wait(timeoutMs);
     }
 
     QStringList loggedInputs() const
@@ -77,7 +79,7 @@ protected:
 
 TEST_F(BatchDriver, StartWithAnEmptyListAsksForAFileAndLocksNothing)
 {
-    window->imgConvert_Click();
+    ASSERT_TRUE(trigger(window.get(), "actionConvert"));
     ASSERT_EQ(boxes.shown().size(), 1);
     EXPECT_EQ(boxes.shown()[0].text, QStringLiteral("Please add a file"));
     EXPECT_EQ(boxes.shown()[0].title, QStringLiteral("Add"));
@@ -97,7 +99,7 @@ TEST_F(BatchDriver, OneFileConvertsWithProgressThenTheWindowUnlocks)
     window->ui().lstFile->append(folder.file("song.one.wav"));
 
     QSignalSpy finished(window.get(), &frmMain::batchFinished);
-    window->imgConvert_Click();
+    ASSERT_TRUE(trigger(window.get(), "actionConvert"));
     for (HotArea* a :
          {window->ui().imgToolbar[0], window->ui().imgToolbar[6], window->ui().imgToolbar[4], window->ui().imgMenu[1]})
         EXPECT_FALSE(a->isEnabled());
@@ -178,7 +180,7 @@ TEST_F(BatchDriver, FilesAddedWhileABatchRunsJoinIt)
     ScopedEnv ops("FAKE_TOOL_OPS", "logto:" + folder.file("log.txt").toUtf8() + ";waitfor:" + go.toUtf8() + ";touch");
     window->ui().lstFile->append(folder.file("first.wav"));
     QSignalSpy finished(window.get(), &frmMain::batchFinished);
-    window->imgConvert_Click();
+    ASSERT_TRUE(trigger(window.get(), "actionConvert"));
     // The first file's tool is held while the late file is added.
     ASSERT_TRUE(QTest::qWaitFor([&] { return loggedInputs().size() == 1; }, 30000));
     window->ui().lstFile->append(folder.file("late.wav"));
@@ -186,6 +188,39 @@ TEST_F(BatchDriver, FilesAddedWhileABatchRunsJoinIt)
     ASSERT_TRUE(finished.wait(60000));
     EXPECT_EQ(loggedInputs(), (QStringList{folder.file("first.wav"), folder.file("late.wav")}));
     EXPECT_EQ(window->ui().lstFile->count(), 0);
+}
+
+TEST_F(BatchDriver, TheSetupIsFixedWhileABatchRunsAndTheSelectorsComeBackAtItsEnd)
+{
+    const QString go = folder.file("go");
+    ScopedEnv ops("FAKE_TOOL_OPS", "logto:" + folder.file("log.txt").toUtf8() + ";waitfor:" + go.toUtf8() + ";touch");
+    window->ui().lstFile->appendMany({folder.file("a.wav"), folder.file("b.wav")});
+    window->ui().cmbOF->setCurrentIndex(0); // MP3
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->ui().cmbOF->setFocus(Qt::TabFocusReason);
+    QSignalSpy finished(window.get(), &frmMain::batchFinished);
+    ASSERT_TRUE(trigger(window.get(), "actionConvert"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return loggedInputs().size() == 1; }, 30000));
+    // A user who reaches for the format list or the folder meanwhile changes nothing.
+    const std::initializer_list<QWidget*> locked = {
+        window->ui().cmbOF,   window->ui().cmbBR,     window->ui().cmbR,        window->ui().cmbChannel,
+        window->ui().txtPath, window->ui().imgBrowse, window->ui().picButtonOF, window->ui().picButtonBR};
+    for (QWidget* w : locked)
+        EXPECT_FALSE(w->isEnabled()) << w->objectName().toStdString();
+    EXPECT_EQ(QApplication::focusWidget(), window->ui().LV) << "the selector's focus went to the list";
+    QTest::keyClick(window->ui().cmbOF, Qt::Key_Down);
+    QTest::mouseClick(window->ui().picButtonOF, Qt::LeftButton);
+    EXPECT_FALSE(window->ui().cmbOF->view()->isVisible());
+    EXPECT_FALSE(trigger(window.get(), "actionBrowse"));
+    EXPECT_EQ(window->ui().cmbOF->currentIndex(), 0);
+    release(go);
+    ASSERT_TRUE(finished.wait(60000));
+    EXPECT_TRUE(QFile::exists(folder.file("out/a.mp3")));
+    EXPECT_TRUE(QFile::exists(folder.file("out/b.mp3")));
+    for (QWidget* w : std::initializer_list<QWidget*>{window->ui().cmbOF, window->ui().txtPath, window->ui().imgBrowse})
+        EXPECT_TRUE(w->isEnabled()) << w->objectName().toStdString();
 }
 
 TEST_F(BatchDriver, FailedConversionsAreReportedAndPutBackNeverCountedDone)
@@ -356,7 +391,7 @@ TEST_F(BatchDriver, StopEndsTheBatchAtOnceTheToolsGroupBySigtermAndKeepsEveryFil
     for (const QString& in : inputs)
         window->ui().lstFile->append(in);
     QSignalSpy finished(window.get(), &frmMain::batchFinished);
-    window->imgConvert_Click();
+    ASSERT_TRUE(trigger(window.get(), "actionConvert"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFile::exists(folder.file("child.pid")); }, 10000));
     QFile pidFile(folder.file("child.pid"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return QFileInfo(pidFile).size() > 0; }, 5000));
@@ -366,7 +401,7 @@ TEST_F(BatchDriver, StopEndsTheBatchAtOnceTheToolsGroupBySigtermAndKeepsEveryFil
     const pid_t tool = window->batch()->objDOS->processId();
     ASSERT_GT(tool, 0);
 
-    window->imgConvert_Click(); // Stop
+    ASSERT_TRUE(trigger(window.get(), "actionStop"));
     EXPECT_EQ(finished.count(), 1) << "Stop ends the batch before it returns";
     EXPECT_FALSE(window->isConverting());
     EXPECT_EQ(window->ui().lstFile->paths(), (QList<QString>{inputs[1], inputs[2], inputs[0]}));
@@ -406,7 +441,7 @@ TEST_F(BatchDriver, AToolThatIgnoresStopIsKilledLaterAndOnlyItsOwnPartFileRemove
                                        ";part;out:started\n;waitfor:" + folder.file("never").toUtf8() + ";touch");
     window->ui().lstFile->append(folder.file("second.wav"));
     QSignalSpy finished(window.get(), &frmMain::batchFinished);
-    window->imgConvert_Click();
+    ASSERT_TRUE(trigger(window.get(), "actionConvert"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->batch()->objDOS->processId() > 0; }, 30000));
     const pid_t tool = window->batch()->objDOS->processId();
     const QString part = folder.file(QStringLiteral("out/.second (2).wma.part-%1-fake01").arg(tool));
@@ -414,7 +449,7 @@ TEST_F(BatchDriver, AToolThatIgnoresStopIsKilledLaterAndOnlyItsOwnPartFileRemove
         QTest::qWaitFor([&] { return window->batch()->objDOS->Outputs().contains(QStringLiteral("started")); }, 30000));
     ASSERT_TRUE(QFile::exists(part));
     QSignalSpy toolsEnded(window->batch(), &::BatchDriver::toolsEnded);
-    window->imgConvert_Click(); // Stop
+    ASSERT_TRUE(trigger(window.get(), "actionStop"));
     EXPECT_EQ(finished.count(), 1) << "Stop ends the batch before it returns";
     EXPECT_EQ(window->ui().lstFile->paths(), QList<QString>{folder.file("second.wav")});
     // The tool heard SIGTERM and went on; held for ever, only the SIGKILL that follows ends it. Then
@@ -438,10 +473,10 @@ TEST_F(BatchDriver, AToolThatFinishesItsFileAfterStopCountsAsConvertedAndItsOutp
     window->ui().lstFile->append(folder.file("late.wav"));
     window->ui().lstFile->append(folder.file("next.wav"));
     QSignalSpy finished(window.get(), &frmMain::batchFinished);
-    window->imgConvert_Click();
+    ASSERT_TRUE(trigger(window.get(), "actionConvert"));
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return window->batch()->objDOS->Outputs().contains(QStringLiteral("started")); }, 10000));
-    window->imgConvert_Click(); // Stop
+    ASSERT_TRUE(trigger(window.get(), "actionStop"));
     EXPECT_EQ(finished.count(), 1) << "Stop ends the batch before it returns";
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->ui().lstFile->count() == 1; }, 30000));
     EXPECT_EQ(window->ui().lstFile->paths(), QList<QString>{folder.file("next.wav")});
@@ -491,7 +526,7 @@ TEST_F(BatchDriver, ProgressAndTheEndOfTheBatchGoOnWhileAModalDialogIsOpen)
             closed = true;
         });
     });
-    window->imgConvert_Click();
+    ASSERT_TRUE(trigger(window.get(), "actionConvert"));
     EXPECT_TRUE(QTest::qWaitFor([&] { return closed; }, 120000));
     EXPECT_TRUE(captionsWhileModal.contains(QStringLiteral("20%")));
     EXPECT_TRUE(captionsWhileModal.contains(QStringLiteral("50%")));
@@ -593,7 +628,7 @@ TEST_F(BatchDriver, SeveralAtOnceNeverRunMoreToolsThanSlotsAndStartInListOrder)
         mostProgressRows = std::max(mostProgressRows, rows);
     });
     QSignalSpy finished(window.get(), &frmMain::batchFinished);
-    window->imgConvert_Click();
+    ASSERT_TRUE(trigger(window.get(), "actionConvert"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return spans(folder.file("spans.txt")).size() == 3; }, 30000));
     EXPECT_EQ(window->batch()->running(), 3);
     release(go);
@@ -627,7 +662,7 @@ TEST_F(BatchDriver, SeveralAtOnceAFailureInOneSlotComesBackAndTheBatchEndsAfterT
         release(go);
     });
     QSignalSpy finished(window.get(), &frmMain::batchFinished);
-    window->imgConvert_Click();
+    ASSERT_TRUE(trigger(window.get(), "actionConvert"));
     ASSERT_TRUE(finished.wait(60000));
     EXPECT_TRUE(slowRanMeanwhile);
     EXPECT_EQ(window->lastBatch().converted(), 3);
@@ -655,11 +690,11 @@ TEST_F(BatchDriver, SeveralAtOnceStopEndsEveryToolAndKeepsAllTheirFiles)
         inputs.append(folder.file(QStringLiteral("s%1.wav").arg(i)));
     window->ui().lstFile->appendMany(inputs);
     QSignalSpy finished(window.get(), &frmMain::batchFinished);
-    window->imgConvert_Click();
+    ASSERT_TRUE(trigger(window.get(), "actionConvert"));
     // Every tool has its handler in place and is held.
     ASSERT_TRUE(QTest::qWaitFor([&] { return pidsIn(pids).size() == 3; }, 30000));
     EXPECT_EQ(window->batch()->running(), 3);
-    window->imgConvert_Click(); // Stop
+    ASSERT_TRUE(trigger(window.get(), "actionStop"));
     EXPECT_EQ(finished.count(), 1) << "Stop ends the batch before it returns";
     EXPECT_EQ(window->ui().lstFile->paths(), inputs);
     EXPECT_EQ(window->ui().lblPB->text(), QStringLiteral("Stopped."));
@@ -680,13 +715,13 @@ TEST_F(BatchDriver, SeveralAtOnceTheSamePathTwiceConvertsOnceAndDropsJoin)
     window->options().FilesAtOnce = 2;
     window->ui().lstFile->appendMany({folder.file("x.wav"), folder.file("x.wav"), folder.file("y.wav")});
     QSignalSpy finished(window.get(), &frmMain::batchFinished);
-    window->imgConvert_Click();
+    ASSERT_TRUE(trigger(window.get(), "actionConvert"));
     // x's tool is held; its second row waits for it, and so does y behind it. The drop comes meanwhile.
     ASSERT_TRUE(QTest::qWaitFor([&] { return spans(folder.file("spans.txt")).size() == 1; }, 30000));
     EXPECT_EQ(window->batch()->running(), 1);
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(folder.file("dropped.wav"))});
-    window->DropFiles(mime.urls());
+    ASSERT_TRUE(drop(window->ui().LV->viewport(), &mime));
     release(go);
     ASSERT_TRUE(finished.wait(60000));
     const QList<Span> ran = spans(folder.file("spans.txt"));

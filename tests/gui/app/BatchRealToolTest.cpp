@@ -40,7 +40,7 @@ protected:
     bool runBatch()
     {
         QSignalSpy finished(window.get(), &frmMain::batchFinished);
-        window->imgConvert_Click();
+        EXPECT_TRUE(trigger(window.get(), "actionConvert"));
         return finished.wait(120000);
     }
 

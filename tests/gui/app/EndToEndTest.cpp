@@ -54,8 +54,8 @@ TEST(EndToEnd, TwoFilesThroughTheFileMenuBecomeMp3sAndTheExitSavesTheSettings)
     int ended = 0;
 
     frmMain window(folder.path());
-    window.setProcessEnder([&] { ++ended; });
-    window.setScratchFiles({});
+    window.seams().endProcess = [&] { ++ended; };
+    window.seams().scratchFiles = {};
     window.ui().txtPath->setText(folder.file("converted"));
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));

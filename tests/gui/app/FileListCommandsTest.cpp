@@ -53,22 +53,6 @@ protected:
         EXPECT_EQ(window->ui().picText->isVisibleTo(window.get()), paths.isEmpty());
     }
 
-    // A drop as a real drag delivers it: an enter that must be accepted, then the drop.
-    bool drop(QWidget* target, QMimeData* mime)
-    {
-        const QPoint at = target->rect().center();
-        QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, mime, Qt::LeftButton, {});
-        QCoreApplication::sendEvent(target, &enter);
-        if (!enter.isAccepted())
-            return false;
-        EXPECT_EQ(enter.dropAction(), Qt::CopyAction);
-        QDropEvent dropped(at, Qt::CopyAction | Qt::MoveAction, mime, Qt::LeftButton, {});
-        QCoreApplication::sendEvent(target, &dropped);
-        EXPECT_TRUE(dropped.isAccepted());
-        EXPECT_EQ(dropped.dropAction(), Qt::CopyAction);
-        return true;
-    }
-
     QTemporaryDir folder;
     QList<DialogSeam::FileRequest> requests;
     QList<std::optional<QString>> answers;
@@ -78,11 +62,11 @@ protected:
 TEST_F(FileListCommands, AddFilesAppendsWhatTheDialogChoseAndKeepsDuplicates)
 {
     EXPECT_FALSE(window->ui().picText->isHidden());
-    window->imgAdd_Click(); // cancelled
+    EXPECT_TRUE(trigger(window.get(), "actionAddFiles")); // cancelled
     expectListShows({});
     answers = {QStringLiteral("/m/song.flac"), QStringLiteral("/m/song.flac"), QStringLiteral("/m/tune.ra")};
     for (int i = 0; i < 3; ++i)
-        window->imgAdd_Click();
+        EXPECT_TRUE(trigger(window.get(), "actionAddFiles"));
     expectListShows({QStringLiteral("/m/song.flac"), QStringLiteral("/m/song.flac"), QStringLiteral("/m/tune.ra")});
     EXPECT_EQ(window->ui().LV->model()->index(0, 1).data().toString(), QStringLiteral("FLAC"));
     EXPECT_EQ(window->ui().LV->model()->index(2, 1).data().toString(), QStringLiteral("RA"));
@@ -95,11 +79,11 @@ TEST_F(FileListCommands, AddFilesAppendsWhatTheDialogChoseAndKeepsDuplicates)
 TEST_F(FileListCommands, DropZoneClickOpensInTheProgramFolder)
 {
     answers = {QStringLiteral("/m/a.mp3")};
-    window->picDrag_Click();
+    EXPECT_TRUE(trigger(window.get(), "actionDropZone"));
     expectListShows({QStringLiteral("/m/a.mp3")});
     ASSERT_EQ(requests.size(), 1);
     EXPECT_EQ(requests[0].folder, folder.path());
-    window->picDrag_Click(); // cancelled
+    EXPECT_TRUE(trigger(window.get(), "actionDropZone")); // cancelled
     expectListShows({QStringLiteral("/m/a.mp3")});
 }
 
@@ -151,18 +135,18 @@ TEST_F(FileListCommands, DroppedNamesThatAreNotTextKeepTheirBytesAndShowAReplace
 
 TEST_F(FileListCommands, RemoveSelectedTakesOnlyTheCurrentRow)
 {
-    window->imgRemove_Click(); // empty list: nothing happens
+    EXPECT_TRUE(trigger(window.get(), "actionRemoveCurrent")); // empty list: nothing happens
     for (const char* p : {"/m/A", "/m/B", "/m/C"})
         window->ui().lstFile->append(QString::fromLatin1(p));
-    window->imgRemove_Click(); // no row selected
+    EXPECT_TRUE(trigger(window.get(), "actionRemoveCurrent")); // no row selected
     EXPECT_EQ(window->ui().lstFile->count(), 3);
     window->ui().LV->setCurrentIndex(window->ui().lstFile->index(1, 0));
-    window->imgRemove_Click();
+    EXPECT_TRUE(trigger(window.get(), "actionRemoveCurrent"));
     expectListShows({QStringLiteral("/m/A"), QStringLiteral("/m/C")});
     window->ui().LV->setCurrentIndex(window->ui().lstFile->index(1, 0));
-    window->imgRemove_Click();
+    EXPECT_TRUE(trigger(window.get(), "actionRemoveCurrent"));
     window->ui().LV->setCurrentIndex(window->ui().lstFile->index(0, 0));
-    window->imgRemove_Click();
+    EXPECT_TRUE(trigger(window.get(), "actionRemoveCurrent"));
     expectListShows({});
 }
 
@@ -172,10 +156,10 @@ TEST_F(FileListCommands, RemoveAllEmptiesAListOf500Rows)
     for (int i = 0; i < 500; ++i)
         many.append(QStringLiteral("/m/%1.wav").arg(i));
     window->ui().lstFile->appendMany(many);
-    window->RemoveAll();
+    EXPECT_TRUE(trigger(window.get(), "actionRemoveAll"));
     expectListShows({});
     MsgBoxRecorder boxes;
-    window->imgConvert_Click();
+    EXPECT_TRUE(trigger(window.get(), "actionConvert"));
     ASSERT_EQ(boxes.shown().size(), 1);
     EXPECT_EQ(boxes.shown()[0].text, QStringLiteral("Please add a file"));
 }
@@ -190,16 +174,16 @@ TEST_F(FileListCommands, AddFolderAppendsTheTreeAfterTheRowsAlreadyListed)
         EXPECT_EQ(title, QStringLiteral("Please select a folder:"));
         return folder.filePath(QStringLiteral("music"));
     });
-    window->AddFolder();
+    EXPECT_TRUE(trigger(window.get(), "actionAddFolder"));
     expectListShows({QStringLiteral("/m/first.wav"), folder.filePath(QStringLiteral("music/one.mp3")),
                      folder.filePath(QStringLiteral("music/sub/two.wav"))});
     EXPECT_EQ(window->ui().lblText->text(), QStringLiteral("Drag & Drop Files Here"));
 
     FolderDialog::setAnswerer([](const QString&) { return std::optional<QString>(); });
-    window->AddFolder(); // cancelled: nothing added
+    EXPECT_TRUE(trigger(window.get(), "actionAddFolder")); // cancelled: nothing added
     EXPECT_EQ(window->ui().lstFile->count(), 3);
-    window->RemoveAll();
-    window->AddFolder();
+    EXPECT_TRUE(trigger(window.get(), "actionRemoveAll"));
+    EXPECT_TRUE(trigger(window.get(), "actionAddFolder"));
     expectListShows({});
     EXPECT_EQ(window->ui().lblText->text(), QStringLiteral("Drag & Drop Files Here"));
 }
@@ -234,19 +218,19 @@ TEST_F(FileListCommands, ScanShowsItsCaptionAndCommandsThatChangeTheListWaitLook
         EXPECT_FALSE(window->popupMenus()->menuAddaFolder->isEnabled());
         EXPECT_FALSE(window->popupMenus()->menuRemoveAll->isEnabled());
         EXPECT_TRUE(window->ui().imgConvert->isEnabled()) << "it stops the scan";
-        window->AddFolder();
-        window->RemoveAll();
+        EXPECT_FALSE(trigger(window.get(), "actionAddFolder"));
+        EXPECT_FALSE(trigger(window.get(), "actionRemoveAll"));
         if (interruptions == 1) {
             QMimeData mime;
             mime.setUrls({QUrl::fromLocalFile(QStringLiteral("/m/dropped.wav"))});
-            window->DropFiles(mime.urls());
+            EXPECT_TRUE(drop(window->ui().LV->viewport(), &mime));
         }
         answers = {QStringLiteral("/m/added.wav")};
-        window->imgAdd_Click();
+        EXPECT_FALSE(trigger(window.get(), "actionAddFiles"));
     });
     poke.start(0);
     FolderDialog::setAnswerer([&](const QString&) -> std::optional<QString> { return tree; });
-    window->AddFolder();
+    EXPECT_TRUE(trigger(window.get(), "actionAddFolder"));
     poke.stop();
     EXPECT_GT(interruptions, 0) << "the scan never let events through";
     ASSERT_EQ(window->ui().lstFile->count(), 4001);
@@ -264,12 +248,13 @@ TEST_F(FileListCommands, TheStopButtonEndsAScanAndKeepsWhatItFound)
     int interruptions = 0;
     QTimer poke;
     QObject::connect(&poke, &QTimer::timeout, [&] {
-        if (window->isScanning() && ++interruptions == 2)
-            window->imgConvert_Click();
+        if (window->isScanning() && ++interruptions == 2) {
+            EXPECT_TRUE(trigger(window.get(), "actionStop"));
+        }
     });
     poke.start(0);
     FolderDialog::setAnswerer([&](const QString&) -> std::optional<QString> { return tree; });
-    window->AddFolder();
+    EXPECT_TRUE(trigger(window.get(), "actionAddFolder"));
     poke.stop();
     ASSERT_GE(interruptions, 2);
     EXPECT_GT(window->ui().lstFile->count(), 0);
@@ -293,7 +278,7 @@ TEST_F(FileListCommands, DropsDuringABatchJoinIt)
     window->ui().txtPath->setText(program.file("out"));
     window->ui().lstFile->append(program.file("first.wav"));
     QSignalSpy finished(window.get(), &frmMain::batchFinished);
-    window->imgConvert_Click();
+    ASSERT_TRUE(trigger(window.get(), "actionConvert"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return pidsIn(program.file("pids.txt")).size() == 1; }, 30000));
     QMimeData mime;
     mime.setUrls({QUrl::fromLocalFile(program.file("dropped.wav"))});

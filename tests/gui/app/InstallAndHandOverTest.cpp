@@ -77,7 +77,8 @@ TEST(ProgramPlace, AnInstalledProgramKeepsSettingsInAFolderItCreatesAndMakesEver
     ASSERT_TRUE(window.places().installed);
     EXPECT_EQ(window.ui().txtPath->text(), home.path() + QStringLiteral("/Veltra WMA Converter"));
     window.ui().cmbBR->setCurrentIndex(10);
-    window.SaveSetup();
+    window.seams().endProcess = [] {};
+    ASSERT_TRUE(trigger(&window, "actionExit")); // saves the setup
     EXPECT_TRUE(QFile::exists(home.path() + QStringLiteral("/deep/cfg/veltra-wma-converter/setup.ini")));
     frmMain again(QStringLiteral("/proc"));
     EXPECT_EQ(again.ui().cmbBR->currentIndex(), 10) << "read back from the configuration folder";
@@ -89,7 +90,7 @@ TEST(ProgramPlace, AnInstalledProgramKeepsSettingsInAFolderItCreatesAndMakesEver
     window.ui().txtPath->setText(nested);
     window.ui().lstFile->append(home.path() + QStringLiteral("/a.wav"));
     QSignalSpy finished(&window, &frmMain::batchFinished);
-    window.imgConvert_Click();
+    ASSERT_TRUE(trigger(&window, "actionConvert"));
     ASSERT_TRUE(finished.wait(10000));
     EXPECT_TRUE(QFileInfo(nested).isDir());
 }

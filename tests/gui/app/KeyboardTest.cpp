@@ -1,3 +1,4 @@
+#include "Product.h"
 #include "TestSupport.h"
 #include "app/frmMain.h"
 #include "app/frmMenu.h"
@@ -47,8 +48,8 @@ protected:
         window = std::make_unique<frmMain>(folder.path());
         window->ui().txtPath->setText(folder.file("out"));
         window->options().FilesAtOnce = 1;
-        window->setPopupShower([this](QMenu* menu, const QPoint&) { popups.append(menu); });
-        window->setProcessEnder([this] { ended = true; });
+        window->seams().showPopup = [this](QMenu* menu, const QPoint&) { popups.append(menu); };
+        window->seams().endProcess = [this] { ended = true; };
         window->show();
         window->activateWindow();
         ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
@@ -227,7 +228,7 @@ TEST_F(Keyboard, TabWalksTheVisibleControlsInReadingOrderAndFocusShowsARing)
     EXPECT_EQ(fileDialogs, (QStringList{QStringLiteral("Open Files"), QStringLiteral("Open Files")}));
     ui.lblWeb->setFocus(Qt::TabFocusReason);
     key(Qt::Key_Enter);
-    EXPECT_EQ(opened.urls, QList<QUrl>{QUrl(QString::fromLatin1(frmMain::kHomePage))});
+    EXPECT_EQ(opened.urls, QList<QUrl>{QUrl(QString::fromLatin1(Product::kHomePage))});
 }
 
 TEST_F(Keyboard, DeleteKeysBelongToTheListAndKeepTheirMeaningInTheFolderBox)

@@ -59,7 +59,7 @@ protected:
     bool run()
     {
         QSignalSpy finished(window.get(), &frmMain::batchFinished);
-        window->imgConvert_Click();
+        EXPECT_TRUE(trigger(window.get(), "actionConvert"));
         return finished.wait(60000);
     }
 
@@ -148,8 +148,8 @@ TEST_F(LibraryBatch, AllInOneFolderAndFilesAddedOnTheirOwnGoStraightIntoTheOutpu
 TEST_F(LibraryBatch, BesideEachOriginalWritesNextToTheInputAndLeavesTheOutputFolderAlone)
 {
     window->options().OutputFiles = 2;
-    window->setModalShower([](const char*) {}); // as if the Options window had just been closed with OK
-    window->imgOptions_Click();
+    window->seams().showModal = [](const char*) {}; // as if the Options window had just been closed with OK
+    EXPECT_TRUE(trigger(window.get(), "actionOptions"));
     EXPECT_FALSE(window->ui().txtPath->isEnabled());
     EXPECT_FALSE(window->ui().txtPath->toolTip().isEmpty());
     window->ui().cmbOF->setCurrentIndex(0); // MP3, the format of one input

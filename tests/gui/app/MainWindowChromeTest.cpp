@@ -196,8 +196,9 @@ TEST_F(MainWindowChrome, SelectorsAFormatIgnoresAreGreyedWithTheReasonAndKeepThe
     EXPECT_EQ(greyed, 6 * 3 + 1);
     ui.cmbOF->setCurrentIndex(4); // FLAC
     EXPECT_FALSE(ui.cmbBR->isEnabled());
-    window->SaveSetup();
-    ui.cmbOF->setCurrentIndex(0); // MP3
+    window->seams().endProcess = [] {};
+    ASSERT_TRUE(trigger(window.get(), "actionExit")); // saves the setup
+    ui.cmbOF->setCurrentIndex(0);                     // MP3
     EXPECT_TRUE(ui.cmbBR->isEnabled());
     EXPECT_EQ(ui.cmbBR->currentText(), QStringLiteral("320")) << "the choice stayed while greyed";
     EXPECT_EQ(ui.cmbBR->toolTip(), bitrateTip);
@@ -229,10 +230,10 @@ TEST_F(MainWindowChrome, BrowseSetsTheChosenFolderAndCancelResetsToTheDefault)
         EXPECT_EQ(title, QStringLiteral("Please select a folder:"));
         return QStringLiteral("/srv/music out");
     });
-    window->imgBrowse_Click();
+    EXPECT_TRUE(trigger(window.get(), "actionBrowse"));
     EXPECT_EQ(window->ui().txtPath->text(), QStringLiteral("/srv/music out"));
     FolderDialog::setAnswerer([](const QString&) { return std::optional<QString>(); });
-    window->imgBrowse_Click();
+    EXPECT_TRUE(trigger(window.get(), "actionBrowse"));
     EXPECT_EQ(window->ui().txtPath->text(), folder.path() + QStringLiteral("/output"));
     FolderDialog::setAnswerer({});
 }

@@ -38,8 +38,9 @@ protected:
     std::unique_ptr<frmMain> start()
     {
         auto w = std::make_unique<frmMain>(dir.path());
-        w->setProcessEnder([this] { ++ended; });
-        w->setScratchFiles({dir.filePath(QStringLiteral("tmpfile.wav")), dir.filePath(QStringLiteral("tmpfile1.mp3"))});
+        w->seams().endProcess = [this] { ++ended; };
+        w->seams().scratchFiles = {dir.filePath(QStringLiteral("tmpfile.wav")),
+                                   dir.filePath(QStringLiteral("tmpfile1.mp3"))};
         return w;
     }
     void writeSetup(const QByteArray& bytes) { writeFile(SetupIni::FilePath(dir.path()), bytes); }
@@ -93,7 +94,7 @@ TEST_F(Startup, ExitCommandSavesTheSettingsAndTheNextStartShowsThem)
     w->ui().cmbOF->setCurrentIndex(0);
     w->ui().txtPath->setText(QStringLiteral("/srv/My, Music"));
     writeFile(dir.filePath(QStringLiteral("tmpfile.wav")), "scratch");
-    w->imgExit_Click();
+    EXPECT_TRUE(trigger(w.get(), "actionExit"));
     EXPECT_EQ(ended, 1);
     EXPECT_FALSE(QFile::exists(dir.filePath(QStringLiteral("tmpfile.wav"))));
     EXPECT_TRUE(readFile(SetupIni::FilePath(dir.path())).startsWith("\"10\"\r\n"));
@@ -107,7 +108,7 @@ TEST_F(Startup, ExitCommandSavesTheSettingsAndTheNextStartShowsThem)
 TEST_F(Startup, OtherWaysOutSaveNothingButStillEndTheProgram)
 {
     auto w = start();
-    w->imgExit_Click();
+    EXPECT_TRUE(trigger(w.get(), "actionExit"));
     const QByteArray saved = readFile(SetupIni::FilePath(dir.path()));
     w.reset();
     w = start();
@@ -123,7 +124,7 @@ TEST_F(Startup, ScratchFileThatCannotBeDeletedDoesNotHoldTheExit)
     QDir(dir.path()).mkpath(QStringLiteral("tmpfile1.mp3/inside"));
     ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("setup.ini"))); // and settings that cannot be written
     auto w = start();
-    w->imgExit_Click();
+    EXPECT_TRUE(trigger(w.get(), "actionExit"));
     EXPECT_EQ(ended, 1);
 }
 

@@ -6,7 +6,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QNetworkReply>
-#include <QPushButton>
 #include <QSignalSpy>
 #include <QTcpServer>
 #include <QTest>
@@ -78,9 +77,8 @@ TEST_F(FeedbackForm, SendsTheExactQueryOnceAndSaysFinished)
     EXPECT_EQ(server.targets, QList<QByteArray>{"/suggest/post.php?name=Ann&age=x&comment=(WMA)hi"});
     EXPECT_EQ(form->ui().lblSending->text(), QStringLiteral("Finished."));
     EXPECT_FALSE(form->ui().imgSend->isEnabled());
-    EXPECT_FALSE(form->ui().Command1->isEnabled());
     ASSERT_TRUE(QTest::qWaitFor([&] { return replies() == 0; }, 10000));
-    form->ui().Command1->click();
+    form->Command1_Click();
     QTest::mouseClick(form->ui().imgSend, Qt::LeftButton);
     EXPECT_EQ(replies(), 0) << "one send per opening";
     EXPECT_EQ(form->ui().lblSending->text(), QStringLiteral("Finished."));
