@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // What the conversion tool tells the program apart from its console: lines of ASCII on a descriptor
@@ -35,6 +36,14 @@
 //                         tags. SP is the sample peak and TP the true peak as linear values (1 is full
 //                         scale; 6 decimals), TP "-" when it was not asked for. N is how many blocks
 //                         the lines before gave, so a reader can tell it has them all.
+//
+// An analysis also gives the input's tags, the file's and its audio stream's as the conversion would
+// copy them, before its "blocks" lines, so what needs both (an album by its tags) takes one pass:
+//
+//   tag KEY VALUE         one tag; KEY in lower case, KEY and VALUE percent-coded (every byte outside
+//                         "!" to "~", and "%" itself, as %XX), so a value with spaces, newlines or bytes
+//                         that are not UTF-8 stays on its line. Values longer than kMaxTagBytes (lyrics,
+//                         a cue sheet) are left out.
 //
 // Parse reads only the name and end lines, ParseBlocks and ParseLoudness the analysis's: a reader that
 // knows only the first ignores the others (and one that takes every entry but a name for an end stays
@@ -184,6 +193,78 @@ inline bool ParseBlocks(std::string_view line, std::vector<double>& into)
     }
     into.insert(into.end(), read.begin(), read.end());
     return true;
+}
+
+inline constexpr std::size_t kMaxTagBytes = 1024;
+
+namespace detail {
+inline std::string percentCoded(std::string_view bytes)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : bytes) {
+        if (c > ' ' && c < 0x7f && c != '%') {
+            out += char(c);
+        } else {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        }
+    }
+    return out;
+}
+
+inline std::optional<std::string> percentDecoded(std::string_view text)
+{
+    const auto digit = [](char c) {
+        return c >= '0' && c <= '9'   ? c - '0'
+               : c >= 'A' && c <= 'F' ? c - 'A' + 10
+               : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                      : -1;
+    };
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '%') {
+            out += text[i];
+            continue;
+        }
+        if (i + 2 >= text.size())
+            return std::nullopt;
+        const int high = digit(text[i + 1]);
+        const int low = digit(text[i + 2]);
+        if (high < 0 || low < 0)
+            return std::nullopt;
+        out += char(high * 16 + low);
+        i += 2;
+    }
+    return out;
+}
+} // namespace detail
+
+// The tag line of one tag, lower-casing its key; empty for an empty value or one too long to give.
+inline std::string TagLine(std::string_view key, std::string_view value)
+{
+    if (value.empty() || value.size() > kMaxTagBytes || key.empty())
+        return {};
+    std::string lower(key);
+    for (char& c : lower)
+        c = c >= 'A' && c <= 'Z' ? char(c - 'A' + 'a') : c;
+    return "tag " + detail::percentCoded(lower) + " " + detail::percentCoded(value) + "\n";
+}
+
+// A "tag" line without its "\n": the key and the value; nothing for a line of another shape.
+inline std::optional<std::pair<std::string, std::string>> ParseTag(std::string_view line)
+{
+    if (line.substr(0, 4) != "tag ")
+        return std::nullopt;
+    const auto w = detail::words(line.substr(4));
+    if (!w || w->size() != 2)
+        return std::nullopt;
+    auto key = detail::percentDecoded((*w)[0]);
+    auto value = detail::percentDecoded((*w)[1]);
+    if (!key || !value || key->empty())
+        return std::nullopt;
+    return std::make_pair(std::move(*key), std::move(*value));
 }
 
 // A "loudness" line without its "\n"; nothing for a line of another shape.

@@ -11,6 +11,7 @@
 #include "RangeReader.h"
 #include "Resampler.h"
 #include "SampleRange.h"
+#include "Tags.h"
 #include "ToolRecord.h"
 
 extern "C" {
@@ -92,8 +93,7 @@ void expectLength(const AudioInput& input, const SampleRange::Window& window, in
     s.expectedIsGuess = guess;
 }
 
-MuxedOutput::Settings settingsOf(const ToolArgs::Parsed& a, const AudioInput& input,
-                                  const SampleRange::Window& window)
+MuxedOutput::Settings settingsOf(const ToolArgs::Parsed& a, const AudioInput& input, const SampleRange::Window& window)
 {
     MuxedOutput::Settings s;
     s.outputPath = a.output;
@@ -256,7 +256,7 @@ public:
         }
         out->Finish();
         if (analysing) {
-            report(static_cast<LoudnessMeter&>(*out));
+            report(static_cast<LoudnessMeter&>(*out), input);
             return;
         }
         // Read back before it takes the output's name: a file a player would find cut short or unreadable
@@ -270,14 +270,22 @@ public:
     }
 
 private:
-    void report(LoudnessMeter& meter)
+    void report(LoudnessMeter& meter, const AudioInput& input)
     {
         stats(meter, 0, true);
         const ToolRecord::Loudness result = meter.Result();
         const bool none = result.kind != ToolRecord::Loudness::Kind::Measured;
         std::fprintf(m_console, "%s\n", (none ? noLoudness(result.kind) : measured(result)).c_str());
-        if (ToolRecord::Requested())
-            record(ToolRecord::BlocksLines(meter.blocks()) + ToolRecord::LoudnessLine(result));
+        if (!ToolRecord::Requested())
+            return;
+        // The tags as a conversion would copy them: what groups the file into its album comes with
+        // its loudness, in the same pass.
+        std::string lines;
+        AVDictionary* tags = Tags::Collect(input.format()->metadata, input.audio()->metadata);
+        for (const AVDictionaryEntry* t = nullptr; (t = av_dict_get(tags, "", t, AV_DICT_IGNORE_SUFFIX));)
+            lines += ToolRecord::TagLine(t->key, t->value);
+        av_dict_free(&tags);
+        record(lines + ToolRecord::BlocksLines(meter.blocks()) + ToolRecord::LoudnessLine(result));
     }
 
     static void record(const std::string& line)
