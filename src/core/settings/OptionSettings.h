@@ -13,4 +13,5 @@ struct OptionSettings
     qint32 FilesAtOnce = 0;   // files converted at once: 1 to 8, 0 for one per processor core
     qint32 OutputFiles = 0;   // 0 keep the folders, 1 all in one folder, 2 beside each original
     qint32 IfExists = 0;      // 0 keep both, 1 skip the file
+    qint32 Loudness = 0;      // 0 off, 1 ReplayGain tags, 2 even out by track, 3 by album (LoudnessPlan)
 };
