@@ -3,6 +3,7 @@
 #include "BatchOutcome.h"
 #include "CommandBuilder.h"
 #include "FolderMaker.h"
+#include "LoudnessPlan.h"
 #include "OutputNames.h"
 
 #include "DOSOutputs.h"
@@ -10,6 +11,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <functional>
 #include <memory>
@@ -33,6 +35,13 @@ class QTimer;
 // the "Output files" setting (OutputPlace); a folder below the output folder is made when its first
 // file starts, and one that cannot be made fails that file with the reason while the batch goes on.
 // In skip mode a file whose output is already there starts no tool and leaves the list as converted.
+//
+// With Loudness on (and our own tool), the files are analysed first, as jobs in the slots' workers like
+// conversions, several at once; their rows show "analysing". An album's files can be anywhere in the
+// list (CD1 and CD2 folders), and which album a file belongs to comes with its analysis (its tags), so
+// the conversions start when the analyses of the files waiting have ended and every album's gain is
+// known (LoudnessPlan). A failed analysis fails its file alone. A file added while the batch runs is
+// analysed when it comes up, before any further conversion starts.
 class BatchDriver : public QObject
 {
     Q_OBJECT
@@ -66,6 +75,8 @@ public:
     bool isConverting() const { return m_state != State::Idle; }
     int running() const { return int(m_running.size()); }
     const BatchOutcome& outcome() const { return m_outcome; }
+    // What loudness did to a file of this batch ("-6.5 dB", or why it got no gain); empty when none.
+    QString loudnessNote(const QString& input) const { return m_gains.value(input).note; }
     // Tools told to stop that have not ended yet; their part files go as each ends.
     int toolsEnding() const { return m_toolsEnding; }
 
@@ -88,6 +99,9 @@ signals:
     // The folder the batch wrote to (empty when nothing was converted), and how it ended. Failed files
     // are back in the queue by then.
     void batchEnded(BatchDriver::End end, const QString& outputFolder);
+    // Something the user should know about the whole batch, said once per batch (a setting it cannot
+    // honour).
+    void batchNote(const QString& text);
 
 private:
     struct Slot;
@@ -117,6 +131,12 @@ private:
     void showBatchProgress();
     void end(End how);
     Slot* freeSlot();
+    void askTool(const CommandBuilder::Request& settings);
+    // Whether conversions wait for analyses (after starting what can start); decides loudness once.
+    bool analysing(const CommandBuilder::Request& settings);
+    void startAnalyses();
+    void analysisOver(Slot* slot);
+    int rowOf(const QString& input) const;
 
     FileQueue* m_queue;
     Settings m_settings;
@@ -137,5 +157,14 @@ private:
     QList<Slot*> m_running;            // in the order they started: row i of the queue is m_running[i]'s file
     QHash<QString, bool> m_inputsDone; // input path -> whether it converted, for a second row of it
     double m_doneSeconds = 0;
+    // Loudness, for this batch: the mode (Off once it cannot be honoured), the files waiting for
+    // their analysis, the slots analysing, what the analyses gave and what each file gets.
+    int m_loudness = LoudnessPlan::Off;
+    bool m_loudnessDecided = false;
+    QList<QString> m_toAnalyse;
+    QList<Slot*> m_analysing;
+    QList<LoudnessPlan::File> m_analysed;
+    QSet<QString> m_analysedInputs; // analysed or failed: never analysed again this batch
+    QHash<QString, LoudnessPlan::FileGain> m_gains;
     int m_toolsEnding = 0;
 };
