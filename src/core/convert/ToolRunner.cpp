@@ -23,6 +23,7 @@ void ToolRunner::beginCommand()
     m_decoder = QStringDecoder(QStringDecoder::Utf8);
     m_lastExit = {};
     m_records.clear();
+    m_recordLines.clear();
     m_recordBuffer.clear();
 }
 
@@ -63,6 +64,8 @@ QList<ToolRecord::Entry> ToolRunner::readRecords(int fd, bool* ended)
         m_recordBuffer.remove(0, end + 1);
         if (const auto entry = ToolRecord::Parse(std::string_view(line.constData(), size_t(line.size()))))
             entries.append(*entry);
+        else if (m_recordLines.size() < kMaxRecordLines)
+            m_recordLines.append(line);
     }
     return entries;
 }

@@ -21,6 +21,8 @@ class ToolRunner : public QObject
 public:
     static constexpr int kReadSize = 1024;
     static constexpr int kKillAfterMs = 2000;
+    // An analysis of ten hours gives some 3,600 lines; more is a tool gone wrong, not kept.
+    static constexpr qsizetype kMaxRecordLines = 100000;
 
     // How the last command ended, as far as it was known when CommandOver was raised.
     struct ExitInfo
@@ -53,6 +55,9 @@ public:
     ExitInfo lastExit() const { return m_lastExit; }
     // The record entries of the current or last command, all of them once CommandOver is raised.
     const QList<ToolRecord::Entry>& records() const { return m_records; }
+    // The record's other lines of the current or last command (an analysis's tags, blocks and
+    // loudness), each without its "\n", for the readers that know them.
+    const QList<QByteArray>& recordLines() const { return m_recordLines; }
 
 signals:
     void ReceiveOutputs(const QString& CommandOutputs);
@@ -72,6 +77,7 @@ protected:
 
     ExitInfo m_lastExit;
     QList<ToolRecord::Entry> m_records;
+    QList<QByteArray> m_recordLines;
 
 private:
     QString m_outputs;

@@ -27,4 +27,5 @@ struct OptionSettings
     qint32 FilesAtOnce = 0;   // files converted at once: 1 to 8, 0 for one per processor core
     OutputLayout OutputFiles = OutputLayout::KeepFolders;
     ExistingOutput IfExists = ExistingOutput::KeepBoth;
+    qint32 Loudness = 0; // 0 off, 1 ReplayGain tags, 2 even out by track, 3 by album (LoudnessPlan)
 };

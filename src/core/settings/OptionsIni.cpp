@@ -44,6 +44,10 @@ const QList<Line>& lines()
         Line::Number(
             0, 1, Unreadable::MeansDefault, 0, [](const OptionSettings& o) { return qint64(o.IfExists); },
             [](OptionSettings& o, qint64 v) { o.IfExists = ExistingOutput(v); }),
+        // Loudness: an older file ends before it, and reads as Off.
+        Line::Number(
+            0, 3, Unreadable::MeansDefault, 0, [](const OptionSettings& o) { return o.Loudness; },
+            [](OptionSettings& o, qint64 v) { o.Loudness = qint32(v); }),
     };
     return table;
 }

@@ -6,7 +6,7 @@
 #include <QString>
 
 // "options.ini" in the settings folder (ProgramPlace): lines of decimal integers (sound reminder, music cutter, cut
-// start, cut length, files at once, output files, if a file is already there), each ended by CR LF. A
+// start, cut length, files at once, output files, if a file is already there, loudness), each ended by CR LF. A
 // file that ends early, as older versions wrote it, reads the missing settings as their defaults.
 namespace OptionsIni {
 

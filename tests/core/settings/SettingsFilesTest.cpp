@@ -37,12 +37,12 @@ TEST(FieldReader, QuotedAndPlainFieldsAcrossLinesAndCommas)
     EXPECT_FALSE(open.next());
 }
 
-TEST(OptionsFile, RoundTripInSevenCrLfLines)
+TEST(OptionsFile, RoundTripInEightCrLfLines)
 {
     QTemporaryDir dir;
-    OptionSettings saved{0, 1, 90, 120, 4, OutputLayout::BesideOriginal, ExistingOutput::Skip};
+    OptionSettings saved{0, 1, 90, 120, 4, OutputLayout::BesideOriginal, ExistingOutput::Skip, 2};
     ASSERT_TRUE(OptionsIni::SaveOptions(dir.path(), saved));
-    EXPECT_EQ(readAll(OptionsIni::FilePath(dir.path())), QByteArray("0\r\n1\r\n90\r\n120\r\n4\r\n2\r\n1\r\n"));
+    EXPECT_EQ(readAll(OptionsIni::FilePath(dir.path())), QByteArray("0\r\n1\r\n90\r\n120\r\n4\r\n2\r\n1\r\n2\r\n"));
     OptionSettings loaded;
     OptionsIni::LoadOptions(dir.path(), loaded);
     EXPECT_EQ(loaded.SoundReminder, 0);
@@ -52,6 +52,7 @@ TEST(OptionsFile, RoundTripInSevenCrLfLines)
     EXPECT_EQ(loaded.FilesAtOnce, 4);
     EXPECT_EQ(loaded.OutputFiles, OutputLayout::BesideOriginal);
     EXPECT_EQ(loaded.IfExists, ExistingOutput::Skip);
+    EXPECT_EQ(loaded.Loudness, 2);
 }
 
 TEST(OptionsFile, OutputFilesAndIfExistsReadAsDefaultsWhenMissingOrOutOfRange)
@@ -95,12 +96,26 @@ TEST(OptionsFile, AFourLineFileOrAFifthValueOutOfRangeMeansAuto)
     }
 }
 
+TEST(OptionsFile, LoudnessIsTheEighthLineAndAnOlderFileOrAValueOutOfRangeReadsOff)
+{
+    const QByteArray seven = "0\r\n1\r\n90\r\n120\r\n3\r\n1\r\n1\r\n";
+    for (const auto& [bytes, loudness] :
+         {std::pair{seven, 0}, std::pair{seven + "1\r\n", 1}, std::pair{seven + "3\r\n", 3},
+          std::pair{seven + "4\r\n", 0}, std::pair{seven + "-1\r\n", 0}, std::pair{seven + "x\r\n", 0}}) {
+        OptionSettings o;
+        o.Loudness = 2;
+        OptionsIni::ParseOptions(bytes, o);
+        EXPECT_EQ(o.Loudness, loudness) << bytes.toStdString();
+        EXPECT_EQ(o.IfExists, ExistingOutput::Skip) << "the lines before keep their meaning";
+    }
+}
+
 TEST(OptionsFile, NegativeCutValuesComeBackAsTheyWereSaved)
 {
     QTemporaryDir dir;
     const OptionSettings saved{1, 1, -3660, -30};
     ASSERT_TRUE(OptionsIni::SaveOptions(dir.path(), saved));
-    EXPECT_EQ(readAll(OptionsIni::FilePath(dir.path())), QByteArray("1\r\n1\r\n-3660\r\n-30\r\n0\r\n0\r\n0\r\n"));
+    EXPECT_EQ(readAll(OptionsIni::FilePath(dir.path())), QByteArray("1\r\n1\r\n-3660\r\n-30\r\n0\r\n0\r\n0\r\n0\r\n"));
     OptionSettings loaded;
     OptionsIni::LoadOptions(dir.path(), loaded);
     EXPECT_EQ(loaded.CutFrom, -3660);

@@ -46,7 +46,7 @@ TEST_F(OptionsDialog, OneAndAHalfMinutesAndTwoMinutesStoreAsSecondsAndComeBack)
 {
     auto d = open();
     EXPECT_EQ(d->windowTitle(), QStringLiteral("Options"));
-    EXPECT_EQ(d->size(), QSize(330, 262));
+    EXPECT_EQ(d->size(), QSize(330, 290));
     EXPECT_FALSE(d->ui().txtFromM->isEnabled()) << "boxes are off while the cutter is";
     QTest::mouseClick(d->ui().chkMC, Qt::LeftButton, {}, d->ui().chkMC->rect().center());
     EXPECT_TRUE(d->ui().chkMC->isChecked());
@@ -61,7 +61,7 @@ TEST_F(OptionsDialog, OneAndAHalfMinutesAndTwoMinutesStoreAsSecondsAndComeBack)
     EXPECT_EQ(options.CutDuration, 120);
     QFile f(OptionsIni::FilePath(dir.path()));
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
-    EXPECT_EQ(f.readAll(), QByteArray("0\r\n1\r\n90\r\n120\r\n0\r\n0\r\n0\r\n"));
+    EXPECT_EQ(f.readAll(), QByteArray("0\r\n1\r\n90\r\n120\r\n0\r\n0\r\n0\r\n0\r\n"));
 
     auto again = open();
     EXPECT_EQ(boxes(*again), (QList<QString>{"0", "1", "30", "0", "2", "0"}));
@@ -82,7 +82,8 @@ TEST_F(OptionsDialog, EveryListShowsItsLineOfTheFileAndStoresTheChoiceBackOnIt)
     } expected[] = {{"cmbSR", 0, 2, "ON", "OFF"},
                     {"cmbFiles", 4, 9, "Auto (", "8"},
                     {"cmbOutputFiles", 5, 3, "Keep the folders", "Beside each original"},
-                    {"cmbIfExists", 6, 2, "Keep both", "Skip the file"}};
+                    {"cmbIfExists", 6, 2, "Keep both", "Skip the file"},
+                    {"cmbLoudness", 7, 4, "Off", "Even out, by album"}};
     ASSERT_EQ(OptionRows::All().size(), std::size(expected));
     for (const auto& e : expected) {
         SCOPED_TRACE(e.list);
@@ -106,7 +107,7 @@ TEST_F(OptionsDialog, EveryListShowsItsLineOfTheFileAndStoresTheChoiceBackOnIt)
         d->imgOK_Click();
         QList<QByteArray> lines = readAll(OptionsIni::FilePath(dir.path())).split('\n');
         ASSERT_GT(lines.size(), e.line);
-        for (int i = 0; i < 7; ++i)
+        for (int i = 0; i < 8; ++i)
             EXPECT_EQ(lines[i], i == e.line ? QByteArray::number(e.items - 1) + '\r' : QByteArray("0\r")) << i;
 
         // File to window: a fresh start reads the line back into the list.
