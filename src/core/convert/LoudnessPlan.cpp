@@ -99,6 +99,72 @@ QString AlbumKey(const QString& input, const QHash<QString, QString>& tags)
     return QStringLiteral("tags\n") + artist + QLatin1Char('\n') + album;
 }
 
+namespace {
+
+double truePeakOf(const File* f)
+{
+    const ToolRecord::Loudness& l = *f->analysis.loudness;
+    return l.truePeak.value_or(l.samplePeak);
+}
+
+// The gain each measured file of one album gets: its own (Track), the album's (Album), none (Tags).
+// lowered tells whether the peak held the album's gain back.
+QHash<const File*, double> appliedGains(Mode mode, const QList<const File*>& measured, bool& lowered)
+{
+    QHash<const File*, double> applied;
+    lowered = false;
+    if (mode == Album) {
+        std::vector<std::vector<double>> blocks;
+        double peak = 0;
+        for (const File* f : measured) {
+            blocks.push_back(f->analysis.blocks);
+            peak = std::max(peak, truePeakOf(f));
+        }
+        const double want = kTargetLufs - AlbumLoudness::Of(blocks).value_or(kTargetLufs);
+        const double gain = gainUnderCeiling(want, peak);
+        lowered = gain < want - 0.005;
+        for (const File* f : measured)
+            applied.insert(f, gain);
+        return applied;
+    }
+    for (const File* f : measured)
+        applied.insert(
+            f, mode == Track ? gainUnderCeiling(kTargetLufs - f->analysis.loudness->integrated, truePeakOf(f)) : 0.0);
+    return applied;
+}
+
+// What each measured file of one album gets: its gain, and tags that describe the album as it will play
+// (each file's blocks after its gain).
+void planAlbum(Mode mode, const QList<const File*>& measured, QHash<QString, FileGain>& plan)
+{
+    bool albumLowered = false;
+    const QHash<const File*, double> applied = appliedGains(mode, measured, albumLowered);
+    std::vector<std::vector<double>> after;
+    double albumPeak = 0;
+    for (const File* f : measured) {
+        after.push_back(shifted(f->analysis.blocks, applied.value(f)));
+        albumPeak = std::max(albumPeak, f->analysis.loudness->samplePeak * linearOf(applied.value(f)));
+    }
+    const double albumGain = kTargetLufs - AlbumLoudness::Of(after).value_or(kTargetLufs);
+    for (const File* f : measured) {
+        const ToolRecord::Loudness& l = *f->analysis.loudness;
+        const double gain = applied.value(f);
+        const double trackGain = kTargetLufs - l.integrated - gain;
+        FileGain g;
+        if (mode != Tags)
+            g.gainDb = gain;
+        g.tags = {{"REPLAYGAIN_TRACK_GAIN", gainText(trackGain)},
+                  {"REPLAYGAIN_TRACK_PEAK", peakText(l.samplePeak * linearOf(gain))},
+                  {"REPLAYGAIN_ALBUM_GAIN", gainText(albumGain)},
+                  {"REPLAYGAIN_ALBUM_PEAK", peakText(albumPeak)}};
+        const bool lowered = mode == Album ? albumLowered : mode == Track && trackGain > 0.005;
+        g.note = noteOf(mode == Tags ? trackGain : gain, lowered);
+        plan.insert(f->input, g);
+    }
+}
+
+} // namespace
+
 QHash<QString, FileGain> Plan(Mode mode, const QList<File>& files)
 {
     using Kind = ToolRecord::Loudness::Kind;
@@ -121,56 +187,8 @@ QHash<QString, FileGain> Plan(Mode mode, const QList<File>& files)
             else
                 plan.insert(f->input, {std::nullopt, {}, noneNote(l.kind)});
         }
-        if (measured.isEmpty())
-            continue;
-        const auto truePeakOf = [](const File* f) {
-            const ToolRecord::Loudness& l = *f->analysis.loudness;
-            return l.truePeak.value_or(l.samplePeak);
-        };
-        // Each file's own gain (Track) or the album's (Album); none applied for Tags.
-        QHash<const File*, double> applied;
-        bool albumLowered = false;
-        if (mode == Album) {
-            std::vector<std::vector<double>> blocks;
-            double peak = 0;
-            for (const File* f : measured) {
-                blocks.push_back(f->analysis.blocks);
-                peak = std::max(peak, truePeakOf(f));
-            }
-            const double want = kTargetLufs - AlbumLoudness::Of(blocks).value_or(kTargetLufs);
-            const double gain = gainUnderCeiling(want, peak);
-            albumLowered = gain < want - 0.005;
-            for (const File* f : measured)
-                applied.insert(f, gain);
-        } else {
-            for (const File* f : measured)
-                applied.insert(f, mode == Track
-                                      ? gainUnderCeiling(kTargetLufs - f->analysis.loudness->integrated, truePeakOf(f))
-                                      : 0.0);
-        }
-        // The album as it will play: each file's blocks after its gain.
-        std::vector<std::vector<double>> after;
-        double albumPeak = 0;
-        for (const File* f : measured) {
-            after.push_back(shifted(f->analysis.blocks, applied.value(f)));
-            albumPeak = std::max(albumPeak, f->analysis.loudness->samplePeak * linearOf(applied.value(f)));
-        }
-        const double albumGain = kTargetLufs - AlbumLoudness::Of(after).value_or(kTargetLufs);
-        for (const File* f : measured) {
-            const ToolRecord::Loudness& l = *f->analysis.loudness;
-            const double gain = applied.value(f);
-            const double trackGain = kTargetLufs - l.integrated - gain;
-            FileGain g;
-            if (mode != Tags)
-                g.gainDb = gain;
-            g.tags = {{"REPLAYGAIN_TRACK_GAIN", gainText(trackGain)},
-                      {"REPLAYGAIN_TRACK_PEAK", peakText(l.samplePeak * linearOf(gain))},
-                      {"REPLAYGAIN_ALBUM_GAIN", gainText(albumGain)},
-                      {"REPLAYGAIN_ALBUM_PEAK", peakText(albumPeak)}};
-            const bool lowered = mode == Album ? albumLowered : mode == Track && trackGain > 0.005;
-            g.note = noteOf(mode == Tags ? trackGain : gain, lowered);
-            plan.insert(f->input, g);
-        }
+        if (!measured.isEmpty())
+            planAlbum(mode, measured, plan);
     }
     return plan;
 }
