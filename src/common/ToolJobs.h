@@ -18,6 +18,15 @@
 // A job is its argument count and then each argument, every number in decimal ended by "\n" and each
 // argument as its length followed by its bytes, so an empty argument or one holding a newline cannot
 // end a job early or split one.
+//
+// A job is any command line of the tool's own, a loudness analysis ("-analyse sample_peak" or
+// "-analyse true_peak" before the output, which names the format only) as much as a conversion with a
+// gain ("-af volume=-6.52dB") and ReplayGain tags ("-metadata REPLAYGAIN_TRACK_GAIN=-6.52 dB", ...). An
+// analysis's "blocks" and "loudness" lines (ToolRecord.h) come before its "end", as a conversion's
+// "name" does, so a worker can analyse an album's files and then convert them, one job after another.
+// The gain is a plain multiplication before the encoder (no limiter): the caller lowers it where the
+// measured true peak would pass its ceiling. The tags describe the output as written, so after a gain
+// they give what is left to apply; the tool writes them as each format keeps them (GainTags.h).
 namespace ToolJobs {
 
 inline constexpr const char* kHelloVariable = "VELTRA_TOOL_HELLO";

@@ -18,13 +18,20 @@ AmrOutput::AmrOutput(int fd, int mode)
         ::close(fd);
         throw writeFailure();
     }
-    m_format.rate = 8000;
-    av_channel_layout_default(&m_format.layout, 1);
-    m_format.sampleFormat = AV_SAMPLE_FMT_S16;
+    m_format = Samples();
     errno = 0;
     m_writer = std::make_unique<AmrWriter>(m_file, mode);
     if (!m_writer->ok())
         throw writeFailure();
+}
+
+Resampler::Format AmrOutput::Samples()
+{
+    Resampler::Format f;
+    f.rate = 8000;
+    av_channel_layout_default(&f.layout, 1);
+    f.sampleFormat = AV_SAMPLE_FMT_S16;
+    return f;
 }
 
 AmrOutput::~AmrOutput()

@@ -12,6 +12,8 @@ class AmrOutput : public Output
 public:
     // Takes over fd. Throws LibAv::Failure.
     AmrOutput(int fd, int mode);
+    // The samples it takes.
+    static Resampler::Format Samples();
     ~AmrOutput() override;
 
     const Resampler::Format& format() const override { return m_format; }

@@ -1,5 +1,6 @@
 #include "Mp4Index.h"
 
+#include <cstddef>
 #include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
@@ -36,7 +37,105 @@ int64_t atomAt(int fd, int64_t offset, const char* type, bool* matches)
     const uint64_t size = bigEndian(head, 4);
     return int64_t(size == 1 ? bigEndian(head + 8, 8) : size);
 }
+
+void putBigEndian(std::vector<uint8_t>& out, uint32_t v)
+{
+    for (int shift = 24; shift >= 0; shift -= 8)
+        out.push_back(uint8_t(v >> shift));
+}
+
+void setBigEndian(std::vector<uint8_t>& bytes, size_t at, uint32_t v)
+{
+    for (int i = 0; i < 4; ++i)
+        bytes[at + size_t(i)] = uint8_t(v >> (24 - 8 * i));
+}
+
+// An atom of the type around payload; fullBox adds the version and flags word (zero) first.
+std::vector<uint8_t> atom(const char* type, const std::vector<uint8_t>& payload, bool fullBox = false)
+{
+    std::vector<uint8_t> out;
+    putBigEndian(out, uint32_t(8 + (fullBox ? 4 : 0) + payload.size()));
+    out.insert(out.end(), type, type + 4);
+    if (fullBox)
+        putBigEndian(out, 0);
+    out.insert(out.end(), payload.begin(), payload.end());
+    return out;
+}
+
+std::vector<uint8_t> text(const std::string& s)
+{
+    return std::vector<uint8_t>(s.begin(), s.end());
+}
+
+std::vector<uint8_t> freeform(const std::string& name, const std::string& value)
+{
+    std::vector<uint8_t> data;
+    putBigEndian(data, 1); // UTF-8 text
+    putBigEndian(data, 0); // no locale
+    data.insert(data.end(), value.begin(), value.end());
+    std::vector<uint8_t> body = atom("mean", text("com.apple.iTunes"), true);
+    for (const auto& part : {atom("name", text(name), true), atom("data", data)})
+        body.insert(body.end(), part.begin(), part.end());
+    return atom("----", body);
+}
+
+// The levels below moov where the items go, as FFmpeg's muxer always writes them; meta is a full box.
+struct Level
+{
+    const char* type;
+    bool fullBox;
+};
+constexpr Level kPath[] = {{"udta", false}, {"meta", true}, {"ilst", false}};
+
+// Adds items at the end of the container whose size is at sizeAt and whose children fill [from, to),
+// below it the level at depth. Returns the bytes added; every container on the way grows by them.
+size_t insertBelow(std::vector<uint8_t>& b, size_t sizeAt, size_t from, size_t to, int depth,
+                   const std::vector<uint8_t>& items)
+{
+    size_t added = 0;
+    if (depth == int(std::size(kPath))) {
+        b.insert(b.begin() + std::ptrdiff_t(to), items.begin(), items.end());
+        added = items.size();
+    }
+    for (size_t at = from; added == 0 && at + 8 <= to;) {
+        const uint64_t size = bigEndian(&b[at], 4);
+        if (size < 8 || size > to - at)
+            throw LibAv::Failure{"the M4A index written is not as expected: an atom does not fit"};
+        if (std::memcmp(&b[at + 4], kPath[depth].type, 4) == 0)
+            added = insertBelow(b, at, at + 8 + (kPath[depth].fullBox ? 4 : 0), at + size_t(size), depth + 1, items);
+        at += size_t(size);
+    }
+    if (added == 0)
+        throw LibAv::Failure{std::string("the M4A index written is not as expected: it has no ") + kPath[depth].type};
+    setBigEndian(b, sizeAt, uint32_t(bigEndian(&b[sizeAt], 4) + added));
+    return added;
+}
 } // namespace
+
+void AddFreeform(std::vector<uint8_t>& bytes, const std::vector<std::pair<std::string, std::string>>& tags)
+{
+    if (tags.empty())
+        return;
+    const size_t total = bytes.size();
+    if (total < 16 || std::memcmp(&bytes[4], "moov", 4) != 0 || bigEndian(bytes.data(), 4) == 1)
+        throw LibAv::Failure{"the M4A index written is not as expected: no index at the front"};
+    const size_t index = size_t(bigEndian(bytes.data(), 4));
+    if (index + 8 > total || std::memcmp(&bytes[index + 4], "free", 4) != 0 ||
+        bigEndian(&bytes[index], 4) != total - index)
+        throw LibAv::Failure{"the M4A index written is not as expected: no free room after it"};
+    std::vector<uint8_t> items;
+    for (const auto& [name, value] : tags) {
+        const std::vector<uint8_t> item = freeform(name, value);
+        items.insert(items.end(), item.begin(), item.end());
+    }
+    const size_t added = insertBelow(bytes, 0, 8, index, 0, items);
+    const size_t freeBytes = total - index;
+    if (freeBytes < added + 8)
+        throw LibAv::Failure{ShortReason(int64_t(index + added + 8), int64_t(total), false)};
+    // The free atom, now after the grown index, gives up what the index took.
+    setBigEndian(bytes, index + added, uint32_t(freeBytes - added));
+    bytes.resize(total);
+}
 
 int64_t TagBytes(const AVDictionary* tags)
 {

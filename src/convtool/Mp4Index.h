@@ -4,6 +4,8 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 // The M4A index (the moov atom) at the front of the file, with room for what goes in it, written in the
 // one pass that writes the audio: the muxer keeps Room() bytes after the file type, writes the audio
@@ -32,6 +34,12 @@ int64_t Room(const Contents& contents);
 // The size of the index written at the front of the file at path, counting the free atom that must
 // follow it; 0 when the file has none there.
 int64_t WrittenBytes(const std::string& path);
+
+// Adds iTunes freeform atoms ("----" with mean "com.apple.iTunes", a name and a UTF-8 value) for tags
+// to the index, at the end of moov/udta/meta/ilst, which the muxer always writes. bytes holds the index and the free
+// atom after it, as written; the index grows into the free atom, so nothing after it moves and the offsets of the audio
+// stay true. Throws LibAv::Failure when the free atom is too small or the index is not as the muxer writes it.
+void AddFreeform(std::vector<uint8_t>& bytes, const std::vector<std::pair<std::string, std::string>>& tags);
 
 // Why a file whose index needed more than the room kept for it failed.
 std::string ShortReason(int64_t needed, int64_t kept, bool longerThanSaid);

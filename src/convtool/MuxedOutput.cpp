@@ -28,23 +28,63 @@ std::string kbps(long long bitsPerSecond)
 {
     return std::to_string((bitsPerSecond + 500) / 1000) + " kbps";
 }
-} // namespace
 
-int MuxedOutput::chooseRate(const AVCodec* codec, int wanted, int decoded, bool opus)
+int chooseRate(const AVCodec* codec, int wanted, int decoded, bool opus, std::vector<std::string>& notes)
 {
     if (opus) {
         if (wanted > 0 && wanted != kOpusRate)
-            m_notes.push_back("Opus is always " + std::to_string(kOpusRate) + " Hz: the file gets " +
-                              std::to_string(kOpusRate) + " Hz, not " + std::to_string(wanted) + " Hz");
+            notes.push_back("Opus is always " + std::to_string(kOpusRate) + " Hz: the file gets " +
+                            std::to_string(kOpusRate) + " Hz, not " + std::to_string(wanted) + " Hz");
         return kOpusRate;
     }
     if (wanted <= 0)
         return Negotiate::SampleRate(codec, decoded);
     const int rate = Negotiate::SampleRate(codec, wanted);
     if (rate != wanted)
-        m_notes.push_back("the encoder cannot take " + std::to_string(wanted) + " Hz: the file gets " +
-                          std::to_string(rate) + " Hz");
+        notes.push_back("the encoder cannot take " + std::to_string(wanted) + " Hz: the file gets " +
+                        std::to_string(rate) + " Hz");
     return rate;
+}
+
+struct Choice
+{
+    const AVCodec* codec = nullptr;
+    Resampler::Format format;
+};
+
+// The encoder and the samples it takes.
+Choice choose(const AVOutputFormat* container, const MuxedOutput::Settings& settings, const AudioInput& input,
+              std::vector<std::string>& notes)
+{
+    Choice c;
+    c.codec = settings.codec.empty() ? avcodec_find_encoder(container->audio_codec)
+                                     : avcodec_find_encoder_by_name(settings.codec.c_str());
+    if (!c.codec || c.codec->type != AVMEDIA_TYPE_AUDIO)
+        throw LibAv::Failure{settings.codec.empty() ? "no audio encoder for this output format"
+                                                    : "unknown audio encoder " + settings.codec};
+    const AVCodecContext* decoder = input.decoder();
+    c.format.rate = chooseRate(c.codec, settings.sampleRate, decoder->sample_rate, named(container, "opus"), notes);
+    if (settings.channels > 0)
+        av_channel_layout_default(&c.format.layout, settings.channels);
+    else
+        c.format.layout = Negotiate::Layout(c.codec, input.layout());
+    c.format.sampleFormat = Negotiate::SampleFormat(c.codec, decoder->sample_fmt);
+    return c;
+}
+
+const AVOutputFormat* containerOf(const std::string& outputPath)
+{
+    const AVOutputFormat* container = av_guess_format(nullptr, outputPath.c_str(), nullptr);
+    if (!container)
+        throw LibAv::Failure{"no output format has the extension of " + outputPath};
+    return container;
+}
+} // namespace
+
+Resampler::Format MuxedOutput::Samples(const Settings& settings, const AudioInput& input)
+{
+    std::vector<std::string> notes;
+    return choose(containerOf(settings.outputPath), settings, input, notes).format;
 }
 
 void MuxedOutput::noteBitRate(long long asked, long long got)
@@ -75,25 +115,15 @@ MuxedOutput::MuxedOutput(const Settings& settings, const AudioInput& input)
 void MuxedOutput::openEncoder(const Settings& settings, const AudioInput& input)
 {
     const AVOutputFormat* container = m_muxer->oformat;
-    const AVCodec* codec = settings.codec.empty() ? avcodec_find_encoder(container->audio_codec)
-                                                  : avcodec_find_encoder_by_name(settings.codec.c_str());
-    if (!codec || codec->type != AVMEDIA_TYPE_AUDIO)
-        throw LibAv::Failure{settings.codec.empty() ? "no audio encoder for this output format"
-                                                    : "unknown audio encoder " + settings.codec};
+    const Choice choice = choose(container, settings, input, m_notes);
+    const AVCodec* codec = choice.codec;
+    m_format = choice.format;
     m_encoder.reset(avcodec_alloc_context3(codec));
     if (!m_encoder)
         throw LibAv::Failure{LibAv::Reason(AVERROR(ENOMEM))};
 
     const AVCodecContext* decoder = input.decoder();
     const bool opus = named(container, "opus");
-    m_format.rate = chooseRate(codec, settings.sampleRate, decoder->sample_rate, opus);
-    if (settings.channels > 0) {
-        av_channel_layout_default(&m_format.layout, settings.channels);
-    } else {
-        m_format.layout = Negotiate::Layout(codec, input.layout());
-    }
-    m_format.sampleFormat = Negotiate::SampleFormat(codec, decoder->sample_fmt);
-
     AVCodecContext* enc = m_encoder.get();
     enc->sample_rate = m_format.rate;
     LibAv::Check(av_channel_layout_copy(&enc->ch_layout, &m_format.layout));
@@ -131,8 +161,19 @@ void MuxedOutput::addStreams(const Settings& settings, const AudioInput& input)
     LibAv::Check(avcodec_parameters_from_context(m_stream->codecpar, enc));
 
     // The music's tags go to the file and to its audio stream: each container reads them from one.
-    AVDictionary* tags = Tags::Collect(input.format()->metadata, input.audio()->metadata);
+    const GainTags::Style style = GainTags::StyleOf(m_muxer->oformat, enc->codec_id);
+    Tags::Stale stale;
+    stale.gain = settings.staleGain || !settings.gainTags.empty();
+    stale.replayGain = style == GainTags::Style::Opus || enc->codec_id == AV_CODEC_ID_OPUS;
+    AVDictionary* tags = Tags::Collect(input.format()->metadata, input.audio()->metadata, stale);
     Tags::ForTrack(&tags, settings.partOfImage, settings.tags);
+    // The M4A muxer drops these keys: in its dictionary they only count in the room kept for the index.
+    for (const auto& [key, value] : GainTags::For(style, settings.gainTags))
+        av_dict_set(&tags, key.c_str(), value.c_str(), 0);
+    if (style == GainTags::Style::Freeform)
+        m_freeform = GainTags::For(style, settings.gainTags);
+    if (style == GainTags::Style::None && !settings.gainTags.empty())
+        m_notes.push_back("this output format keeps no gain tags: the file gets none");
     av_dict_copy(&m_muxer->metadata, tags, 0);
     av_dict_copy(&m_stream->metadata, tags, 0);
     av_dict_free(&tags);
@@ -282,6 +323,19 @@ void MuxedOutput::writeTrailer()
             throw LibAv::Failure{Mp4Index::ShortReason(needed, m_indexRoom, m_packets > m_expectedFrames)};
     }
     LibAv::Check(trailer);
+    writeFreeform();
+}
+
+void MuxedOutput::writeFreeform()
+{
+    if (m_freeform.empty())
+        return;
+    // The room kept starts after the file type atom and holds the index and a free atom.
+    const std::vector<uint8_t> head = m_writer->Read(0, 8);
+    const int64_t at = int64_t(uint32_t(head[0]) << 24 | uint32_t(head[1]) << 16 | uint32_t(head[2]) << 8 | head[3]);
+    std::vector<uint8_t> room = m_writer->Read(at, m_indexRoom);
+    Mp4Index::AddFreeform(room, m_freeform);
+    m_writer->Patch(at, room);
 }
 
 void MuxedOutput::Finish()

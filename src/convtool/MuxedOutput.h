@@ -1,6 +1,7 @@
 #pragma once
 
 #include "AudioInput.h"
+#include "GainTags.h"
 #include "Output.h"
 #include "PartWriter.h"
 
@@ -10,9 +11,10 @@
 
 // Every output FFmpeg's libraries write: the container named by the output's extension, its default
 // audio encoder or the one asked for, the input's tags, and its cover picture where the container
-// keeps one (MP3, FLAC and M4A as a picture, Ogg and Opus as a comment). A rate or bit rate the encoder
-// cannot take becomes the nearest it can, with a note saying so. The file is written through a
-// PartWriter; an M4A file gets its index at the front in the room Mp4Index sizes.
+// keeps one (MP3, FLAC and M4A as a picture, Ogg and Opus as a comment), and the ReplayGain tags it is
+// given (GainTags). A rate or bit rate the encoder cannot take becomes the nearest it can, with a note
+// saying so. The file is written through a PartWriter; an M4A file gets its index at the front in the
+// room Mp4Index sizes, and its gain tags as freeform atoms in that index.
 class MuxedOutput : public Output
 {
 public:
@@ -29,7 +31,13 @@ public:
         bool expectedIsGuess = false;                          // the input's length was only estimated
         bool partOfImage = false;                              // a range of the input (-range): an album image's track
         std::vector<std::pair<std::string, std::string>> tags; // over the input's own (Tags::ForTrack)
+        GainTags::Values gainTags;                             // ReplayGain values for the output
+        bool staleGain = false;                                // the input's gain tags do not hold for the output
     };
+
+    // The samples the encoder would take, with nothing opened: what an analysis measures. The caller
+    // owns the layout. Throws LibAv::Failure.
+    static Resampler::Format Samples(const Settings& settings, const AudioInput& input);
 
     // Opens the encoder and writes the header. Throws LibAv::Failure.
     MuxedOutput(const Settings& settings, const AudioInput& input);
@@ -44,13 +52,13 @@ public:
     std::vector<std::string> TakeNotes() override;
 
 private:
-    int chooseRate(const AVCodec* codec, int wanted, int decoded, bool opus);
     void noteBitRate(long long asked, long long got);
     void openEncoder(const Settings& settings, const AudioInput& input);
     void addStreams(const Settings& settings, const AudioInput& input);
     void openFile(const Settings& settings);
     int64_t indexRoom(const Settings& settings);
     void writeTrailer();
+    void writeFreeform();
     void addPicture(const AudioInput& input);
     void drain();
     void checkIo() const;
@@ -72,4 +80,5 @@ private:
     bool m_finished = false;
     long long m_checkFrames = 0; // the bit rate asked of LAME, until its first frame shows what it made
     std::vector<std::string> m_notes;
+    GainTags::Values m_freeform; // M4A: the gain tags the index step adds
 };

@@ -12,7 +12,7 @@ constexpr int kBufferBytes = 64 * 1024;
 
 PartWriter::PartWriter(const std::string& path)
 {
-    m_fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    m_fd = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
     if (m_fd < 0)
         throw LibAv::Failure{std::strerror(errno)};
     auto* buffer = static_cast<unsigned char*>(av_malloc(kBufferBytes));
@@ -141,6 +141,46 @@ int64_t PartWriter::seek(void* opaque, int64_t offset, int whence)
     default:
         return AVERROR(EINVAL);
     }
+}
+
+std::vector<uint8_t> PartWriter::Read(int64_t at, int64_t size)
+{
+    avio_flush(m_io);
+    if (m_io->error < 0)
+        throw LibAv::Failure{LibAv::Reason(m_io->error)};
+    if (at < 0 || size < 0 || at + size > length())
+        throw LibAv::Failure{"cannot read back what was written: it is shorter than expected"};
+    std::vector<uint8_t> bytes(size_t(size), 0);
+    // The file up to what it holds, then the rewrites waiting for it, in order, then the tail.
+    for (int64_t done = 0; done < std::min(size, m_onDisk - at);) {
+        const ssize_t n =
+            ::pread(m_fd, bytes.data() + done, size_t(std::min(size, m_onDisk - at) - done), off_t(at + done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            throw LibAv::Failure{"cannot read back what was written: " +
+                                 std::string(n < 0 ? std::strerror(errno) : "the file is short")};
+        done += n;
+    }
+    const auto overlay = [&](int64_t from, const uint8_t* data, int64_t count) {
+        const int64_t lo = std::max(from, at);
+        const int64_t hi = std::min(from + count, at + size);
+        if (lo < hi)
+            std::memcpy(bytes.data() + (lo - at), data + (lo - from), size_t(hi - lo));
+    };
+    for (const Rewrite& r : m_waiting)
+        overlay(r.at, r.bytes.data(), int64_t(r.bytes.size()));
+    overlay(m_onDisk, m_tail.data(), int64_t(m_tail.size()));
+    return bytes;
+}
+
+void PartWriter::Patch(int64_t at, const std::vector<uint8_t>& bytes)
+{
+    avio_flush(m_io);
+    if (at < 0 || at + int64_t(bytes.size()) > length())
+        throw LibAv::Failure{"cannot change what was written: it is shorter than expected"};
+    if (const int error = write(bytes.data(), int64_t(bytes.size()), at); error < 0)
+        throw LibAv::Failure{LibAv::Reason(error)};
 }
 
 void PartWriter::Close()

@@ -31,6 +31,12 @@ public:
     AVIOContext* io() const { return m_io; }
     // The bytes from the start of the file to the furthest one written.
     int64_t length() const { return m_onDisk + int64_t(m_tail.size()); }
+    // The bytes [at, at + size) as written so far, held ones included: what the muxer wrote, for a step
+    // that changes it in place. Throws LibAv::Failure.
+    std::vector<uint8_t> Read(int64_t at, int64_t size);
+    // Writes bytes at at, inside what was written, by the same rules as the muxer's rewrites. Throws
+    // LibAv::Failure.
+    void Patch(int64_t at, const std::vector<uint8_t>& bytes);
     // Writes out everything held and closes the descriptor. Throws LibAv::Failure.
     void Close();
     // After Close: the last stretch written, kept for reading the file's end back against it, and where

@@ -1,5 +1,7 @@
 #include "Tags.h"
 
+#include "GainTags.h"
+
 extern "C" {
 #include <libavutil/base64.h>
 }
@@ -23,11 +25,13 @@ bool describesTheOldFile(const char* key)
     return false;
 }
 
-void copyTags(AVDictionary** into, const AVDictionary* from)
+void copyTags(AVDictionary** into, const AVDictionary* from, Stale stale)
 {
     const AVDictionaryEntry* e = nullptr;
     while ((e = av_dict_get(from, "", e, AV_DICT_IGNORE_SUFFIX))) {
-        if (!describesTheOldFile(e->key))
+        const bool staleGain =
+            (stale.gain && GainTags::IsGainTag(e->key)) || (stale.replayGain && GainTags::IsReplayGainTag(e->key));
+        if (!describesTheOldFile(e->key) && !staleGain)
             av_dict_set(into, e->key, e->value, AV_DICT_DONT_OVERWRITE);
     }
 }
@@ -62,11 +66,11 @@ const char* const kTypeNames[] = {"Other",
                                   "Publisher/Studio logotype"};
 } // namespace
 
-AVDictionary* Collect(const AVDictionary* file, const AVDictionary* stream)
+AVDictionary* Collect(const AVDictionary* file, const AVDictionary* stream, Stale stale)
 {
     AVDictionary* tags = nullptr;
-    copyTags(&tags, file);
-    copyTags(&tags, stream);
+    copyTags(&tags, file, stale);
+    copyTags(&tags, stream, stale);
     return tags;
 }
 

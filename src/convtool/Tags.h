@@ -9,10 +9,18 @@
 // The tags and the cover picture a converted file keeps.
 namespace Tags {
 
+// Gain tags of the input that no longer hold for the output.
+struct Stale
+{
+    bool gain = false;       // REPLAYGAIN_* and R128_*: the audio was cut, or gets a gain or tags of its own
+    bool replayGain = false; // REPLAYGAIN_* alone: Opus files must not hold them (RFC 7845 5.2.1)
+};
+
 // The input's tags: the file's and its audio stream's (Ogg and FLAC keep theirs on the stream), the
 // file's winning where both have one, without those that describe the old file's encoding and would
-// be wrong for the new one. The caller owns the result.
-AVDictionary* Collect(const AVDictionary* file, const AVDictionary* stream);
+// be wrong for the new one, and without the stale gain tags (any case: FFmpeg reads M4A's in lower
+// case). The caller owns the result.
+AVDictionary* Collect(const AVDictionary* file, const AVDictionary* stream, Stale stale = {});
 
 // A part of an album image: what describes the whole image goes (its cue sheet, which would list the
 // track as an album again, and its track gain, which is the whole image's), then the given tags replace

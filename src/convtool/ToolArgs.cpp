@@ -1,5 +1,8 @@
 #include "ToolArgs.h"
 
+#include "Gain.h"
+#include "GainTags.h"
+
 #include <algorithm>
 #include <cctype>
 #include <cmath>
@@ -25,6 +28,8 @@ bool takesValue(const std::string& option)
     static const char* const withValue[] = {
         "-i", "-ss",  "-t",        "-to", "-ab",       "-b:a", "-ar", "-ac",     "-acodec", "-c:a",      "-codec:a",
         "-f", "-map", "-metadata", "-af", "-filter:a", "-q:a", "-aq", "-vcodec", "-c:v",    "-loglevel", "-v"};
+    if (option == "-analyse")
+        return true;
     return std::any_of(std::begin(withValue), std::end(withValue), [&](const char* o) { return option == o; });
 }
 } // namespace
@@ -62,15 +67,26 @@ Parsed Parse(const std::vector<std::string>& args)
             } else if (a == "-ac") {
                 p.channels = v;
             } else if (a == "-metadata") {
-                // "KEY=VALUE" only: a stream's tags ("-metadata:s:a") are FFmpeg's business.
+                // "KEY=VALUE" only: a stream's tags ("-metadata:s:a") are FFmpeg's business. A ReplayGain
+                // key is a gain tag, written in each format's own way; any other is a track's tag.
                 const size_t eq = v.find('=');
-                if (eq == 0 || eq == std::string::npos)
+                const std::string key = eq == std::string::npos ? std::string() : v.substr(0, eq);
+                if (key.empty()) {
                     p.ownInterface = false;
-                else
-                    p.metadata.emplace_back(v.substr(0, eq), v.substr(eq + 1));
+                } else if (GainTags::IsKey(key)) {
+                    std::erase_if(p.gainTags, [&](const auto& tag) { return tag.first == key; });
+                    p.gainTags.emplace_back(key, v.substr(eq + 1));
+                } else {
+                    p.metadata.emplace_back(key, v.substr(eq + 1));
+                }
             } else if (a == "-acodec" || a == "-c:a" || a == "-codec:a") {
                 p.codec = v;
                 p.ownInterface = p.ownInterface && v != "copy";
+            } else if (a == "-af") {
+                p.gainDb = Gain::FromFilter(v);
+                p.ownInterface = p.ownInterface && p.gainDb;
+            } else if (a == "-analyse") {
+                p.analyse = v;
             } else {
                 p.ownInterface = false;
             }

@@ -24,9 +24,16 @@ struct Parsed
     std::vector<std::pair<std::string, std::string>> metadata;
     bool overwrite = false; // -y
     bool keepDate = false;  // -keep_date: the output's modification time is the input's
+    // After -af "volume=GAINdB": the gain applied before the encoder.
+    std::optional<double> gainDb;
+    // -metadata KEY=VALUE for the ReplayGain keys (GainTags), in order, the last of a key winning.
+    std::vector<std::pair<std::string, std::string>> gainTags;
+    // After -analyse ("sample_peak" or "true_peak"): measure the loudness the output would have and
+    // write no file (ToolRecord.h); the output names the format only.
+    std::string analyse;
     // Every argument is one this tool converts by itself: -i, -ss, -t, -range, -y, -vn, -ab, -ar, -ac,
-    // -acodec, -metadata (a global tag only), -keep_date and the output last. Anything else goes to FFmpeg's own
-    // program unchanged.
+    // -acodec, -af with exactly "volume=GAINdB", -metadata (a global tag only; a ReplayGain key is a gain
+    // tag), -analyse, -keep_date and the output last. Anything else goes to FFmpeg's own program unchanged.
     bool ownInterface = true;
 };
 

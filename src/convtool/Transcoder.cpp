@@ -3,12 +3,15 @@
 #include "AmrOutput.h"
 #include "AudioInput.h"
 #include "ConsoleLines.h"
+#include "Gain.h"
+#include "LoudnessMeter.h"
 #include "MuxedOutput.h"
 #include "OutputCheck.h"
 #include "PartFile.h"
 #include "RangeReader.h"
 #include "Resampler.h"
 #include "SampleRange.h"
+#include "Tags.h"
 #include "ToolRecord.h"
 #include "WriteAll.h"
 
@@ -22,6 +25,7 @@ extern "C" {
 #include <cmath>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -91,18 +95,10 @@ void expectLength(const AudioInput& input, const SampleRange::Window& window, in
     s.expectedIsGuess = guess;
 }
 
-std::unique_ptr<Output> openOutput(const ToolArgs::Parsed& a, const AudioInput& input,
-                                   const SampleRange::Window& window, PartFile& part)
+MuxedOutput::Settings settingsOf(const ToolArgs::Parsed& a, const AudioInput& input, const SampleRange::Window& window)
 {
-    if (ToolArgs::WantsAmr(a)) {
-        const auto mode = ToolArgs::AmrMode(a.bitrate.empty() ? std::string("12.2k") : a.bitrate);
-        if (!mode)
-            throw LibAv::Failure{"AMR-NB has no " + a.bitrate + " rate; use one of " + ToolArgs::AmrRates()};
-        return std::make_unique<AmrOutput>(part.takeFd(), *mode);
-    }
     MuxedOutput::Settings s;
     s.outputPath = a.output;
-    s.writePath = part.path();
     s.codec = a.codec;
     s.partOfImage = !a.range.empty();
     s.tags = a.metadata;
@@ -125,7 +121,59 @@ std::unique_ptr<Output> openOutput(const ToolArgs::Parsed& a, const AudioInput& 
         s.channels = *channels;
     }
     expectLength(input, window, input.decoder()->sample_rate, s);
+    s.gainTags = a.gainTags;
+    // What the input's tags said of its loudness is not true of a cut of it, nor of it made louder. An
+    // album image's track keeps the image's album gain (its album is the image); its track gain goes with
+    // the image's other whole-file tags (Tags::ForTrack).
+    s.staleGain = !a.start.empty() || !a.length.empty() || a.gainDb.has_value();
+    return s;
+}
+
+std::unique_ptr<Output> openOutput(const ToolArgs::Parsed& a, const AudioInput& input,
+                                   const SampleRange::Window& window, PartFile& part)
+{
+    if (ToolArgs::WantsAmr(a)) {
+        const auto mode = ToolArgs::AmrMode(a.bitrate.empty() ? std::string("12.2k") : a.bitrate);
+        if (!mode)
+            throw LibAv::Failure{"AMR-NB has no " + a.bitrate + " rate; use one of " + ToolArgs::AmrRates()};
+        return std::make_unique<AmrOutput>(part.takeFd(), *mode);
+    }
+    MuxedOutput::Settings s = settingsOf(a, input, window);
+    s.writePath = part.path();
     return std::make_unique<MuxedOutput>(s, input);
+}
+
+// What measures the samples the output's encoder would take.
+std::unique_ptr<LoudnessMeter> openMeter(const ToolArgs::Parsed& a, const AudioInput& input,
+                                         const SampleRange::Window& window)
+{
+    if (a.analyse != "sample_peak" && a.analyse != "true_peak")
+        throw LibAv::Failure{"invalid analysis \"" + a.analyse + "\": it takes sample_peak or true_peak"};
+    Resampler::Format f =
+        ToolArgs::WantsAmr(a) ? AmrOutput::Samples() : MuxedOutput::Samples(settingsOf(a, input, window), input);
+    auto meter = std::make_unique<LoudnessMeter>(f, a.analyse == "true_peak");
+    av_channel_layout_uninit(&f.layout);
+    return meter;
+}
+
+// Why a file has no loudness to even out, for the console.
+std::string noLoudness(ToolRecord::Loudness::Kind kind)
+{
+    return kind == ToolRecord::Loudness::Kind::Short
+               ? "the audio is shorter than 0.4 s, too short to measure its loudness: it gets no gain and no tags"
+               : "the audio never rises above -70 LUFS, too quiet to measure its loudness: it gets no gain and no tags";
+}
+
+std::string measured(const ToolRecord::Loudness& l)
+{
+    char line[160];
+    std::snprintf(line, sizeof line, "loudness: %.2f LUFS, sample peak %.6f", l.integrated, l.samplePeak);
+    std::string text = line;
+    if (l.truePeak) {
+        std::snprintf(line, sizeof line, ", true peak %.6f", *l.truePeak);
+        text += line;
+    }
+    return text;
 }
 
 class Job
@@ -159,17 +207,26 @@ public:
             (window.end >= 0 && window.end <= window.start))
             throw LibAv::Failure{"the cut starts after the end of the input"};
 
-        struct stat existing
-        {};
-        if (!m_args.overwrite && ::stat(m_args.output.c_str(), &existing) == 0)
-            throw LibAv::Failure{"File '" + m_args.output + "' already exists. Exiting."};
-
-        PartFile part(m_args.output);
-        // "-y" lets the output replace the file that held its name at the start, and only that one. The
-        // program (which asks for records) chose a free name itself: whatever holds it now came meanwhile.
-        if (m_args.overwrite && !ToolRecord::Requested() && ::lstat(m_args.output.c_str(), &existing) == 0)
-            part.allowReplacing(existing.st_dev, existing.st_ino);
-        std::unique_ptr<Output> out = openOutput(m_args, input, window, part);
+        const bool analysing = !m_args.analyse.empty();
+        std::optional<PartFile> part;
+        std::unique_ptr<Output> out;
+        if (analysing) {
+            out = openMeter(m_args, input, window);
+        } else {
+            GainTags::Check(m_args.gainTags);
+            struct stat existing
+            {};
+            if (!m_args.overwrite && ::stat(m_args.output.c_str(), &existing) == 0)
+                throw LibAv::Failure{"File '" + m_args.output + "' already exists. Exiting."};
+            part.emplace(m_args.output);
+            // "-y" lets the output replace the file that held its name at the start, and only that one. The
+            // program (which asks for records) chose a free name itself: whatever holds it now came meanwhile.
+            if (m_args.overwrite && !ToolRecord::Requested() && ::lstat(m_args.output.c_str(), &existing) == 0)
+                part->allowReplacing(existing.st_dev, existing.st_ino);
+            out = openOutput(m_args, input, window, *part);
+            if (ToolArgs::WantsAmr(m_args) && !m_args.gainTags.empty())
+                std::fprintf(m_console, "this output format keeps no gain tags: the file gets none\n");
+        }
         notes(*out);
         const AVCodecContext* dec = input.decoder();
         Resampler::Format in;
@@ -187,6 +244,8 @@ public:
         m_started = Clock::now();
         m_lastStats = m_started;
         m_rate = out->format().rate;
+        if (m_args.gainDb)
+            m_gain = std::pow(10.0, *m_args.gainDb / 20.0);
         int from = 0;
         int count = 0;
         while (reader.Next(decoded.get(), from, count)) {
@@ -206,16 +265,20 @@ public:
             throw LibAv::Failure{"the input has no audio"};
         }
         out->Finish();
+        if (analysing) {
+            report(static_cast<LoudnessMeter&>(*out), input);
+            return;
+        }
         // Read back before it takes the output's name: a file a player would find cut short or unreadable
         // is a failure, not a converted file.
-        const int64_t bytes = OutputCheck::Length(part.path(), out->size());
-        out->Check(part.path());
+        const int64_t bytes = OutputCheck::Length(part->path(), out->size());
+        out->Check(part->path());
         if (m_args.keepDate)
-            keepDate(part);
-        part.Commit();
+            keepDate(*part);
+        part->Commit();
         stats(*out, bytes, true);
         if (ToolRecord::Requested())
-            record(ToolRecord::NameLine(part.counter(), part.mapped()));
+            record(ToolRecord::NameLine(part->counter(), part->mapped()));
     }
 
 private:
@@ -226,6 +289,24 @@ private:
         const int error = m_inputDateError != 0 ? m_inputDateError : part.SetModified(m_inputDate);
         if (error != 0)
             std::fprintf(m_console, "the input's date was not kept: %s\n", std::strerror(error));
+    }
+
+    void report(LoudnessMeter& meter, const AudioInput& input)
+    {
+        stats(meter, 0, true);
+        const ToolRecord::Loudness result = meter.Result();
+        const bool none = result.kind != ToolRecord::Loudness::Kind::Measured;
+        std::fprintf(m_console, "%s\n", (none ? noLoudness(result.kind) : measured(result)).c_str());
+        if (!ToolRecord::Requested())
+            return;
+        // The tags as a conversion would copy them: what groups the file into its album comes with
+        // its loudness, in the same pass.
+        std::string lines;
+        AVDictionary* tags = Tags::Collect(input.format()->metadata, input.audio()->metadata);
+        for (const AVDictionaryEntry* t = nullptr; (t = av_dict_get(tags, "", t, AV_DICT_IGNORE_SUFFIX));)
+            lines += ToolRecord::TagLine(t->key, t->value);
+        av_dict_free(&tags);
+        record(lines + ToolRecord::BlocksLines(meter.blocks()) + ToolRecord::LoudnessLine(result));
     }
 
     static void record(const std::string& line)
@@ -240,6 +321,8 @@ private:
         const int size = out.frameSize();
         while (resampler.available() >= size || (last && resampler.available() > 0)) {
             resampler.Pull(frame, size);
+            if (m_gain != 1.0)
+                Gain::Apply(frame, m_gain);
             m_written += frame->nb_samples;
             out.Write(frame);
         }
@@ -275,6 +358,7 @@ private:
     struct timespec m_inputDate
     {};
     int m_inputDateError = 0;
+    double m_gain = 1.0;
 };
 } // namespace
 

@@ -50,6 +50,25 @@ TEST(ToolArgs, AnythingElseIsLeftToFfmpegItself)
     EXPECT_FALSE(Parse({"-i", "a.wav", "-metadata:s:a", "title=x", "b.mp3"}).ownInterface);
 }
 
+TEST(ToolArgs, AGainGainTagsAndAnAnalysisAreTheToolsOwnOtherFiltersAndTagsFfmpegs)
+{
+    const Parsed p = Parse({"-i", "a.flac", "-af", "volume=-6.52dB", "-metadata", "REPLAYGAIN_TRACK_GAIN=-1.00 dB",
+                            "-metadata", "REPLAYGAIN_TRACK_GAIN=-6.52 dB", "-analyse", "true_peak", "b.mp3"});
+    EXPECT_TRUE(p.ownInterface);
+    EXPECT_DOUBLE_EQ(*p.gainDb, -6.52);
+    EXPECT_EQ(p.gainTags, (std::vector<std::pair<std::string, std::string>>{{"REPLAYGAIN_TRACK_GAIN", "-6.52 dB"}}));
+    EXPECT_EQ(p.analyse, "true_peak");
+    for (const char* filter : {"volume=3dB,aresample=48000", "volume=2", "volume=+3dB", "volume=1e1dB"})
+        EXPECT_FALSE(Parse({"-i", "a.wav", "-af", filter, "b.mp3"}).ownInterface) << filter;
+    for (const char* tag : {"=x", "REPLAYGAIN_TRACK_GAIN"})
+        EXPECT_FALSE(Parse({"-i", "a.wav", "-metadata", tag, "b.mp3"}).ownInterface) << tag;
+    // Any other key is a track's tag, over the input's own.
+    const Parsed titled = Parse({"-i", "a.wav", "-metadata", "title=x", "b.mp3"});
+    EXPECT_TRUE(titled.ownInterface);
+    EXPECT_TRUE(titled.gainTags.empty());
+    EXPECT_EQ(titled.metadata, (std::vector<std::pair<std::string, std::string>>{{"title", "x"}}));
+}
+
 TEST(ToolArgs, RatesAndCountsRead)
 {
     EXPECT_EQ(BitRate("192k"), 192000);

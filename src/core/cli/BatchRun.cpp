@@ -184,10 +184,12 @@ private:
                          [this](const QString& input, int percent) { m_printer.fileProgress(input, percent); });
         QObject::connect(&m_driver, &BatchDriver::fileEnded, &m_driver,
                          [this](const QString& input, BatchDriver::FileEnd how, const QString& reason) {
-                             m_printer.fileEnded(input, how, reason);
+                             m_printer.fileEnded(input, how, reason, m_driver.loudnessNote(input));
                          });
         QObject::connect(&m_driver, &BatchDriver::pausedChanged, &m_driver,
                          [this](bool paused) { m_printer.setPaused(paused); });
+        QObject::connect(&m_driver, &BatchDriver::batchNote, &m_driver,
+                         [this](const QString& text) { m_printer.batchNote(text); });
         QEventLoop loop;
         QObject::connect(&m_driver, &BatchDriver::batchEnded, &loop, [&](BatchDriver::End how, const QString& folder) {
             m_end = how;

@@ -128,7 +128,15 @@ void ProgressPrinter::fileProgress(const QString& input, int percent)
     redraw();
 }
 
-void ProgressPrinter::fileEnded(const QString& input, BatchDriver::FileEnd how, const QString& reason)
+void ProgressPrinter::batchNote(const QString& text)
+{
+    clearLine();
+    m_err((kProgram + SafeText::Escape(text) + QLatin1Char('\n')).toUtf8());
+    redraw();
+}
+
+void ProgressPrinter::fileEnded(const QString& input, BatchDriver::FileEnd how, const QString& reason,
+                                const QString& note)
 {
     if (m_startKey.contains(input))
         m_running.remove(m_startKey.take(input));
@@ -139,6 +147,13 @@ void ProgressPrinter::fileEnded(const QString& input, BatchDriver::FileEnd how, 
     case BatchDriver::FileEnd::Converted:
         ++m_converted;
         word = QStringLiteral("ok");
+        if (!note.isEmpty())
+            word += QStringLiteral(" (") + SafeText::Escape(note) + QLatin1Char(')');
+        // Why a file got no gain is said on a terminal too, where converted files are not named.
+        if (m_style == Style::Line && note.startsWith(QLatin1String("no gain"))) {
+            clearLine();
+            m_out((name + QStringLiteral(": ") + word + QLatin1Char('\n')).toUtf8());
+        }
         break;
     case BatchDriver::FileEnd::Skipped:
         ++m_skipped;

@@ -29,7 +29,11 @@ public:
     void begin(int files);
     void fileStarted(const QString& input);
     void fileProgress(const QString& input, int percent);
-    void fileEnded(const QString& input, BatchDriver::FileEnd how, const QString& reason);
+    // note: what loudness did to a converted file ("-6.5 dB", or why it got no gain), shown after "ok".
+    void fileEnded(const QString& input, BatchDriver::FileEnd how, const QString& reason,
+                   const QString& note = QString());
+    // Something said once about the whole run, on standard error.
+    void batchNote(const QString& text);
     // A named path that could not be converted at all (it does not exist, say).
     void refused(const QString& path, const QString& reason);
     // Folders the search could not open: counted for the summary, and named when verbose.

@@ -2,6 +2,7 @@
 
 #include "DOSOutputs.h"
 #include "FatName.h"
+#include "LoudnessPlan.h"
 #include "NumberedName.h"
 #include "OutputFolder.h"
 #include "OutputPlace.h"
@@ -106,7 +107,7 @@ BatchDriver::~BatchDriver() = default;
 BatchDriver::Slot* BatchDriver::freeSlot()
 {
     for (const auto& s : m_allSlots) {
-        if (!m_running.contains(s.get()) && !s->busy())
+        if (!m_running.contains(s.get()) && !m_analysing.contains(s.get()) && !s->busy())
             return s.get();
     }
     auto slot = std::make_unique<Slot>();
@@ -139,6 +140,12 @@ bool BatchDriver::Start(const CommandBuilder::Request& setup)
     m_folderChecked = false;
     m_toolAsked = false;
     m_toolTakesJobs = false;
+    m_loudness = setup.options.Loudness;
+    m_loudnessDecided = false;
+    m_toAnalyse.clear();
+    m_analysed.clear();
+    m_analysedInputs.clear();
+    m_gains.clear();
     m_slots = FilesAtOnce::Resolve(setup.options.FilesAtOnce);
     m_weights.clear();
     m_doneWeight = 0;
@@ -163,7 +170,7 @@ void BatchDriver::Timer1_Timer()
 {
     Timer1->stop();
     QCoreApplication::processEvents();
-    if (m_state != State::Idle && m_running.isEmpty())
+    if (m_state != State::Idle && m_running.isEmpty() && m_analysing.isEmpty())
         ConvertNext();
 }
 
@@ -196,6 +203,8 @@ void BatchDriver::ConvertNext()
         if (slot->probed && m_state == State::Converting)
             afterProbe(slot);
     }
+    if (analysing(m_setup))
+        return;
     while (m_state == State::Converting && m_running.size() < m_slots && m_running.size() < m_queue->count()) {
         const QString input = m_queue->at(int(m_running.size()));
         if (startsAsConvertedCopy(input))
@@ -211,6 +220,108 @@ void BatchDriver::ConvertNext()
     }
     if (m_running.isEmpty())
         end(m_state == State::CannotStart ? End::CannotStart : End::Finished);
+}
+
+void BatchDriver::askTool(const CommandBuilder::Request& settings)
+{
+    if (!m_toolAsked)
+        toolTakesJobs(CommandBuilder::BuildArguments(settings).value(0));
+}
+
+bool BatchDriver::analysing(const CommandBuilder::Request& settings)
+{
+    if (m_loudness == LoudnessPlan::Off)
+        return false;
+    if (!m_loudnessDecided) {
+        m_loudnessDecided = true;
+        askTool(settings);
+        if (!m_toolTakesJobs) {
+            m_loudness = LoudnessPlan::Off;
+            emit batchNote(QStringLiteral("Loudness needs the program's own conversion tool, and data/conv.exe is "
+                                          "another one: this batch converts without it."));
+            return false;
+        }
+        if (m_loudness == LoudnessPlan::Tags && !LoudnessPlan::KeepsTags(settings.formatIndex)) {
+            m_loudness = LoudnessPlan::Off;
+            emit batchNote(QStringLiteral("%1 files keep no gain tags: this batch converts without them.")
+                               .arg(CommandBuilder::Extension(settings.formatIndex).mid(1).toUpper()));
+            return false;
+        }
+    }
+    // Every file waiting that has not been analysed, each once, in the list's order.
+    for (int row = int(m_running.size()); row < m_queue->count(); ++row) {
+        const QString& input = m_queue->at(row);
+        if (!m_analysedInputs.contains(input) && !m_toAnalyse.contains(input) &&
+            std::none_of(m_analysing.cbegin(), m_analysing.cend(), [&](const Slot* s) { return s->input == input; }))
+            m_toAnalyse.append(input);
+    }
+    if (m_toAnalyse.isEmpty() && m_analysing.isEmpty())
+        return false;
+    startAnalyses();
+    if (m_analysing.isEmpty() && m_running.isEmpty())
+        end(m_state == State::CannotStart ? End::CannotStart : End::Finished);
+    return true;
+}
+
+int BatchDriver::rowOf(const QString& input) const
+{
+    // The running files are the first rows; a file waiting is further down.
+    const int row = int(m_queue->paths().indexOf(input, m_running.size()));
+    return row;
+}
+
+void BatchDriver::startAnalyses()
+{
+    const auto mode = LoudnessPlan::Mode(m_loudness);
+    while (m_state == State::Converting && !m_toAnalyse.isEmpty() && m_analysing.size() + m_running.size() < m_slots) {
+        const QString input = m_toAnalyse.takeFirst();
+        CommandBuilder::Request request = m_setup;
+        // A track of an image is measured on its own range: its album's gain comes from its samples.
+        const FileQueue::Entry entry = m_queue->entryAt(rowOf(input));
+        request.inputPath = entry.path;
+        request.track = entry.track;
+        Slot* slot = freeSlot();
+        slot->input = input;
+        slot->output.clear();
+        slot->pid = -1;
+        slot->runner = slot->worker;
+        m_analysing.append(slot);
+        if (!slot->runner->Start(CommandBuilder::BuildAnalysisArguments(request, LoudnessPlan::PeakKind(mode)))) {
+            m_analysing.removeOne(slot);
+            m_state = State::CannotStart;
+            return;
+        }
+        slot->pid = slot->runner->processId();
+        m_queue->setRowProgress(rowOf(input), FileQueue::kAnalysing);
+    }
+}
+
+void BatchDriver::analysisOver(Slot* slot)
+{
+    m_analysing.removeOne(slot);
+    const QString input = slot->input;
+    m_analysedInputs.insert(input);
+    const ToolRunner::ExitInfo exit = slot->runner->lastExit();
+    const LoudnessPlan::Analysis analysis = LoudnessPlan::Read(slot->runner->recordLines());
+    const int row = rowOf(input);
+    if (exit.succeeded() && analysis.complete()) {
+        m_analysed.append({input, analysis});
+        m_queue->setRowProgress(row, -1);
+    } else {
+        // The file fails with the tool's reason; its album goes on without it.
+        if (exit.succeeded())
+            m_outcome.fail(input, QStringLiteral("the loudness analysis gave no result"));
+        else
+            m_outcome.record(input, QString(), exit, slot->runner->Outputs());
+        m_inputsDone.insert(input, false);
+        m_queue->removeAt(row);
+        m_doneWeight += weightOf(input);
+        emit fileEnded(input, FileEnd::Failed, m_outcome.failures().constLast().lastLine);
+        showBatchProgress();
+    }
+    if (m_toAnalyse.isEmpty() && m_analysing.isEmpty())
+        m_gains = LoudnessPlan::Plan(LoudnessPlan::Mode(m_loudness), m_analysed);
+    QMetaObject::invokeMethod(this, &BatchDriver::ConvertNext, Qt::QueuedConnection);
 }
 
 bool BatchDriver::startsAsConvertedCopy(const QString& input)
@@ -458,6 +569,11 @@ BatchDriver::FileStart BatchDriver::startConversion(Slot* slot, int row)
     }
     slot->output = request.outputPath;
     slot->pid = -1;
+    if (m_loudness != LoudnessPlan::Off) {
+        const LoudnessPlan::FileGain gain = m_gains.value(slot->input);
+        request.gainDb = gain.gainDb;
+        request.gainTags = gain.tags;
+    }
     QList<QByteArray> arguments = CommandBuilder::BuildArguments(request);
     toolTakesJobs(arguments.value(0));
     // Only our own tool knows the option (it answers the handshake); it sets the date on the part file
@@ -583,6 +699,8 @@ bool BatchDriver::Pause()
     Timer1->stop();
     for (Slot* slot : std::as_const(m_running))
         slot->runner->Pause();
+    for (Slot* slot : std::as_const(m_analysing))
+        slot->runner->Pause();
     emit pausedChanged(true);
     emit progressChanged(qMax(m_shownWidth, 0), QStringLiteral("Paused"));
     return true;
@@ -615,6 +733,10 @@ qint64 BatchDriver::pausedMs() const
 
 void BatchDriver::objDOS_CommandOver(Slot* slot)
 {
+    if (m_analysing.contains(slot)) {
+        analysisOver(slot);
+        return;
+    }
     const int row = int(m_running.indexOf(slot));
     if (row < 0)
         return;
@@ -682,6 +804,18 @@ void BatchDriver::Stop()
                 PartFileSweep::RemoveOwnedBy(folderOf(output), pid);
         };
         slot->runner->Stop(afterEnd);
+    }
+    // An analysis leaves nothing behind and converts nothing: only its end is waited for.
+    const QList<Slot*> analysing = m_analysing;
+    m_analysing.clear();
+    m_toAnalyse.clear();
+    m_toolsEnding += int(analysing.size());
+    for (Slot* slot : analysing) {
+        QPointer<BatchDriver> self(this);
+        slot->runner->Stop([self](ToolRunner::ExitInfo) {
+            if (self && --self->m_toolsEnding == 0)
+                emit self->toolsEnded();
+        });
     }
     // Workers between two files go with the rest.
     for (const auto& s : m_allSlots)

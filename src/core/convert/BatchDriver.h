@@ -3,6 +3,7 @@
 #include "BatchOutcome.h"
 #include "CommandBuilder.h"
 #include "FolderMaker.h"
+#include "LoudnessPlan.h"
 #include "NamePattern.h"
 #include "OutputNames.h"
 
@@ -13,6 +14,7 @@
 #include <QHash>
 #include <QList>
 #include <QObject>
+#include <QSet>
 #include <QString>
 #include <memory>
 #include <optional>
@@ -42,6 +44,15 @@ class QTimer;
 // leaves the list as skipped; one whose name holds something else fails with what is in the way.
 // Before the batch says it has ended, every file system it wrote to is synced once (OutputSync); one
 // that fails is said in a message and in the outcome.
+//
+// With Loudness on (and our own tool), the files are analysed first, as jobs in the slots' workers like
+// conversions, several at once; their rows show "analysing". An album's files can be anywhere in the
+// list (CD1 and CD2 folders), and which album a file belongs to comes with its analysis (its tags), so
+// the conversions start when the analyses of the files waiting have ended and every album's gain is
+// known (LoudnessPlan). A failed analysis fails its file alone. A file added while the batch runs is
+// analysed when it comes up, before any further conversion starts. While the batch is paused no analysis
+// starts either, the analyses running are held with the tools, and Stop ends them too. A file's tag probe
+// for its output name (when names come from tags) comes after the analyses, just before its conversion.
 class BatchDriver : public QObject
 {
     Q_OBJECT
@@ -82,6 +93,8 @@ public:
     bool isConverting() const { return m_state != State::Idle; }
     int running() const { return int(m_running.size()); }
     const BatchOutcome& outcome() const { return m_outcome; }
+    // What loudness did to a file of this batch ("-6.5 dB", or why it got no gain); empty when none.
+    QString loudnessNote(const QString& input) const { return m_gains.value(input).note; }
     // Tools told to stop that have not ended yet; their part files go as each ends.
     int toolsEnding() const { return m_toolsEnding; }
 
@@ -106,6 +119,9 @@ signals:
     // The folder the batch wrote to (empty when nothing was converted), and how it ended. Failed files
     // are back in the queue by then.
     void batchEnded(BatchDriver::End end, const QString& outputFolder);
+    // Something the user should know about the whole batch, said once per batch (a setting it cannot
+    // honour).
+    void batchNote(const QString& text);
 
 private:
     QTimer* Timer1 = nullptr;
@@ -168,6 +184,12 @@ private:
     void showProgress(int barWidth, const QString& caption);
     void end(End how);
     Slot* freeSlot();
+    void askTool(const CommandBuilder::Request& settings);
+    // Whether conversions wait for analyses (after starting what can start); decides loudness once.
+    bool analysing(const CommandBuilder::Request& settings);
+    void startAnalyses();
+    void analysisOver(Slot* slot);
+    int rowOf(const QString& input) const;
 
     FileQueue* m_queue;
     CommandBuilder::Request m_setup;
@@ -191,6 +213,15 @@ private:
     double m_doneWeight = 0;           // the files that have ended
     int m_shownWidth = -1;             // the progress last shown, kept while the caption says "Paused"
     QString m_shownCaption;
+    // Loudness, for this batch: the mode (Off once it cannot be honoured), the files waiting for
+    // their analysis, the slots analysing, what the analyses gave and what each file gets.
+    int m_loudness = LoudnessPlan::Off;
+    bool m_loudnessDecided = false;
+    QList<QString> m_toAnalyse;
+    QList<Slot*> m_analysing;
+    QList<LoudnessPlan::File> m_analysed;
+    QSet<QString> m_analysedInputs; // analysed or failed: never analysed again this batch
+    QHash<QString, LoudnessPlan::FileGain> m_gains;
     int m_toolsEnding = 0;
     bool m_paused = false;
     QElapsedTimer m_pausedSince;

@@ -99,6 +99,11 @@ QList<QByteArray> BuildArguments(const Request& r)
         if (!filled.isEmpty())
             args.append(filled);
     }
+    if (r.gainDb)
+        args << "-af"
+             << "volume=" + QByteArray::number(*r.gainDb, 'f', 2) + "dB";
+    for (const auto& [key, value] : r.gainTags)
+        args << "-metadata" << key + '=' + value;
     // The sheet's tags over the file's own; the tool leaves out the image's cue sheet and track gain.
     if (r.track) {
         for (const auto& [key, value] : r.track->tags.Pairs())
@@ -109,6 +114,19 @@ QList<QByteArray> BuildArguments(const Request& r)
                  << "title=";
     }
     args.append(PathBytes::Encode(r.outputPath.isEmpty() ? OutputPath(r) : r.outputPath));
+    return args;
+}
+
+QList<QByteArray> BuildAnalysisArguments(const Request& r, const char* peak)
+{
+    Request plain = r;
+    plain.gainDb.reset();
+    plain.gainTags.clear();
+    QList<QByteArray> args = BuildArguments(plain);
+    if (!args.isEmpty()) {
+        args.insert(args.size() - 1, QByteArray("-analyse"));
+        args.insert(args.size() - 1, QByteArray(peak));
+    }
     return args;
 }
 

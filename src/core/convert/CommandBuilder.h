@@ -5,8 +5,10 @@
 
 #include <QByteArray>
 #include <QList>
+#include <QPair>
 #include <QString>
 #include <memory>
+#include <optional>
 
 // Builds the conversion tool's arguments for one input file from the settings of the moment.
 namespace CommandBuilder {
@@ -26,6 +28,9 @@ struct Request
     OptionSettings options;
     // The output path chosen for this file (see OutputNames); empty means the one OutputPath gives.
     QString outputPath;
+    // Loudness: the gain applied before the encoder (dB), and the ReplayGain tags the output gets.
+    std::optional<double> gainDb;
+    QList<QPair<QByteArray, QByteArray>> gainTags;
 };
 
 // The extension of a format position, "" outside 0 to 9.
@@ -40,6 +45,11 @@ QString OutputPath(const Request& r);
 // What the tool is run with, the program first, or nothing for a format position outside 0 to 9.
 // Each argument reaches the tool as it is: no shell and no line to split on the way.
 QList<QByteArray> BuildArguments(const Request& r);
+
+// The loudness analysis of the request's input as its conversion would hand the audio to the encoder
+// (the cut, the rate, the channels): the conversion's arguments with "-analyse PEAK" before the output,
+// which then names the format only. peak: "sample_peak" or "true_peak".
+QList<QByteArray> BuildAnalysisArguments(const Request& r, const char* peak);
 
 // The same as one command line, for showing: paths quoted so that CommandLineSplit::split gives the
 // arguments back exactly, whatever they hold.

@@ -43,6 +43,7 @@ void ToolRunner::beginCommand()
     m_lastExit = {};
     m_records.clear();
     m_tags.clear();
+    m_recordLines.clear();
     m_recordBuffer.clear();
 }
 
@@ -84,8 +85,14 @@ QList<ToolRecord::Entry> ToolRunner::readRecords(int fd, bool* ended)
         const std::string_view text(line.constData(), size_t(line.size()));
         if (const auto entry = ToolRecord::Parse(text))
             entries.append(*entry);
-        else if (const auto tag = ToolTags::Parse(text))
-            m_tags.insert(QString::fromLatin1(tag->field), PathBytes::Decode(QByteArray::fromStdString(tag->value)));
+        else {
+            // A probe's tags and an analysis's share the "tag" line: each reader takes what it knows.
+            if (const auto tag = ToolTags::Parse(text))
+                m_tags.insert(QString::fromLatin1(tag->field),
+                              PathBytes::Decode(QByteArray::fromStdString(tag->value)));
+            if (m_recordLines.size() < kMaxRecordLines)
+                m_recordLines.append(line);
+        }
     }
     return entries;
 }

@@ -22,6 +22,8 @@ class ToolRunner : public QObject
 public:
     static constexpr int kReadSize = 1024;
     static constexpr int kKillAfterMs = 2000;
+    // An analysis of ten hours gives some 3,600 lines; more is a tool gone wrong, not kept.
+    static constexpr qsizetype kMaxRecordLines = 100000;
 
     // How the last command ended, as far as it was known when CommandOver was raised.
     struct ExitInfo
@@ -67,6 +69,9 @@ public:
     // The tags the tool recorded for the current or last command (a tag probe, ToolTags.h), by field,
     // each value's bytes as PathBytes::Decode keeps them; complete once CommandOver is raised.
     const QHash<QString, QString>& tags() const { return m_tags; }
+    // The record's other lines of the current or last command (an analysis's tags, blocks and
+    // loudness), each without its "\n", for the readers that know them.
+    const QList<QByteArray>& recordLines() const { return m_recordLines; }
 
 signals:
     void ReceiveOutputs(const QString& CommandOutputs);
@@ -87,6 +92,7 @@ protected:
     ExitInfo m_lastExit;
     QList<ToolRecord::Entry> m_records;
     QHash<QString, QString> m_tags;
+    QList<QByteArray> m_recordLines;
 
 private:
     QString m_outputs;

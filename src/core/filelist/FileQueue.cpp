@@ -213,6 +213,8 @@ QVariant FileQueue::data(const QModelIndex& index, int role) const
     const QString path = pathAt(index.row());
     if (index.column() == 1 && role == Qt::DisplayRole && progress >= 0)
         return QStringLiteral("%1%").arg(progress);
+    if (index.column() == 1 && role == Qt::DisplayRole && progress == kAnalysing)
+        return QStringLiteral("analysing");
     // The row keeps the path's exact bytes; only what is shown marks the ones that are not text.
     if (index.column() == 0 || role == Qt::ToolTipRole) {
         const CueTrack* track = m_tracks[index.row()].get();

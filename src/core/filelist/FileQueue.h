@@ -60,6 +60,8 @@ public:
 
     // While several files convert at once, the rows being converted show how far each has come.
     static constexpr int ProgressRole = Qt::UserRole + 1;
+    // The progress of a row whose loudness is being measured before it converts: it shows "analysing".
+    static constexpr int kAnalysing = -2;
     void setRowProgress(int row, int percent);
     void clearProgress();
     // The percentage shown on a row, or -1.

@@ -72,6 +72,23 @@ QList<Row> table()
                  {QStringLiteral("keep"), QStringLiteral("skip")},
                  QString(),
                  QStringLiteral("keep (both: the new file gets a free name) or skip")};
+    Row loudness{"cmbLoudness",
+                 "picButtonLoudness",
+                 QStringLiteral("Loudness"),
+                 {QStringLiteral("Off"), QStringLiteral("Tags (ReplayGain)"), QStringLiteral("Even out, by track"),
+                  QStringLiteral("Even out, by album")},
+                 QStringLiteral("Measure each file's loudness first: write ReplayGain tags for players that read "
+                                "them, or make the outputs themselves play evenly loud (-18 LUFS), each file or "
+                                "each album as a whole"),
+                 [](const OptionSettings& o) { return o.Loudness; },
+                 [](OptionSettings& o, qint32 v) { o.Loudness = v; },
+                 QStringLiteral("loudness"),
+                 QChar(),
+                 QStringLiteral("MODE"),
+                 {QStringLiteral("off"), QStringLiteral("tags"), QStringLiteral("track"), QStringLiteral("album")},
+                 QString(),
+                 QStringLiteral("off, tags (ReplayGain tags, the audio untouched), track (every\n"
+                                "file evened out to -18 LUFS) or album (one gain per album)")};
     Row keepDate{"cmbKeepDate",
                  "picButtonKeepDate",
                  QStringLiteral("Keep the\noriginal's date"),
@@ -103,7 +120,7 @@ QList<Row> table()
               {},
               {},
               {}};
-    return {sound, files, outputs, existing, keepDate, names};
+    return {sound, files, outputs, existing, loudness, keepDate, names};
 }
 } // namespace
 

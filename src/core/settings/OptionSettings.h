@@ -28,7 +28,7 @@ struct OptionSettings
     qint32 FilesAtOnce = 0;   // files converted at once: 1 to 8, 0 for one per processor core
     OutputLayout OutputFiles = OutputLayout::KeepFolders;
     ExistingOutput IfExists = ExistingOutput::KeepBoth;
-    qint32 Loudness = 0;      // options.ini's line 8, the loudness setting: this version keeps it as it is
+    qint32 Loudness = 0;      // 0 off, 1 ReplayGain tags, 2 even out by track, 3 by album (LoudnessPlan)
     qint32 OutputNames = 0;   // NamePattern::Preset: 0 the file's name, 1 Artist/Album/NN Title, 2 Artist - Title,
                               // 3 the pattern below
     qint32 KeepDate = 0;      // 1: each output takes its input's modification time

@@ -44,11 +44,9 @@ const QList<Line>& lines()
         Line::Number(
             0, 1, Unreadable::MeansDefault, 0, [](const OptionSettings& o) { return qint64(o.IfExists); },
             [](OptionSettings& o, qint64 v) { o.IfExists = ExistingOutput(v); }),
-        // The loudness setting's line: read and written back as it is, so that the lines after it stay
-        // where they belong.
+        // Loudness: an older file ends before it, and reads as Off.
         Line::Number(
-            -2147483648LL, 2147483647LL, Unreadable::MeansDefault, 0,
-            [](const OptionSettings& o) { return o.Loudness; },
+            0, 3, Unreadable::MeansDefault, 0, [](const OptionSettings& o) { return o.Loudness; },
             [](OptionSettings& o, qint64 v) { o.Loudness = qint32(v); }),
         Line::Number(
             0, 3, Unreadable::MeansDefault, 0, [](const OptionSettings& o) { return o.OutputNames; },

@@ -121,6 +121,10 @@ void frmMain::Form_Load()
     });
     connect(m_batch, &BatchDriver::batchEnded, this, &frmMain::batchEnded);
     connect(m_batch, &BatchDriver::pausedChanged, this, &frmMain::updateCommands);
+    // Said once, after the batch has gone on: a setting it cannot honour does not hold it up.
+    connect(
+        m_batch, &BatchDriver::batchNote, this,
+        [](const QString& text) { MsgBox::show(text, MsgBox::Icon::Information); }, Qt::QueuedConnection);
     showSetup(ConversionSetup::Load(m_places));
     m_ui.lblVersion->setText(QStringLiteral("Ver ") + QString::fromLatin1(Product::kVersion));
     m_ui.lblWeb->setText(QString::fromLatin1(Product::kName));

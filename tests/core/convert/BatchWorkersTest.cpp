@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QHash>
+#include <QJsonObject>
 #include <QSet>
 #include <QSignalSpy>
 #include <QTest>
@@ -89,7 +90,8 @@ private:
 
 struct Batch
 {
-    explicit Batch(const QString& programFolder, const QString& outputFolder, int filesAtOnce) : driver(&queue)
+    explicit Batch(const QString& programFolder, const QString& outputFolder, int filesAtOnce, int loudness = 0)
+        : driver(&queue)
     {
         setup.programFolder = programFolder;
         setup.outputFolder = outputFolder;
@@ -98,6 +100,7 @@ struct Batch
         setup.sampleRate = QStringLiteral("44100");
         setup.channelIndex = 1;
         setup.options.FilesAtOnce = filesAtOnce;
+        setup.options.Loudness = loudness;
     }
 
     bool run(QList<QString> inputs)
@@ -188,4 +191,75 @@ TEST(BatchWorkers, AToolWithoutTheHandshakeRunsOneProcessPerFile)
     const QList<QByteArray> lines = pids.readAll().trimmed().split('\n');
     EXPECT_EQ(lines.size(), 3);
     EXPECT_EQ(QSet<QByteArray>(lines.begin(), lines.end()).size(), 3) << "one process per file";
+}
+
+TEST(BatchWorkers, WithLoudnessEveryRowIsAnalysedBeforeAnyConvertsAndAStopEndsTheAnalyses)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    QList<QString> inputs;
+    for (int i = 0; i < 3; ++i) {
+        inputs.append(dir.filePath(QStringLiteral("in%1.wav").arg(i)));
+        ASSERT_TRUE(makeTone(inputs.last(), 1));
+    }
+    const QString out = dir.filePath(QStringLiteral("out"));
+    ASSERT_TRUE(QDir().mkpath(out));
+    {
+        Batch batch(buildProgramFolder(), out, 2, 3);
+        // What the rows show, seen as each changes, and whether any row was analysing when a file started.
+        QSet<QString> analysed;
+        bool startedWhileAnalysing = false;
+        const auto analysing = [&] {
+            for (int row = 0; row < batch.queue.count(); ++row) {
+                if (batch.queue.data(batch.queue.index(row, 1)).toString() == QLatin1String("analysing"))
+                    return true;
+            }
+            return false;
+        };
+        QObject::connect(&batch.queue, &QAbstractItemModel::dataChanged, [&](const QModelIndex& from) {
+            if (batch.queue.data(batch.queue.index(from.row(), 1)).toString() == QLatin1String("analysing"))
+                analysed.insert(batch.queue.at(from.row()));
+        });
+        QObject::connect(&batch.driver, &BatchDriver::fileStarted,
+                         [&] { startedWhileAnalysing = startedWhileAnalysing || analysing(); });
+        ASSERT_TRUE(batch.run(inputs));
+        EXPECT_EQ(analysed, QSet<QString>(inputs.cbegin(), inputs.cend()));
+        EXPECT_FALSE(startedWhileAnalysing);
+        EXPECT_EQ(batch.driver.outcome().converted(), 3);
+        EXPECT_TRUE(batch.queue.isEmpty());
+        // One folder, no album tag: one album, one gain, so one album tag on every file.
+        const auto albumGainOf = [&](int i) {
+            const QJsonObject format =
+                probeAll(out + QStringLiteral("/in%1.mp3").arg(i))[QStringLiteral("format")].toObject();
+            return format[QStringLiteral("tags")].toObject()[QStringLiteral("REPLAYGAIN_ALBUM_GAIN")].toString();
+        };
+        const QString albumGain = albumGainOf(0);
+        EXPECT_TRUE(albumGain.endsWith(QLatin1String(" dB"))) << albumGain.toStdString();
+        for (int i : {1, 2})
+            EXPECT_EQ(albumGainOf(i), albumGain);
+    }
+    {
+        // Stopped while the first analysis runs: nothing converts, every file stays, no tool is left.
+        const QString stopped = dir.filePath(QStringLiteral("stopped"));
+        ASSERT_TRUE(QDir().mkpath(stopped));
+        Batch batch(buildProgramFolder(), stopped, 2, 2);
+        QObject::connect(&batch.queue, &QAbstractItemModel::dataChanged, [&](const QModelIndex& from) {
+            if (batch.queue.data(batch.queue.index(from.row(), 1)).toString() == QLatin1String("analysing"))
+                QMetaObject::invokeMethod(&batch.driver, &BatchDriver::Stop, Qt::QueuedConnection);
+        });
+        QSignalSpy toolsEnded(&batch.driver, &BatchDriver::toolsEnded);
+        QSignalSpy ended(&batch.driver, &BatchDriver::batchEnded);
+        BatchDriver::End how = BatchDriver::End::Finished;
+        QObject::connect(&batch.driver, &BatchDriver::batchEnded, [&](BatchDriver::End e) { how = e; });
+        batch.queue.appendMany(inputs);
+        ASSERT_TRUE(batch.driver.Start(batch.setup));
+        ASSERT_TRUE(ended.wait(120000));
+        EXPECT_EQ(how, BatchDriver::End::Stopped);
+        EXPECT_TRUE(toolsEnded.count() > 0 || toolsEnded.wait(30000));
+        EXPECT_EQ(batch.queue.paths(), inputs);
+        EXPECT_TRUE(QDir(stopped).entryList(QDir::Files | QDir::Hidden).isEmpty());
+        EXPECT_EQ(batch.driver.outcome().failures().size(), 0);
+    }
+    EXPECT_TRUE(QTest::qWaitFor([] { return toolChildren() == 0 && ChildReaper::pendingCount() == 0; }, 30000))
+        << toolChildren() << " conv.exe still there after the batch";
 }

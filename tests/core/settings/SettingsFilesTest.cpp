@@ -47,13 +47,13 @@ TEST(OptionsFile, RoundTripInCrLfLinesWithThePatternQuotedLast)
                          4,
                          OutputLayout::BesideOriginal,
                          ExistingOutput::Skip,
-                         -6,
+                         2,
                          3,
                          1,
                          QStringLiteral("{artist}/\"{title}\"")};
     ASSERT_TRUE(OptionsIni::SaveOptions(dir.path(), saved));
     EXPECT_EQ(readAll(OptionsIni::FilePath(dir.path())),
-              QByteArray("0\r\n1\r\n90\r\n120\r\n4\r\n2\r\n1\r\n-6\r\n3\r\n1\r\n\"{artist}/{title}\"\r\n"))
+              QByteArray("0\r\n1\r\n90\r\n120\r\n4\r\n2\r\n1\r\n2\r\n3\r\n1\r\n\"{artist}/{title}\"\r\n"))
         << "a double quote would end the field: it is left out";
     OptionSettings loaded;
     OptionsIni::LoadOptions(dir.path(), loaded);
@@ -64,7 +64,7 @@ TEST(OptionsFile, RoundTripInCrLfLinesWithThePatternQuotedLast)
     EXPECT_EQ(loaded.FilesAtOnce, 4);
     EXPECT_EQ(loaded.OutputFiles, OutputLayout::BesideOriginal);
     EXPECT_EQ(loaded.IfExists, ExistingOutput::Skip);
-    EXPECT_EQ(loaded.Loudness, -6);
+    EXPECT_EQ(loaded.Loudness, 2);
     EXPECT_EQ(loaded.OutputNames, 3);
     EXPECT_EQ(loaded.KeepDate, 1);
     EXPECT_EQ(loaded.NamePattern, QStringLiteral("{artist}/{title}"));
@@ -87,19 +87,21 @@ TEST(OptionsFile, NamesDatesAndPatternKeepTheirLinesAfterTheLoudnessLineAndOlder
           Case{seven + "x\r\n4\r\n2\r\n\r\n", 0, 0, 0, {}},
           Case{seven + "0\r\n3\r\n0\r\n\"{name} \xc3\xa9\"", 0, 3, 0, QStringLiteral("{name} \u00e9")}}) {
         OptionSettings o{
-            0, 0, 0, 0, 0, OutputLayout::KeepFolders, ExistingOutput::KeepBoth, 7, 2, 1, QStringLiteral("old")};
+            0, 0, 0, 0, 0, OutputLayout::KeepFolders, ExistingOutput::KeepBoth, 3, 2, 1, QStringLiteral("old")};
         OptionsIni::ParseOptions(c.bytes, o);
         EXPECT_EQ(o.Loudness, c.loudness) << c.bytes.toStdString();
         EXPECT_EQ(o.OutputNames, c.names) << c.bytes.toStdString();
         EXPECT_EQ(o.KeepDate, c.keepDate) << c.bytes.toStdString();
         EXPECT_EQ(o.NamePattern, c.pattern) << c.bytes.toStdString();
     }
-    // A file whose line 8 this version does not use writes it back as it was.
+    // A Loudness out of range reads Off and leaves the lines after it where they are.
     QTemporaryDir dir;
     OptionSettings o;
     OptionsIni::ParseOptions(seven + "5\r\n2\r\n", o);
+    EXPECT_EQ(o.Loudness, 0);
+    EXPECT_EQ(o.OutputNames, 2);
     ASSERT_TRUE(OptionsIni::SaveOptions(dir.path(), o));
-    EXPECT_EQ(readAll(OptionsIni::FilePath(dir.path())), seven + "5\r\n2\r\n0\r\n\"\"\r\n");
+    EXPECT_EQ(readAll(OptionsIni::FilePath(dir.path())), seven + "0\r\n2\r\n0\r\n\"\"\r\n");
 }
 
 TEST(OptionsFile, OutputFilesAndIfExistsReadAsDefaultsWhenMissingOrOutOfRange)
@@ -140,6 +142,20 @@ TEST(OptionsFile, AFourLineFileOrAFifthValueOutOfRangeMeansAuto)
         EXPECT_EQ(o.MusicCutter, 1);
         EXPECT_EQ(o.CutFrom, 90);
         EXPECT_EQ(o.CutDuration, 120);
+    }
+}
+
+TEST(OptionsFile, LoudnessIsTheEighthLineAndAnOlderFileOrAValueOutOfRangeReadsOff)
+{
+    const QByteArray seven = "0\r\n1\r\n90\r\n120\r\n3\r\n1\r\n1\r\n";
+    for (const auto& [bytes, loudness] :
+         {std::pair{seven, 0}, std::pair{seven + "1\r\n", 1}, std::pair{seven + "3\r\n", 3},
+          std::pair{seven + "4\r\n", 0}, std::pair{seven + "-1\r\n", 0}, std::pair{seven + "x\r\n", 0}}) {
+        OptionSettings o;
+        o.Loudness = 2;
+        OptionsIni::ParseOptions(bytes, o);
+        EXPECT_EQ(o.Loudness, loudness) << bytes.toStdString();
+        EXPECT_EQ(o.IfExists, ExistingOutput::Skip) << "the lines before keep their meaning";
     }
 }
 

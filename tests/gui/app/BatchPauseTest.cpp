@@ -1,5 +1,6 @@
 // Pausing a batch from the window: the File menu's Pause, its word and Ctrl+P; nothing starts while
-// paused; held tools finish their file whole, or go with their part file on Stop or on leaving.
+// paused, loudness analyses included; held tools finish their file whole, or go with their part file on Stop or on
+// leaving.
 #include "GuiSupport.h"
 #include "app/frmMain.h"
 #include "app/frmMenu.h"
@@ -175,6 +176,32 @@ TEST_F(PausedRealBatch, AHeldToolWritesNothingAndItsOutputIsWholeAfterResume)
     ASSERT_TRUE(finished.wait(180000));
     EXPECT_EQ(window->lastBatch().converted(), 1);
     EXPECT_NEAR(probe(folder->file("out/long.wma"), QStringLiteral("duration")).toDouble(), 120.0, 0.1);
+    EXPECT_TRUE(partFiles(folder->file("out")).isEmpty());
+}
+
+TEST_F(PausedRealBatch, WithLoudnessOnNoAnalysisStartsWhilePausedAndTheFileConvertsAfterResume)
+{
+    window->options().Loudness = 2;
+    const QList<qint64> before = childProcesses();
+    QStringList started;
+    QObject::connect(window->batch(), &BatchDriver::fileStarted, [&](const QString& in, int) { started.append(in); });
+    QSignalSpy finished(window.get(), &frmMain::batchFinished);
+    // Paused before the batch's first step has run: its analysis must wait as a conversion would.
+    ASSERT_TRUE(trigger(window.get(), "actionConvert"));
+    ASSERT_TRUE(trigger(window.get(), "actionPause"));
+    ASSERT_TRUE(window->batch()->isPaused());
+    QTest::qWait(1500);
+    for (qint64 pid : childProcesses())
+        EXPECT_TRUE(before.contains(pid) || !toolGroupRunning(pid)) << "a tool started while paused: " << pid;
+    EXPECT_NE(window->ui().lstFile->rowProgress(0), FileQueue::kAnalysing);
+    EXPECT_TRUE(started.isEmpty());
+    EXPECT_EQ(finished.count(), 0);
+
+    ASSERT_TRUE(trigger(window.get(), "actionPause"));
+    ASSERT_TRUE(finished.count() > 0 || finished.wait(180000));
+    EXPECT_EQ(window->lastBatch().converted(), 1);
+    EXPECT_EQ(started, QStringList{folder->file("long.wav")});
+    EXPECT_FALSE(window->batch()->loudnessNote(folder->file("long.wav")).isEmpty()) << "it was measured";
     EXPECT_TRUE(partFiles(folder->file("out")).isEmpty());
 }
 

@@ -46,7 +46,7 @@ TEST_F(OptionsDialog, OneAndAHalfMinutesAndTwoMinutesStoreAsSecondsAndComeBack)
 {
     auto d = open();
     EXPECT_EQ(d->windowTitle(), QStringLiteral("Options"));
-    EXPECT_EQ(d->size(), QSize(330, 346));
+    EXPECT_EQ(d->size(), QSize(330, 374));
     EXPECT_FALSE(d->ui().txtFromM->isEnabled()) << "boxes are off while the cutter is";
     QTest::mouseClick(d->ui().chkMC, Qt::LeftButton, {}, d->ui().chkMC->rect().center());
     EXPECT_TRUE(d->ui().chkMC->isChecked());
@@ -83,6 +83,7 @@ TEST_F(OptionsDialog, EveryListShowsItsLineOfTheFileAndStoresTheChoiceBackOnIt)
                     {"cmbFiles", 4, 9, "Auto (", "8"},
                     {"cmbOutputFiles", 5, 3, "Keep the folders", "Beside each original"},
                     {"cmbIfExists", 6, 2, "Keep both", "Skip the file"},
+                    {"cmbLoudness", 7, 4, "Off", "Even out, by album"},
                     {"cmbKeepDate", 9, 2, "No", "Yes"},
                     {"cmbOutputNames", 8, 4, "Keep the file's name", "My pattern below"}};
     ASSERT_EQ(OptionRows::All().size(), std::size(expected));
