@@ -1,4 +1,5 @@
 #include "BatchDriver.h"
+#include "BatchDriverSlot.h"
 
 #include "DOSOutputs.h"
 #include "FatName.h"
@@ -46,44 +47,11 @@ QString writtenPath(const QString& given, const QList<ToolRecord::Entry>& record
     return folder + PathBytes::Decode(QByteArray::fromStdString(name));
 }
 
-// A cue sheet's tag under the name the name pattern knows it by.
-QString namingKey(const QString& toolName)
-{
-    if (toolName == QLatin1String("album_artist"))
-        return QStringLiteral("albumartist");
-    if (toolName == QLatin1String("date"))
-        return QStringLiteral("year");
-    return toolName;
-}
-
 QByteArray folderOf(const QString& path)
 {
     return PathBytes::Encode(QFileInfo(path).absolutePath());
 }
 } // namespace
-
-// A slot runs its files either one tool process each (dos) or as jobs of one tool process it keeps
-// (worker), as the batch decided when its first file started; runner is the one in use.
-struct BatchDriver::Slot
-{
-    DOSOutputs* dos = nullptr;
-    ToolWorker* worker = nullptr;
-    ToolRunner* runner = nullptr;
-    QString input;
-    QString output;
-    pid_t pid = -1;
-    qint32 totalSeconds = 0;
-    qint32 elapsedSeconds = 0;
-    // The probe step, before a name from tags is reserved: running, or ended while the batch was
-    // paused (the conversion starts on Resume); the tags it found.
-    bool probing = false;
-    bool probed = false;
-    QHash<QString, QString> tags;
-    FileQueue::Entry entry; // the row it converts: the path, or an image's path and its track
-    double weight = 0;      // the file's share of the batch's work (BatchDriver::weightOf)
-
-    bool busy() const { return dos->isRunning() || worker->isRunning(); }
-};
 
 BatchDriver::BatchDriver(FileQueue* queue, QObject* parent)
     : QObject(parent), m_queue(queue), m_sync(std::make_unique<OutputSync>())
@@ -222,108 +190,6 @@ void BatchDriver::ConvertNext()
         end(m_state == State::CannotStart ? End::CannotStart : End::Finished);
 }
 
-void BatchDriver::askTool(const CommandBuilder::Request& settings)
-{
-    if (!m_toolAsked)
-        toolTakesJobs(CommandBuilder::BuildArguments(settings).value(0));
-}
-
-bool BatchDriver::analysing(const CommandBuilder::Request& settings)
-{
-    if (m_loudness == LoudnessPlan::Off)
-        return false;
-    if (!m_loudnessDecided) {
-        m_loudnessDecided = true;
-        askTool(settings);
-        if (!m_toolTakesJobs) {
-            m_loudness = LoudnessPlan::Off;
-            emit batchNote(QStringLiteral("Loudness needs the program's own conversion tool, and data/conv.exe is "
-                                          "another one: this batch converts without it."));
-            return false;
-        }
-        if (m_loudness == LoudnessPlan::Tags && !LoudnessPlan::KeepsTags(settings.formatIndex)) {
-            m_loudness = LoudnessPlan::Off;
-            emit batchNote(QStringLiteral("%1 files keep no gain tags: this batch converts without them.")
-                               .arg(CommandBuilder::Extension(settings.formatIndex).mid(1).toUpper()));
-            return false;
-        }
-    }
-    // Every file waiting that has not been analysed, each once, in the list's order.
-    for (int row = int(m_running.size()); row < m_queue->count(); ++row) {
-        const QString& input = m_queue->at(row);
-        if (!m_analysedInputs.contains(input) && !m_toAnalyse.contains(input) &&
-            std::none_of(m_analysing.cbegin(), m_analysing.cend(), [&](const Slot* s) { return s->input == input; }))
-            m_toAnalyse.append(input);
-    }
-    if (m_toAnalyse.isEmpty() && m_analysing.isEmpty())
-        return false;
-    startAnalyses();
-    if (m_analysing.isEmpty() && m_running.isEmpty())
-        end(m_state == State::CannotStart ? End::CannotStart : End::Finished);
-    return true;
-}
-
-int BatchDriver::rowOf(const QString& input) const
-{
-    // The running files are the first rows; a file waiting is further down.
-    const int row = int(m_queue->paths().indexOf(input, m_running.size()));
-    return row;
-}
-
-void BatchDriver::startAnalyses()
-{
-    const auto mode = LoudnessPlan::Mode(m_loudness);
-    while (m_state == State::Converting && !m_toAnalyse.isEmpty() && m_analysing.size() + m_running.size() < m_slots) {
-        const QString input = m_toAnalyse.takeFirst();
-        CommandBuilder::Request request = m_setup;
-        // A track of an image is measured on its own range: its album's gain comes from its samples.
-        const FileQueue::Entry entry = m_queue->entryAt(rowOf(input));
-        request.inputPath = entry.path;
-        request.track = entry.track;
-        Slot* slot = freeSlot();
-        slot->input = input;
-        slot->output.clear();
-        slot->pid = -1;
-        slot->runner = slot->worker;
-        m_analysing.append(slot);
-        if (!slot->runner->Start(CommandBuilder::BuildAnalysisArguments(request, LoudnessPlan::PeakKind(mode)))) {
-            m_analysing.removeOne(slot);
-            m_state = State::CannotStart;
-            return;
-        }
-        slot->pid = slot->runner->processId();
-        m_queue->setRowProgress(rowOf(input), FileQueue::kAnalysing);
-    }
-}
-
-void BatchDriver::analysisOver(Slot* slot)
-{
-    m_analysing.removeOne(slot);
-    const QString input = slot->input;
-    m_analysedInputs.insert(input);
-    const ToolRunner::ExitInfo exit = slot->runner->lastExit();
-    const LoudnessPlan::Analysis analysis = LoudnessPlan::Read(slot->runner->recordLines());
-    const int row = rowOf(input);
-    if (exit.succeeded() && analysis.complete()) {
-        m_analysed.append({input, analysis});
-        m_queue->setRowProgress(row, -1);
-    } else {
-        // The file fails with the tool's reason; its album goes on without it.
-        if (exit.succeeded())
-            m_outcome.fail(input, QStringLiteral("the loudness analysis gave no result"));
-        else
-            m_outcome.record(input, QString(), exit, slot->runner->Outputs());
-        m_inputsDone.insert(input, false);
-        m_queue->removeAt(row);
-        m_doneWeight += weightOf(input);
-        emit fileEnded(input, FileEnd::Failed, m_outcome.failures().constLast().lastLine);
-        showBatchProgress();
-    }
-    if (m_toAnalyse.isEmpty() && m_analysing.isEmpty())
-        m_gains = LoudnessPlan::Plan(LoudnessPlan::Mode(m_loudness), m_analysed);
-    QMetaObject::invokeMethod(this, &BatchDriver::ConvertNext, Qt::QueuedConnection);
-}
-
 bool BatchDriver::startsAsConvertedCopy(const QString& input)
 {
     const auto done = m_inputsDone.constFind(input);
@@ -338,109 +204,6 @@ bool BatchDriver::startsAsConvertedCopy(const QString& input)
     return true;
 }
 
-QString BatchDriver::outputFolderFor(const CommandBuilder::Request& request, const QString& input, int row)
-{
-    const OutputLayout mode = request.options.OutputFiles;
-    const QString root = m_queue->rootAt(row);
-    QString folder = OutputPlace::FolderFor(mode, request.outputFolder, request.inputPath, root);
-    const bool track = request.track && !request.track->wholeFile;
-    if (track)
-        folder += TrackName::Folder(request.inputPath) + QLatin1Char('/');
-    if (!track && (mode != OutputLayout::KeepFolders || root.isEmpty()))
-        return folder;
-    const FolderMaker::Made made = m_folders.Make(folder);
-    if (made.folder.isEmpty())
-        settle(input, row, made.problem);
-    return made.folder;
-}
-
-void BatchDriver::settle(const QString& input, int row, const QString& reason)
-{
-    if (reason.isEmpty())
-        m_outcome.countSkipped();
-    else
-        m_outcome.fail(input, reason);
-    m_queue->removeAt(row);
-    m_doneWeight += weightOf(input);
-    emit fileEnded(input, reason.isEmpty() ? FileEnd::Skipped : FileEnd::Failed, reason);
-    showBatchProgress();
-}
-
-QString BatchDriver::wantedOutput(CommandBuilder::Request& request, const Slot* slot, const QString& input, int row)
-{
-    if (m_names.keepsName()) {
-        request.outputFolder = outputFolderFor(request, input, row);
-        return request.outputFolder.isEmpty() ? QString() : CommandBuilder::OutputPath(request);
-    }
-    // The pattern's levels replace the kept tree and a track's folder of its image: they go below the
-    // output folder itself, or beside the original.
-    const OutputLayout mode = request.options.OutputFiles == OutputLayout::BesideOriginal ? OutputLayout::BesideOriginal
-                                                                                          : OutputLayout::AllInOne;
-    const QString base = OutputPlace::FolderFor(mode, request.outputFolder, request.inputPath, QString());
-    const QFileInfo original(request.inputPath);
-    NamePattern::Input named{slot->tags, GetFile::ParseStem(request.inputPath), QFileInfo(original.path()).fileName()};
-    if (request.track) {
-        // As the tool tags it: the sheet's tags over the file's own (CommandBuilder::BuildArguments).
-        for (const auto& [key, value] : request.track->tags.Pairs())
-            named.tags.insert(namingKey(key), value);
-        if (!request.track->wholeFile) {
-            // An image's title names the whole image, never one untitled track; {name} is the track's
-            // "NN Title".
-            if (request.track->tags.title.isEmpty())
-                named.tags.insert(QStringLiteral("title"),
-                                  QStringLiteral("Track %1").arg(request.track->number, 2, 10, QLatin1Char('0')));
-            named.name = TrackName::Stem(*request.track);
-        }
-    }
-    const QString relative = m_names.Apply(named);
-    const qsizetype slash = relative.lastIndexOf(QLatin1Char('/'));
-    request.outputFolder = base;
-    if (slash >= 0) {
-        const FolderMaker::Made made = m_folders.Make(base + relative.left(slash));
-        if (made.folder.isEmpty()) {
-            settle(input, row, made.problem);
-            return QString();
-        }
-        request.outputFolder = made.folder;
-    }
-    return request.outputFolder + relative.mid(slash + 1) + CommandBuilder::Extension(request.formatIndex);
-}
-
-bool BatchDriver::chooseOutput(CommandBuilder::Request& request, const QString& input, const QString& wanted, int row)
-{
-    if (wanted.isEmpty())
-        return true;
-    std::optional<QString> chosen;
-    if (m_setup.options.IfExists == ExistingOutput::Skip) {
-        const OutputNames::Looked looked = m_outputNames.Look(input, wanted);
-        switch (looked.found) {
-        case OutputNames::Looked::Found::Output:
-            // Converted by an earlier run: no tool, and the file leaves the list as a converted one.
-            settle(input, row, QString());
-            return false;
-        case OutputNames::Looked::Found::InTheWay:
-            // Converting beside it would add one more copy on every run, and nothing may replace it.
-            settle(input, row,
-                   QStringLiteral("%1 is in the way at %2, not a converted output: it was left alone")
-                       .arg(looked.what.left(1).toUpper() + looked.what.mid(1), looked.path));
-            return false;
-        case OutputNames::Looked::Found::Nothing:
-            chosen = looked.path;
-            break;
-        case OutputNames::Looked::Found::NoName:
-            break;
-        }
-    } else {
-        chosen = m_outputNames.Reserve(input, wanted);
-    }
-    if (!chosen) {
-        settle(input, row, QStringLiteral("No free name for the output beside ") + wanted);
-        return false;
-    }
-    request.outputPath = *chosen;
-    return true;
-}
-
 bool BatchDriver::toolTakesJobs(const QByteArray& tool)
 {
     if (!m_toolAsked) {
@@ -449,22 +212,6 @@ bool BatchDriver::toolTakesJobs(const QByteArray& tool)
         m_toolTakesJobs = !tool.isEmpty() && ToolHandshake::Answers(tool);
     }
     return m_toolTakesJobs;
-}
-
-bool BatchDriver::usesOutputFolder() const
-{
-    return m_setup.options.OutputFiles != OutputLayout::BesideOriginal;
-}
-
-QString BatchDriver::outputSideProblem(const QString& output) const
-{
-    // The output folder named first: when it is gone, so is everything below it.
-    if (usesOutputFolder()) {
-        const QString problem = OutputFolder::Check(m_setup.outputFolder);
-        if (!problem.isEmpty() || output.isEmpty())
-            return problem;
-    }
-    return output.isEmpty() ? QString() : OutputFolder::Check(QFileInfo(output).absolutePath());
 }
 
 CommandBuilder::Request BatchDriver::requestFor(const Slot* slot) const
@@ -503,58 +250,6 @@ BatchDriver::FileStart BatchDriver::startFile(Slot* slot, const QString& input)
             return *probe;
     }
     return startConversion(slot, row);
-}
-
-std::optional<BatchDriver::FileStart> BatchDriver::startProbe(Slot* slot)
-{
-    const QList<QByteArray> arguments = CommandBuilder::BuildArguments(requestFor(slot));
-    // Only our own tool reads tags; a tool of the user's own names its outputs from what is known
-    // without them (the file's name for the title, "Unknown Artist", ...).
-    if (arguments.isEmpty() || !toolTakesJobs(arguments.first()))
-        return std::nullopt;
-    slot->runner = slot->worker;
-    slot->probing = true;
-    m_running.append(slot);
-    // A track's tags beyond its sheet's are its image's.
-    const bool started =
-        slot->runner->Start({arguments.first(), ToolTags::kProbeOption, "-i", PathBytes::Encode(slot->entry.path)});
-    slot->pid = slot->runner->processId();
-    if (!started) {
-        slot->probing = false;
-        m_running.removeOne(slot);
-        return FileStart::CannotStart;
-    }
-    if (m_slots > 1)
-        m_queue->setRowProgress(int(m_running.size()) - 1, 0);
-    emit fileStarted(slot->input, int(m_running.size()) - 1);
-    return FileStart::Started;
-}
-
-void BatchDriver::probeEnded(Slot* slot)
-{
-    // A failed probe gives no tags: the conversion itself says what is wrong with the file.
-    slot->probing = false;
-    slot->probed = true;
-    slot->tags = slot->runner->tags();
-    if (!m_paused)
-        afterProbe(slot);
-}
-
-void BatchDriver::afterProbe(Slot* slot)
-{
-    slot->probed = false;
-    const QString input = slot->input;
-    const int row = int(m_running.indexOf(slot));
-    const FileStart how = startConversion(slot, row);
-    if (how == FileStart::Started)
-        return;
-    if (how == FileStart::CannotStart) {
-        // Its row leaves the running ones at the head of the list and stays in it, at the end.
-        m_state = State::CannotStart;
-        m_queue->removeAt(row);
-        m_queue->append(slot->entry);
-    }
-    QMetaObject::invokeMethod(this, &BatchDriver::ConvertNext, Qt::QueuedConnection);
 }
 
 BatchDriver::FileStart BatchDriver::startConversion(Slot* slot, int row)
@@ -598,137 +293,6 @@ BatchDriver::FileStart BatchDriver::startConversion(Slot* slot, int row)
         m_queue->setRowProgress(int(m_running.size()) - 1, 0);
     emit fileStarted(slot->input, int(m_running.size()) - 1);
     return FileStart::Started;
-}
-
-void BatchDriver::objDOS_ReceiveOutputs(Slot* slot, const QString& CommandOutputs)
-{
-    if (!m_running.contains(slot) || slot->probing)
-        return;
-    const OptionSettings& options = m_setup.options;
-    // One file at a time: the bar and the title are the running file's own progress.
-    if (m_slots == 1) {
-        const auto display = ProgressParser::Parse(CommandOutputs, lTotalSeconds, options);
-        if (display) {
-            showProgress(display->barWidth, display->caption);
-            emit fileProgress(slot->input, display->barWidth * 100 / ProgressParser::kBarFullWidth);
-        }
-        return;
-    }
-    const auto display = ProgressParser::Parse(CommandOutputs, slot->totalSeconds, options);
-    if (const auto elapsed = ProgressParser::ElapsedSeconds(CommandOutputs))
-        slot->elapsedSeconds = *elapsed;
-    if (display) {
-        const int row = int(m_running.indexOf(slot));
-        const int percent = display->barWidth * 100 / ProgressParser::kBarFullWidth;
-        m_queue->setRowProgress(row, percent);
-        emit fileProgress(slot->input, percent);
-        showBatchProgress();
-    }
-}
-
-double BatchDriver::weightOf(const QString& input)
-{
-    // Every row was weighed when the batch started or when it was dropped in.
-    return m_weights.value(input, 1);
-}
-
-double BatchDriver::weightOfRow(int row)
-{
-    const FileQueue::Entry entry = m_queue->entryAt(row);
-    const QString input = entry.reference();
-    const auto known = m_weights.constFind(input);
-    if (known != m_weights.cend())
-        return *known;
-    // A file's work goes with its size, as long as the tool converts all of it; with the cutter on every
-    // file converts the same length, and counts alike. So does a file that cannot be read (it will fail
-    // at once) or is empty: as one byte, next to nothing beside a real track. An image's track counts as
-    // its share of the image.
-    double weight = 1;
-    struct stat st
-    {};
-    if (m_setup.options.MusicCutter == 0 && ::stat(PathBytes::Encode(entry.path).constData(), &st) == 0 &&
-        st.st_size > 0) {
-        weight = double(st.st_size);
-        if (entry.track && !entry.track->wholeFile && entry.track->tags.trackTotal > 0)
-            weight /= entry.track->tags.trackTotal;
-    }
-    m_weights.insert(input, weight);
-    return weight;
-}
-
-void BatchDriver::showBatchProgress()
-{
-    // With several files at once, the share of the batch's work done: every file of the batch weighs
-    // what weightOf gives it, those not started yet and those dropped meanwhile included; an ended file
-    // counts whole, a running one as far as its tool says it has come. So the bar runs ahead of the work
-    // done by at most what one file's size says wrongly of its length. One file at a time shows that
-    // file's own progress instead (objDOS_ReceiveOutputs).
-    if (m_slots == 1)
-        return;
-    double done = m_doneWeight;
-    for (const Slot* s : m_running) {
-        if (s->totalSeconds > 0)
-            done += s->weight * qBound(0.0, double(s->elapsedSeconds) / s->totalSeconds, 1.0);
-    }
-    if (m_totalWeight <= 0)
-        return;
-    const double ratio = qBound(0.0, done / m_totalWeight, 1.0);
-    const int width = ratio >= 1.0 ? ProgressParser::kBarFullWidth : int(ratio * ProgressParser::kBarFullWidth);
-    const QString caption = ratio >= 1.0 ? QStringLiteral("100%") : ProgressParser::Caption(ratio * 100);
-    // Only what changes is shown: a list of short files reports many times per pixel.
-    if (width == m_shownWidth && caption == m_shownCaption)
-        return;
-    showProgress(width, caption);
-}
-
-void BatchDriver::showProgress(int barWidth, const QString& caption)
-{
-    m_shownWidth = barWidth;
-    m_shownCaption = caption;
-    // What the pipes still held when the tools were held must not take "Paused" off the label.
-    if (!m_paused)
-        emit progressChanged(barWidth, caption);
-}
-
-bool BatchDriver::Pause()
-{
-    if (m_state == State::Idle || m_paused)
-        return false;
-    m_paused = true;
-    m_pausedSince.start();
-    Timer1->stop();
-    for (Slot* slot : std::as_const(m_running))
-        slot->runner->Pause();
-    for (Slot* slot : std::as_const(m_analysing))
-        slot->runner->Pause();
-    emit pausedChanged(true);
-    emit progressChanged(qMax(m_shownWidth, 0), QStringLiteral("Paused"));
-    return true;
-}
-
-bool BatchDriver::Resume()
-{
-    if (!m_paused)
-        return false;
-    m_paused = false;
-    m_pausedMs += m_pausedSince.elapsed();
-    // Every runner, not only the running ones: a worker that finished its job as it was held is held
-    // still, and its next job would wait for it.
-    for (const auto& s : m_allSlots) {
-        s->dos->Resume();
-        s->worker->Resume();
-    }
-    emit pausedChanged(false);
-    if (!m_shownCaption.isEmpty())
-        emit progressChanged(m_shownWidth, m_shownCaption);
-    // Files that ended while paused left their slots free.
-    QMetaObject::invokeMethod(this, &BatchDriver::ConvertNext, Qt::QueuedConnection);
-    return true;
-}
-
-qint64 BatchDriver::pausedMs() const
-{
-    return m_pausedMs + (m_paused ? m_pausedSince.elapsed() : 0);
 }
 
 void BatchDriver::objDOS_CommandOver(Slot* slot)
