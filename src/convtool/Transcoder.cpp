@@ -190,80 +190,14 @@ public:
             m_inputDateError = errno;
         m_inputDate = inputStat.st_mtim;
         AudioInput input(m_args.input);
-        const AVFormatContext* f = input.format();
-        const int inputRate = input.decoder()->sample_rate;
-        const SampleRange::Window window = windowOf(m_args, cut, inputRate);
-        // A track's progress runs over the track, not over its whole image.
-        int64_t duration = input.durationMicros();
-        if (!m_args.range.empty() && window.end >= 0)
-            duration = av_rescale(window.end - window.start, 1000000, inputRate);
-        else if (!m_args.range.empty() && duration >= 0)
-            duration = std::max<int64_t>(0, duration - av_rescale(window.start, 1000000, inputRate));
-        std::fputs(
-            ConsoleLines::Duration(duration, f->start_time == AV_NOPTS_VALUE ? -1 : f->start_time, f->bit_rate).c_str(),
-            m_console);
-        const int64_t startMicros = av_rescale(window.start, 1000000, inputRate);
-        if ((input.durationMicros() >= 0 && window.start > 0 && startMicros >= input.durationMicros()) ||
-            (window.end >= 0 && window.end <= window.start))
-            throw LibAv::Failure{"the cut starts after the end of the input"};
+        const SampleRange::Window window = windowOf(m_args, cut, input.decoder()->sample_rate);
+        announce(input, window);
 
         const bool analysing = !m_args.analyse.empty();
         std::optional<PartFile> part;
-        std::unique_ptr<Output> out;
-        if (analysing) {
-            out = openMeter(m_args, input, window);
-        } else {
-            GainTags::Check(m_args.gainTags);
-            struct stat existing
-            {};
-            if (!m_args.overwrite && ::stat(m_args.output.c_str(), &existing) == 0)
-                throw LibAv::Failure{"File '" + m_args.output + "' already exists. Exiting."};
-            part.emplace(m_args.output);
-            // "-y" lets the output replace the file that held its name at the start, and only that one. The
-            // program (which asks for records) chose a free name itself: whatever holds it now came meanwhile.
-            if (m_args.overwrite && !ToolRecord::Requested() && ::lstat(m_args.output.c_str(), &existing) == 0)
-                part->allowReplacing(existing.st_dev, existing.st_ino);
-            out = openOutput(m_args, input, window, *part);
-            if (ToolArgs::WantsAmr(m_args) && !m_args.gainTags.empty())
-                std::fprintf(m_console, "this output format keeps no gain tags: the file gets none\n");
-        }
+        std::unique_ptr<Output> out = analysing ? openMeter(m_args, input, window) : openTarget(input, window, part);
         notes(*out);
-        const AVCodecContext* dec = input.decoder();
-        Resampler::Format in;
-        in.rate = dec->sample_rate;
-        av_channel_layout_copy(&in.layout, &input.layout());
-        in.sampleFormat = dec->sample_fmt;
-        Resampler resampler(in, out->format());
-        av_channel_layout_uninit(&in.layout);
-
-        RangeReader reader(input, window);
-        LibAv::FramePtr decoded(av_frame_alloc());
-        LibAv::FramePtr encoded(av_frame_alloc());
-        if (!decoded || !encoded)
-            throw LibAv::Failure{LibAv::Reason(AVERROR(ENOMEM))};
-        m_started = Clock::now();
-        m_lastStats = m_started;
-        m_rate = out->format().rate;
-        if (m_args.gainDb)
-            m_gain = std::pow(10.0, *m_args.gainDb / 20.0);
-        int from = 0;
-        int count = 0;
-        while (reader.Next(decoded.get(), from, count)) {
-            resampler.Push(decoded.get(), from, count);
-            encode(resampler, *out, encoded.get(), false);
-            av_frame_unref(decoded.get());
-        }
-        resampler.Flush();
-        encode(resampler, *out, encoded.get(), true);
-        if (m_written == 0) {
-            if (!input.readError().empty())
-                throw LibAv::Failure{input.readError()};
-            if (reader.endedBeforeStart())
-                throw LibAv::Failure{"the cut starts after the end of the input"};
-            if (input.refusedPackets() > 0)
-                throw LibAv::Failure{LibAv::Reason(AVERROR_INVALIDDATA)};
-            throw LibAv::Failure{"the input has no audio"};
-        }
+        convertAll(input, window, *out);
         out->Finish();
         if (analysing) {
             report(static_cast<LoudnessMeter&>(*out), input);
@@ -282,6 +216,87 @@ public:
     }
 
 private:
+    // The input's length as the console's first line, the length of what is kept: a track's progress runs
+    // over the track, not over its whole image. A window past the input's end is refused here.
+    void announce(const AudioInput& input, const SampleRange::Window& window)
+    {
+        const AVFormatContext* f = input.format();
+        const int inputRate = input.decoder()->sample_rate;
+        int64_t duration = input.durationMicros();
+        if (!m_args.range.empty() && window.end >= 0)
+            duration = av_rescale(window.end - window.start, 1000000, inputRate);
+        else if (!m_args.range.empty() && duration >= 0)
+            duration = std::max<int64_t>(0, duration - av_rescale(window.start, 1000000, inputRate));
+        std::fputs(
+            ConsoleLines::Duration(duration, f->start_time == AV_NOPTS_VALUE ? -1 : f->start_time, f->bit_rate).c_str(),
+            m_console);
+        const int64_t startMicros = av_rescale(window.start, 1000000, inputRate);
+        if ((input.durationMicros() >= 0 && window.start > 0 && startMicros >= input.durationMicros()) ||
+            (window.end >= 0 && window.end <= window.start))
+            throw LibAv::Failure{"the cut starts after the end of the input"};
+    }
+
+    // The part file and the output that writes into it.
+    std::unique_ptr<Output> openTarget(const AudioInput& input, const SampleRange::Window& window,
+                                       std::optional<PartFile>& part)
+    {
+        GainTags::Check(m_args.gainTags);
+        struct stat existing
+        {};
+        if (!m_args.overwrite && ::stat(m_args.output.c_str(), &existing) == 0)
+            throw LibAv::Failure{"File '" + m_args.output + "' already exists. Exiting."};
+        part.emplace(m_args.output);
+        // "-y" lets the output replace the file that held its name at the start, and only that one. The
+        // program (which asks for records) chose a free name itself: whatever holds it now came meanwhile.
+        if (m_args.overwrite && !ToolRecord::Requested() && ::lstat(m_args.output.c_str(), &existing) == 0)
+            part->allowReplacing(existing.st_dev, existing.st_ino);
+        std::unique_ptr<Output> out = openOutput(m_args, input, window, *part);
+        if (ToolArgs::WantsAmr(m_args) && !m_args.gainTags.empty())
+            std::fprintf(m_console, "this output format keeps no gain tags: the file gets none\n");
+        return out;
+    }
+
+    // Every kept sample through the resampler into the output; a run that gave nothing says why.
+    void convertAll(AudioInput& input, const SampleRange::Window& window, Output& out)
+    {
+        const AVCodecContext* dec = input.decoder();
+        Resampler::Format in;
+        in.rate = dec->sample_rate;
+        av_channel_layout_copy(&in.layout, &input.layout());
+        in.sampleFormat = dec->sample_fmt;
+        Resampler resampler(in, out.format());
+        av_channel_layout_uninit(&in.layout);
+
+        RangeReader reader(input, window);
+        LibAv::FramePtr decoded(av_frame_alloc());
+        LibAv::FramePtr encoded(av_frame_alloc());
+        if (!decoded || !encoded)
+            throw LibAv::Failure{LibAv::Reason(AVERROR(ENOMEM))};
+        m_started = Clock::now();
+        m_lastStats = m_started;
+        m_rate = out.format().rate;
+        if (m_args.gainDb)
+            m_gain = std::pow(10.0, *m_args.gainDb / 20.0);
+        int from = 0;
+        int count = 0;
+        while (reader.Next(decoded.get(), from, count)) {
+            resampler.Push(decoded.get(), from, count);
+            encode(resampler, out, encoded.get(), false);
+            av_frame_unref(decoded.get());
+        }
+        resampler.Flush();
+        encode(resampler, out, encoded.get(), true);
+        if (m_written == 0) {
+            if (!input.readError().empty())
+                throw LibAv::Failure{input.readError()};
+            if (reader.endedBeforeStart())
+                throw LibAv::Failure{"the cut starts after the end of the input"};
+            if (input.refusedPackets() > 0)
+                throw LibAv::Failure{LibAv::Reason(AVERROR_INVALIDDATA)};
+            throw LibAv::Failure{"the input has no audio"};
+        }
+    }
+
     // The date of the input as it was when its reading began. One that could not be kept is said, but
     // the converted file is no failure for it.
     void keepDate(PartFile& part)
