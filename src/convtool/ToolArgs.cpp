@@ -32,6 +32,22 @@ bool takesValue(const std::string& option)
         return true;
     return std::any_of(std::begin(withValue), std::end(withValue), [&](const char* o) { return option == o; });
 }
+
+// "KEY=VALUE" only: a stream's tags ("-metadata:s:a") are FFmpeg's business. A ReplayGain key is a gain
+// tag, written in each format's own way; any other is a track's tag.
+void addTag(Parsed& p, const std::string& v)
+{
+    const size_t eq = v.find('=');
+    const std::string key = eq == std::string::npos ? std::string() : v.substr(0, eq);
+    if (key.empty()) {
+        p.ownInterface = false;
+    } else if (GainTags::IsKey(key)) {
+        std::erase_if(p.gainTags, [&](const auto& tag) { return tag.first == key; });
+        p.gainTags.emplace_back(key, v.substr(eq + 1));
+    } else {
+        p.metadata.emplace_back(key, v.substr(eq + 1));
+    }
+}
 } // namespace
 
 Parsed Parse(const std::vector<std::string>& args)
@@ -67,18 +83,7 @@ Parsed Parse(const std::vector<std::string>& args)
             } else if (a == "-ac") {
                 p.channels = v;
             } else if (a == "-metadata") {
-                // "KEY=VALUE" only: a stream's tags ("-metadata:s:a") are FFmpeg's business. A ReplayGain
-                // key is a gain tag, written in each format's own way; any other is a track's tag.
-                const size_t eq = v.find('=');
-                const std::string key = eq == std::string::npos ? std::string() : v.substr(0, eq);
-                if (key.empty()) {
-                    p.ownInterface = false;
-                } else if (GainTags::IsKey(key)) {
-                    std::erase_if(p.gainTags, [&](const auto& tag) { return tag.first == key; });
-                    p.gainTags.emplace_back(key, v.substr(eq + 1));
-                } else {
-                    p.metadata.emplace_back(key, v.substr(eq + 1));
-                }
+                addTag(p, v);
             } else if (a == "-acodec" || a == "-c:a" || a == "-codec:a") {
                 p.codec = v;
                 p.ownInterface = p.ownInterface && v != "copy";

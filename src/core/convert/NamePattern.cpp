@@ -198,7 +198,7 @@ std::optional<NamePattern> NamePattern::For(Preset preset, const QString& custom
     }
 }
 
-std::optional<NamePattern> NamePattern::Parse(const QString& text, QString* error)
+NamePattern::Field NamePattern::fieldNamed(const QString& name)
 {
     static const struct
     {
@@ -209,6 +209,15 @@ std::optional<NamePattern> NamePattern::Parse(const QString& text, QString* erro
                    {"track", Field::Track},   {"disc", Field::Disc},
                    {"year", Field::Year},     {"genre", Field::Genre},
                    {"name", Field::Name},     {"folder", Field::Folder}};
+    for (const auto& f : kFields) {
+        if (name.compare(QLatin1String(f.name), Qt::CaseInsensitive) == 0)
+            return f.field;
+    }
+    return Field::None;
+}
+
+std::optional<NamePattern> NamePattern::Parse(const QString& text, QString* error)
+{
     const auto fail = [error](const QString& why) {
         if (error)
             *error = why;
@@ -241,11 +250,7 @@ std::optional<NamePattern> NamePattern::Parse(const QString& text, QString* erro
             if (close < 0)
                 return fail(QStringLiteral("A \"{\" in the name pattern is not closed."));
             const QString name = piece.mid(i + 1, close - i - 1);
-            Field field = Field::None;
-            for (const auto& f : kFields) {
-                if (name.compare(QLatin1String(f.name), Qt::CaseInsensitive) == 0)
-                    field = f.field;
-            }
+            const Field field = fieldNamed(name);
             if (field == Field::None)
                 return fail(QStringLiteral("The name pattern has no field {%1}. Fields: {artist}, {albumartist}, "
                                            "{album}, {title}, {track}, {disc}, {year}, {genre}, {name}, {folder}.")

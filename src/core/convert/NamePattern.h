@@ -73,6 +73,8 @@ public:
 
 private:
     enum class Field { None, Artist, AlbumArtist, Album, Title, Track, Disc, Year, Genre, Name, Folder };
+    // The field a pattern names in braces, any case; None for a name that is no field.
+    static Field fieldNamed(const QString& name);
     struct Token
     {
         Field field = Field::None; // None: literal text

@@ -19,6 +19,24 @@
 #include <QUrl>
 #include <cstring>
 
+namespace {
+
+void openHelp(const QString& programFolder)
+{
+    // A missing help file shows nothing, as the shell would.
+    if (QFile::exists(programFolder + QStringLiteral("/help.chm")))
+        QDesktopServices::openUrl(QUrl::fromLocalFile(programFolder + QStringLiteral("/help.chm")));
+}
+
+void showAbout()
+{
+    MsgBox::show(QStringLiteral("%1, 2026\r\nAll rights reserved.\r\n%2")
+                     .arg(QString::fromLatin1(Product::kMaker), QString::fromLatin1(Product::kHomePage)),
+                 MsgBox::Icon::None);
+}
+
+} // namespace
+
 void frmMain::run(MainCommands::Command command)
 {
     using C = MainCommands;
@@ -44,9 +62,7 @@ void frmMain::run(MainCommands::Command command)
     case C::Feedback:
         return showModal("feedback");
     case C::Help:
-        // A missing help file shows nothing, as the shell would.
-        if (QFile::exists(m_programFolder + QStringLiteral("/help.chm")))
-            QDesktopServices::openUrl(QUrl::fromLocalFile(m_programFolder + QStringLiteral("/help.chm")));
+        openHelp(m_programFolder);
         return m_ui.imgHelp->clearLook();
     case C::Exit:
         return imgExit_Click();
@@ -61,10 +77,7 @@ void frmMain::run(MainCommands::Command command)
             m_batch->Resume();
         return updateCommands();
     case C::About:
-        MsgBox::show(QStringLiteral("%1, 2026\r\nAll rights reserved.\r\n%2")
-                         .arg(QString::fromLatin1(Product::kMaker), QString::fromLatin1(Product::kHomePage)),
-                     MsgBox::Icon::None);
-        return;
+        return showAbout();
     case C::HomePage:
         QDesktopServices::openUrl(QUrl(QString::fromLatin1(Product::kHomePage)));
         return;
