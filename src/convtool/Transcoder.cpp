@@ -11,6 +11,7 @@
 #include "RangeReader.h"
 #include "Resampler.h"
 #include "SampleRange.h"
+#include "TagProbe.h"
 #include "Tags.h"
 #include "ToolRecord.h"
 #include "WriteAll.h"
@@ -314,13 +315,10 @@ private:
         std::fprintf(m_console, "%s\n", (none ? noLoudness(result.kind) : measured(result)).c_str());
         if (!ToolRecord::Requested())
             return;
-        // The tags as a conversion would copy them: what groups the file into its album comes with
-        // its loudness, in the same pass.
-        std::string lines;
-        AVDictionary* tags = Tags::Collect(input.format()->metadata, input.audio()->metadata);
-        for (const AVDictionaryEntry* t = nullptr; (t = av_dict_get(tags, "", t, AV_DICT_IGNORE_SUFFIX));)
-            lines += ToolRecord::TagLine(t->key, t->value);
-        av_dict_free(&tags);
+        // The tags a probe would give come with the loudness, in the same pass: they group the file
+        // into its album and name its output, so no probe runs for it afterwards.
+        const std::string lines =
+            TagProbe::Lines(TagProbe::FieldsOf(input.format()->metadata, input.audio()->metadata));
         record(lines + ToolRecord::BlocksLines(meter.blocks()) + ToolRecord::LoudnessLine(result));
     }
 

@@ -113,6 +113,7 @@ bool BatchDriver::Start(const CommandBuilder::Request& setup)
     m_toAnalyse.clear();
     m_analysed.clear();
     m_analysedInputs.clear();
+    m_analysedTags.clear();
     m_gains.clear();
     m_slots = FilesAtOnce::Resolve(setup.options.FilesAtOnce);
     m_weights.clear();
@@ -246,7 +247,10 @@ BatchDriver::FileStart BatchDriver::startFile(Slot* slot, const QString& input)
     slot->probed = false;
     slot->tags.clear();
     if (!m_names.keepsName()) {
-        if (const std::optional<FileStart> probe = startProbe(slot))
+        // An analysed file's tags came with its loudness: one pass over the batch, not two.
+        if (const auto analysed = m_analysedTags.constFind(input); analysed != m_analysedTags.cend())
+            slot->tags = *analysed;
+        else if (const std::optional<FileStart> probe = startProbe(slot))
             return *probe;
     }
     return startConversion(slot, row);

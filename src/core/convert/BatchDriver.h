@@ -220,7 +220,8 @@ private:
     QList<QString> m_toAnalyse;
     QList<Slot*> m_analysing;
     QList<LoudnessPlan::File> m_analysed;
-    QSet<QString> m_analysedInputs; // analysed or failed: never analysed again this batch
+    QSet<QString> m_analysedInputs;                         // analysed or failed: never analysed again this batch
+    QHash<QString, QHash<QString, QString>> m_analysedTags; // what a probe would give, from the analysis
     QHash<QString, LoudnessPlan::FileGain> m_gains;
     int m_toolsEnding = 0;
     bool m_paused = false;

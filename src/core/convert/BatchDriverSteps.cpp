@@ -114,6 +114,7 @@ void BatchDriver::analysisOver(Slot* slot)
     const int row = rowOf(input);
     if (exit.succeeded() && analysis.complete()) {
         m_analysed.append({input, analysis});
+        m_analysedTags.insert(input, slot->runner->tags());
         m_queue->setRowProgress(row, -1);
     } else {
         // The file fails with the tool's reason; its album goes on without it.

@@ -117,6 +117,8 @@ TEST_F(TaggedOutputs,
                            {"artist=AC/DC", "album=../../etc", QStringLiteral("title=Back\x01 in Black... ")}));
     ASSERT_TRUE(makeTone(folder.file("lib/AudioTrack 02.wav"), 1));
     window->options().OutputNames = 1; // Artist/Album/NN Title
+    // The names come from the tags the loudness analysis returns: one pass before the conversions.
+    window->options().Loudness = LoudnessPlan::Tags;
     window->AddPaths({folder.file("lib")});
     ASSERT_TRUE(QTest::qWaitFor([&] { return window->ui().lstFile->count() == 4 && !window->isListBusy(); }, 30000));
     ASSERT_TRUE(runBatch());
