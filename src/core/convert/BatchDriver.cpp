@@ -320,6 +320,7 @@ void BatchDriver::objDOS_CommandOver(Slot* slot)
             m_outcome.setLastReason(problem);
     }
     if (converted) {
+        noteNoGain(slot->input);
         m_outputNames.Claim(written);
         m_sync->add(written);
         if (m_firstOutputFolder.isEmpty())
@@ -414,6 +415,16 @@ void BatchDriver::stoppedToolEnded(const QString& input, const QString& output, 
     if (!busy && row >= int(m_running.size()))
         m_queue->removeAt(row);
     emit fileEnded(input, FileEnd::Converted, QString());
+}
+
+void BatchDriver::noteNoGain(const QString& input)
+{
+    // A file too quiet or too short to measure converts as it is; the end of the batch says which.
+    const auto gain = m_gains.constFind(input);
+    if (m_loudness == LoudnessPlan::Off || gain == m_gains.cend() || !gain->tags.isEmpty())
+        return;
+    const QString prefix = QStringLiteral("no gain: ");
+    m_outcome.noGain(input, gain->note.startsWith(prefix) ? gain->note.mid(prefix.size()) : gain->note);
 }
 
 void BatchDriver::end(End how)

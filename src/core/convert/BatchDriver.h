@@ -150,6 +150,7 @@ private:
     // image's) before its output is named. Nothing when there is no probe to run (a tool of the user's
     // own).
     std::optional<FileStart> startProbe(Slot* slot);
+    void noteNoGain(const QString& input);
     void probeEnded(Slot* slot);
     // Names and starts a probed file's conversion, in its row among the running ones.
     void afterProbe(Slot* slot);

@@ -8,6 +8,7 @@
 
 void BatchOutcome::reset()
 {
+    m_noGain.clear();
     m_converted = 0;
     m_skipped = 0;
     m_failures.clear();
@@ -124,6 +125,35 @@ qsizetype firstDifference(const QString& name, const QStringList& others)
 }
 } // namespace
 
+namespace {
+// One short line per file, name and reason, so a box stays well inside any screen; the details hold the
+// whole paths.
+QString namedLines(const QList<BatchOutcome::Failure>& files)
+{
+    QStringList names;
+    for (qsizetype i = 0; i < files.size() && i < BatchOutcome::kNamedInMessage; ++i) {
+        const QString& input = files[i].input;
+        names.append(oneLine(input.mid(input.lastIndexOf(QLatin1Char('/')) + 1)));
+    }
+    QString text;
+    for (qsizetype i = 0; i < names.size(); ++i)
+        text += QLatin1Char('\n') + shortened(names[i], 40, firstDifference(names[i], names)) + QStringLiteral(": ") +
+                shortened(oneLine(files[i].lastLine), 60);
+    const qsizetype more = files.size() - BatchOutcome::kNamedInMessage;
+    if (more > 0)
+        text += QStringLiteral("\n\n... and %1 more.").arg(more);
+    return text + QStringLiteral("\n\nShow Details lists every file with its folder.");
+}
+
+QString detailLines(const QList<BatchOutcome::Failure>& files)
+{
+    QString text;
+    for (const BatchOutcome::Failure& f : files)
+        text += oneLine(f.input) + QStringLiteral("\n    ") + oneLine(f.lastLine) + QLatin1Char('\n');
+    return text;
+}
+} // namespace
+
 QString BatchOutcome::failureMessage() const
 {
     if (m_failures.isEmpty())
@@ -134,29 +164,27 @@ QString BatchOutcome::failureMessage() const
                        : QStringLiteral("%1 of %2 files could not be converted and are back in the list:")
                              .arg(m_failures.size())
                              .arg(total);
-    text += QLatin1Char('\n');
-    // One short line each, so the box stays well inside any screen; the details hold the whole paths.
-    QStringList names;
-    for (qsizetype i = 0; i < m_failures.size() && i < kNamedInMessage; ++i) {
-        const QString& input = m_failures[i].input;
-        names.append(oneLine(input.mid(input.lastIndexOf(QLatin1Char('/')) + 1)));
-    }
-    for (qsizetype i = 0; i < names.size(); ++i)
-        text += QLatin1Char('\n') + shortened(names[i], 40, firstDifference(names[i], names)) + QStringLiteral(": ") +
-                shortened(oneLine(m_failures[i].lastLine), 60);
-    const qsizetype more = m_failures.size() - kNamedInMessage;
-    if (more > 0)
-        text += QStringLiteral("\n\n... and %1 more.").arg(more);
-    text += QStringLiteral("\n\nShow Details lists every file with its folder.");
-    return text;
+    return text + QLatin1Char('\n') + namedLines(m_failures);
 }
 
 QString BatchOutcome::failureDetails() const
 {
-    QString text;
-    for (const Failure& f : m_failures)
-        text += oneLine(f.input) + QStringLiteral("\n    ") + oneLine(f.lastLine) + QLatin1Char('\n');
-    return text;
+    return detailLines(m_failures);
+}
+
+QString BatchOutcome::noGainMessage() const
+{
+    if (m_noGain.isEmpty())
+        return {};
+    const QString text = m_noGain.size() == 1
+                             ? QStringLiteral("1 file was converted with no loudness gain:")
+                             : QStringLiteral("%1 files were converted with no loudness gain:").arg(m_noGain.size());
+    return text + QLatin1Char('\n') + namedLines(m_noGain);
+}
+
+QString BatchOutcome::noGainDetails() const
+{
+    return detailLines(m_noGain);
 }
 
 QString BatchOutcome::LastLine(const QString& toolOutput)

@@ -33,6 +33,9 @@ public:
     // A file converted without a conversion of its own in this batch: a second row of an input that
     // was converted, or a file whose tool finished it just as it was stopped.
     void countConverted() { ++m_converted; }
+    // A converted file that got no loudness gain, with the reason (too quiet or too short to measure).
+    void noGain(const QString& input, const QString& reason) { m_noGain.append({input, reason}); }
+    const QList<Failure>& noGainFiles() const { return m_noGain; }
     // A file whose output was already there, left alone in skip mode.
     void countSkipped() { ++m_skipped; }
 
@@ -60,6 +63,10 @@ public:
     // Every failed file, its whole path and its reason, for the message's details; empty when none failed.
     QString failureDetails() const;
 
+    // The message naming the files converted with no loudness gain and why; empty when there are none.
+    QString noGainMessage() const;
+    QString noGainDetails() const;
+
     // How many failures the message names at most.
     static constexpr int kNamedInMessage = 15;
 
@@ -70,4 +77,5 @@ private:
     int m_skipped = 0;
     QList<Failure> m_failures;
     QList<Failure> m_notWrittenOut;
+    QList<Failure> m_noGain;
 };

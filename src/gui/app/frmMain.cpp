@@ -209,6 +209,9 @@ void frmMain::batchEnded(BatchDriver::End how, const QString& folder)
         MsgBox::show(m_batch->outcome().failureMessage(), MsgBox::Icon::Warning, {},
                      m_batch->outcome().failureDetails());
     }
+    if (!m_batch->outcome().noGainFiles().isEmpty())
+        MsgBox::show(m_batch->outcome().noGainMessage(), MsgBox::Icon::Information, {},
+                     m_batch->outcome().noGainDetails());
     emit batchFinished();
 }
 

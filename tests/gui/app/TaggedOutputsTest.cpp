@@ -170,3 +170,29 @@ TEST_F(TaggedOutputs, AnOwnPatternBesideEachOriginalAndAPauseBetweenProbeAndConv
 }
 
 } // namespace
+
+TEST_F(TaggedOutputs, AFileTooQuietToMeasureConvertsAndTheEndSaysItGotNoGain)
+{
+    ASSERT_TRUE(QDir().mkpath(folder.file("lib")));
+    ASSERT_TRUE(makeTone(folder.file("lib/tone.wav"), 1));
+    QProcess silence;
+    silence.start(QStringLiteral("ffmpeg"), {"-nostdin", "-v", "error", "-f", "lavfi", "-i",
+                                             "anullsrc=r=44100:cl=stereo", "-t", "2", folder.file("lib/silent.wav")});
+    ASSERT_TRUE(silence.waitForFinished(60000) && silence.exitCode() == 0);
+    window->options().Loudness = LoudnessPlan::Track;
+    window->AddPaths({folder.file("lib/tone.wav"), folder.file("lib/silent.wav")});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->ui().lstFile->count() == 2 && !window->isListBusy(); }, 30000));
+    ASSERT_TRUE(runBatch());
+    EXPECT_EQ(window->lastBatch().converted(), 2);
+    EXPECT_EQ(outputs(), (QStringList{"silent.wma", "tone.wma"}));
+    // One box, after the batch: the silent file by name with the reason; the measured tone is not in it.
+    ASSERT_EQ(boxes.shown().size(), 1);
+    const MsgBox::Shown& box = boxes.shown().constFirst();
+    EXPECT_EQ(box.icon, MsgBox::Icon::Information);
+    EXPECT_TRUE(box.text.startsWith(QStringLiteral("1 file was converted with no loudness gain:\n")))
+        << box.text.toStdString();
+    EXPECT_TRUE(box.text.contains(QStringLiteral("silent.wav: it never rises above -70 LUFS")))
+        << box.text.toStdString();
+    EXPECT_FALSE(box.text.contains(QStringLiteral("tone.wav")));
+    EXPECT_TRUE(box.details.contains(folder.file("lib/silent.wav")));
+}
