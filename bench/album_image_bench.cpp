@@ -4,6 +4,8 @@
 // Each track of the image is its own conv.exe run with -range, as the program runs it, so
 // the later tracks pay for their seek. Prints every run, the medians and their ratio, and whether the
 // image's tracks converted to FLAC and joined decode to the image's very samples (their md5 sums).
+#include "BenchRun.h"
+
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -24,31 +26,13 @@ namespace {
 constexpr int kTracks = 15;
 constexpr int kRate = 44100;
 
-// Runs a program with its output thrown away; adds the processor time it took to cpu, when given.
+// Adds the processor time the run took to cpu, when given.
 bool runQuiet(const std::vector<std::string>& args, double* cpu = nullptr)
 {
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
-        return false;
-    int status = 0;
-    struct rusage usage
-    {};
-    wait4(pid, &status, 0, &usage);
+    const BenchRun::Ran ran = BenchRun::Quiet(args);
     if (cpu)
-        *cpu += double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-                double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        *cpu += ran.cpu;
+    return ran.ok;
 }
 
 // The md5 of files' samples decoded one after another as 16-bit PCM, by FFmpeg's program.
@@ -66,13 +50,6 @@ std::string decodedMd5(const std::vector<std::string>& files)
     pclose(pipe);
     return std::string(sum.data(), n);
 }
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
 double seconds(std::chrono::steady_clock::time_point since)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
@@ -169,8 +146,9 @@ int main(int argc, char** argv)
         }
         std::printf("%-8s medians: wall clock %.2f s against %.2f s, ratio %.3f; processor %.2f s against %.2f s, "
                     "ratio %.3f\n",
-                    kind.name, median(wallImage), median(wallFiles), median(wallImage) / median(wallFiles),
-                    median(cpuImage), median(cpuFiles), median(cpuImage) / median(cpuFiles));
+                    kind.name, BenchRun::Median(wallImage), BenchRun::Median(wallFiles),
+                    BenchRun::Median(wallImage) / BenchRun::Median(wallFiles), BenchRun::Median(cpuImage),
+                    BenchRun::Median(cpuFiles), BenchRun::Median(cpuImage) / BenchRun::Median(cpuFiles));
     }
     runQuiet({"rm", "-rf", dir});
     return 0;

@@ -7,6 +7,8 @@
 // temporary folder under /tmp; give a tmpfs or a mounted stick to compare), each renamed into place
 // with and without fdatasync, alternating, four rounds. The check: M4A files the build's tool makes
 // in FOLDER (3 s, 4 minutes, 3 s with a 10 MB cover) and a 4-minute MP3, each checked twenty times.
+#include "BenchRun.h"
+
 #include "LibAv.h"
 #include "OutputCheck.h"
 
@@ -27,31 +29,6 @@ extern char** environ;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-bool runQuiet(const std::vector<std::string>& args)
-{
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    return rc == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
 double msSince(Clock::time_point start)
 {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
@@ -132,7 +109,7 @@ void checkCost(const std::string& label, const std::string& path, bool mp4)
         ms.push_back(msSince(start));
     }
     std::printf("check, %s (%.0f KB): %.2f ms a file (median of 20)\n", label.c_str(), fileSize(path) / 1024,
-                median(ms));
+                BenchRun::Median(ms));
 }
 
 } // namespace
@@ -151,7 +128,7 @@ int main(int argc, char** argv)
         (round % 2 ? unsynced : synced).push_back(commitRound(folder, files, round % 2 == 0));
     std::printf("commit in %s, %d files of 60 KB a round: %.3f ms a file with fdatasync, %.3f ms without "
                 "(medians of 4 rounds)\n",
-                folder.c_str(), files, median(synced), median(unsynced));
+                folder.c_str(), files, BenchRun::Median(synced), BenchRun::Median(unsynced));
 
     // The inputs stay out of FOLDER, which may be a small stick.
     char inputs[] = "/tmp/commit-bench-in-XXXXXX";
@@ -171,12 +148,12 @@ int main(int argc, char** argv)
         std::fwrite(noise.data(), 1, noise.size(), f);
         std::fclose(f);
     }
-    runQuiet({"ffmpeg", "-nostdin", "-y", "-f", "lavfi", "-i", "sine=d=3", "-ac", "2", in + "/3s.wav"});
-    runQuiet({"ffmpeg", "-nostdin", "-y", "-f", "lavfi", "-i", "sine=d=240", "-ac", "2", in + "/4min.wav"});
-    runQuiet({"ffmpeg", "-nostdin", "-y", "-f", "rawvideo", "-pix_fmt", "rgb24", "-s", "1830x1830", "-i", raw,
-              "-frames:v", "1", in + "/cover.png"});
-    runQuiet({"ffmpeg", "-nostdin", "-y", "-i", in + "/3s.wav", "-i", in + "/cover.png", "-map", "0", "-map", "1",
-              "-c:v", "copy", "-disposition:v", "attached_pic", in + "/cover.flac"});
+    BenchRun::Quiet({"ffmpeg", "-nostdin", "-y", "-f", "lavfi", "-i", "sine=d=3", "-ac", "2", in + "/3s.wav"});
+    BenchRun::Quiet({"ffmpeg", "-nostdin", "-y", "-f", "lavfi", "-i", "sine=d=240", "-ac", "2", in + "/4min.wav"});
+    BenchRun::Quiet({"ffmpeg", "-nostdin", "-y", "-f", "rawvideo", "-pix_fmt", "rgb24", "-s", "1830x1830", "-i", raw,
+                     "-frames:v", "1", in + "/cover.png"});
+    BenchRun::Quiet({"ffmpeg", "-nostdin", "-y", "-i", in + "/3s.wav", "-i", in + "/cover.png", "-map", "0", "-map",
+                     "1", "-c:v", "copy", "-disposition:v", "attached_pic", in + "/cover.flac"});
     struct Made
     {
         const char* label;
@@ -187,15 +164,17 @@ int main(int argc, char** argv)
          {Made{"M4A, 3 s", "3s.wav", "3s.m4a"}, Made{"M4A, 4 min", "4min.wav", "4min.m4a"},
           Made{"M4A, 3 s and a 10 MB cover", "cover.flac", "cover.m4a"}, Made{"MP3, 4 min", "4min.wav", "4min.mp3"}}) {
         const std::string out = folder + "/" + m.output;
-        if (!runQuiet({tool, "-i", in + "/" + m.input, "-y", "-vn", "-ab", "192k", "-ar", "44100", "-ac", "2", out})) {
+        if (!BenchRun::Quiet(
+                 {tool, "-i", in + "/" + m.input, "-y", "-vn", "-ab", "192k", "-ar", "44100", "-ac", "2", out})
+                 .ok) {
             std::printf("%s: the tool failed\n", m.label);
             continue;
         }
         checkCost(m.label, out, std::string(m.output).find(".m4a") != std::string::npos);
         ::unlink(out.c_str());
     }
-    runQuiet({"rm", "-rf", in});
+    BenchRun::Quiet({"rm", "-rf", in});
     if (argc < 2)
-        runQuiet({"rm", "-rf", folder});
+        BenchRun::Quiet({"rm", "-rf", folder});
     return 0;
 }

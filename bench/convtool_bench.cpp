@@ -1,6 +1,8 @@
 // The conversion tool against FFmpeg's own program on the same command lines: forty 3-second and ten
 // 60-second WAV files to MP3 at 192k, one file after another, the two tools alternating run by run.
 // Prints every run, the medians, their ratio and the peak memory of one tool process.
+#include "BenchRun.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -17,43 +19,6 @@
 extern char** environ;
 
 namespace {
-
-struct Outcome
-{
-    bool ok = true;
-    long peakKb = 0;
-};
-
-// Runs a program with its output thrown away; its peak resident memory comes back from wait4.
-Outcome runQuiet(const std::vector<std::string>& args)
-{
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
-        return {false, 0};
-    int status = 0;
-    struct rusage usage
-    {};
-    wait4(pid, &status, 0, &usage);
-    return {WIFEXITED(status) && WEXITSTATUS(status) == 0, usage.ru_maxrss};
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
 struct Set
 {
     const char* name;
@@ -78,9 +43,10 @@ int main(int argc, char** argv)
     for (Set& set : sets) {
         for (int i = 0; i < set.files; ++i) {
             const std::string wav = dir + "/" + std::to_string(set.seconds) + "s-" + std::to_string(i) + ".wav";
-            runQuiet({"ffmpeg", "-nostdin", "-y", "-f", "lavfi", "-i",
-                      "sine=frequency=" + std::to_string(300 + 7 * i) + ":duration=" + std::to_string(set.seconds),
-                      "-ac", "2", "-c:a", "pcm_s16le", wav});
+            BenchRun::Quiet(
+                {"ffmpeg", "-nostdin", "-y", "-f", "lavfi", "-i",
+                 "sine=frequency=" + std::to_string(300 + 7 * i) + ":duration=" + std::to_string(set.seconds), "-ac",
+                 "2", "-c:a", "pcm_s16le", wav});
             set.inputs.push_back(wav);
         }
     }
@@ -99,7 +65,7 @@ int main(int argc, char** argv)
                 std::vector<std::string> args = {"-i",  set.inputs[i], "-y",  "-vn", "-ab", "192k",
                                                  "-ar", "44100",       "-ac", "2",   out};
                 args.insert(args.begin(), mine ? tool : std::string("ffmpeg"));
-                const Outcome o = runQuiet(args);
+                const BenchRun::Ran o = BenchRun::Quiet(args);
                 if (!o.ok)
                     std::printf("  a conversion failed: %s\n", set.inputs[i].c_str());
                 (mine ? oursPeak : theirsPeak) = std::max(mine ? oursPeak : theirsPeak, o.peakKb);
@@ -108,11 +74,11 @@ int main(int argc, char** argv)
             (mine ? ours : theirs).push_back(s);
             std::printf("  %s run %d: %s %.3f s\n", set.name, run / 2 + 1, mine ? "conv.exe" : "ffmpeg  ", s);
         }
-        const double a = median(ours);
-        const double b = median(theirs);
+        const double a = BenchRun::Median(ours);
+        const double b = BenchRun::Median(theirs);
         std::printf("%s: conv.exe %.3f s, ffmpeg %.3f s (medians), ratio %.2f; peak memory %ld KB against %ld KB\n",
                     set.name, a, b, a / b, oursPeak, theirsPeak);
     }
-    runQuiet({"rm", "-rf", dir});
+    BenchRun::Quiet({"rm", "-rf", dir});
     return 0;
 }

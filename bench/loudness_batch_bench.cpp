@@ -4,6 +4,8 @@
 // clock, and the processor time of the program and every tool it ran (user and system), which a busy
 // machine changes far less. The program leaves its idle tools to end on their own when it exits: this
 // benchmark takes them in as their subreaper and waits for them, so their time counts.
+#include "BenchRun.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -20,64 +22,7 @@
 
 extern char** environ;
 
-namespace {
-
-struct Cost
-{
-    double wall = -1;
-    double cpu = -1;
-};
-
-double now()
-{
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return double(t.tv_sec) + double(t.tv_nsec) / 1e9;
-}
-
-// A program run with its output thrown away; negative figures when it failed.
-Cost run(const std::vector<std::string>& args)
-{
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    for (int fd = 0; fd <= 2; ++fd)
-        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
-    pid_t pid = 0;
-    const double started = now();
-    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
-        return {};
-    const auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
-    const auto childTime = [&] {
-        struct rusage usage
-        {};
-        getrusage(RUSAGE_CHILDREN, &usage);
-        return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-    };
-    const double before = childTime();
-    int status = 0;
-    waitpid(pid, &status, 0);
-    const double wall = now() - started;
-    // Its tools, left behind as it exits, end once their input closes.
-    while (wait(nullptr) > 0 || errno == EINTR) {
-    }
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return {};
-    return {wall, childTime() - before};
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
-} // namespace
+namespace {} // namespace
 
 int main(int argc, char** argv)
 {
@@ -89,14 +34,15 @@ int main(int argc, char** argv)
         return 1;
     const std::string dir = scratch;
     const std::string album = dir + "/album";
-    run({"mkdir", "-p", album});
+    BenchRun::Quiet({"mkdir", "-p", album});
     for (int i = 0; i < 8; ++i) {
         const std::string amplitude = std::to_string(0.05 + 0.06 * i);
         const std::string track = album + "/" + std::to_string(i + 1) + ".flac";
-        if (run({"ffmpeg", "-nostdin", "-y", "-f", "lavfi", "-i",
-                 "anoisesrc=color=pink:amplitude=" + amplitude + ":duration=60:seed=" + std::to_string(i + 1), "-ac",
-                 "2", "-ar", "44100", "-sample_fmt", "s16", "-metadata", "album=Bench", track})
-                .wall < 0) {
+        if (!BenchRun::Quiet(
+                 {"ffmpeg", "-nostdin", "-y", "-f", "lavfi", "-i",
+                  "anoisesrc=color=pink:amplitude=" + amplitude + ":duration=60:seed=" + std::to_string(i + 1), "-ac",
+                  "2", "-ar", "44100", "-sample_fmt", "s16", "-metadata", "album=Bench", track})
+                 .ok) {
             std::printf("cannot make the album with ffmpeg\n");
             return 1;
         }
@@ -114,12 +60,13 @@ int main(int argc, char** argv)
     for (int r = 0; r < runs; ++r) {
         for (Mode& m : modes) {
             const std::string out = dir + "/out" + std::to_string(n++);
-            const Cost c =
-                run({program,      "--convert", "--format",   "mp3",  "--bitrate", "192",      "--rate",    "44100",
-                     "--channels", "2",         "--jobs",     "2",    "--cut",     "off",      "--folders", "flat",
-                     "--existing", "keep",      "--loudness", m.name, "--quiet",   "--output", out,         album});
-            run({"rm", "-rf", out});
-            if (c.wall < 0) {
+            const BenchRun::Ran c = BenchRun::Quiet(
+                {program,      "--convert", "--format",   "mp3",  "--bitrate", "192",      "--rate",    "44100",
+                 "--channels", "2",         "--jobs",     "2",    "--cut",     "off",      "--folders", "flat",
+                 "--existing", "keep",      "--loudness", m.name, "--quiet",   "--output", out,         album},
+                true);
+            BenchRun::Quiet({"rm", "-rf", out});
+            if (!c.ok) {
                 std::printf("  %s failed\n", m.name);
                 continue;
             }
@@ -130,13 +77,14 @@ int main(int argc, char** argv)
     for (const Mode& m : modes) {
         if (m.wall.empty())
             continue;
-        std::printf("%-6s %6.2f s on the clock, %6.2f s of processor time (medians)", m.name, median(m.wall),
-                    median(m.cpu));
+        std::printf("%-6s %6.2f s on the clock, %6.2f s of processor time (medians)", m.name, BenchRun::Median(m.wall),
+                    BenchRun::Median(m.cpu));
         if (!modes[0].wall.empty() && &m != &modes[0])
-            std::printf("; %.2fx and %.2fx the time with Loudness off", median(m.wall) / median(modes[0].wall),
-                        median(m.cpu) / median(modes[0].cpu));
+            std::printf("; %.2fx and %.2fx the time with Loudness off",
+                        BenchRun::Median(m.wall) / BenchRun::Median(modes[0].wall),
+                        BenchRun::Median(m.cpu) / BenchRun::Median(modes[0].cpu));
         std::printf("\n");
     }
-    run({"rm", "-rf", dir});
+    BenchRun::Quiet({"rm", "-rf", dir});
     return 0;
 }

@@ -2,6 +2,8 @@
 // analysed with the sample peak and with the true peak, beside a plain conversion of the same file to WAV
 // (the decode and little else), the three alternating run by run. The figure is the processor time of the
 // tool (user and system), which a busy machine changes far less than the time on the clock.
+#include "BenchRun.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -15,41 +17,7 @@
 
 extern char** environ;
 
-namespace {
-
-// The processor seconds of a program run with its output thrown away; negative when it failed.
-double cpuSeconds(const std::vector<std::string>& args)
-{
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    for (int fd = 0; fd <= 2; ++fd)
-        posix_spawn_file_actions_addopen(&actions, fd, "/dev/null", fd == 0 ? O_RDONLY : O_WRONLY, 0);
-    pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0)
-        return -1;
-    int status = 0;
-    struct rusage usage
-    {};
-    wait4(pid, &status, 0, &usage);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
-        return -1;
-    const auto seconds = [](const timeval& t) { return double(t.tv_sec) + double(t.tv_usec) / 1e6; };
-    return seconds(usage.ru_utime) + seconds(usage.ru_stime);
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
-} // namespace
+namespace {} // namespace
 
 int main(int argc, char** argv)
 {
@@ -60,8 +28,10 @@ int main(int argc, char** argv)
         return 1;
     const std::string dir = scratch;
     const std::string flac = dir + "/4min.flac";
-    if (cpuSeconds({"ffmpeg", "-nostdin", "-y", "-f", "lavfi", "-i", "anoisesrc=color=pink:amplitude=0.3:duration=240",
-                    "-ac", "2", "-ar", "44100", "-sample_fmt", "s16", flac}) < 0) {
+    if (!BenchRun::Quiet({"ffmpeg", "-nostdin", "-y", "-f", "lavfi", "-i",
+                          "anoisesrc=color=pink:amplitude=0.3:duration=240", "-ac", "2", "-ar", "44100", "-sample_fmt",
+                          "s16", flac})
+             .ok) {
         std::printf("cannot make the input with ffmpeg\n");
         return 1;
     }
@@ -77,7 +47,8 @@ int main(int argc, char** argv)
     std::printf("tool: %s; a 4-minute 44.1 kHz stereo FLAC file, %d runs of each, alternating\n", tool.c_str(), runs);
     for (int run = 0; run < runs; ++run) {
         for (Kind& k : kinds) {
-            const double s = cpuSeconds(k.args);
+            const BenchRun::Ran r = BenchRun::Quiet(k.args);
+            const double s = r.ok ? r.cpu : -1;
             if (s < 0)
                 std::printf("  %s failed\n", k.name);
             else
@@ -86,15 +57,15 @@ int main(int argc, char** argv)
     }
     for (const Kind& k : kinds) {
         if (!k.seconds.empty())
-            std::printf("%-22s %.3f s of processor time (median)\n", k.name, median(k.seconds));
+            std::printf("%-22s %.3f s of processor time (median)\n", k.name, BenchRun::Median(k.seconds));
     }
     if (!kinds[0].seconds.empty() && !kinds[1].seconds.empty() && !kinds[2].seconds.empty()) {
-        const double decode = median(kinds[0].seconds);
-        const double loudness = median(kinds[1].seconds) - decode;
-        const double truePeak = median(kinds[2].seconds) - decode;
+        const double decode = BenchRun::Median(kinds[0].seconds);
+        const double loudness = BenchRun::Median(kinds[1].seconds) - decode;
+        const double truePeak = BenchRun::Median(kinds[2].seconds) - decode;
         std::printf("the measure beyond the decode: %.3f s with the sample peak, %.3f s with the true peak (%.1fx)\n",
                     loudness, truePeak, truePeak / loudness);
     }
-    cpuSeconds({"rm", "-rf", dir});
+    BenchRun::Quiet({"rm", "-rf", dir});
     return 0;
 }

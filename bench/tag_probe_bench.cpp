@@ -3,6 +3,8 @@
 // 200 KB cover), and the same probe as jobs for one tool process in job mode, as a batch's worker runs
 // it (the job written, the tags and the end read back from the record). Files are in the page cache,
 // as the batch's just-listed files are. Prints the median per file of each.
+#include "BenchRun.h"
+
 #include "TagProbe.h"
 #include "ToolJobs.h"
 #include "ToolRecord.h"
@@ -25,31 +27,6 @@ extern char** environ;
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-bool run(const std::vector<std::string>& args)
-{
-    std::vector<char*> argv;
-    for (const std::string& a : args)
-        argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
-    pid_t pid = 0;
-    const int rc = posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    int status = 0;
-    return rc == 0 && waitpid(pid, &status, 0) == pid && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-}
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.empty() ? 0 : v[v.size() / 2];
-}
-
 // One tool process in job mode, its jobs on a pipe and its record on another.
 class JobTool
 {
@@ -141,8 +118,10 @@ int main(int argc, char** argv)
                                            "-metadata", "genre=Rock",         "-metadata", "comment=ripped with care"};
     const std::string wav = dir + "/tone.wav";
     const std::string cover = dir + "/cover.png";
-    if (!run({"ffmpeg", "-nostdin", "-y", "-f", "lavfi", "-i", "sine=duration=240", "-ac", "2", wav}) ||
-        !run({"ffmpeg", "-nostdin", "-y", "-f", "lavfi", "-i", "mandelbrot=size=300x300", "-frames:v", "1", cover}))
+    if (!BenchRun::Quiet({"ffmpeg", "-nostdin", "-y", "-f", "lavfi", "-i", "sine=duration=240", "-ac", "2", wav}).ok ||
+        !BenchRun::Quiet(
+             {"ffmpeg", "-nostdin", "-y", "-f", "lavfi", "-i", "mandelbrot=size=300x300", "-frames:v", "1", cover})
+             .ok)
         return 1;
     struct Input
     {
@@ -166,7 +145,7 @@ int main(int argc, char** argv)
         args.insert(args.end(), in.extra.begin(), in.extra.end());
         args.insert(args.end(), tags.begin(), tags.end());
         args.push_back(in.path);
-        if (!run(args)) {
+        if (!BenchRun::Quiet(args).ok) {
             std::printf("could not make %s\n", in.path.c_str());
             return 1;
         }
@@ -188,9 +167,9 @@ int main(int argc, char** argv)
             jobFields = jobs.probe(in.path);
             asJob.push_back(std::chrono::duration<double, std::milli>(Clock::now() - start).count());
         }
-        std::printf("%-26s %9.3f ms %9.3f ms   (%zu fields, %d by job)\n", in.what, median(inProcess), median(asJob),
-                    fields, jobFields);
+        std::printf("%-26s %9.3f ms %9.3f ms   (%zu fields, %d by job)\n", in.what, BenchRun::Median(inProcess),
+                    BenchRun::Median(asJob), fields, jobFields);
     }
-    run({"rm", "-rf", dir});
+    BenchRun::Quiet({"rm", "-rf", dir});
     return 0;
 }
