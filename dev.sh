@@ -13,7 +13,7 @@ packages=(
     build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev clang-format
     qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev
     libgtest-dev googletest libopencore-amrnb-dev
-    libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libebur128-dev loudgain libcue-dev libflac-dev flac
+    libavformat-dev libavcodec-dev libswresample-dev libavutil-dev libebur128-dev loudgain libcue-dev libflac-dev flac wavpack
     ffmpeg xvfb xauth xdg-utils desktop-file-utils xchm fp-utils imagemagick fonts-dejavu-core
     appstream lintian dpkg-dev file xdotool dosfstools fusefat strace dbus-daemon
 )

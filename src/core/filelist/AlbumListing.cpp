@@ -1,5 +1,6 @@
 #include "AlbumListing.h"
 
+#include "ApeTag.h"
 #include "CueAudioFile.h"
 #include "FlacImage.h"
 #include "GetFile.h"
@@ -25,6 +26,21 @@ bool hasExtension(const QString& path, const char* extension)
 QString nameOf(const QString& path)
 {
     return PathBytes::Display(GetFile::ParseFileName(path));
+}
+
+// A sheet of a hundred tracks takes a few kilobytes; a "Cuesheet" item far larger is something else.
+constexpr qint64 kMostEmbeddedSheet = 1 << 20;
+
+// The sheet a file carries: FLAC's CUESHEET block or tag, or the "Cuesheet" item of the APE tag that
+// Monkey's Audio and WavPack images (and others) end in. Nothing when it carries none.
+std::optional<CueSheet> embeddedSheet(const QString& path)
+{
+    if (hasExtension(path, "flac"))
+        return FlacImage::CarriesSheet(path) ? FlacImage::EmbeddedSheet(path) : std::nullopt;
+    const std::optional<QByteArray> tag = ApeTag::TextItem(path, "Cuesheet", kMostEmbeddedSheet);
+    if (!tag || tag->trimmed().isEmpty())
+        return std::nullopt;
+    return CueSheet::FromEmbedded(*tag, path, ImageLength::Read(path));
 }
 } // namespace
 
@@ -147,8 +163,8 @@ QList<FileQueue::Entry> AlbumListing::List(const QStringList& paths, const QStri
             listSheet(*beside, cuePath, root);
             continue;
         }
-        if (unusable.isEmpty() && hasExtension(path, "flac") && FlacImage::CarriesSheet(path)) {
-            const std::optional<CueSheet> embedded = FlacImage::EmbeddedSheet(path);
+        if (unusable.isEmpty()) {
+            const std::optional<CueSheet> embedded = embeddedSheet(path);
             if (embedded && embedded->usable()) {
                 listSheet(*embedded, path, root);
                 continue;

@@ -12,7 +12,8 @@
 
 // Turns files being listed into the list's entries. An album image is listed as its tracks, one entry
 // each, in the sheet's order and where the image or its sheet came first: a .cue file, an audio file a
-// .cue beside it names, and a FLAC file that carries its sheet (a CUESHEET block or tag). Every file is
+// .cue beside it names, a FLAC file that carries its sheet (a CUESHEET block or tag), and a file whose
+// APE tag carries one (a "Cuesheet" item, as in Monkey's Audio and WavPack images). Every file is
 // listed once, so a folder that holds "Album.flac" and "Album.cue" gives the tracks and neither file
 // again. An image whose sheet cannot be used is listed whole, and the reason is noted.
 //

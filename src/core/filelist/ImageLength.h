@@ -5,11 +5,18 @@
 #include <QString>
 #include <optional>
 
-// The rate and length of an album image, read from its header without decoding: FLAC's STREAMINFO
-// and a WAV file's format and data chunks, the images rippers write most. Nothing for any other
-// format, whose length only the conversion tool can tell.
+class FileBytes;
+
+// The rate and length of an album image, read from its header without decoding: FLAC's STREAMINFO, a
+// WAV file's format and data chunks, WavPack's first block and Monkey's Audio's header, the images
+// rippers write most. Nothing for any other format, whose length only the conversion tool can tell,
+// nor for a header that does not say, or says nothing sound (no samples, no rate).
 namespace ImageLength {
 
 std::optional<AudioLength> Read(const QString& path);
+
+// A WAV, WavPack or Monkey's Audio header at the start of the file, or after the ID3v2 tags some
+// taggers put before any format.
+std::optional<AudioLength> FromHeader(const FileBytes& file);
 
 } // namespace ImageLength
