@@ -37,6 +37,12 @@ std::optional<CueSheet> embeddedSheet(const QString& path)
 {
     if (hasExtension(path, "flac"))
         return FlacImage::CarriesSheet(path) ? FlacImage::EmbeddedSheet(path) : std::nullopt;
+    // Only the lossless formats whose images keep their sheet in an APE tag are asked: a library of
+    // MP3 files is not read at every file's end while it is listed.
+    static constexpr const char* kApeTagged[] = {"ape", "wv", "tak", "tta", "ofr"};
+    if (std::none_of(std::begin(kApeTagged), std::end(kApeTagged),
+                     [&](const char* e) { return hasExtension(path, e); }))
+        return std::nullopt;
     const std::optional<QByteArray> tag = ApeTag::TextItem(path, "Cuesheet", kMostEmbeddedSheet);
     if (!tag || tag->trimmed().isEmpty())
         return std::nullopt;
