@@ -354,7 +354,8 @@ QString CueSheet::cutFile(const QList<CuePoints>& points, qsizetype first, qsize
         return {};
     }
     const std::optional<AudioLength> length = lengthOf ? lengthOf(path) : std::nullopt;
-    if (!length || length->rate <= 0 || length->samples <= 0)
+    const bool knownLength = length && length->samples != AudioLength::kUnknownSamples;
+    if (!length || length->rate <= 0 || (knownLength && length->samples <= 0))
         return QStringLiteral("the length of \"%1\" cannot be read").arg(GetFile::ParseFileName(path));
     QList<qint64> starts;
     for (qsizetype k = first; k <= last; ++k) {
@@ -362,7 +363,7 @@ QString CueSheet::cutFile(const QList<CuePoints>& points, qsizetype first, qsize
             if (index.first == 1)
                 starts.append(inSamples(index.second, unit, length->rate));
         }
-        if (starts.last() >= length->samples)
+        if (knownLength && starts.last() >= length->samples)
             return trackName(points[k]) +
                    QStringLiteral(" starts after the end of \"%1\"").arg(GetFile::ParseFileName(path));
     }

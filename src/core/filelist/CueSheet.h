@@ -7,9 +7,11 @@
 #include <functional>
 #include <optional>
 
-// How long an audio file is: its sample rate and its samples per channel.
+// How long an audio file is: its sample rate and its samples per channel, or kUnknownSamples where its
+// header gives only the rate (MP3, Ogg).
 struct AudioLength
 {
+    static constexpr qint64 kUnknownSamples = -1;
     int rate = 0;
     qint64 samples = 0;
 };

@@ -200,6 +200,96 @@ std::optional<AudioLength> monkeysLength(const FileBytes& file, qint64 at)
         return std::nullopt;
     return sound(rate, (frames - 1) * perFrame + finalBlocks);
 }
+// A rate with no length: the header does not say how long the stream is (the tool finds a track that
+// starts past the end as it converts it).
+std::optional<AudioLength> rateOnly(qint64 rate)
+{
+    if (rate <= 0 || rate > kMostRate)
+        return std::nullopt;
+    return AudioLength{int(rate), AudioLength::kUnknownSamples};
+}
+
+// An MPEG audio frame header: its rate and its length in bytes; nothing for bytes that are not one (a
+// free-format frame included: its length is not in its header).
+struct MpegFrame
+{
+    int rate = 0;
+    qint64 bytes = 0;
+    quint8 kind = 0; // version and layer bits: every frame of a stream shares them
+};
+
+std::optional<MpegFrame> mpegFrame(const unsigned char* h)
+{
+    if (h[0] != 0xFF || (h[1] & 0xE0) != 0xE0)
+        return std::nullopt;
+    const int version = (h[1] >> 3) & 3; // 0 MPEG 2.5, 2 MPEG 2, 3 MPEG 1
+    const int layer = (h[1] >> 1) & 3;   // 1 layer III, 2 layer II, 3 layer I
+    const int bitrateIndex = h[2] >> 4;
+    const int rateIndex = (h[2] >> 2) & 3;
+    if (version == 1 || layer == 0 || bitrateIndex == 0 || bitrateIndex == 15 || rateIndex == 3)
+        return std::nullopt;
+    static constexpr int kRates[] = {44100, 48000, 32000};
+    static constexpr int kKbps[2][3][15] = {// MPEG 1: layers I, II, III
+                                            {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448},
+                                             {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},
+                                             {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
+                                            // MPEG 2 and 2.5
+                                            {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256},
+                                             {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},
+                                             {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
+    const bool one = version == 3;
+    const int rate = kRates[rateIndex] >> (version == 3 ? 0 : version == 2 ? 1 : 2);
+    const qint64 bps = qint64(kKbps[one ? 0 : 1][3 - layer][bitrateIndex]) * 1000;
+    const int padding = (h[2] >> 1) & 1;
+    qint64 bytes = 0;
+    if (layer == 3)
+        bytes = (12 * bps / rate + padding) * 4;
+    else
+        bytes = (layer == 1 && !one ? 72 : 144) * bps / rate + padding;
+    return MpegFrame{rate, bytes, quint8(h[1] & 0x1E)};
+}
+
+// An MP3 (or MP2) stream: the rate of its first frame, when the frame after it is one of the same
+// stream, so a stray 0xFF byte in a file of another kind is not taken for one.
+std::optional<AudioLength> mpegRate(const FileBytes& file, qint64 at)
+{
+    unsigned char h[4];
+    if (!file.Read(at, reinterpret_cast<char*>(h), sizeof h))
+        return std::nullopt;
+    const std::optional<MpegFrame> first = mpegFrame(h);
+    if (!first || !file.Read(at + first->bytes, reinterpret_cast<char*>(h), sizeof h))
+        return std::nullopt;
+    const std::optional<MpegFrame> next = mpegFrame(h);
+    if (!next || next->kind != first->kind || next->rate != first->rate)
+        return std::nullopt;
+    return rateOnly(first->rate);
+}
+
+// An Ogg stream's first packet: Vorbis and FLAC say their rate, Opus always decodes at 48 kHz.
+std::optional<AudioLength> oggRate(const FileBytes& file, qint64 at)
+{
+    unsigned char page[27];
+    if (!file.Read(at, reinterpret_cast<char*>(page), sizeof page) || page[4] != 0)
+        return std::nullopt;
+    const qint64 packet = at + 27 + page[26];
+    char p[30];
+    if (!file.Read(packet, p, 8))
+        return std::nullopt;
+    if (memcmp(p, "OpusHead", 8) == 0)
+        return rateOnly(48000);
+    if (memcmp(p, "\x01vorbis", 7) == 0 && file.Read(packet, p, 16))
+        return rateOnly(le32(p + 12));
+    // FLAC's mapping: "\x7FFLAC", version, header count, "fLaC", then STREAMINFO's block header and body.
+    if (memcmp(p,
+               "\x7F"
+               "FLAC",
+               5) == 0 &&
+        file.Read(packet, p, 30) && memcmp(p + 9, "fLaC", 4) == 0) {
+        const auto* b = reinterpret_cast<const unsigned char*>(p + 17);
+        return rateOnly((qint64(b[10]) << 12) | (qint64(b[11]) << 4) | (b[12] >> 4));
+    }
+    return std::nullopt;
+}
 } // namespace
 
 std::optional<AudioLength> FromHeader(const FileBytes& file)
@@ -214,7 +304,9 @@ std::optional<AudioLength> FromHeader(const FileBytes& file)
         return wavPackLength(file, at);
     if (memcmp(magic, "MAC ", 4) == 0)
         return monkeysLength(file, at);
-    return std::nullopt;
+    if (memcmp(magic, "OggS", 4) == 0)
+        return oggRate(file, at);
+    return mpegRate(file, at);
 }
 
 std::optional<AudioLength> Read(const QString& path)

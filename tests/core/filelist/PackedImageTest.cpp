@@ -8,6 +8,7 @@
 #include "filelist/ImageLength.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QtEndian>
 #include <gtest/gtest.h>
@@ -307,3 +308,51 @@ TEST_F(PackedImage, ASheetInTheApeTagOfAWavPackOrMonkeysAudioImageListsItsTracks
 }
 
 } // namespace
+
+TEST_F(PackedImage, Mp3AndOggImagesAreCutAtTheirHeadersRateAndATrackPastTheirEndFailsAsItConverts)
+{
+    int status = -1;
+    const QString mp3 = folder.filePath(QStringLiteral("mix.mp3"));
+    const QString ogg = folder.filePath(QStringLiteral("mix.ogg"));
+    const QString opus = folder.filePath(QStringLiteral("mix.opus"));
+    RunProgram(QStringLiteral("ffmpeg"),
+               {"-nostdin", "-v", "error", "-i", made("image.wav"), "-b:a", "192k", "-id3v2_version", "3", mp3, "-c:a",
+                "libvorbis", ogg, "-c:a", "libopus", opus},
+               &status);
+    ASSERT_EQ(status, 0);
+    for (const QString& image : {mp3, ogg}) {
+        ASSERT_TRUE(Write(folder.filePath(QStringLiteral("mix.cue")), Sheet(QFileInfo(image).fileName())));
+        AlbumListing listing;
+        const QList<FileQueue::Entry> entries = listing.List({image}, QString());
+        ASSERT_EQ(entries.size(), 3) << image.toStdString() << listing.notes().join(' ').toStdString();
+        EXPECT_EQ(std::make_pair(entries[1].track->start, entries[1].track->end), std::make_pair(kTrack2, kTrack3));
+        EXPECT_EQ(entries[2].track->end, -1);
+    }
+    const auto opusLength = ImageLength::Read(opus);
+    ASSERT_TRUE(opusLength);
+    EXPECT_EQ(opusLength->rate, 48000);
+    EXPECT_EQ(opusLength->samples, AudioLength::kUnknownSamples);
+
+    // A sheet whose last track lies past the end of the MP3: no header says so, so the track is listed
+    // and its conversion fails with the reason.
+    QByteArray late = Sheet(QStringLiteral("mix.mp3"));
+    late.replace("INDEX 01 00:08:00", "INDEX 01 59:00:00");
+    ASSERT_TRUE(Write(folder.filePath(QStringLiteral("mix.cue")), late));
+    AlbumListing listing;
+    const QList<FileQueue::Entry> entries = listing.List({mp3}, QString());
+    ASSERT_EQ(entries.size(), 3);
+    const QString range = QStringLiteral("%1-").arg(entries[2].track->start);
+    const QByteArray said =
+        RunProgram(buildProgramFolder() + QStringLiteral("/data/conv.exe"),
+                   {"-i", mp3, "-range", range, "-y", folder.filePath(QStringLiteral("3.flac"))}, &status);
+    EXPECT_NE(status, 0);
+    EXPECT_FALSE(QFile::exists(folder.filePath(QStringLiteral("3.flac"))));
+
+    // MPEG frame sync bytes with no second frame where the first one's length ends are no MP3.
+    const QByteArray frame = QByteArray("\xFF\xFB\x90\x64", 4) + QByteArray(413, '\0');
+    EXPECT_FALSE(lengthOf(frame + QByteArray(8, 'x')));
+    const auto twoFrames = lengthOf(frame + frame);
+    ASSERT_TRUE(twoFrames);
+    EXPECT_EQ(twoFrames->rate, 44100);
+    EXPECT_FALSE(lengthOf(QByteArray("OggS") + QByteArray(40, '\0')));
+}
