@@ -33,24 +33,23 @@ int channelType(AVChannel channel, bool hasSides)
     }
 }
 
-// One sample as libebur128 scales it, 1 being full scale.
-double sampleAt(const uint8_t* data, AVSampleFormat packed, size_t i)
+// The frame's samples interleaved as floats, 1 being full scale, each scaled as libebur128 scales
+// its own type: one pass per plane, no test per sample.
+template <typename T, typename Scale>
+void interleave(const AVFrame* frame, bool planar, int channels, float* to, Scale scale)
 {
-    switch (packed) {
-    case AV_SAMPLE_FMT_U8:
-        return (double(data[i]) - 128) / 128;
-    case AV_SAMPLE_FMT_S16:
-        return reinterpret_cast<const int16_t*>(data)[i] / 32768.0;
-    case AV_SAMPLE_FMT_S32:
-        return reinterpret_cast<const int32_t*>(data)[i] / 2147483648.0;
-    case AV_SAMPLE_FMT_S64:
-        return double(reinterpret_cast<const int64_t*>(data)[i]) / 9223372036854775808.0;
-    case AV_SAMPLE_FMT_FLT:
-        return reinterpret_cast<const float*>(data)[i];
-    case AV_SAMPLE_FMT_DBL:
-        return reinterpret_cast<const double*>(data)[i];
-    default:
-        return 0;
+    const size_t frames = size_t(frame->nb_samples);
+    const size_t step = size_t(channels);
+    if (!planar) {
+        const T* from = reinterpret_cast<const T*>(frame->data[0]);
+        for (size_t i = 0; i < frames * step; ++i)
+            to[i] = scale(from[i]);
+        return;
+    }
+    for (size_t c = 0; c < step; ++c) {
+        const T* from = reinterpret_cast<const T*>(frame->extended_data[c]);
+        for (size_t i = 0; i < frames; ++i)
+            to[i * step + c] = scale(from[i]);
     }
 }
 
@@ -60,13 +59,11 @@ LibAv::Failure failure()
 }
 } // namespace
 
-LoudnessMeter::LoudnessMeter(const Resampler::Format& format, bool truePeak)
-    : m_channels(format.layout.nb_channels), m_truePeak(truePeak)
+LoudnessMeter::LoudnessMeter(const Resampler::Format& format, bool truePeak) : m_channels(format.layout.nb_channels)
 {
     const AVChannelLayout& layout = format.layout;
     const int rate = format.rate;
-    const int mode = EBUR128_MODE_I | EBUR128_MODE_SAMPLE_PEAK | (truePeak ? EBUR128_MODE_TRUE_PEAK : 0);
-    m_state = ebur128_init(unsigned(m_channels), unsigned(rate), mode);
+    m_state = ebur128_init(unsigned(m_channels), unsigned(rate), EBUR128_MODE_I | EBUR128_MODE_SAMPLE_PEAK);
     if (!m_state || av_channel_layout_copy(&m_format.layout, &layout) < 0) {
         if (m_state)
             ebur128_destroy(&m_state);
@@ -83,6 +80,8 @@ LoudnessMeter::LoudnessMeter(const Resampler::Format& format, bool truePeak)
             ebur128_set_channel(m_state, unsigned(c), channelType(channel, hasSides));
         }
     }
+    if (truePeak)
+        m_truePeak = std::make_unique<TruePeak>(m_channels, rate);
     m_step = (int64_t(rate) + 5) / 10;
     m_untilBlock = 4 * m_step;
 }
@@ -101,21 +100,39 @@ void LoudnessMeter::Write(AVFrame* frame)
         return;
     }
     const bool planar = av_sample_fmt_is_planar(format);
-    const AVSampleFormat packed = av_get_packed_sample_fmt(format);
-    const size_t frames = size_t(frame->nb_samples);
-    m_interleaved.resize(frames * size_t(m_channels));
-    for (size_t i = 0; i < frames; ++i) {
-        for (int c = 0; c < m_channels; ++c) {
-            m_interleaved[i * size_t(m_channels) + size_t(c)] =
-                planar ? float(sampleAt(frame->extended_data[c], packed, i))
-                       : float(sampleAt(frame->data[0], packed, i * size_t(m_channels) + size_t(c)));
-        }
+    m_interleaved.resize(size_t(frame->nb_samples) * size_t(m_channels));
+    float* to = m_interleaved.data();
+    switch (av_get_packed_sample_fmt(format)) {
+    case AV_SAMPLE_FMT_U8:
+        interleave<uint8_t>(frame, planar, m_channels, to, [](uint8_t v) { return float((double(v) - 128) / 128); });
+        break;
+    case AV_SAMPLE_FMT_S16:
+        interleave<int16_t>(frame, planar, m_channels, to, [](int16_t v) { return float(v / 32768.0); });
+        break;
+    case AV_SAMPLE_FMT_S32:
+        interleave<int32_t>(frame, planar, m_channels, to, [](int32_t v) { return float(v / 2147483648.0); });
+        break;
+    case AV_SAMPLE_FMT_S64:
+        interleave<int64_t>(frame, planar, m_channels, to,
+                            [](int64_t v) { return float(double(v) / 9223372036854775808.0); });
+        break;
+    case AV_SAMPLE_FMT_FLT:
+        interleave<float>(frame, planar, m_channels, to, [](float v) { return v; });
+        break;
+    case AV_SAMPLE_FMT_DBL:
+        interleave<double>(frame, planar, m_channels, to, [](double v) { return float(v); });
+        break;
+    default:
+        std::fill(m_interleaved.begin(), m_interleaved.end(), 0.0f);
+        break;
     }
-    Add(m_interleaved.data(), int64_t(frames));
+    Add(to, frame->nb_samples);
 }
 
 void LoudnessMeter::Add(const float* samples, int64_t frames)
 {
+    if (m_truePeak)
+        m_truePeak->Add(samples, frames);
     // Fed up to each window's end, where libebur128 has just measured the window as a gating block:
     // the momentary loudness then is that block's.
     while (frames > 0) {
@@ -148,17 +165,14 @@ ToolRecord::Loudness LoudnessMeter::Result() const
     else
         r.integrated = integrated;
     double peak = 0;
-    double truePeak = 0;
     for (int c = 0; c < m_channels; ++c) {
         double p = 0;
         if (ebur128_sample_peak(m_state, unsigned(c), &p) == EBUR128_SUCCESS)
             peak = std::max(peak, p);
-        if (m_truePeak && ebur128_true_peak(m_state, unsigned(c), &p) == EBUR128_SUCCESS)
-            truePeak = std::max(truePeak, p);
     }
     r.samplePeak = peak;
     if (m_truePeak)
-        r.truePeak = truePeak;
+        r.truePeak = m_truePeak->Max();
     r.blocks = m_blocks.size();
     return r;
 }

@@ -3,16 +3,19 @@
 #include "LibAv.h"
 #include "Output.h"
 #include "ToolRecord.h"
+#include "TruePeak.h"
 
 #include <cstdint>
 #include <ebur128.h>
+#include <memory>
 #include <vector>
 
-// EBU R128 / ITU-R BS.1770 measurement by libebur128 of the samples as the encoder would take them:
-// integrated loudness, sample peak, true peak when asked (it costs several times the rest), and the
-// gating blocks an album's loudness is computed from (AlbumLoudness.h). As an Output it takes exactly
-// the samples the encoder would (its rate, layout and sample format: the resampler's downmix depends
-// on the format too) and writes nothing.
+// EBU R128 / ITU-R BS.1770 measurement of the samples as the encoder would take them: integrated
+// loudness and sample peak by libebur128, the true peak when asked by TruePeak (libebur128's own figure
+// at a fraction of its cost, which was several times the rest), and the gating blocks an album's
+// loudness is computed from (AlbumLoudness.h). As an Output it takes exactly the samples the encoder
+// would (its rate, layout and sample format: the resampler's downmix depends on the format too) and
+// writes nothing.
 //
 // Channels are weighed by where the layout puts them: front and centre 1, surround 1.41, LFE not at
 // all. Mono follows libebur128's one-channel convention: the channel counts once, as one loudspeaker
@@ -46,9 +49,9 @@ private:
     std::vector<float> m_interleaved;
     ebur128_state* m_state = nullptr;
     int m_channels = 0;
-    bool m_truePeak = false;
-    int64_t m_step = 0;       // frames in 100 ms, as libebur128 rounds them
-    int64_t m_untilBlock = 0; // frames until the next window is complete
+    std::unique_ptr<TruePeak> m_truePeak; // when asked
+    int64_t m_step = 0;                   // frames in 100 ms, as libebur128 rounds them
+    int64_t m_untilBlock = 0;             // frames until the next window is complete
     bool m_anyWindow = false;
     std::vector<double> m_blocks;
 };

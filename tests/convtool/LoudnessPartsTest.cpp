@@ -98,6 +98,98 @@ TEST(AlbumLoudness, TheGatingOverTheTracksBlocksIsLibebur128sOwnFigure)
     EXPECT_FALSE(AlbumLoudness::Of({silent.blocks()}));
 }
 
+// The meter takes the samples the encoder would, of any sample format: each gives the figures of the
+// same values given as floats, channel by channel.
+TEST(LoudnessMeter, EverySampleFormatMeasuresAsItsFloats)
+{
+    Resampler::Format f;
+    f.rate = 48000;
+    av_channel_layout_from_mask(&f.layout, AV_CH_LAYOUT_5POINT1);
+    const int channels = 6;
+    // 16-bit values, which every format but U8 holds exactly; a different level per channel.
+    std::mt19937 random(9);
+    std::uniform_int_distribution<int> value(-32768, 32767);
+    const size_t frames = size_t(f.rate) * 2;
+    std::vector<int16_t> s16(frames * channels);
+    for (size_t i = 0; i < s16.size(); ++i)
+        s16[i] = int16_t(value(random) / int(1 + i % channels));
+    std::vector<uint8_t> u8(s16.size());
+    for (size_t i = 0; i < s16.size(); ++i)
+        u8[i] = uint8_t((s16[i] >> 8) + 128);
+
+    const auto measure = [&](AVSampleFormat format) {
+        f.sampleFormat = format;
+        LoudnessMeter meter(f, true);
+        AVFrame* frame = av_frame_alloc();
+        const size_t piece = 1000;
+        for (size_t at = 0; at < frames; at += piece) {
+            frame->format = format;
+            frame->nb_samples = int(std::min(piece, frames - at));
+            EXPECT_EQ(av_channel_layout_copy(&frame->ch_layout, &f.layout), 0);
+            EXPECT_EQ(av_frame_get_buffer(frame, 0), 0);
+            const bool planar = av_sample_fmt_is_planar(format);
+            for (int n = 0; n < frame->nb_samples; ++n) {
+                for (int c = 0; c < channels; ++c) {
+                    const size_t from = (at + size_t(n)) * channels + size_t(c);
+                    const size_t to = planar ? size_t(n) : size_t(n) * channels + size_t(c);
+                    uint8_t* plane = frame->extended_data[planar ? c : 0];
+                    const int16_t v = s16[from];
+                    switch (av_get_packed_sample_fmt(format)) {
+                    case AV_SAMPLE_FMT_U8:
+                        plane[to] = u8[from];
+                        break;
+                    case AV_SAMPLE_FMT_S16:
+                        reinterpret_cast<int16_t*>(plane)[to] = v;
+                        break;
+                    case AV_SAMPLE_FMT_S32:
+                        reinterpret_cast<int32_t*>(plane)[to] = int32_t(v) * 65536;
+                        break;
+                    case AV_SAMPLE_FMT_FLT:
+                        reinterpret_cast<float*>(plane)[to] = float(v) / 32768;
+                        break;
+                    default:
+                        reinterpret_cast<double*>(plane)[to] = double(v) / 32768;
+                        break;
+                    }
+                }
+            }
+            meter.Write(frame);
+            av_frame_unref(frame);
+        }
+        av_frame_free(&frame);
+        return std::make_pair(meter.Result(), meter.blocks());
+    };
+
+    // The reference: the same values as interleaved floats through Add.
+    const auto reference = [&](bool fromU8) {
+        f.sampleFormat = AV_SAMPLE_FMT_FLT;
+        LoudnessMeter meter(f, true);
+        std::vector<float> floats(s16.size());
+        for (size_t i = 0; i < s16.size(); ++i)
+            floats[i] = fromU8 ? float((double(u8[i]) - 128) / 128) : float(s16[i]) / 32768;
+        meter.Add(floats.data(), int64_t(frames));
+        return std::make_pair(meter.Result(), meter.blocks());
+    };
+
+    const auto expected = reference(false);
+    const auto expectedU8 = reference(true);
+    ASSERT_TRUE(expected.first.truePeak);
+    EXPECT_GE(*expected.first.truePeak, expected.first.samplePeak);
+    for (AVSampleFormat format :
+         {AV_SAMPLE_FMT_S16, AV_SAMPLE_FMT_S16P, AV_SAMPLE_FMT_S32, AV_SAMPLE_FMT_S32P, AV_SAMPLE_FMT_FLT,
+          AV_SAMPLE_FMT_FLTP, AV_SAMPLE_FMT_DBL, AV_SAMPLE_FMT_DBLP, AV_SAMPLE_FMT_U8, AV_SAMPLE_FMT_U8P}) {
+        const bool fromU8 = av_get_packed_sample_fmt(format) == AV_SAMPLE_FMT_U8;
+        const auto got = measure(format);
+        const auto& want = fromU8 ? expectedU8 : expected;
+        const char* name = av_get_sample_fmt_name(format);
+        EXPECT_EQ(got.first.integrated, want.first.integrated) << name;
+        EXPECT_EQ(got.first.samplePeak, want.first.samplePeak) << name;
+        EXPECT_EQ(got.first.truePeak, want.first.truePeak) << name;
+        EXPECT_EQ(got.second, want.second) << name;
+    }
+    av_channel_layout_uninit(&f.layout);
+}
+
 TEST(ToolRecord, LoudnessLinesReadBackAndOlderReadersIgnoreThem)
 {
     ToolRecord::Loudness l;
