@@ -63,7 +63,10 @@ LoudnessMeter::LoudnessMeter(const Resampler::Format& format, bool truePeak) : m
 {
     const AVChannelLayout& layout = format.layout;
     const int rate = format.rate;
-    m_state = ebur128_init(unsigned(m_channels), unsigned(rate), EBUR128_MODE_I | EBUR128_MODE_SAMPLE_PEAK);
+    // The gating blocks are taken from the momentary loudness at each window's end (Add), and the
+    // integrated loudness gated from them (Result): libebur128's own block list (EBUR128_MODE_I) would
+    // sum every window's energy a second time for the same figure.
+    m_state = ebur128_init(unsigned(m_channels), unsigned(rate), EBUR128_MODE_SAMPLE_PEAK);
     if (!m_state || av_channel_layout_copy(&m_format.layout, &layout) < 0) {
         if (m_state)
             ebur128_destroy(&m_state);
@@ -156,14 +159,13 @@ void LoudnessMeter::Add(const float* samples, int64_t frames)
 ToolRecord::Loudness LoudnessMeter::Result() const
 {
     ToolRecord::Loudness r;
-    double integrated = 0;
-    ebur128_loudness_global(m_state, &integrated);
+    const std::optional<double> integrated = AlbumLoudness::Of({m_blocks});
     if (!m_anyWindow)
         r.kind = ToolRecord::Loudness::Kind::Short;
-    else if (m_blocks.empty() || !std::isfinite(integrated))
+    else if (!integrated || !std::isfinite(*integrated))
         r.kind = ToolRecord::Loudness::Kind::Silent;
     else
-        r.integrated = integrated;
+        r.integrated = *integrated;
     double peak = 0;
     for (int c = 0; c < m_channels; ++c) {
         double p = 0;
