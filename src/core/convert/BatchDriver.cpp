@@ -110,6 +110,7 @@ bool BatchDriver::Start(const CommandBuilder::Request& setup)
     m_toolTakesJobs = false;
     m_loudness = setup.options.Loudness;
     m_loudnessDecided = false;
+    m_analysesSkipped = false;
     m_toAnalyse.clear();
     m_analysed.clear();
     m_analysedInputs.clear();
@@ -184,8 +185,11 @@ void BatchDriver::ConvertNext()
         if (copyRunning)
             break;
         // A tool that cannot start starts nothing more; the batch ends once the files running have.
-        if (startFile(freeSlot(), input) == FileStart::CannotStart)
+        const FileStart how = startFile(freeSlot(), input);
+        if (how == FileStart::CannotStart)
             m_state = State::CannotStart;
+        if (how == FileStart::Deferred)
+            return;
     }
     if (m_running.isEmpty())
         end(m_state == State::CannotStart ? End::CannotStart : End::Finished);
@@ -265,6 +269,14 @@ BatchDriver::FileStart BatchDriver::startConversion(Slot* slot, int row)
     if (request.outputFolder.isEmpty() || !chooseOutput(request, slot->input, wanted, row)) {
         m_running.removeOne(slot);
         return FileStart::Settled;
+    }
+    if (m_analysesSkipped && !m_gains.contains(slot->input)) {
+        // Its output seemed there when the batch began, and is not (gone since, or a file dropped on the
+        // running batch): the files still waiting are measured after all, this one with them.
+        m_analysesSkipped = false;
+        m_running.removeOne(slot);
+        QMetaObject::invokeMethod(this, &BatchDriver::ConvertNext, Qt::QueuedConnection);
+        return FileStart::Deferred;
     }
     slot->output = request.outputPath;
     slot->pid = -1;

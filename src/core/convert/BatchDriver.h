@@ -138,8 +138,9 @@ private:
     // How starting one file went.
     enum class FileStart {
         Started,
-        Settled,    // no tool for it: skipped, or failed for want of a folder or a name; off the list
-        CannotStart // the tool could not be started (a message box said why); the file stays
+        Settled,     // no tool for it: skipped, or failed for want of a folder or a name; off the list
+        CannotStart, // the tool could not be started (a message box said why); the file stays
+        Deferred     // it waits for the loudness analyses after all; the file stays
     };
 
     void Timer1_Timer();
@@ -151,6 +152,7 @@ private:
     // own).
     std::optional<FileStart> startProbe(Slot* slot);
     void noteNoGain(const QString& input);
+    bool everyOutputThere() const;
     void probeEnded(Slot* slot);
     // Names and starts a probed file's conversion, in its row among the running ones.
     void afterProbe(Slot* slot);
@@ -218,6 +220,7 @@ private:
     // their analysis, the slots analysing, what the analyses gave and what each file gets.
     int m_loudness = LoudnessPlan::Off;
     bool m_loudnessDecided = false;
+    bool m_analysesSkipped = false; // skip mode found every output there: nothing to measure
     QList<QString> m_toAnalyse;
     QList<Slot*> m_analysing;
     QList<LoudnessPlan::File> m_analysed;

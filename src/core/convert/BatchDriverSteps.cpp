@@ -55,7 +55,12 @@ bool BatchDriver::analysing(const CommandBuilder::Request& settings)
                                .arg(CommandBuilder::Extension(settings.formatIndex).mid(1).toUpper()));
             return false;
         }
+        // A run over a library converted before measures nothing when it will convert nothing. Where even
+        // one file converts, every file is measured: its album's gain needs them all.
+        m_analysesSkipped = everyOutputThere();
     }
+    if (m_analysesSkipped)
+        return false;
     // Every file waiting that has not been analysed, each once, in the list's order.
     for (int row = int(m_running.size()); row < m_queue->count(); ++row) {
         const QString& input = m_queue->at(row);
@@ -68,6 +73,31 @@ bool BatchDriver::analysing(const CommandBuilder::Request& settings)
     startAnalyses();
     if (m_analysing.isEmpty() && m_running.isEmpty())
         end(m_state == State::CannotStart ? End::CannotStart : End::Finished);
+    return true;
+}
+
+bool BatchDriver::everyOutputThere() const
+{
+    if (m_setup.options.IfExists != ExistingOutput::Skip || !m_names.keepsName())
+        return false;
+    QSet<QString> wanted;
+    for (int row = int(m_running.size()); row < m_queue->count(); ++row) {
+        const FileQueue::Entry entry = m_queue->entryAt(row);
+        CommandBuilder::Request request = m_setup;
+        request.inputPath = entry.path;
+        request.track = entry.track;
+        // Where the output would go, as outputFolderFor puts it, without making a folder.
+        request.outputFolder =
+            OutputPlace::FolderFor(request.options.OutputFiles, request.outputFolder, entry.path, entry.root);
+        if (entry.track && !entry.track->wholeFile)
+            request.outputFolder += TrackName::Folder(entry.path) + QLatin1Char('/');
+        const QString path = CommandBuilder::OutputPath(request);
+        // Two inputs of one name own that name and its " (2)": only the first is the name itself.
+        const QString key = PathBytes::CaseFolded(path);
+        if (wanted.contains(key) || !OutputNames::HoldsOutput(path))
+            return false;
+        wanted.insert(key);
+    }
     return true;
 }
 

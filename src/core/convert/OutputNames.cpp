@@ -78,6 +78,17 @@ QString whatIsAt(const QString& path)
 }
 } // namespace
 
+bool OutputNames::HoldsOutput(const QString& wanted)
+{
+    if (whatIsAt(wanted) == QLatin1String("output"))
+        return true;
+    const QString name = GetFile::ParseFileName(wanted);
+    const std::string bytes = PathBytes::Encode(name).toStdString();
+    return whatIsAt(wanted).isEmpty() && FatName::NeedsMapping(bytes) &&
+           whatIsAt(wanted.left(wanted.size() - name.size()) +
+                    PathBytes::Decode(QByteArray::fromStdString(FatName::Map(bytes)))) == QLatin1String("output");
+}
+
 OutputNames::Looked OutputNames::Look(const QString& input, const QString& wanted)
 {
     const auto again = m_byInput.constFind(input);

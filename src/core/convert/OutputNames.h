@@ -53,6 +53,10 @@ public:
     // the input then takes the next free name.
     Looked Look(const QString& input, const QString& wanted);
 
+    // Whether Look would find a converted output at this name for the first input that wants it (the
+    // name itself or its FAT-mapped form), reserving nothing.
+    static bool HoldsOutput(const QString& wanted);
+
     // The output reserved for this input in this batch; empty when it has none.
     QString ReservedFor(const QString& input) const { return m_byInput.value(input); }
 

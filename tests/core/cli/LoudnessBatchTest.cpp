@@ -317,3 +317,33 @@ TEST_F(LoudnessBatch, AToolOfTheUsersOwnConvertsWithoutLoudnessAndSaysSoOnce)
 }
 
 } // namespace
+
+TEST_F(LoudnessBatch, ASkipRunThatFindsEveryOutputMeasuresNothingAndOneMissingOutputHasItsWholeAlbumMeasured)
+{
+    const QStringList args = {"--format",  "flac", "--loudness", "album", "--existing", "skip",
+                              "--folders", "flat", "--output",   "out",   "in"};
+    const Ran first = run(args);
+    ASSERT_EQ(first.status, 0) << first.err.toStdString();
+    const QString albumGain = gainTags(file("out/loud.flac")).value(QStringLiteral("REPLAYGAIN_ALBUM_GAIN"));
+    ASSERT_FALSE(albumGain.isEmpty());
+
+    // The inputs are kept aside and one is broken: a run that measured them would fail it.
+    ASSERT_TRUE(QFile::rename(file("in/quiet.flac"), file("quiet.flac")));
+    QFile broken(file("in/quiet.flac"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write(QByteArray("fLaC") + QByteArray(4000, '\x5a'));
+    broken.close();
+    const Ran again = run(args);
+    SCOPED_TRACE(again.out.toStdString() + again.err.toStdString());
+    EXPECT_EQ(again.status, 0);
+    EXPECT_FALSE(again.err.contains(file("in/quiet.flac")));
+
+    // One output gone: the album is measured whole again, so the new output's album gain is the first one's.
+    ASSERT_TRUE(QFile::remove(file("in/quiet.flac")));
+    ASSERT_TRUE(QFile::rename(file("quiet.flac"), file("in/quiet.flac")));
+    ASSERT_TRUE(QFile::remove(file("out/loud.flac")));
+    const Ran third = run(args);
+    EXPECT_EQ(third.status, 0) << third.err.toStdString();
+    EXPECT_EQ(gainTags(file("out/loud.flac")).value(QStringLiteral("REPLAYGAIN_ALBUM_GAIN")), albumGain);
+    EXPECT_EQ(QDir(file("out")).entryList(QDir::Files).size(), 2);
+}
