@@ -46,11 +46,6 @@ QString writtenPath(const QString& given, const QList<ToolRecord::Entry>& record
         name = NumberedName(name, named->counter);
     return folder + PathBytes::Decode(QByteArray::fromStdString(name));
 }
-
-QByteArray folderOf(const QString& path)
-{
-    return PathBytes::Encode(QFileInfo(path).absolutePath());
-}
 } // namespace
 
 BatchDriver::BatchDriver(FileQueue* queue, QObject* parent)
@@ -338,7 +333,7 @@ void BatchDriver::objDOS_CommandOver(Slot* slot)
         if (m_firstOutputFolder.isEmpty())
             m_firstOutputFolder = QFileInfo(written).absolutePath();
     } else if (!slot->output.isEmpty())
-        PartFileSweep::RemoveOwnedBy(folderOf(slot->output), slot->pid); // a killed tool cannot clean up
+        PartFileSweep::RemoveBeside(slot->output, slot->pid); // a killed tool cannot clean up
     m_inputsDone.insert(slot->input, converted);
     m_running.removeAt(row);
     m_queue->removeAt(row);
@@ -351,92 +346,6 @@ void BatchDriver::objDOS_CommandOver(Slot* slot)
     // The next file starts once this notification has returned, so the call depth stays the same
     // however many files the batch holds.
     QMetaObject::invokeMethod(this, &BatchDriver::ConvertNext, Qt::QueuedConnection);
-}
-
-void BatchDriver::Stop()
-{
-    if (m_state == State::Idle)
-        return;
-    Timer1->stop();
-    // Held tools need no Resume: the stop continues each after its SIGTERM, so it can remove its part file.
-    if (m_paused) {
-        m_paused = false;
-        m_pausedMs += m_pausedSince.elapsed();
-        emit pausedChanged(false);
-    }
-    const QList<Slot*> stopping = m_running;
-    m_running.clear();
-    m_toolsEnding += int(stopping.size());
-    for (Slot* slot : stopping) {
-        // A file between its probe and its conversion has no tool to wait for.
-        if (slot->probed) {
-            slot->probed = false;
-            --m_toolsEnding;
-            continue;
-        }
-        QPointer<BatchDriver> self(this);
-        // A probe that ended before the signal converted nothing.
-        const bool probing = std::exchange(slot->probing, false);
-        auto afterEnd = [self, input = slot->input, output = slot->output, pid = slot->pid,
-                         probing](ToolRunner::ExitInfo e) {
-            if (self)
-                self->stoppedToolEnded(input, output, pid, probing ? ToolRunner::ExitInfo{} : e);
-            else if (!output.isEmpty())
-                PartFileSweep::RemoveOwnedBy(folderOf(output), pid);
-        };
-        slot->runner->Stop(afterEnd);
-    }
-    // An analysis leaves nothing behind and converts nothing: only its end is waited for.
-    const QList<Slot*> analysing = m_analysing;
-    m_analysing.clear();
-    m_toAnalyse.clear();
-    m_toolsEnding += int(analysing.size());
-    for (Slot* slot : analysing) {
-        QPointer<BatchDriver> self(this);
-        slot->runner->Stop([self](ToolRunner::ExitInfo) {
-            if (self && --self->m_toolsEnding == 0)
-                emit self->toolsEnded();
-        });
-    }
-    // Workers between two files go with the rest.
-    for (const auto& s : m_allSlots)
-        s->worker->Stop();
-    // Their files stay at the head of the list, in their order.
-    lTotalSeconds = 0;
-    end(End::Stopped);
-}
-
-void BatchDriver::stoppedToolEnded(const QString& input, const QString& output, pid_t pid, ToolRunner::ExitInfo exit)
-{
-    // Only this tool's part file goes: never another window's live one, never the output name.
-    if (!output.isEmpty())
-        PartFileSweep::RemoveOwnedBy(folderOf(output), pid);
-    // Whoever waits for the last tool hears of it only once this file's outcome is settled.
-    const auto settled = qScopeGuard([this] {
-        if (--m_toolsEnding == 0)
-            emit toolsEnded();
-    });
-    if (!exit.succeeded())
-        return;
-    // It finished its file before the signal came: the file is converted and leaves the list, unless a
-    // new batch is converting that row already.
-    m_outcome.countConverted();
-    const bool busy =
-        std::any_of(m_running.cbegin(), m_running.cend(), [&](const Slot* s) { return s->input == input; });
-    const int row = int(m_queue->paths().indexOf(input));
-    if (!busy && row >= int(m_running.size()))
-        m_queue->removeAt(row);
-    emit fileEnded(input, FileEnd::Converted, QString());
-}
-
-void BatchDriver::noteNoGain(const QString& input)
-{
-    // A file too quiet or too short to measure converts as it is; the end of the batch says which.
-    const auto gain = m_gains.constFind(input);
-    if (m_loudness == LoudnessPlan::Off || gain == m_gains.cend() || !gain->tags.isEmpty())
-        return;
-    const QString prefix = QStringLiteral("no gain: ");
-    m_outcome.noGain(input, gain->note.startsWith(prefix) ? gain->note.mid(prefix.size()) : gain->note);
 }
 
 void BatchDriver::end(End how)

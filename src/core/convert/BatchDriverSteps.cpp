@@ -214,3 +214,13 @@ void BatchDriver::afterProbe(Slot* slot)
     }
     QMetaObject::invokeMethod(this, &BatchDriver::ConvertNext, Qt::QueuedConnection);
 }
+
+void BatchDriver::noteNoGain(const QString& input)
+{
+    // A file too quiet or too short to measure converts as it is; the end of the batch says which.
+    const auto gain = m_gains.constFind(input);
+    if (m_loudness == LoudnessPlan::Off || gain == m_gains.cend() || !gain->tags.isEmpty())
+        return;
+    const QString prefix = QStringLiteral("no gain: ");
+    m_outcome.noGain(input, gain->note.startsWith(prefix) ? gain->note.mid(prefix.size()) : gain->note);
+}

@@ -1,6 +1,9 @@
 #include "PartFileSweep.h"
 
 #include "PartName.h"
+#include "filelist/PathBytes.h"
+
+#include <QFileInfo>
 
 #include <dirent.h>
 #include <unistd.h>
@@ -24,6 +27,11 @@ int RemoveOwnedBy(const QByteArray& folder, pid_t pid)
     }
     ::closedir(dir);
     return removed;
+}
+
+int RemoveBeside(const QString& output, pid_t pid)
+{
+    return RemoveOwnedBy(PathBytes::Encode(QFileInfo(output).absolutePath()), pid);
 }
 
 } // namespace PartFileSweep

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QString>
 #include <sys/types.h>
 
 // Removes what one tool process left half-written in a folder: its part files (PartName.h), found by
@@ -10,5 +11,7 @@ namespace PartFileSweep {
 
 // The number of part files removed.
 int RemoveOwnedBy(const QByteArray& folder, pid_t pid);
+// The same in the folder of the output the tool was writing.
+int RemoveBeside(const QString& output, pid_t pid);
 
 } // namespace PartFileSweep
