@@ -11,6 +11,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QProcess>
 #include <QStandardPaths>
@@ -100,6 +101,65 @@ QJsonObject probeAll(const QString& path)
     if (!p.waitForFinished(60000) || p.exitCode() != 0)
         return {};
     return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
+}
+
+QMap<QString, QString> gainTags(const QString& path, bool all)
+{
+    QMap<QString, QString> tags;
+    const QJsonObject probed = probeAll(path);
+    QList<QJsonObject> holders = {probed[QStringLiteral("format")][QStringLiteral("tags")].toObject()};
+    for (const QJsonValue& s : probed[QStringLiteral("streams")].toArray())
+        holders.append(s[QStringLiteral("tags")].toObject());
+    for (const QJsonObject& h : holders) {
+        for (auto it = h.begin(); it != h.end(); ++it) {
+            const QString key = it.key().toUpper();
+            if (all || key.startsWith(QLatin1String("REPLAYGAIN_")) || key.startsWith(QLatin1String("R128_")))
+                tags.insert(key, it.value().toString());
+        }
+    }
+    return tags;
+}
+
+void recordTo(QProcess& p, const QString& recordPath)
+{
+    const QByteArray record = QFile::encodeName(recordPath);
+    p.setChildProcessModifier([record] {
+        const int fd = ::open(record.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        if (fd >= 0 && fd != 3) {
+            ::dup2(fd, 3);
+            ::close(fd);
+        }
+    });
+}
+
+void startWithoutDisplay(QProcess& p, const QString& program, const QStringList& arguments, const QString& folder,
+                         const QProcessEnvironment& extra)
+{
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        env.remove(QString::fromLatin1(name));
+    env.insert(QStringLiteral("VELTRA_FFMPEG"), QStringLiteral("/nonexistent/ffmpeg"));
+    env.insert(extra);
+    p.setProcessEnvironment(env);
+    p.setWorkingDirectory(folder);
+    p.start(program, arguments);
+}
+
+Ran runWithoutDisplay(const QString& program, const QStringList& arguments, const QString& folder,
+                      const QProcessEnvironment& extra, int timeoutMs)
+{
+    QProcess p;
+    startWithoutDisplay(p, program, arguments, folder, extra);
+    Ran r;
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        return r;
+    }
+    r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    r.out = QString::fromUtf8(p.readAllStandardOutput());
+    r.err = QString::fromUtf8(p.readAllStandardError());
+    return r;
 }
 
 QList<QByteArray> readArgs(const QString& path)

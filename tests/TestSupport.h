@@ -5,7 +5,10 @@
 #include <QByteArray>
 #include <QJsonObject>
 #include <QList>
+#include <QMap>
 #include <QObject>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QString>
 #include <QTemporaryDir>
 #include <string>
@@ -80,6 +83,32 @@ QString probe(const QString& path, const QString& entry);
 // Everything ffprobe tells of a media file (its "streams" and "format", tags included); empty when it
 // cannot read the file.
 QJsonObject probeAll(const QString& path);
+
+// A file's gain tags (REPLAYGAIN_*, R128_*), its container's and its audio streams', by their keys in upper
+// case; with all, every tag.
+QMap<QString, QString> gainTags(const QString& path, bool all = false);
+
+// The conversion tool's record goes to a new file at recordPath, on the descriptor the program reads it
+// from (3): set before p starts.
+void recordTo(QProcess& p, const QString& recordPath);
+
+// How a program run to its end went: its exit code (-1 when it did not exit normally or in time) and
+// what it printed.
+struct Ran
+{
+    int status = -1;
+    QString out;
+    QString err;
+};
+
+// Starts a program as from a terminal with no display of any kind (DISPLAY, WAYLAND_DISPLAY and
+// QT_QPA_PLATFORM unset, and FFmpeg's own program pointed at nothing: were it started, it would fail), in
+// folder, with extra added to its environment.
+void startWithoutDisplay(QProcess& p, const QString& program, const QStringList& arguments, const QString& folder,
+                         const QProcessEnvironment& extra = QProcessEnvironment());
+// The same, waited for to its end (killed after timeoutMs).
+Ran runWithoutDisplay(const QString& program, const QStringList& arguments, const QString& folder,
+                      const QProcessEnvironment& extra = QProcessEnvironment(), int timeoutMs = 300000);
 
 // Reads a NUL-separated argument file written by the fake tool's argsto operation.
 QList<QByteArray> readArgs(const QString& path);

@@ -77,14 +77,7 @@ JobRun runJobs(const std::vector<std::vector<QByteArray>>& jobs, const QString& 
     env.insert(QStringLiteral("VELTRA_TOOL_RECORD"), QStringLiteral("3"));
     p.setProcessEnvironment(env);
     p.setProcessChannelMode(QProcess::MergedChannels);
-    const QByteArray record = QFile::encodeName(recordPath);
-    p.setChildProcessModifier([record] {
-        const int fd = ::open(record.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (fd >= 0 && fd != 3) {
-            ::dup2(fd, 3);
-            ::close(fd);
-        }
-    });
+    recordTo(p, recordPath);
     p.start(tool(), {});
     p.write(input);
     p.closeWriteChannel();

@@ -35,14 +35,7 @@ ToolRun runTool(const QStringList& args, const QString& recordPath, const QByteA
         env.insert(QString::fromLatin1(ToolJobs::kJobsVariable), QStringLiteral("1"));
     p.setProcessEnvironment(env);
     p.setProcessChannelMode(QProcess::MergedChannels);
-    const QByteArray record = QFile::encodeName(recordPath);
-    p.setChildProcessModifier([record] {
-        const int fd = ::open(record.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        if (fd >= 0 && fd != 3) {
-            ::dup2(fd, 3);
-            ::close(fd);
-        }
-    });
+    recordTo(p, recordPath);
     p.start(buildProgramFolder() + QStringLiteral("/data/conv.exe"), args);
     p.write(jobs);
     p.closeWriteChannel();
@@ -98,25 +91,6 @@ std::optional<double> loudgain(const QString& path)
     if (cells.size() < 2)
         return std::nullopt;
     return cells[1].split(' ').first().toDouble();
-}
-
-// A file's gain tags, the container's and its audio stream's, by their keys in upper case; with all,
-// every tag.
-QMap<QString, QString> gainTags(const QString& path, bool all = false)
-{
-    QMap<QString, QString> tags;
-    const QJsonObject probed = probeAll(path);
-    QList<QJsonObject> holders = {probed[QStringLiteral("format")][QStringLiteral("tags")].toObject()};
-    for (const QJsonValue& s : probed[QStringLiteral("streams")].toArray())
-        holders.append(s[QStringLiteral("tags")].toObject());
-    for (const QJsonObject& h : holders) {
-        for (auto it = h.begin(); it != h.end(); ++it) {
-            const QString key = it.key().toUpper();
-            if (all || key.startsWith(QLatin1String("REPLAYGAIN_")) || key.startsWith(QLatin1String("R128_")))
-                tags.insert(key, it.value().toString());
-        }
-    }
-    return tags;
 }
 
 const QStringList kReplayGain = {

@@ -17,13 +17,6 @@ using namespace TestSupport;
 
 namespace {
 
-struct Ran
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
 bool ffmpeg(const QStringList& args)
 {
     QProcess p;
@@ -84,24 +77,6 @@ std::optional<double> ebur128(const QString& path)
     return err.mid(at + 2).trimmed().split(QLatin1Char(' ')).first().toDouble();
 }
 
-// A file's gain tags, the container's and its audio stream's, by their keys in upper case.
-QMap<QString, QString> gainTags(const QString& path)
-{
-    QMap<QString, QString> tags;
-    const QJsonObject probed = probeAll(path);
-    QList<QJsonObject> holders = {probed[QStringLiteral("format")][QStringLiteral("tags")].toObject()};
-    for (const QJsonValue& s : probed[QStringLiteral("streams")].toArray())
-        holders.append(s[QStringLiteral("tags")].toObject());
-    for (const QJsonObject& h : holders) {
-        for (auto it = h.begin(); it != h.end(); ++it) {
-            const QString key = it.key().toUpper();
-            if (key.startsWith(QLatin1String("REPLAYGAIN_")) || key.startsWith(QLatin1String("R128_")))
-                tags.insert(key, it.value().toString());
-        }
-    }
-    return tags;
-}
-
 QString findUnder(const QString& folder, const char* name)
 {
     QDirIterator it(folder, {QString::fromLatin1(name)}, QDir::Files, QDirIterator::Subdirectories);
@@ -131,27 +106,13 @@ protected:
 
     Ran run(const QStringList& arguments, const QString& fakeOps = QString()) const
     {
-        QProcess p;
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            env.remove(QString::fromLatin1(name));
-        env.insert(QStringLiteral("VELTRA_FFMPEG"), QStringLiteral("/nonexistent/ffmpeg"));
+        QProcessEnvironment extra;
         if (!fakeOps.isEmpty())
-            env.insert(QStringLiteral("FAKE_TOOL_OPS"), fakeOps);
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(dir.path());
-        p.start(executable(),
-                QStringList{QStringLiteral("--convert"), QStringLiteral("--jobs"), QStringLiteral("2")} + arguments);
-        Ran r;
-        if (!p.waitForFinished(300000)) {
-            p.kill();
-            p.waitForFinished();
-            return r;
-        }
-        r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
+            extra.insert(QStringLiteral("FAKE_TOOL_OPS"), fakeOps);
+        return runWithoutDisplay(
+            executable(),
+            QStringList{QStringLiteral("--convert"), QStringLiteral("--jobs"), QStringLiteral("2")} + arguments,
+            dir.path(), extra);
     }
 
     QTemporaryDir dir;

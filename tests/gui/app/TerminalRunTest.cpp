@@ -27,13 +27,6 @@ using namespace TestSupport;
 
 namespace {
 
-struct Ran
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
 // The real program copied into a program folder of its own (the folder of the running executable is
 // its program folder, links resolved), beside the build's conversion tool, started as a terminal would
 // start it but with no display of any kind.
@@ -53,14 +46,7 @@ protected:
     // Started as from a terminal with no display of any kind, here, with exactly these arguments.
     void startPlain(QProcess& p, const QStringList& arguments) const
     {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            env.remove(QString::fromLatin1(name));
-        // Our own formats never start FFmpeg's program: were it started, it would fail.
-        env.insert(QStringLiteral("VELTRA_FFMPEG"), QStringLiteral("/nonexistent/ffmpeg"));
-        p.setProcessEnvironment(env);
-        p.setWorkingDirectory(dir.path());
-        p.start(executable(), arguments);
+        startWithoutDisplay(p, executable(), arguments, dir.path());
     }
     void start(QProcess& p, const QStringList& arguments) const
     {
@@ -68,18 +54,8 @@ protected:
     }
     Ran run(const QStringList& arguments) const
     {
-        QProcess p;
-        start(p, arguments);
-        Ran r;
-        if (!p.waitForFinished(180000)) {
-            p.kill();
-            p.waitForFinished();
-            return r;
-        }
-        r.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-        r.out = QString::fromUtf8(p.readAllStandardOutput());
-        r.err = QString::fromUtf8(p.readAllStandardError());
-        return r;
+        return runWithoutDisplay(executable(), QStringList{QStringLiteral("--convert")} + arguments, dir.path(),
+                                 QProcessEnvironment(), 180000);
     }
     // Every file beneath a folder, by name.
     QStringList filesUnder(const QString& folder) const
