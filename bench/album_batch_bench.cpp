@@ -3,6 +3,7 @@
 // they are, both converted to MP3 at 192k by the program's own driver one file at a time, as the window
 // runs it. The two ways alternate run by run; prints every run, the medians and their ratio, and
 // whether the image's tracks converted to FLAC through the batch join to the image's very samples.
+#include "BenchRun.h"
 #include "convert/BatchDriver.h"
 #include "filelist/FileQueue.h"
 #include "filelist/ListFiller.h"
@@ -41,13 +42,6 @@ QByteArray decodedMd5(const QStringList& files)
     }
     return md5.result().toHex();
 }
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
 // Lists the inputs as the window lists picked files, converts them all, and gives the seconds it took
 // from the start command to the end of the batch; -1 when not every row converted.
 double batch(const QString& programFolder, const QStringList& inputs, const QString& out, int format)
@@ -164,7 +158,7 @@ int main(int argc, char** argv)
         }
         std::printf("  run %d: image %.2f s, separate files %.2f s\n", run + 1, ofImage.back(), ofFiles.back());
     }
-    std::printf("medians: image %.2f s, separate files %.2f s, ratio %.3f\n", median(ofImage), median(ofFiles),
-                median(ofImage) / median(ofFiles));
+    std::printf("medians: image %.2f s, separate files %.2f s, ratio %.3f\n", BenchRun::Median(ofImage),
+                BenchRun::Median(ofFiles), BenchRun::Median(ofImage) / BenchRun::Median(ofFiles));
     return 0;
 }

@@ -2,6 +2,8 @@
 // rounds alternating so a neighbour's build slows both alike (target: the window within 1.15x); then what
 // the end of a batch waits for its outputs to be written out (one syncfs per file system), into a
 // folder of the disk and, when fusefat is here, onto a FAT stick image through FUSE.
+#include "BenchBatch.h"
+#include "BenchRun.h"
 #include "app/frmMain.h"
 #include "convert/BatchDriver.h"
 #include "filelist/FileQueue.h"
@@ -32,22 +34,6 @@ public slots:
 };
 
 namespace {
-
-QStringList makePack(const QString& folder, int files, double seconds)
-{
-    QDir().mkpath(folder);
-    const QString first = folder + QStringLiteral("/f0000.wav");
-    QProcess::execute(QStringLiteral("ffmpeg"), {"-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                                                 QStringLiteral("sine=frequency=440:duration=%1").arg(seconds), "-ac",
-                                                 "2", "-ar", "44100", "-c:a", "pcm_s16le", first});
-    QStringList inputs{first};
-    for (int i = 1; i < files; ++i) {
-        inputs.append(folder + QStringLiteral("/f%1.wav").arg(i, 4, 10, QLatin1Char('0')));
-        QFile::copy(first, inputs.last());
-    }
-    return inputs;
-}
-
 int filesIn(const QString& folder)
 {
     return int(QDir(folder).entryList(QDir::Files).size());
@@ -95,13 +81,7 @@ EndWait throughDriver(const QString& programFolder, const QStringList& inputs, c
     QDir(out).removeRecursively();
     FileQueue queue;
     BatchDriver driver(&queue);
-    CommandBuilder::Request setup;
-    setup.programFolder = programFolder;
-    setup.outputFolder = out;
-    setup.formatIndex = 0;
-    setup.bitrate = QStringLiteral("192");
-    setup.sampleRate = QStringLiteral("44100");
-    setup.channelIndex = 1;
+    CommandBuilder::Request setup = BenchBatch::Mp3Setup(programFolder, out);
     queue.appendMany(inputs);
     QElapsedTimer clock;
     qint64 lastEnd = 0;
@@ -118,13 +98,6 @@ EndWait throughDriver(const QString& programFolder, const QStringList& inputs, c
     return {end / 1e9, (end - lastEnd) / 1e6, driver.outcome().converted(),
             int(driver.outcome().notWrittenOut().size())};
 }
-
-double median(QList<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.isEmpty() ? 0 : v[v.size() / 2];
-}
-
 // A FAT image mounted through fusefat, as a stick is in the tests; empty when it cannot be.
 QString mountStick(const QString& folder)
 {
@@ -167,7 +140,7 @@ int main(int argc, char** argv)
     // The terminal mode takes its program folder from where its executable lies: a copy of it there.
     const QString program = dir.filePath(QStringLiteral("veltra-wma-converter"));
     QFile::copy(QStringLiteral(VELTRA_PROGRAM), program);
-    const QStringList pack = makePack(dir.filePath(QStringLiteral("pack")), 400, 0.5);
+    const QStringList pack = BenchBatch::ToneSet(dir.filePath(QStringLiteral("pack")), 400, 0.5);
 
     UrlSink sink;
     QDesktopServices::setUrlHandler(QStringLiteral("file"), &sink, "open");
@@ -209,8 +182,9 @@ int main(int argc, char** argv)
     std::printf("window median %.2f s, terminal median %.2f s, driver alone median %.2f s; ratio median %.3fx, spread "
                 "%.3f-%.3fx (target at "
                 "most 1.15x)\n",
-                median(windowTimes), median(terminalTimes), median(driverTimes), median(ratios),
-                *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()));
+                BenchRun::Median(windowTimes), BenchRun::Median(terminalTimes), BenchRun::Median(driverTimes),
+                BenchRun::Median(ratios), *std::min_element(ratios.begin(), ratios.end()),
+                *std::max_element(ratios.begin(), ratios.end()));
 
     // Each round into a folder of its own: removing hundreds of files through fusefat takes minutes.
     if (windowOnly)
@@ -226,8 +200,9 @@ int main(int argc, char** argv)
         std::printf(
             "%s, %lld files: batch median %.2f s; from the last file's end to the batch's end (the sync included) "
             "median %.1f ms, spread %.1f-%.1f ms; %d converted, %d file systems not written out\n",
-            where, qint64(files.size()), median(totals), median(waits), *std::min_element(waits.begin(), waits.end()),
-            *std::max_element(waits.begin(), waits.end()), last.converted, last.notWrittenOut);
+            where, qint64(files.size()), BenchRun::Median(totals), BenchRun::Median(waits),
+            *std::min_element(waits.begin(), waits.end()), *std::max_element(waits.begin(), waits.end()),
+            last.converted, last.notWrittenOut);
     };
     endWaits("into a folder of the disk", dir.filePath(QStringLiteral("synced")), pack, rounds);
     const QString stick = mountStick(dir.path());

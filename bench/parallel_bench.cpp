@@ -2,6 +2,8 @@
 // a time and at Auto, the same command lines run N at a time by xargs -P (the floor for one process per
 // file), and soundconverter when it is installed. Ten 60-second and forty 3-second WAV files to MP3 at
 // 192k; the runs alternate and each figure is the median of five. Prints every figure and the ratios.
+#include "BenchBatch.h"
+#include "BenchRun.h"
 #include "convert/BatchDriver.h"
 #include "filelist/FileQueue.h"
 #include "settings/FilesAtOnce.h"
@@ -21,13 +23,6 @@
 #include <vector>
 
 namespace {
-
-double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.size() % 2 ? v[v.size() / 2] : (v[v.size() / 2 - 1] + v[v.size() / 2]) / 2;
-}
-
 void fresh(const QString& folder)
 {
     QDir(folder).removeRecursively();
@@ -41,13 +36,7 @@ double driver(const QString& programFolder, const QStringList& inputs, const QSt
     FileQueue queue;
     queue.appendMany(inputs);
     BatchDriver batch(&queue);
-    CommandBuilder::Request setup;
-    setup.programFolder = programFolder;
-    setup.outputFolder = out;
-    setup.formatIndex = 0;
-    setup.bitrate = QStringLiteral("192");
-    setup.sampleRate = QStringLiteral("44100");
-    setup.channelIndex = 1;
+    CommandBuilder::Request setup = BenchBatch::Mp3Setup(programFolder, out);
     setup.options.FilesAtOnce = filesAtOnce;
     QEventLoop loop;
     QObject::connect(&batch, &BatchDriver::batchEnded, &loop, &QEventLoop::quit);
@@ -146,14 +135,14 @@ int main(int argc, char** argv)
                 std::fflush(stdout);
             }
         }
-        const double one = median(times["driver at 1"]);
-        const double all = median(times["driver at Auto"]);
-        const double floor = median(times["xargs -P Auto"]);
+        const double one = BenchRun::Median(times["driver at 1"]);
+        const double all = BenchRun::Median(times["driver at Auto"]);
+        const double floor = BenchRun::Median(times["xargs -P Auto"]);
         std::printf("%s (Auto = %d at once): driver at 1 %.3f s, at Auto %.3f s, xargs -P %.3f s; Auto / xargs %.2f, "
                     "Auto / 1 %.2f",
                     set.name, autoSlots, one, all, floor, all / floor, all / one);
         if (havePeer) {
-            const double peer = median(times["soundconverter"]);
+            const double peer = BenchRun::Median(times["soundconverter"]);
             std::printf(", soundconverter %.3f s, Auto / soundconverter %.2f", peer, all / peer);
         }
         std::printf("\n");

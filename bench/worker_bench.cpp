@@ -2,6 +2,8 @@
 // and one file at a time through the batch driver against a plain loop of FFmpeg runs. Rounds alternate
 // ours and theirs so a neighbour's build slows both alike; the machine is shared, so read the spread.
 // Run bench/setup_peer.sh once first (it installs SoundConverter and the GStreamer plug-ins it needs).
+#include "BenchBatch.h"
+#include "BenchRun.h"
 #include "app/frmMain.h"
 #include "convert/BatchDriver.h"
 #include "filelist/FileQueue.h"
@@ -39,22 +41,6 @@ double cpuSeconds()
     ::getrusage(RUSAGE_SELF, &u);
     return u.ru_utime.tv_sec + u.ru_stime.tv_sec + (u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
-
-QStringList makeSet(const QString& folder, int files, double seconds)
-{
-    QDir().mkpath(folder);
-    const QString first = folder + QStringLiteral("/f0000.wav");
-    QProcess::execute(QStringLiteral("ffmpeg"), {"-nostdin", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                                                 QStringLiteral("sine=frequency=440:duration=%1").arg(seconds), "-ac",
-                                                 "2", "-ar", "44100", "-c:a", "pcm_s16le", first});
-    QStringList inputs{first};
-    for (int i = 1; i < files; ++i) {
-        inputs.append(folder + QStringLiteral("/f%1.wav").arg(i, 4, 10, QLatin1Char('0')));
-        QFile::copy(first, inputs.last());
-    }
-    return inputs;
-}
-
 void selectText(QComboBox* box, const QString& text)
 {
     const int i = box->findText(text);
@@ -105,13 +91,7 @@ double oneAtATime(const QString& programFolder, const QStringList& inputs, const
     QDir(out).removeRecursively();
     FileQueue queue;
     BatchDriver driver(&queue);
-    CommandBuilder::Request setup;
-    setup.programFolder = programFolder;
-    setup.outputFolder = out;
-    setup.formatIndex = 0;
-    setup.bitrate = QStringLiteral("192");
-    setup.sampleRate = QStringLiteral("44100");
-    setup.channelIndex = 1;
+    CommandBuilder::Request setup = BenchBatch::Mp3Setup(programFolder, out);
     setup.options.FilesAtOnce = 1;
     queue.appendMany(inputs);
     QEventLoop finished;
@@ -140,13 +120,6 @@ double ffmpegLoop(const QStringList& inputs, const QString& out)
     }
     return clock.nsecsElapsed() / 1e9;
 }
-
-double median(QList<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v.isEmpty() ? 0 : v[v.size() / 2];
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -185,8 +158,8 @@ int main(int argc, char** argv)
     for (const Set& set :
          {Set{"forty 3-second files", 40, 3, 0.55}, Set{"four hundred 0.5-second files", 400, 0.5, 0.5},
           Set{"ten 60-second files", 10, 60, 0.6}}) {
-        const QStringList inputs =
-            makeSet(dir.filePath(QStringLiteral("in-%1-%2").arg(set.files).arg(set.seconds)), set.files, set.seconds);
+        const QStringList inputs = BenchBatch::ToneSet(
+            dir.filePath(QStringLiteral("in-%1-%2").arg(set.files).arg(set.seconds)), set.files, set.seconds);
         QList<double> ours, theirs, ratios;
         double cpuPerFile = 0;
         for (int r = 0; r < rounds; ++r) {
@@ -200,19 +173,19 @@ int main(int argc, char** argv)
         }
         const QList<double> firstThree = ratios.mid(0, 3);
         std::printf("%s: ours best %.2f s median %.2f s", set.name, *std::min_element(ours.begin(), ours.end()),
-                    median(ours));
+                    BenchRun::Median(ours));
         if (havePeer) {
             std::printf(", peer best %.2f s median %.2f s; ratio best of 3 %.2fx, median of %d %.2fx, spread "
                         "%.2f-%.2fx (target at most %.2fx)",
-                        *std::min_element(theirs.begin(), theirs.end()), median(theirs),
-                        *std::min_element(firstThree.begin(), firstThree.end()), rounds, median(ratios),
+                        *std::min_element(theirs.begin(), theirs.end()), BenchRun::Median(theirs),
+                        *std::min_element(firstThree.begin(), firstThree.end()), rounds, BenchRun::Median(ratios),
                         *std::min_element(ratios.begin(), ratios.end()),
                         *std::max_element(ratios.begin(), ratios.end()), set.limit);
         }
         std::printf("; the program's own CPU %.2f ms per file (worst round)\n", cpuPerFile);
     }
 
-    const QStringList shortSet = makeSet(dir.filePath(QStringLiteral("in-40-3")), 40, 3);
+    const QStringList shortSet = BenchBatch::ToneSet(dir.filePath(QStringLiteral("in-40-3")), 40, 3);
     QList<double> jobs, loop, ratios;
     for (int r = 0; r < rounds; ++r) {
         jobs.append(oneAtATime(dir.path(), shortSet, dir.filePath(QStringLiteral("jobs"))));
@@ -221,8 +194,9 @@ int main(int argc, char** argv)
     }
     std::printf("one file at a time, forty 3-second files: job mode median %.2f s, ffmpeg loop median %.2f s; ratio "
                 "best %.2fx, median %.2fx, spread %.2f-%.2fx (target at most 0.5x)\n",
-                median(jobs), median(loop), *std::min_element(ratios.begin(), ratios.end()), median(ratios),
-                *std::min_element(ratios.begin(), ratios.end()), *std::max_element(ratios.begin(), ratios.end()));
+                BenchRun::Median(jobs), BenchRun::Median(loop), *std::min_element(ratios.begin(), ratios.end()),
+                BenchRun::Median(ratios), *std::min_element(ratios.begin(), ratios.end()),
+                *std::max_element(ratios.begin(), ratios.end()));
     return 0;
 }
 
