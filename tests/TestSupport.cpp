@@ -103,6 +103,25 @@ QJsonObject probeAll(const QString& path)
     return QJsonDocument::fromJson(p.readAllStandardOutput()).object();
 }
 
+char processState(qint64 pid)
+{
+    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    const QByteArray line = f.readAll();
+    const QByteArray rest = line.mid(line.lastIndexOf(')') + 2);
+    return rest.isEmpty() ? char(0) : rest[0];
+}
+
+bool makeProgramFolder(const QString& folder)
+{
+    return QDir().mkpath(folder + QStringLiteral("/data")) &&
+           QFile::copy(buildProgramFolder() + QStringLiteral("/veltra-wma-converter"),
+                       folder + QStringLiteral("/veltra-wma-converter")) &&
+           QFile::link(buildProgramFolder() + QStringLiteral("/data/conv.exe"),
+                       folder + QStringLiteral("/data/conv.exe"));
+}
+
 QMap<QString, QString> gainTags(const QString& path, bool all)
 {
     QMap<QString, QString> tags;

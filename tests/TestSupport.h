@@ -110,6 +110,13 @@ void startWithoutDisplay(QProcess& p, const QString& program, const QStringList&
 Ran runWithoutDisplay(const QString& program, const QStringList& arguments, const QString& folder,
                       const QProcessEnvironment& extra = QProcessEnvironment(), int timeoutMs = 300000);
 
+// The state letter of a process in /proc ('R', 'S', 'T' for stopped, ...); 0 when it is gone.
+char processState(qint64 pid);
+
+// A program folder of its own at folder: a copy of the built program (its own folder is its program
+// folder, links resolved) and a link to the built conversion tool in data/. False when it could not be made.
+bool makeProgramFolder(const QString& folder);
+
 // Reads a NUL-separated argument file written by the fake tool's argsto operation.
 QList<QByteArray> readArgs(const QString& path);
 

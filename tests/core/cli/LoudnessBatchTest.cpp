@@ -93,10 +93,7 @@ class LoudnessBatch : public ::testing::Test
 protected:
     void SetUp() override
     {
-        ASSERT_TRUE(QDir().mkpath(program + QStringLiteral("/data")));
-        ASSERT_TRUE(QFile::copy(buildProgramFolder() + QStringLiteral("/veltra-wma-converter"), executable()));
-        ASSERT_TRUE(QFile::link(buildProgramFolder() + QStringLiteral("/data/conv.exe"),
-                                program + QStringLiteral("/data/conv.exe")));
+        ASSERT_TRUE(makeProgramFolder(program));
         ASSERT_TRUE(QDir().mkpath(file("in")));
         ASSERT_TRUE(pinkNoise(file("in/loud.flac"), 0.5, 1));
         ASSERT_TRUE(pinkNoise(file("in/quiet.flac"), 0.05, 2));

@@ -1,4 +1,5 @@
 // Batches with our own tool run through one worker per slot; any other tool still runs once per file.
+#include "DriverBatch.h"
 #include "TestSupport.h"
 #include "convert/BatchDriver.h"
 #include "convert/ChildReaper.h"
@@ -88,33 +89,6 @@ private:
     QHash<quint32, QString> m_to;
 };
 
-struct Batch
-{
-    explicit Batch(const QString& programFolder, const QString& outputFolder, int filesAtOnce, int loudness = 0)
-        : driver(&queue)
-    {
-        setup.programFolder = programFolder;
-        setup.outputFolder = outputFolder;
-        setup.formatIndex = 0;
-        setup.bitrate = QStringLiteral("192");
-        setup.sampleRate = QStringLiteral("44100");
-        setup.channelIndex = 1;
-        setup.options.FilesAtOnce = filesAtOnce;
-        setup.options.Loudness = loudness;
-    }
-
-    bool run(QList<QString> inputs)
-    {
-        QSignalSpy ended(&driver, &BatchDriver::batchEnded);
-        queue.appendMany(inputs);
-        return driver.Start(setup) && ended.wait(120000);
-    }
-
-    CommandBuilder::Request setup;
-    FileQueue queue;
-    BatchDriver driver;
-};
-
 } // namespace
 
 TEST(BatchWorkers, OurToolConvertsEveryFileInTheSlotsOwnProcessesAndNoToolIsLeftAfterTheBatch)
@@ -135,7 +109,7 @@ TEST(BatchWorkers, OurToolConvertsEveryFileInTheSlotsOwnProcessesAndNoToolIsLeft
     ASSERT_TRUE(QDir().mkpath(out));
     Writers writers(out);
     ASSERT_TRUE(writers.watching());
-    Batch batch(buildProgramFolder(), out, 2);
+    DriverBatch batch(buildProgramFolder(), out, 2);
     ASSERT_TRUE(batch.run(inputs));
     EXPECT_EQ(batch.driver.outcome().converted(), 4);
     ASSERT_EQ(batch.driver.outcome().failures().size(), 1);
@@ -180,7 +154,7 @@ TEST(BatchWorkers, AToolWithoutTheHandshakeRunsOneProcessPerFile)
         QFile in(inputs.last());
         ASSERT_TRUE(in.open(QIODevice::WriteOnly));
     }
-    Batch batch(program.path(), dir.filePath(QStringLiteral("out")), 1);
+    DriverBatch batch(program.path(), dir.filePath(QStringLiteral("out")), 1);
     ASSERT_TRUE(batch.run(inputs));
     EXPECT_EQ(batch.driver.outcome().converted(), 3)
         << (batch.driver.outcome().failures().isEmpty()
@@ -205,7 +179,8 @@ TEST(BatchWorkers, WithLoudnessEveryRowIsAnalysedBeforeAnyConvertsAndAStopEndsTh
     const QString out = dir.filePath(QStringLiteral("out"));
     ASSERT_TRUE(QDir().mkpath(out));
     {
-        Batch batch(buildProgramFolder(), out, 2, 3);
+        DriverBatch batch(buildProgramFolder(), out, 2);
+        batch.setup.options.Loudness = 3;
         // What the rows show, seen as each changes, and whether any row was analysing when a file started.
         QSet<QString> analysed;
         bool startedWhileAnalysing = false;
@@ -242,7 +217,8 @@ TEST(BatchWorkers, WithLoudnessEveryRowIsAnalysedBeforeAnyConvertsAndAStopEndsTh
         // Stopped while the first analysis runs: nothing converts, every file stays, no tool is left.
         const QString stopped = dir.filePath(QStringLiteral("stopped"));
         ASSERT_TRUE(QDir().mkpath(stopped));
-        Batch batch(buildProgramFolder(), stopped, 2, 2);
+        DriverBatch batch(buildProgramFolder(), stopped, 2);
+        batch.setup.options.Loudness = 2;
         QObject::connect(&batch.queue, &QAbstractItemModel::dataChanged, [&](const QModelIndex& from) {
             if (batch.queue.data(batch.queue.index(from.row(), 1)).toString() == QLatin1String("analysing"))
                 QMetaObject::invokeMethod(&batch.driver, &BatchDriver::Stop, Qt::QueuedConnection);

@@ -21,17 +21,6 @@ using namespace TestSupport;
 
 namespace {
 
-// The state letter of a process, 0 when it is gone.
-char stateOf(qint64 pid)
-{
-    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray line = f.readAll();
-    const QByteArray rest = line.mid(line.lastIndexOf(')') + 2);
-    return rest.isEmpty() ? char(0) : rest[0];
-}
-
 QStringList partFiles(const QString& folder)
 {
     return QDir(folder).entryList({QStringLiteral("*.part-*")}, QDir::Files | QDir::Hidden);
@@ -154,7 +143,7 @@ protected:
         }
         if (tool < 0 || !trigger(window.get(), "actionPause"))
             return -1;
-        return QTest::qWaitFor([&] { return stateOf(tool) == 'T'; }, 30000) ? tool : -1;
+        return QTest::qWaitFor([&] { return processState(tool) == 'T'; }, 30000) ? tool : -1;
     }
 
     ScopedEnv noFfmpeg{"VELTRA_FFMPEG", "/nonexistent/ffmpeg"};
@@ -168,7 +157,7 @@ TEST_F(PausedRealBatch, AHeldToolWritesNothingAndItsOutputIsWholeAfterResume)
     ASSERT_EQ(parts.size(), 1);
     const qint64 size = QFileInfo(folder->file("out/") + parts[0]).size();
     QTest::qWait(1000);
-    EXPECT_EQ(stateOf(tool), 'T');
+    EXPECT_EQ(processState(tool), 'T');
     EXPECT_EQ(QFileInfo(folder->file("out/") + parts[0]).size(), size) << "a held tool writes nothing";
 
     QSignalSpy finished(window.get(), &frmMain::batchFinished);
@@ -222,7 +211,7 @@ TEST_F(PausedRealBatch, StopOrLeavingWhilePausedEndsTheToolAndItsPartFile)
         else
             ASSERT_TRUE(trigger(window.get(), "actionStop"));
         // The tool's own handler removed its part file: it was continued after its SIGTERM.
-        EXPECT_TRUE(QTest::qWaitFor([&] { return stateOf(tool) == 0 || stateOf(tool) == 'Z'; }, 30000));
+        EXPECT_TRUE(QTest::qWaitFor([&] { return processState(tool) == 0 || processState(tool) == 'Z'; }, 30000));
         EXPECT_TRUE(QTest::qWaitFor([&] { return partFiles(folder->file("out")).isEmpty(); }, 30000));
         EXPECT_FALSE(QFile::exists(folder->file("out/long.wma")));
         EXPECT_FALSE(window->batch()->isPaused());

@@ -33,13 +33,7 @@ namespace {
 class TerminalRun : public ::testing::Test
 {
 protected:
-    void SetUp() override
-    {
-        ASSERT_TRUE(QDir().mkpath(program + QStringLiteral("/data")));
-        ASSERT_TRUE(QFile::copy(buildProgramFolder() + QStringLiteral("/veltra-wma-converter"), executable()));
-        ASSERT_TRUE(QFile::link(buildProgramFolder() + QStringLiteral("/data/conv.exe"),
-                                program + QStringLiteral("/data/conv.exe")));
-    }
+    void SetUp() override { ASSERT_TRUE(makeProgramFolder(program)); }
     QString executable() const { return program + QStringLiteral("/veltra-wma-converter"); }
     QString file(const QString& name) const { return dir.path() + QLatin1Char('/') + name; }
 
@@ -190,17 +184,6 @@ TEST_F(TerminalRun, CtrlCStopsLikeStopLeavingNoPartFileAndEarlierOutputsWhole)
     EXPECT_TRUE(said.contains(QStringLiteral("Stopped: 1 of 3 files converted"))) << said.toStdString();
 }
 
-// The state letter of a process, 0 when it is gone.
-char stateOf(qint64 pid)
-{
-    QFile f(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    const QByteArray line = f.readAll();
-    const QByteArray rest = line.mid(line.lastIndexOf(')') + 2);
-    return rest.isEmpty() ? char(0) : rest[0];
-}
-
 // The processes whose parent is pid.
 QList<qint64> childrenOf(qint64 pid)
 {
@@ -296,10 +279,10 @@ TEST_F(TerminalRun, CtrlZInATerminalHoldsTheRunAndItsToolAndFgLetsThemFinishTheF
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             drain();
-            return stateOf(program) == 'T' && stateOf(tool) == 'T';
+            return processState(program) == 'T' && processState(tool) == 'T';
         },
         60000))
-        << "program " << stateOf(program) << ", tool " << stateOf(tool) << "\n"
+        << "program " << processState(program) << ", tool " << processState(tool) << "\n"
         << screen.toStdString();
     const QStringList held = parts();
     ASSERT_EQ(held.size(), 1);
@@ -312,7 +295,7 @@ TEST_F(TerminalRun, CtrlZInATerminalHoldsTheRunAndItsToolAndFgLetsThemFinishTheF
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
             drain();
-            return stateOf(program) == 0 || stateOf(program) == 'Z';
+            return processState(program) == 0 || processState(program) == 'Z';
         },
         120000))
         << screen.toStdString();
